@@ -1,0 +1,89 @@
+// UTF-8 and UTF-16: the same arithmetic on every platform.
+#include "platform.h"
+
+bool plat_utf8_to_utf16(const char* src, size_t n, std::u16string& out) {
+    out.clear();
+    try {
+        out.reserve(n);
+        const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+        size_t i = 0;
+        while (i < n) {
+            unsigned c = s[i];
+            if (c < 0x80) {
+                out.push_back(static_cast<char16_t>(c));
+                ++i;
+                continue;
+            }
+            int trail;
+            unsigned cp, min;
+            if (c >= 0xC2 && c <= 0xDF) {
+                trail = 1, cp = c & 0x1F, min = 0x80;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                trail = 2, cp = c & 0x0F, min = 0x800;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                trail = 3, cp = c & 0x07, min = 0x10000;
+            } else {
+                out.push_back(0xFFFD);
+                ++i;
+                continue;
+            }
+            int k = 1;
+            for (; k <= trail; ++k) {
+                if (i + k >= n || (s[i + k] & 0xC0) != 0x80) break;
+                cp = (cp << 6) | (s[i + k] & 0x3F);
+            }
+            if (k <= trail || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+                // A broken sequence: one replacement character for what was
+                // consumed, so the next lead byte starts afresh.
+                out.push_back(0xFFFD);
+                i += (k <= trail) ? static_cast<size_t>(k) : static_cast<size_t>(trail + 1);
+                continue;
+            }
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+                out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            } else {
+                out.push_back(static_cast<char16_t>(cp));
+            }
+            i += trail + 1;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool plat_utf16_to_utf8(const char16_t* src, size_t n, std::string& out) {
+    out.clear();
+    try {
+        out.reserve(n * 3);
+        for (size_t i = 0; i < n; ++i) {
+            unsigned cp = src[i];
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (src[i + 1] - 0xDC00);
+                ++i;
+            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+                cp = 0xFFFD;
+            }
+            if (cp < 0x80) {
+                out.push_back(static_cast<char>(cp));
+            } else if (cp < 0x800) {
+                out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+                out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            } else if (cp < 0x10000) {
+                out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+                out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            } else {
+                out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+                out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+                out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}

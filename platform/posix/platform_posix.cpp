@@ -1,0 +1,376 @@
+// The platform layer on POSIX systems: paths are UTF-8, "/" separates them,
+// code page 932 is reached through iconv.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform.h"
+
+extern char** environ;
+
+// ---------------------------------------------------------------------------
+// Path conventions
+
+char plat_separator() { return '/'; }
+bool plat_is_separator(char c) { return c == '/'; }
+int plat_path_charset() { return 3; }
+bool plat_is_absolute(const char* path) { return path && path[0] == '/'; }
+
+// ---------------------------------------------------------------------------
+// Files
+
+struct plat_file {
+    int fd;
+};
+
+plat_file* plat_open(const char* path, int mode) {
+    int flags;
+    switch (mode) {
+    case PLAT_READ: flags = O_RDONLY; break;
+    case PLAT_WRITE: flags = O_WRONLY | O_CREAT | O_TRUNC; break;
+    case PLAT_APPEND: flags = O_WRONLY | O_CREAT; break;
+    case PLAT_READWRITE: flags = O_RDWR | O_CREAT; break;
+    default: return nullptr;
+    }
+    int fd = ::open(path, flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (mode == PLAT_APPEND && lseek(fd, 0, SEEK_END) < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    plat_file* f = new (std::nothrow) plat_file{fd};
+    if (!f) ::close(fd);
+    return f;
+}
+
+void plat_close(plat_file* f) {
+    if (!f) return;
+    ::close(f->fd);
+    delete f;
+}
+
+size_t plat_read(plat_file* f, void* buf, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::read(f->fd, static_cast<char*>(buf) + done, n - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<size_t>(r);
+    }
+    return done;
+}
+
+size_t plat_write(plat_file* f, const void* buf, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::write(f->fd, static_cast<const char*>(buf) + done, n - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<size_t>(r);
+    }
+    return done;
+}
+
+int plat_seek(plat_file* f, int64_t offset, int origin) {
+    int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : -1;
+    if (whence < 0) return -1;
+    return lseek(f->fd, static_cast<off_t>(offset), whence) < 0 ? -1 : 0;
+}
+
+int64_t plat_tell(plat_file* f) { return lseek(f->fd, 0, SEEK_CUR); }
+
+int plat_file_size(const char* path, int64_t* size) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -101;
+    struct stat st;
+    int rc = fstat(fd, &st);
+    ::close(fd);
+    if (rc != 0 || S_ISDIR(st.st_mode)) return -1;
+    *size = st.st_size;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Folders
+
+plat_kind plat_path_kind(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) != 0) return PLAT_NONE;
+    if (S_ISLNK(st.st_mode)) return PLAT_LINK;
+    if (S_ISDIR(st.st_mode)) return PLAT_DIR;
+    if (S_ISREG(st.st_mode)) return PLAT_FILE;
+    return PLAT_OTHER;
+}
+
+int plat_make_dir(const char* path) {
+    if (mkdir(path, 0777) == 0) return 0;
+    if (errno == EEXIST && plat_path_kind(path) == PLAT_DIR) return 1;
+    return -1;
+}
+
+int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
+
+int plat_remove_dir(const char* path) { return rmdir(path) == 0 ? 0 : -1; }
+
+int plat_list_dir(const char* path, std::vector<plat_dirent>& out) {
+    out.clear();
+    DIR* d = opendir(path);
+    if (!d) return -1;
+    std::string base = path;
+    if (!base.empty() && base.back() != '/') base += '/';
+    while (dirent* e = readdir(d)) {
+        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
+        out.push_back({e->d_name, plat_path_kind((base + e->d_name).c_str())});
+    }
+    closedir(d);
+    return 0;
+}
+
+namespace {
+
+// Removes the contents of the folder open as dirfd, relative to it, so that
+// a folder swapped for a link while we work cannot redirect the removal.
+int remove_below(int dirfd) {
+    DIR* d = fdopendir(dirfd);
+    if (!d) {
+        ::close(dirfd);
+        return -1;
+    }
+    int rc = 0;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
+        names.push_back(e->d_name);
+    }
+    for (const std::string& name : names) {
+        struct stat st;
+        if (fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            int sub = openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0 || remove_below(sub) != 0) rc = -1;
+            if (unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) != 0) rc = -1;
+        } else if (unlinkat(dirfd, name.c_str(), 0) != 0) {
+            rc = -1;
+        }
+    }
+    closedir(d);  // closes dirfd
+    return rc;
+}
+
+}  // namespace
+
+int plat_remove_tree(const char* path) {
+    switch (plat_path_kind(path)) {
+    case PLAT_NONE: return 0;
+    case PLAT_DIR: break;
+    default: return unlink(path) == 0 ? 0 : -1;  // a file or a link: only itself
+    }
+    int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int rc = remove_below(fd);
+    if (rmdir(path) != 0) rc = -1;
+    return rc;
+}
+
+// ---------------------------------------------------------------------------
+// Process environment
+
+int plat_get_cwd(std::string& out) {
+    char buf[PATH_MAX];
+    if (!getcwd(buf, sizeof buf)) return -1;
+    out = buf;
+    return 0;
+}
+
+int plat_set_cwd(const char* path) { return chdir(path) == 0 ? 0 : -1; }
+
+int plat_module_path(std::string& out) {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return -1;
+    buf[n] = 0;
+    out = buf;
+    return 0;
+}
+
+bool plat_getenv(const char* name, std::string& out) {
+    const char* v = getenv(name);
+    if (!v) return false;
+    out = v;
+    return true;
+}
+
+void plat_setenv(const char* name, const char* value) {
+    if (value) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
+int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code) {
+    char* argv[] = {const_cast<char*>(program), const_cast<char*>(a1), const_cast<char*>(a2), nullptr};
+    pid_t pid;
+    if (!program || !*program) return -1;
+    if (posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    // glibc reports a failed exec as exit status 127 of the child.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !strchr(program, '/')) {
+        // Tell "not found in PATH" apart from a program that returned 127.
+        std::string path;
+        bool found = false;
+        if (plat_getenv("PATH", path)) {
+            size_t start = 0;
+            while (start <= path.size()) {
+                size_t end = path.find(':', start);
+                if (end == std::string::npos) end = path.size();
+                std::string dir = path.substr(start, end - start);
+                if (dir.empty()) dir = ".";
+                if (access((dir + "/" + program).c_str(), X_OK) == 0) {
+                    found = true;
+                    break;
+                }
+                start = end + 1;
+            }
+        }
+        if (!found) return -1;
+    }
+    if (exit_code) *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return 0;
+}
+
+bool plat_stdin_is_terminal() { return isatty(0) == 1; }
+
+void plat_local_time(plat_time* t) {
+    time_t now = time(nullptr);
+    struct tm tm;
+    localtime_r(&now, &tm);
+    *t = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+// ---------------------------------------------------------------------------
+// Code page 932 through iconv.  Windows' conversion services replace an
+// unmappable character by '?' and map invalid double-byte sequences to
+// U+30FB; iconv stops at them, so we step over such characters ourselves.
+
+namespace {
+
+struct iconv_handle {
+    iconv_t cd;
+    iconv_handle(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+    ~iconv_handle() {
+        if (cd != (iconv_t)-1) iconv_close(cd);
+    }
+};
+
+iconv_handle& to_utf16() {
+    static iconv_handle h("UTF-16LE", "CP932");
+    return h;
+}
+iconv_handle& from_utf16() {
+    static iconv_handle h("CP932", "UTF-16LE");
+    return h;
+}
+
+}  // namespace
+
+bool plat_cp932_to_utf16(const char* src, size_t n, std::u16string& out) {
+    out.clear();
+    try {
+        out.reserve(n);
+        iconv_t cd = to_utf16().cd;
+        if (cd == (iconv_t)-1) return false;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+        size_t i = 0;
+        while (i < n) {
+            if (s[i] < 0x80) {  // the common case, without iconv
+                out.push_back(s[i++]);
+                continue;
+            }
+            bool lead = (s[i] >= 0x81 && s[i] <= 0x9F) || (s[i] >= 0xE0 && s[i] <= 0xFC);
+            size_t len = lead && i + 1 < n ? 2 : 1;
+            char16_t u[2];
+            char* in = const_cast<char*>(reinterpret_cast<const char*>(s + i));
+            size_t inleft = len;
+            char* o = reinterpret_cast<char*>(u);
+            size_t oleft = sizeof u;
+            if (iconv(cd, &in, &inleft, &o, &oleft) == (size_t)-1 || inleft != 0) {
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                out.push_back(0x30FB);
+            } else {
+                size_t got = (sizeof u - oleft) / 2;
+                for (size_t k = 0; k < got; ++k) out.push_back(u[k]);
+            }
+            i += len;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
+    out.clear();
+    try {
+        out.reserve(n * 2);
+        iconv_t cd = from_utf16().cd;
+        if (cd == (iconv_t)-1) return false;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        for (size_t i = 0; i < n; ++i) {
+            char16_t c = src[i];
+            if (c < 0x80) {
+                out.push_back(static_cast<char>(c));
+                continue;
+            }
+            size_t len = 1;
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) len = 2;
+            char buf[8];
+            char* in = const_cast<char*>(reinterpret_cast<const char*>(src + i));
+            size_t inleft = len * 2;
+            char* o = buf;
+            size_t oleft = sizeof buf;
+            if (iconv(cd, &in, &inleft, &o, &oleft) == (size_t)-1 || inleft != 0) {
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                out.push_back('?');
+            } else {
+                out.append(buf, sizeof buf - oleft);
+            }
+            i += len - 1;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+std::string plat_native_from_utf8(const std::string& utf8) { return utf8; }
+std::string plat_utf8_from_native(const std::string& native) { return native; }
+
+std::string plat_default_temp_folder() {
+    std::string t;
+    if (plat_getenv("TMPDIR", t) && !t.empty()) return t;
+    return "/tmp";
+}
+
+const char* plat_default_diff_program() { return "diff"; }

@@ -1,0 +1,60 @@
+#!/bin/bash
+# The vergle command from the outside: options, exit codes, messages, and the
+# settings file beside the executable.
+#   test_cli.sh VERGLE RECORD_COMPARE CORPUS_DIR
+set -u
+vergle_src=$1 recorder=$2 corpus=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# A private copy, so that --save writes its own Vergle.ini.
+mkdir -p "$work/bin" "$work/temp" "$work/cwd"
+cp "$vergle_src" "$work/bin/vergle"
+vergle=$work/bin/vergle
+export TEMP=$work/temp
+passed=0 failed=0
+
+check() {  # check NAME CONDITION...
+    local name=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+}
+
+out=$("$vergle" --version); check "version" test "$out" = "3.0.0.0"
+"$vergle" --help > "$work/help" 2>&1; check "help exits 0" test $? -eq 0
+check "help names the options" grep -q -- "--no-allpage" "$work/help"
+"$vergle" only-one-file > /dev/null 2>&1; check "one file is a usage error" test $? -eq 2
+"$vergle" --bogus a b > /dev/null 2>&1; check "unknown option" test $? -eq 2
+"$vergle" --program > /dev/null 2>&1; check "--program without a path" test $? -eq 2
+
+# --save writes the settings beside the executable, not into the current folder.
+(cd "$work/cwd" && "$vergle" --program /opt/diff-tool --textbox --allpage --save)
+check "--save exits 0" test $? -eq 0
+check "settings beside the executable" test -f "$work/bin/Vergle.ini"
+check "nothing in the current folder" test ! -e "$work/cwd/Vergle.ini"
+check "settings bytes" test "$(od -An -c "$work/bin/Vergle.ini" | tr -s ' ')" = "$(printf '/opt/diff-tool\r\nTEXTBOX=Y\r\nALLPAGE=Y' | od -An -c | tr -s ' ')"
+"$vergle" --no-textbox --no-allpage --program diff --save
+check "settings saved again" test "$(tr -d '\r' < "$work/bin/Vergle.ini")" = "$(printf 'diff\nTEXTBOX=N\nALLPAGE=N')"
+
+# Refused documents: the message on standard error and a non-zero exit, with
+# no standard input (the retry question is answered "no").
+refuse() {  # refuse FILE MESSAGE
+    local err
+    err=$("$vergle" --program "$recorder" "$1" "$1" 2>&1 < /dev/null)
+    local rc=$?
+    check "exit for $1" test $rc -ne 0
+    check "message for $(basename "$1"): $err" test "$err" = "Vergle: $2"
+}
+printf 'PK\003\004' > "$work/short.xlsx"
+refuse "$work/short.xlsx" "サポート対象外のファイルです($work/short.xlsx)。"
+refuse "$work/missing.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx)"
+if [ -n "$corpus" ] && [ -d "$corpus" ]; then
+    refuse "$corpus/public/python-excel__xlrd/sample.xlsb" "サポート対象外のファイルです($corpus/public/python-excel__xlrd/sample.xlsb)。"
+    refuse "$corpus/generated/doc_paragraphs_breaks__libreoffice.doc" "サポート対象外のファイルです($corpus/generated/doc_paragraphs_breaks__libreoffice.doc)。"
+    refuse "$corpus/generated/bad_15_bytes.xls" "サポート対象外のファイルです($corpus/generated/bad_15_bytes.xls)。"
+    refuse "$corpus/generated/xlsx_password_open__libreoffice.xlsx" "読み取りパスワードが設定されているファイルはサポート対象外です。($corpus/generated/xlsx_password_open__libreoffice.xlsx)"
+else
+    echo "corpus not found: corpus checks skipped"
+fi
+check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
+
+echo "cli: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

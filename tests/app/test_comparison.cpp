@@ -1,0 +1,252 @@
+// The comparison run, with dumps of the test's own and a folder-compare
+// program that records what it was given.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "comparison.h"
+#include "mfile.h"
+#include "orb_file.h"
+#include "platform.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string ZIP_HEAD("PK\x03\x04\x14\x00\x06\x00\x08\x00\x00\x00\x21\x00\x00\x00", 16);
+
+// The test dumps write one file "text" holding the document's bytes; a
+// document whose content starts with "FAIL" makes the dump fail after it
+// has written a file.
+int fake_dump(const dump_request& req) {
+    if (plat_make_dir(req.output_folder) < 0) return -1;
+    std::string content = vt::read_file(req.path);
+    vt::write_file(vt::join(req.output_folder, "text"), content);
+    return content.find("FAIL", 16) != std::string::npos ? -1 : 0;
+}
+
+std::string program_beside_tests(const char* name) {
+    std::string exe;
+    plat_module_path(exe);
+    size_t cut = exe.size();
+    while (cut > 0 && !plat_is_separator(exe[cut - 1])) --cut;
+    std::string base = exe.substr(0, cut) + name;
+    return vt::exists(base + ".exe") ? base + ".exe" : base;
+}
+
+struct RunTest : ::testing::Test {
+    vt::scratch_dir temp;   // the run's TEMP
+    vt::scratch_dir docs;   // where the documents lie
+    vt::recording_ui ui;
+    run_settings s;
+    dump_table dumps;
+    std::string record;
+    std::string saved_temp;
+    bool had_temp = false;
+
+    void SetUp() override {
+        had_temp = plat_getenv("TEMP", saved_temp);
+        plat_setenv("TEMP", temp.path().c_str());
+        record = docs / "record.txt";
+        plat_setenv("VERGLE_RECORD", record.c_str());
+        std::string prog = program_beside_tests("record_compare");
+        ASSERT_LT(prog.size(), sizeof s.diff_program);
+        std::strcpy(s.diff_program, prog.c_str());
+        dumps.workbook = dumps.word = dumps.powerpoint = fake_dump;
+    }
+    void TearDown() override { plat_setenv("TEMP", had_temp ? saved_temp.c_str() : nullptr); }
+
+    std::string doc(const std::string& rel, const std::string& body = "body") {
+        std::string p = docs / rel;
+        EXPECT_TRUE(vt::write_file(p, ZIP_HEAD + body));
+        return p;
+    }
+    int run(const std::string& a, const std::string& b) {
+        const char* argv[3] = {"Vergle", a.c_str(), b.c_str()};
+        return run_comparison(3, argv, s, dumps, ui);
+    }
+    std::vector<std::string> temp_entries() {
+        std::vector<plat_dirent> e;
+        plat_list_dir(temp.path().c_str(), e);
+        std::vector<std::string> names;
+        for (const plat_dirent& d : e) names.push_back(d.name);
+        return names;
+    }
+    std::string last_error() { return ui.errors.empty() ? "" : ui.errors.back().text; }
+};
+
+TEST(NameStem, Table) {
+    const std::string sep(1, plat_separator());
+    struct row {
+        std::string path, stem;
+    } rows[] = {
+        {"budget.xlsx", "budget"},
+        {"dir" + sep + "budget_old.xlsx", "budget_old"},
+        {"dir" + sep + "a.b.c.docx", "a.b.c"},
+        {"dir.d" + sep + "noext", "noext"},
+        {"dir" + sep + ".xlsx", ""},
+        {"dir" + sep + "..xlsx", "."},
+        {"dir" + sep + "Plan.xlsx", "Plan"},
+        {"\xE8\xA6\x8B\xE7\xA9\x8D.xlsx", "\xE8\xA6\x8B\xE7\xA9\x8D"},
+    };
+    for (const row& r : rows) {
+        char out[RUN_PATH_MAX];
+        name_stem(r.path.c_str(), out);
+        EXPECT_EQ(std::string(out), r.stem) << r.path;
+    }
+    if (plat_path_charset() == 1) {
+        // ソ ends in the byte 0x5C: the stem keeps it whole.
+        char out[RUN_PATH_MAX];
+        name_stem("C:\\dir\\\x83\x5C\x83\x74\x83\x67.xlsx", out);
+        EXPECT_STREQ(out, "\x83\x5C\x83\x74\x83\x67");
+    }
+}
+
+TEST_F(RunTest, EqualStemsGetSuffixesAndFoldersAreRemoved) {
+    std::string sep(1, plat_separator());
+    ASSERT_EQ(plat_make_dir((docs / "old").c_str()), 0);
+    ASSERT_EQ(plat_make_dir((docs / "new").c_str()), 0);
+    std::string a = doc("old" + sep + "plan.xlsx", "first");
+    std::string b = doc("new" + sep + "plan.xlsx", "second");
+    EXPECT_EQ(run(a, b), 0);
+    EXPECT_TRUE(ui.errors.empty()) << last_error();
+    std::string rec = vt::read_file(record);
+    std::string f1 = temp / "plan_1", f2 = temp / "plan_2";
+    EXPECT_EQ(rec, "argc=3\narg=" + f1 + "\narg=" + f2 + "\nfolder 1:\n  text=" + ZIP_HEAD + "first\nfolder 2:\n  text=" +
+                       ZIP_HEAD + "second\n");
+    EXPECT_TRUE(temp_entries().empty()) << "both folders are gone";
+}
+
+TEST_F(RunTest, DifferentStemsGetNoSuffix) {
+    EXPECT_EQ(run(doc("budget.docx"), doc("budget_old.docx")), 0);
+    std::string rec = vt::read_file(record);
+    EXPECT_NE(rec.find("arg=" + (temp / "budget") + "\n"), std::string::npos) << rec;
+    EXPECT_NE(rec.find("arg=" + (temp / "budget_old") + "\n"), std::string::npos) << rec;
+    // Names that differ only in letter case are different stems.
+    EXPECT_EQ(run(doc("Plan.pptx"), doc("plan.pptm")), 0);
+    rec = vt::read_file(record);
+    EXPECT_NE(rec.find("arg=" + (temp / "Plan") + "\n"), std::string::npos) << rec;
+    EXPECT_TRUE(temp_entries().empty());
+}
+
+TEST_F(RunTest, RefusedKindsAndTheirMessages) {
+    std::string good = doc("good.xlsx");
+    struct row {
+        std::string name, bytes, message;
+    } rows[] = {
+        {"book.xlsb", ZIP_HEAD, "サポート対象外のファイルです(%s)。"},
+        {"old.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(8, '\0'),
+         "サポート対象外のファイルです(%s)。"},
+        {"tiny.xlsx", "0123456789abcde", "サポート対象外のファイルです(%s)。"},
+        {"pic.png", "\x89PNG\r\n\x1a\n01234567", "サポート対象外のファイルです(%s)。"},
+    };
+    for (const row& r : rows) {
+        std::string p = docs / r.name;
+        ASSERT_TRUE(vt::write_file(p, r.bytes));
+        ui.errors.clear();
+        EXPECT_EQ(run(p, good), -1) << r.name;
+        ASSERT_EQ(ui.errors.size(), 1u) << r.name;
+        EXPECT_EQ(ui.errors[0].text, ui_format(r.message.c_str(), p)) << r.name;
+        EXPECT_TRUE(ui.errors[0].owned);
+        EXPECT_TRUE(temp_entries().empty()) << "nothing written for " << r.name;
+    }
+    ui.errors.clear();
+    std::string missing = docs / "missing.xlsx";
+    EXPECT_EQ(run(missing, good), -1);
+    EXPECT_EQ(last_error(), ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", missing));
+    EXPECT_FALSE(vt::exists(record)) << "the folder-compare program never ran";
+}
+
+TEST_F(RunTest, FamilyWithoutADumpIsUnsupported) {
+    dumps.workbook = nullptr;
+    std::string a = doc("a.xlsx");
+    EXPECT_EQ(run(a, doc("b.xlsx")), -1);
+    EXPECT_EQ(last_error(), ui_format("サポート対象外のファイルです(%s)。", a));
+}
+
+TEST_F(RunTest, SecondFileRefusedKeepsTheFirstFolder) {
+    std::string a = doc("a.docx");
+    std::string b = docs / "b.doc";
+    ASSERT_TRUE(vt::write_file(b, "not a document at all"));
+    EXPECT_EQ(run(a, b), -1);
+    EXPECT_EQ(last_error(), ui_format("サポート対象外のファイルです(%s)。", b));
+    EXPECT_EQ(temp_entries(), std::vector<std::string>{"a"});
+}
+
+TEST_F(RunTest, SecondDumpFailingRemovesBothFolders) {
+    std::string a = doc("a.docx");
+    std::string b = doc("b.docx", "contents that FAIL");
+    EXPECT_EQ(run(a, b), -1);
+    EXPECT_TRUE(temp_entries().empty());
+    EXPECT_FALSE(vt::exists(record));
+}
+
+TEST_F(RunTest, FirstDumpFailingLeavesNothingBehind) {
+    EXPECT_EQ(run(doc("a.docx", "FAIL here"), doc("b.docx")), -1);
+    EXPECT_TRUE(temp_entries().empty());
+}
+
+TEST_F(RunTest, ProgramThatCannotStartStillRemovesFolders) {
+    std::strcpy(s.diff_program, "vergle-no-such-folder-compare-program");
+    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), 0) << "the launch result does not change the run's";
+    EXPECT_EQ(last_error(), ui_text("フォルダ比較プログラム起動エラー"));
+    EXPECT_TRUE(temp_entries().empty());
+}
+
+TEST_F(RunTest, StemsThatWouldNameTheTemporaryFolderAreRefused) {
+    // ".xlsx" has an empty stem and "..xlsx" the stem ".": the output folder
+    // would be the temporary folder itself or its parent, which the run
+    // removes at its end.
+    ASSERT_TRUE(vt::write_file(temp / "precious.txt", "keep"));
+    for (const char* name : {".xlsx", "..xlsx"}) {
+        std::string p = doc(name);
+        ui.errors.clear();
+        EXPECT_EQ(run(p, doc("other.xlsx")), -1) << name;
+        EXPECT_EQ(last_error(), ui_format("ファイル名から出力フォルダ名を作れません。(%s)", p));
+        EXPECT_EQ(vt::read_file(temp / "precious.txt"), "keep");
+        EXPECT_EQ(temp_entries(), std::vector<std::string>{"precious.txt"});
+    }
+}
+
+TEST_F(RunTest, OverlongPathsAreRefusedNotCut) {
+    std::string long_temp = temp.path() + std::string(1, plat_separator()) + std::string(270, 't');
+    plat_setenv("TEMP", long_temp.c_str());
+    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), -1);
+    EXPECT_EQ(last_error(), ui_format("一時フォルダ(TEMP)のパスが長すぎるか空です。(%s)", long_temp));
+    plat_setenv("TEMP", temp.path().c_str());
+
+    // A TEMP deep enough that the folder path outgrows a path buffer while
+    // the document's own path still fits.
+    std::string deep_temp = temp / std::string(100, 'd');
+    ASSERT_EQ(plat_make_dir(deep_temp.c_str()), 0);
+    plat_setenv("TEMP", deep_temp.c_str());
+    size_t stem_len = RUN_PATH_MAX - deep_temp.size();  // folder: deep_temp + sep + stem >= 260 bytes
+    std::string p = docs / (std::string(stem_len, 's') + ".xlsx");
+    ASSERT_LT(p.size(), static_cast<size_t>(RUN_PATH_MAX)) << "the scratch folders are too deep for this test";
+    ASSERT_TRUE(vt::write_file(p, ZIP_HEAD));
+    EXPECT_EQ(run(p, doc("b.xlsx")), -1);
+    EXPECT_EQ(last_error(), ui_format("出力フォルダのパスが長すぎます。(%s)", p));
+    plat_remove_tree(deep_temp.c_str());
+    plat_setenv("TEMP", temp.path().c_str());
+    std::string very_long = docs / (std::string(250, 'v') + ".xlsx");
+    EXPECT_EQ(run(very_long, doc("b.xlsx")), -1);
+    EXPECT_EQ(last_error(), ui_format("ファイルのパスが長すぎます。(%s)", very_long));
+    EXPECT_TRUE(temp_entries().empty());
+}
+
+TEST_F(RunTest, SomethingInTheOutputFolderPlaceIsRefused) {
+    ASSERT_TRUE(vt::write_file(temp / "a", "a file where the folder would go"));
+    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), -1);
+    EXPECT_EQ(last_error(), ui_format("出力フォルダを作成できません。(%s)", temp / "a"));
+    EXPECT_EQ(vt::read_file(temp / "a"), "a file where the folder would go");
+}
+
+TEST_F(RunTest, LeftoverFilesInAnExistingFolderStay) {
+    // An existing output folder is used as it is.
+    ASSERT_EQ(plat_make_dir((temp / "a").c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(temp / "a", "old"), "x"));
+    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), 0);
+    std::string rec = vt::read_file(record);
+    EXPECT_NE(rec.find("  old=x\n"), std::string::npos) << rec;
+}
+
+}  // namespace

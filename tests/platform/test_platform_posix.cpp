@@ -1,0 +1,53 @@
+// POSIX-only behaviour of the platform layer: symbolic links.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform.h"
+#include "test_support.h"
+
+namespace {
+
+// A tree that holds links to a folder of precious files, and a link to one
+// precious file: removing the tree removes the links and nothing they point at.
+TEST(PlatformLinks, RemoveTreeNeverFollowsLinks) {
+    vt::scratch_dir dir;
+    std::string precious = dir / "precious";
+    ASSERT_EQ(plat_make_dir(precious.c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(precious, "keep.txt"), "keep me"));
+    ASSERT_EQ(plat_make_dir(vt::join(precious, "inner").c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(vt::join(precious, "inner"), "also.txt"), "and me"));
+
+    std::string tree = dir / "output";
+    ASSERT_EQ(plat_make_dir(tree.c_str()), 0);
+    ASSERT_EQ(plat_make_dir(vt::join(tree, "sub").c_str()), 0);
+    ASSERT_EQ(symlink(precious.c_str(), vt::join(tree, "link-to-folder").c_str()), 0);
+    ASSERT_EQ(symlink(precious.c_str(), vt::join(vt::join(tree, "sub"), "deep-link").c_str()), 0);
+    ASSERT_EQ(symlink(vt::join(precious, "keep.txt").c_str(), vt::join(tree, "link-to-file").c_str()), 0);
+    ASSERT_EQ(symlink("/nonexistent/target", vt::join(tree, "dangling").c_str()), 0);
+
+    EXPECT_EQ(plat_path_kind(vt::join(tree, "link-to-folder").c_str()), PLAT_LINK);
+    std::vector<plat_dirent> entries;
+    ASSERT_EQ(plat_list_dir(tree.c_str(), entries), 0);
+    for (const plat_dirent& e : entries) {
+        if (e.name != "sub") EXPECT_EQ(e.kind, PLAT_LINK) << e.name;
+    }
+
+    EXPECT_EQ(plat_remove_tree(tree.c_str()), 0);
+    EXPECT_FALSE(vt::exists(tree));
+    EXPECT_EQ(vt::read_file(vt::join(precious, "keep.txt")), "keep me");
+    EXPECT_EQ(vt::read_file(vt::join(vt::join(precious, "inner"), "also.txt")), "and me");
+}
+
+TEST(PlatformLinks, RemoveTreeOnALinkRemovesOnlyTheLink) {
+    vt::scratch_dir dir;
+    std::string precious = dir / "precious";
+    ASSERT_EQ(plat_make_dir(precious.c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(precious, "keep.txt"), "keep me"));
+    std::string link = dir / "link";
+    ASSERT_EQ(symlink(precious.c_str(), link.c_str()), 0);
+    EXPECT_EQ(plat_remove_tree(link.c_str()), 0);
+    EXPECT_FALSE(vt::exists(link));
+    EXPECT_EQ(vt::read_file(vt::join(precious, "keep.txt")), "keep me");
+}
+
+}  // namespace
