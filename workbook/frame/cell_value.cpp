@@ -1,0 +1,160 @@
+// Storing values into cells: the typed value setter of both readers, and the
+// rule by which the legacy reader turns a number into an INTEGER, FLOAT,
+// PERCENT or date cell.
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cell_format.h"
+#include "tbx_store.h"
+
+namespace {
+
+// Precision of a FLOAT or PERCENT text: the record's decimal count, kept in
+// the range printf can honour (a negative count would make no format).
+int precision_of(int decimals) { return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals; }
+
+char* print_dup(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+char* print_dup(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    va_list ap2;
+    va_copy(ap2, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    char* p = n >= 0 ? static_cast<char*>(std::malloc(static_cast<size_t>(n) + 1)) : nullptr;
+    if (p) std::vsnprintf(p, static_cast<size_t>(n) + 1, fmt, ap2);
+    va_end(ap2);
+    return p;
+}
+
+// The value truncated to 32 bits; values beyond the range saturate.
+int truncated(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
+void replace_text(XLS_CELL* cell, char* text) {
+    std::free(cell->text);
+    cell->text = text;
+}
+
+}  // namespace
+
+int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
+    if (!cell || !v) return -1;
+    switch (type) {
+    case TBX_EMPTY:
+        cell->type = TBX_EMPTY;
+        return 0;
+    case TBX_CHARACTER: {
+        const char* s = v->text ? v->text : "";
+        char* copy = print_dup("%s", s);
+        if (!copy) return -2;
+        replace_text(cell, copy);
+        break;
+    }
+    case TBX_INTEGER: {
+        char* copy = print_dup("%lld", static_cast<long long>(v->integer));
+        if (!copy) return -2;
+        replace_text(cell, copy);
+        cell->value = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v->integer)));
+        break;
+    }
+    case TBX_FLOAT:
+    case TBX_PERCENT: {
+        char* copy = print_dup("%.*f", precision_of(v->decimals), v->number);
+        if (!copy) return -2;
+        replace_text(cell, copy);
+        cell->value = truncated(v->number);
+        break;
+    }
+    case TBX_DATE: {
+        double serial = 0;
+        if (datetime_to_serial(v->year, v->month, v->day, 0, 0, 0, &serial) != 0) return -4;
+        replace_text(cell, nullptr);
+        cell->value = truncated(serial);
+        break;
+    }
+    case TBX_DATE_TIME:
+    case TBX_TIME_HM:
+    case TBX_TIME_HMS: {
+        int y = v->year, m = v->month, d = v->day;
+        if (y < 1900) y = m = d = 0;  // a pure time of day
+        double serial = 0;
+        if (datetime_to_serial(y, m, d, v->hour, v->minute, v->second, &serial) != 0) return -4;
+        double time = (v->hour * 3600.0 + v->minute * 60.0 + v->second) / 86400.0;
+        char* copy = print_dup("%f", time);
+        if (!copy) return -2;
+        replace_text(cell, copy);
+        cell->value = truncated(serial);
+        break;
+    }
+    case TBX_SHARED_STRING:
+        cell->value = v->index;
+        break;
+    case TBX_FORMULA:
+    case TBX_FORMULA_ARRAY: {
+        char* copy = print_dup("%s", v->text ? v->text : "");
+        if (!copy) return -2;
+        std::free(cell->formula);
+        cell->formula = copy;
+        break;
+    }
+    default:
+        return -1;
+    }
+    cell->type = static_cast<signed char>(type);
+    return 0;
+}
+
+int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, int xf_index,
+               double value) {
+    XLS_CELL* cell = nullptr;
+    int rc = tbx_ensure_cell(book, sheet, row, column, &cell);
+    if (rc != 0) return rc;
+    tbx_value v;
+    int t = value_type_of_format(book, numfmt_id);
+    if (t == TBX_PERCENT) {
+        // Printed with "%lf": six decimals.
+        v.number = value;
+        v.decimals = 6;
+        rc = put_typed_value(TBX_PERCENT, cell, &v);
+    } else if (t == TBX_DATE || t == TBX_DATE_TIME || t == TBX_TIME_HM || t == TBX_TIME_HMS) {
+        int y, mo, d, h, mi, s;
+        serial_to_datetime(value, &y, &mo, &d, &h, &mi, &s);
+        v.year = static_cast<int16_t>(y);
+        v.month = static_cast<int16_t>(mo);
+        v.day = static_cast<int16_t>(d);
+        v.hour = static_cast<int16_t>(h);
+        v.minute = static_cast<int16_t>(mi);
+        v.second = static_cast<int16_t>(s);
+        rc = put_typed_value(t, cell, &v);
+    } else if (std::isfinite(value) && value == std::trunc(value) &&
+               std::fabs(value) < 9223372036854775808.0) {
+        v.integer = static_cast<int64_t>(value);
+        rc = put_typed_value(TBX_INTEGER, cell, &v);
+    } else {
+        char text[400];
+        std::snprintf(text, sizeof text, "%f", value);
+        normalise_number_text(text);
+        // A whole number shows as "N.0": no decimals.  Otherwise count the
+        // digits after the point.
+        size_t len = std::strlen(text);
+        const char* point = std::strchr(text, '.');
+        int decimals = 0;
+        if (point && len > 0 && text[len - 1] != '0') {
+            decimals = static_cast<int>(text + len - point - 1);
+        }
+        v.number = value;
+        v.decimals = static_cast<signed char>(decimals);
+        rc = put_typed_value(TBX_FLOAT, cell, &v);
+    }
+    if (rc == 0) cell->xf = xf_index;
+    return rc;
+}

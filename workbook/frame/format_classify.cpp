@@ -1,0 +1,148 @@
+// Number formats: the internal format type of a format code, the value type
+// of a number-format id, and the type that applies to a cell on display.
+//
+// A format code is not parsed.  It is searched byte by byte for a fixed list
+// of sample codes, in order, and the first sample found decides.  The samples
+// come in two spellings: the legacy reader keeps quotes as '"', the Open XML
+// reader as "&quot;".  Japanese samples are Shift-JIS, as the codes are.
+#include <cstring>
+
+#include "cell_format.h"
+
+namespace {
+
+// Shift-JIS (code page 932) bytes of the Japanese sample words.
+#define SJ_NEN "\x94\x4e"  // 年
+#define SJ_GETSU "\x8c\x8e"  // 月
+#define SJ_NICHI "\x93\xfa"  // 日
+#define SJ_JI "\x8e\x9e"  // 時
+#define SJ_FUN "\x95\xaa"  // 分
+#define SJ_BYO "\x95\x62"  // 秒
+#define Q "&quot;"
+
+bool has(const char* code, const char* sample) { return std::strstr(code, sample) != nullptr; }
+
+struct sample_row {
+    const char* samples[4];  // any of them decides; unused slots are null
+    int type;
+    int type_with_ampm;      // the type when the code also holds "AM/PM" (0: same)
+};
+
+// The order matters: a code holding h"時"mm"分"ss"秒" is decided by the
+// hour-minute row, and d\-mmm\-yy by the d-mmm row.
+const sample_row kRows[] = {
+    {{"yyyy/m/d\\ h:mm"}, 303, 304},
+    {{"yyyy/m/d;"}, 302, 0},
+    {{"ggge"}, 335, 0},
+    {{"ge"}, 334, 0},
+    {{"dddd"}, 341, 0},
+    {{"ddd"}, 340, 0},
+    {{"aaaa"}, 343, 0},
+    {{"aaa"}, 342, 0},
+    {{"yyyy" Q SJ_NEN Q "m" Q SJ_GETSU Q "d" Q SJ_NICHI Q ";",
+      "yyyy\"" SJ_NEN "\"m\"" SJ_GETSU "\"d\"" SJ_NICHI "\""},
+     333, 0},
+    {{"m" Q SJ_GETSU Q "d" Q SJ_NICHI Q ";", "m\"" SJ_GETSU "\"d\"" SJ_NICHI "\""}, 331, 0},
+    {{"yyyy" Q SJ_NEN Q "m" Q SJ_GETSU Q ";", "yyyy\"" SJ_NEN "\"m\"" SJ_GETSU "\""}, 332, 0},
+    {{"h" Q SJ_JI Q "mm" Q SJ_FUN Q ";", "h\"" SJ_JI "\"mm\"" SJ_FUN "\""}, 402, 0},
+    {{"h" Q SJ_JI Q "mm" Q SJ_FUN Q "ss" Q SJ_BYO Q,
+      "h\"" SJ_JI "\"mm\"" SJ_FUN "\"ss\"" SJ_BYO "\""},
+     405, 0},
+    {{"m" Q SJ_GETSU Q}, 330, 0},
+    {{"h:mm:ss"}, 404, 406},
+    {{"h:mm"}, 401, 403},
+    {{"mm:ss"}, 407, 0},
+    {{"m/d/yy"}, 307, 0},
+    {{"mm/dd/yy"}, 308, 0},
+    {{"d\\-mmm"}, 309, 0},
+    {{"mmmmm\\-yy"}, 315, 0},
+    {{"mmmm\\-yy"}, 313, 0},
+    {{"mmm\\-yy"}, 312, 0},
+    {{"mmmmm"}, 314, 0},
+    {{"m/d"}, 306, 0},
+    // Currency: a backslash-dollar, a yen sign (0xA5) or a backslash between
+    // double quotes, in either spelling.
+    {{"\\$", "\"\xa5\"", "\"\\\"", Q "\\" Q}, 201, 0},
+    {{"#,##0"}, 107, 0},
+};
+
+}  // namespace
+
+int classify_format_code(const char* code) {
+    if (!code) return TBX_FMT_PLAIN;
+    for (const sample_row& row : kRows) {
+        for (const char* sample : row.samples) {
+            if (sample && has(code, sample)) {
+                return (row.type_with_ampm && has(code, "AM/PM")) ? row.type_with_ampm : row.type;
+            }
+        }
+    }
+    // Hidden: a code of nothing but an empty quoted text.
+    if (std::strcmp(code, "\"\"") == 0 || std::strcmp(code, Q Q) == 0 ||
+        std::strcmp(code, "\"" Q Q "\"") == 0) {
+        return TBX_FMT_HIDDEN;
+    }
+    if (has(code, "d")) return 319;
+    if (has(code, Q "%" Q)) return TBX_FMT_PERCENT;
+    return TBX_FMT_PLAIN;
+}
+
+namespace {
+
+const XLS_NUMFMT* find_numfmt(const XLS_BOOK* book, int id) {
+    for (int i = 0; i < book->numfmt_count; ++i) {
+        if (book->numfmt[i].id == id) return &book->numfmt[i];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int value_type_of_format(const XLS_BOOK* book, int id) {
+    switch (id) {
+    case 0: return TBX_GENERAL_NUMBER;
+    case 9: case 10: return TBX_PERCENT;
+    case 14: case 15: case 16: case 17: case 30: case 31: case 55: case 56: case 58:
+        return TBX_DATE;
+    case 18: case 20: case 32: return TBX_TIME_HM;
+    case 19: case 21: case 33: case 45: case 46: case 47: case 49: return TBX_TIME_HMS;
+    case 22: return TBX_DATE_TIME;
+    default: break;
+    }
+    const XLS_NUMFMT* f = find_numfmt(book, id);
+    if (!f) return TBX_GENERAL_NUMBER;
+    int t = f->type;
+    if (t >= 301 && t <= 302) return TBX_DATE;
+    if (t >= 303 && t <= 304) return TBX_DATE_TIME;
+    if (t >= 305 && t <= 315) return TBX_DATE;
+    if (t == 319) return TBX_DATE;
+    if (t >= 330 && t <= 335) return TBX_DATE;
+    if (t >= 340 && t <= 343) return TBX_DATE;
+    if (t >= 401 && t <= 407) return TBX_DATE_TIME;
+    if (t == 501) return TBX_PERCENT;
+    return TBX_GENERAL_NUMBER;
+}
+
+int display_type_of_cell(const XLS_BOOK* book, const XLS_CELL* cell) {
+    // A cell whose format index lies outside the table has no number format.
+    int f = (cell->xf >= 0 && cell->xf < book->xf_count) ? book->xf[cell->xf].numfmt : -1;
+    const XLS_NUMFMT* entry = find_numfmt(book, f);
+    if (entry && entry->type != 0) return entry->type;
+    switch (f) {
+    case 3: case 177: case 178: return TBX_FMT_THOUSANDS;
+    case 5: return TBX_FMT_CURRENCY;
+    case 18: return 403;
+    case 19: return 406;
+    case 20: return 401;
+    case 21: return 404;
+    case 32: return 402;
+    case 33: return 405;
+    case 45: case 46: case 47: return 407;
+    default: break;
+    }
+    switch (cell->type) {
+    case TBX_DATE: case TBX_DATE_TIME: return TBX_FMT_DATE;
+    case TBX_TIME_HM: case TBX_TIME_HMS: return TBX_FMT_TIME_HMS;
+    default: return 0;
+    }
+}

@@ -1,0 +1,411 @@
+// The store: owners of the sheet, row and cell memory and of the book-wide
+// tables, and the primitives that grow them.
+#include "tbx_store.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "cell_format.h"
+#include "orb_file.h"
+#include "platform.h"
+#include "tbx_private.h"
+
+namespace {
+
+char* dup_text(const char* text, size_t len) {
+    char* p = static_cast<char*>(std::malloc(len + 1));
+    if (!p) return nullptr;
+    std::memcpy(p, text, len);
+    p[len] = '\0';
+    return p;
+}
+
+void free_cell_texts(XLS_CELL& c) {
+    std::free(c.text);
+    std::free(c.formula);
+    std::free(c.extra);
+    c.text = c.formula = c.extra = nullptr;
+}
+
+void init_cells(XLS_CELL* cells, int from, int to) {
+    for (int i = from; i < to; ++i) {
+        cells[i] = XLS_CELL{};
+        cells[i].type = TBX_EMPTY;
+    }
+}
+
+void init_row(XLS_ROW& r) {
+    r = XLS_ROW{};
+    r.format = 0xFFFF;
+    r.flags[0] = r.flags[1] = r.flags[2] = 0xFF;
+}
+
+}  // namespace
+
+// One sheet's rows.  Cell arrays are malloc'd (they grow with realloc) and
+// freed, with their texts, by the destructor.
+struct tbx_sheet_rows {
+    std::vector<XLS_ROW> rows;
+    ~tbx_sheet_rows() {
+        for (XLS_ROW& r : rows) {
+            for (int c = 0; c < r.capacity; ++c) free_cell_texts(r.cells[c]);
+            std::free(r.cells);
+        }
+    }
+};
+
+struct tbx_object {
+    XLS_OBJECT_TEXT text{};
+    ~tbx_object() { std::free(text.text); }
+};
+
+// Owner of everything the store allocates.
+struct tbx_store_owner {
+    std::vector<XLS_SHEET> sheets;
+    std::vector<std::unique_ptr<tbx_sheet_rows>> rows;  // parallel to sheets
+    std::vector<XLS_SST> sst;
+    std::vector<XLS_XF> xf;
+    std::vector<XLS_NUMFMT> numfmt;
+    std::vector<XLS_DRAWING> drawings;
+    std::vector<std::unique_ptr<tbx_object>> objects;
+    std::vector<char*> members;
+
+    ~tbx_store_owner() {
+        for (XLS_SST& s : sst) std::free(s.text);
+        for (char* m : members) std::free(m);
+    }
+
+    // Writes the table addresses and counts back into the book.
+    void publish(XLS_BOOK* b, int sheet_count) {
+        b->sheets = sheets.empty() ? nullptr : sheets.data();
+        b->sheet_count = sheet_count;
+        b->sheet_capacity = static_cast<int>(sheets.size());
+        b->sst = sst.empty() ? nullptr : sst.data();
+        b->sst_count = static_cast<int>(sst.size());
+        b->xf = xf.empty() ? nullptr : xf.data();
+        b->xf_count = static_cast<int>(xf.size());
+        b->xf_capacity = static_cast<int>(xf.capacity());
+        b->numfmt = numfmt.empty() ? nullptr : numfmt.data();
+        b->numfmt_count = static_cast<int>(numfmt.size());
+        b->drawings = drawings.empty() ? nullptr : drawings.data();
+        b->drawing_count = static_cast<int>(drawings.size());
+        b->members = members.empty() ? nullptr : members.data();
+        b->member_count = static_cast<int>(members.size());
+    }
+};
+
+tbx_private::tbx_private() = default;
+tbx_private::~tbx_private() = default;
+
+namespace {
+
+tbx_store_owner* owner_of(const XLS_BOOK* book) {
+    tbx_private* p = tbx_priv(book);
+    return p ? p->store.get() : nullptr;
+}
+
+void init_sheet(XLS_SHEET& s, int index) {
+    s = XLS_SHEET{};
+    s.index = index;
+    s.margin_side = 1.9;
+    s.margin_top = 1.8;
+    s.margin_header = 0.8;
+    s.zoom = 100;
+}
+
+// Capacity after growth: first (from 0) or doubled, at least needed + 1,
+// at most limit.
+int64_t grown(int64_t capacity, int64_t needed, int64_t first, int64_t limit) {
+    int64_t c = capacity == 0 ? first : capacity * 2;
+    if (c <= needed) c = needed + 1;
+    return c > limit ? limit : c;
+}
+
+}  // namespace
+
+int tbx_alloc_private(XLS_BOOK* book) {
+    if (book->priv) return 0;
+    auto* p = new (std::nothrow) tbx_private();
+    if (!p) return -2;
+    p->store.reset(new (std::nothrow) tbx_store_owner());
+    if (!p->store) {
+        delete p;
+        return -2;
+    }
+    book->priv = p;
+    return 0;
+}
+
+int tbx_book_init(XLS_BOOK* book, bool legacy) {
+    tbx_release_store(book);
+    std::memset(book->path, 0, sizeof book->path);
+    book->legacy_save = book->read_memory = book->write_memory = 0xFF;
+    book->raw_display = book->macro = book->style_keep = 0xFF;
+    book->writer_row = book->writer_column = 0;
+    std::memset(book->writer_counters, 0, sizeof book->writer_counters);
+    std::memset(book->temp_path, 0, sizeof book->temp_path);
+    book->max_rows = legacy ? 65536 : 1048576;
+    book->max_columns = legacy ? 256 : 16384;
+    book->max_formula_len = 32768;
+    book->max_text_len = 65534;
+    book->format = legacy ? 11 : 12;
+    std::snprintf(book->company, sizeof book->company, "%s", "MyCompany");
+    std::snprintf(book->author, sizeof book->author, "%s", "MyName");
+    book->sheet = book->row = book->column = 0;
+    std::memset(book->writer_state, 0, sizeof book->writer_state);
+    std::memset(book->reader_state, 0, sizeof book->reader_state);
+    tbx_store_owner* o = owner_of(book);
+    if (!o) return -2;
+    try {
+        o->sheets.reserve(TBX_FIRST_SHEETS);
+        o->sheets.resize(TBX_FIRST_SHEETS);
+        o->rows.resize(TBX_FIRST_SHEETS);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    for (int i = 0; i < TBX_FIRST_SHEETS; ++i) init_sheet(o->sheets[i], i);
+    o->publish(book, 0);
+    return 0;
+}
+
+void tbx_release_store(XLS_BOOK* book) {
+    if (!book) return;
+    if (tbx_private* p = tbx_priv(book)) {
+        p->store.reset(new (std::nothrow) tbx_store_owner());
+        if (p->store) p->store->publish(book, 0);
+    }
+    if (!tbx_priv(book) || !tbx_priv(book)->store) {
+        book->sheets = nullptr;
+        book->sheet_count = book->sheet_capacity = 0;
+        book->sst = nullptr;
+        book->sst_count = 0;
+        book->xf = nullptr;
+        book->xf_count = book->xf_capacity = 0;
+        book->numfmt = nullptr;
+        book->numfmt_count = 0;
+        book->drawings = nullptr;
+        book->drawing_count = 0;
+        book->members = nullptr;
+        book->member_count = 0;
+    }
+    if (book->temp_path[0]) {
+        plat_remove_file(book->temp_path);
+        book->temp_path[0] = '\0';
+    }
+}
+
+void tbx_free_private(XLS_BOOK* book) {
+    if (!book) return;
+    tbx_release_store(book);
+    delete tbx_priv(book);
+    book->priv = nullptr;
+    tbx_release_store(book);  // the book's table pointers become null
+}
+
+char* tbx_work_buffer(XLS_BOOK* book) {
+    tbx_private* p = tbx_priv(book);
+    if (!p) return nullptr;
+    if (p->work.empty()) {
+        try {
+            p->work.resize(TBX_RENDER_BUF);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
+    return p->work.data();
+}
+
+int tbx_add_sheet(XLS_BOOK* book, int index, XLS_SHEET** sheet) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o || index < 0) return -3;
+    if (index >= TBX_MAX_SHEETS) return -9;
+    int count = book->sheet_count;
+    int64_t cap = static_cast<int64_t>(o->sheets.size());
+    try {
+        if (index >= cap) {
+            int64_t n = grown(cap, index, TBX_FIRST_SHEETS, TBX_MAX_SHEETS);
+            o->sheets.reserve(n);
+            o->rows.reserve(n);
+            size_t old = o->sheets.size();
+            o->sheets.resize(n);
+            o->rows.resize(n);
+            for (size_t i = old; i < o->sheets.size(); ++i) init_sheet(o->sheets[i], (int)i);
+        }
+        for (int i = count; i <= index; ++i) {
+            if (!o->rows[i]) {
+                auto r = std::make_unique<tbx_sheet_rows>();
+                r->rows.resize(TBX_FIRST_ROWS);
+                for (XLS_ROW& row : r->rows) init_row(row);
+                o->rows[i] = std::move(r);
+            }
+            init_sheet(o->sheets[i], i);
+            o->sheets[i].rows = o->rows[i]->rows.data();
+            o->sheets[i].row_capacity = TBX_FIRST_ROWS;
+        }
+    } catch (const std::bad_alloc&) {
+        o->publish(book, count);
+        return -2;
+    }
+    if (index >= count) count = index + 1;
+    o->publish(book, count);
+    if (sheet) *sheet = &o->sheets[index];
+    return 0;
+}
+
+int tbx_set_sheet_name(XLS_BOOK* book, int index, const char* name) {
+    if (!owner_of(book) || index < 0 || index >= book->sheet_count || !name) return -3;
+    size_t len = std::strlen(name);
+    if (len > TBX_SHEET_NAME_MAX) {
+        len = TBX_SHEET_NAME_MAX;
+        // Do not cut a UTF-8 character in two.
+        while (len > 0 && (static_cast<unsigned char>(name[len]) & 0xC0) == 0x80) --len;
+    }
+    char* dst = book->sheets[index].name;
+    std::memcpy(dst, name, len);
+    dst[len] = '\0';
+    return 0;
+}
+
+int tbx_ensure_row(XLS_BOOK* book, int sheet, int row, XLS_ROW** out) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o || sheet < 0 || sheet >= book->sheet_count || row < 0) return -3;
+    if (row >= TBX_ROW_LIMIT) return -9;
+    tbx_sheet_rows& rows = *o->rows[sheet];
+    XLS_SHEET& s = o->sheets[sheet];
+    if (row >= s.row_capacity) {
+        int64_t n = grown(s.row_capacity, row, TBX_FIRST_ROWS, TBX_ROW_LIMIT);
+        try {
+            size_t old = rows.rows.size();
+            rows.rows.resize(n);
+            for (size_t i = old; i < rows.rows.size(); ++i) init_row(rows.rows[i]);
+        } catch (const std::bad_alloc&) {
+            return -2;
+        }
+        s.rows = rows.rows.data();
+        s.row_capacity = static_cast<int>(n);
+    }
+    if (row >= s.used_rows) s.used_rows = row + 1;
+    if (out) *out = &s.rows[row];
+    return 0;
+}
+
+int tbx_ensure_cell(XLS_BOOK* book, int sheet, int row, int column, XLS_CELL** out) {
+    if (column < 0) return -3;
+    if (column >= TBX_CELL_LIMIT) return -9;
+    XLS_ROW* r = nullptr;
+    int rc = tbx_ensure_row(book, sheet, row, &r);
+    if (rc != 0) return rc;
+    if (column >= r->capacity) {
+        int64_t n = grown(r->capacity, column, TBX_FIRST_CELLS, TBX_CELL_LIMIT);
+        void* p = std::realloc(r->cells, sizeof(XLS_CELL) * n);
+        if (!p) return -2;
+        r->cells = static_cast<XLS_CELL*>(p);
+        init_cells(r->cells, r->capacity, static_cast<int>(n));
+        r->capacity = static_cast<unsigned short>(n);
+    }
+    if (column >= r->used) r->used = static_cast<unsigned short>(column + 1);
+    if (out) *out = &r->cells[column];
+    return 0;
+}
+
+XLS_CELL* tbx_find_cell(const XLS_BOOK* book, int sheet, int row, int column) {
+    if (!book || sheet < 0 || sheet >= book->sheet_count || !book->sheets) return nullptr;
+    const XLS_SHEET& s = book->sheets[sheet];
+    if (row < 0 || row >= s.used_rows) return nullptr;
+    const XLS_ROW& r = s.rows[row];
+    if (column < 0 || column >= r.used) return nullptr;
+    return &r.cells[column];
+}
+
+int tbx_add_sst(XLS_BOOK* book, const char* text, int len, int* index) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o || len < 0 || (!text && len > 0)) return -3;
+    char* copy = dup_text(text ? text : "", static_cast<size_t>(len));
+    if (!copy) return -2;
+    try {
+        o->sst.push_back(XLS_SST{0, len, copy});
+    } catch (const std::bad_alloc&) {
+        std::free(copy);
+        return -2;
+    }
+    if (index) *index = static_cast<int>(o->sst.size()) - 1;
+    o->publish(book, book->sheet_count);
+    return 0;
+}
+
+int tbx_add_xf(XLS_BOOK* book, int numfmt_id, int* index) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o) return -3;
+    try {
+        o->xf.push_back(XLS_XF{numfmt_id, 0, 0, 0, 0});
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    if (index) *index = static_cast<int>(o->xf.size()) - 1;
+    o->publish(book, book->sheet_count);
+    return 0;
+}
+
+int tbx_add_numfmt(XLS_BOOK* book, int id, const char* code) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o || !code) return -3;
+    if (o->numfmt.size() >= TBX_MAX_NUMFMTS) return -9;
+    XLS_NUMFMT f{};
+    f.id = static_cast<short>(id);
+    std::snprintf(f.code, 256, "%s", code);  // at most 255 bytes
+    f.type = static_cast<short>(classify_format_code(f.code));
+    try {
+        o->numfmt.push_back(f);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    o->publish(book, book->sheet_count);
+    return 0;
+}
+
+void tbx_clear_numfmts(XLS_BOOK* book) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o) return;
+    o->numfmt.clear();
+    o->publish(book, book->sheet_count);
+}
+
+int tbx_add_drawing(XLS_BOOK* book, int kind, int sheet, const char* text) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o) return -3;
+    try {
+        XLS_DRAWING d{kind, sheet, nullptr};
+        if (text) {
+            auto obj = std::make_unique<tbx_object>();
+            size_t len = std::strlen(text);
+            obj->text.tag = TBX_OBJECT_TEXT;
+            obj->text.length = static_cast<int>(len);
+            obj->text.text = dup_text(text, len);
+            if (!obj->text.text) return -2;
+            d.data = &obj->text;
+            o->objects.push_back(std::move(obj));
+        }
+        o->drawings.push_back(d);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    o->publish(book, book->sheet_count);
+    return 0;
+}
+
+int tbx_add_member(XLS_BOOK* book, const char* path) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o || !path) return -3;
+    char* copy = dup_text(path, std::strlen(path));
+    if (!copy) return -2;
+    try {
+        o->members.push_back(copy);
+    } catch (const std::bad_alloc&) {
+        std::free(copy);
+        return -2;
+    }
+    o->publish(book, book->sheet_count);
+    return 0;
+}
