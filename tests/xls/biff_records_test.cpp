@@ -1,0 +1,404 @@
+// The record handler, fed with record streams built here, storing into a
+// recording book.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "biff_fixtures.h"
+#include "biff_text.h"
+
+namespace {
+
+using namespace bt;
+using xls::biff_reader;
+
+TEST(RkValue, DecodesIntegersFloatsAndHundredths) {
+    auto float_rk = [](double d, bool hundredths) {
+        uint64_t b;
+        std::memcpy(&b, &d, 8);
+        return static_cast<uint32_t>(b >> 32) | (hundredths ? 1u : 0u);
+    };
+    struct {
+        uint32_t rk;
+        double value;
+    } cases[] = {
+        {(static_cast<uint32_t>(-5) << 2) | 2, -5},
+        {(1234u << 2) | 3, 12.34},
+        {(0u << 2) | 2, 0},
+        {0x7FFFFFFEu, 536870911},  // largest positive integer
+        {0x80000002u, -536870912}, // most negative integer
+        {float_rk(100000.25, false), 100000.25},
+        {float_rk(1.5, false), 1.5},
+        {float_rk(1234.5, true), 12.345},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(xls::rk_value(c.rk), c.value) << std::hex << c.rk;
+}
+
+TEST(BiffCells, NumbersTakeTheNumberFormatOfTheirCellFormat) {
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    st.add(xls::BIFF_XF, xf(14));
+    st.add(xls::BIFF_XF, xf(0, true));
+    size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("S"));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+    st.add(xls::BIFF_NUMBER, number(0, 0, 2.5, 1));
+    st.add(xls::BIFF_RK, rk(1, 2, (static_cast<uint32_t>(-5) << 2) | 2, 0));
+    st.add(xls::BIFF_MULRK, bytes().u16(3).u16(4).u16(0).u32((1u << 2) | 2).u16(1).u32((2u << 2) | 2)
+                                .u16(2).u32((3u << 2) | 2).u16(6));
+    st.add(xls::BIFF_MULRK, bytes().u16(5).u16(0).u16(0));  // too short: nothing
+    st.add(xls::BIFF_BLANK, cell(6, 1));
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.xfs, (std::vector<int>{0, 14, -1}));
+    const auto* n = b.find(0, 0, 0);
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->kind, 'n');
+    EXPECT_EQ(n->number, 2.5);
+    EXPECT_EQ(n->numfmt, 14);
+    EXPECT_EQ(n->xf, 1);
+    EXPECT_EQ(b.find(0, 1, 2)->number, -5);
+    for (int i = 0; i < 3; ++i) {
+        const auto* m = b.find(0, 3, 4 + i);
+        ASSERT_TRUE(m) << i;
+        EXPECT_EQ(m->number, i + 1);
+        EXPECT_EQ(m->numfmt, i == 1 ? 14 : (i == 2 ? -1 : 0));
+    }
+    EXPECT_FALSE(b.find(0, 3, 7));
+    EXPECT_FALSE(b.find(0, 5, 0));
+    EXPECT_EQ(b.find(0, 6, 1)->kind, 'e');
+}
+
+TEST(BiffCells, FormulaResults) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_FORMULA, formula_number(0, 0, 1.99));
+    st.add(xls::BIFF_FORMULA, formula_special(1, 0, 0));
+    st.add(0x04BC, std::string(10, '\0'));  // a shared formula between them
+    st.add(xls::BIFF_STRING, bytes().u16(3).u8(0).raw("abc"));
+    st.add(xls::BIFF_FORMULA, formula_special(2, 0, 1, 1));  // TRUE
+    st.add(xls::BIFF_STRING, bytes().u16(1).u8(0).raw("x"));  // no formula waits for it
+    st.add(xls::BIFF_FORMULA, formula_special(3, 0, 0));
+    st.add(xls::BIFF_STRING, bytes().u16(2).u8(1).wide(u"\u65e5\u672c"));
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.find(0, 0, 0)->number, 1.99);
+    EXPECT_EQ(b.find(0, 1, 0)->text, "abc");
+    EXPECT_EQ(b.find(0, 2, 0)->kind, 'p');
+    EXPECT_EQ(b.find(0, 3, 0)->text, "日本");
+}
+
+TEST(BiffCells, LabelsInBothLayouts) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_LABEL, bytes().raw(cell(0, 0)).u16(3).u8(0).raw("a\xE9z"));
+    st.add(xls::BIFF_LABEL, bytes().raw(cell(0, 1)).u16(2).u8(1).wide(u"\u3042\u3044"));
+    st.add(xls::BIFF_RSTRING, bytes().raw(cell(0, 2)).u16(2).u8(0).raw("ok").u16(0));
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.find(0, 0, 0)->text, "a\xC3\xA9z");
+    EXPECT_EQ(b.find(0, 0, 1)->text, "あい");
+    EXPECT_EQ(b.find(0, 0, 2)->text, "ok");
+
+    // The 5.0/95 layout: 8-bit text in the workbook's code page.
+    struct {
+        int codepage;  // 0: no CODEPAGE record
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {932, "\x93\xFA\x96\x7B", "日本"},
+        {0, "\x82\xA0", "あ"},
+        {1252, "caf\xE9 \x80", "café €"},
+        {10000, "\x8E", "é"},
+    };
+    for (const auto& c : cases) {
+        stream s5;
+        s5.add(xls::BIFF_BOF, bof(0x0005, 0x0500));
+        if (c.codepage) s5.add(xls::BIFF_CODEPAGE, bytes().u16(c.codepage));
+        s5.add(xls::BIFF_XF, xf(0));
+        size_t bs = s5.add(xls::BIFF_BOUNDSHEET, bytes().u32(0).u16(0).u8(5).raw("Blatt"));
+        s5.add(xls::BIFF_EOF, "");
+        s5.patch32(bs + 4, static_cast<uint32_t>(s5.add(xls::BIFF_BOF, bof(0x0010, 0x0500))));
+        s5.add(xls::BIFF_LABEL, bytes().raw(cell(2, 3)).u16(static_cast<unsigned>(c.bytes.size())).raw(c.bytes));
+        s5.add(xls::BIFF_FORMULA, formula_special(4, 0, 0));
+        s5.add(xls::BIFF_STRING, bytes().u16(static_cast<unsigned>(c.bytes.size())).raw(c.bytes));
+        s5.add(xls::BIFF_EOF, "");
+        fake_book b5;
+        ASSERT_EQ(feed(b5, s5.s), 0) << c.codepage;
+        ASSERT_EQ(b5.sheets, std::vector<std::string>{"Blatt"});
+        ASSERT_TRUE(b5.find(0, 2, 3)) << c.codepage;
+        EXPECT_EQ(b5.find(0, 2, 3)->text, c.utf8) << c.codepage;
+        EXPECT_EQ(b5.find(0, 4, 0)->text, c.utf8) << c.codepage;
+    }
+}
+
+TEST(BiffCells, LabelSstIndexMustLieInTheTable) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_LABELSST, labelsst(0, 0, 1));
+    st.add(xls::BIFF_LABELSST, labelsst(0, 1, 2));
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    b.sst = {"a", "b"};
+    EXPECT_EQ(feed(b, st.s), -9);
+    EXPECT_EQ(b.find(0, 0, 0)->index, 1);
+    EXPECT_FALSE(b.find(0, 0, 1));
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], "TABX-03009 バッファサイズ(\"2\")オーバー(\"BIFF_LABELSST sst\")。");
+}
+
+struct limit_case {
+    const char* what;
+    uint16_t type;
+    std::string data;
+    std::string message;
+};
+
+TEST(BiffCells, PositionsSheetsAndCellFormatsAreChecked) {
+    const limit_case cases[] = {
+        {"NUMBER column 256", xls::BIFF_NUMBER, number(0, 256, 1),
+         "TABX-03600 内部処理エラー(\"BIFF_NUMBER row/column overflow\")。"},
+        {"RK column 300", xls::BIFF_RK, rk(0, 300, 2),
+         "TABX-03600 内部処理エラー(\"BIFF_LABELSST row/column overflow\")。"},
+        {"BLANK column 256", xls::BIFF_BLANK, cell(0, 256),
+         "TABX-03600 内部処理エラー(\"BIFF_LABELSST row/column overflow\")。"},
+        {"MULRK column 256", xls::BIFF_MULRK, bytes().u16(0).u16(256).u16(0).u32(2).u16(256),
+         "TABX-03600 内部処理エラー(\"BIFF_MULRK row/column overflow\")。"},
+        {"LABEL column 999", xls::BIFF_LABEL, bytes().raw(cell(0, 999)).u16(1).u8(0).raw("x"),
+         "TABX-03600 内部処理エラー(\"BIFF_FORMULA row/column overflow\")。"},
+        {"NUMBER cell format", xls::BIFF_NUMBER, number(0, 0, 1, 1),
+         "TABX-03009 バッファサイズ(\"10\")オーバー(\"BIFF_NUMBER\")。"},
+        {"RK cell format", xls::BIFF_RK, rk(0, 0, 2, 5), "TABX-03009 バッファサイズ(\"10\")オーバー(\"BIFF_RK\")。"},
+        {"MULRK cell format", xls::BIFF_MULRK, bytes().u16(0).u16(0).u16(0).u32(2).u16(7).u32(2).u16(1),
+         "TABX-03009 バッファサイズ(\"10\")オーバー(\"BIFF_MULRK\")。"},
+        {"FORMULA cell format", xls::BIFF_FORMULA, formula_number(0, 0, 1, 3),
+         "TABX-03009 バッファサイズ(\"10\")オーバー(\"BIFF_FORMULA\")。"},
+    };
+    for (const auto& c : cases) {
+        stream st = one_sheet();
+        st.add(c.type, c.data);
+        st.add(xls::BIFF_EOF, "");
+        fake_book b;
+        EXPECT_EQ(feed(b, st.s), -9) << c.what;
+        ASSERT_EQ(b.messages.size(), 1u) << c.what;
+        EXPECT_EQ(b.messages[0], c.message) << c.what;
+    }
+    // Column 255 and row 65535 are the last cells of a sheet.
+    stream st = one_sheet();
+    st.add(xls::BIFF_NUMBER, number(65535, 255, 7));
+    fake_book b;
+    EXPECT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.find(0, 65535, 255)->number, 7);
+}
+
+TEST(BiffCells, CurrentSheetMustLieInTheSheetTable) {
+    // Eleven worksheet substreams but one sheet entry: the eleventh lies
+    // beyond the table's capacity of 10.
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet("only", 999999));
+    st.add(xls::BIFF_EOF, "");
+    for (int i = 0; i < 11; ++i) {
+        st.add(xls::BIFF_BOF, bof(0x0010));
+        st.add(xls::BIFF_RK, rk(0, 0, (static_cast<uint32_t>(i) << 2) | 2));
+        st.add(xls::BIFF_EOF, "");
+    }
+    fake_book b;
+    EXPECT_EQ(feed(b, st.s), -9);
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], "TABX-03009 バッファサイズ(\"10\")オーバー(\"BIFF_RK sheet\")。");
+    EXPECT_EQ(b.find(0, 0, 0)->number, 0);  // the first substream went to the only sheet
+    EXPECT_EQ(b.cells.size(), 1u);          // the others had no sheet to go to
+}
+
+TEST(BiffSheets, NamesInEveryLayout) {
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet("Feuil\xE9"));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet16(u"\u30b7\u30fc\u30c8"));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet(std::string(93, 'a')));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet(std::string(94, 'b')));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet16(std::u16string(31, u'\u3042')));  // 93 bytes
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet16(std::u16string(32, u'\u3042')));  // 96 bytes
+    st.add(xls::BIFF_BOUNDSHEET, bytes().u32(0).u16(0).u8(3).u8(1).u16(0x41));  // cut short
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    ASSERT_EQ(b.sheets.size(), 7u);
+    EXPECT_EQ(b.sheets[0], "Feuil\xC3\xA9");
+    EXPECT_EQ(b.sheets[1], "シート");
+    EXPECT_EQ(b.sheets[2], std::string(93, 'a'));
+    EXPECT_EQ(b.sheets[3], "");
+    EXPECT_EQ(b.sheets[4].size(), 93u);
+    EXPECT_EQ(b.sheets[5], "");
+    EXPECT_EQ(b.sheets[6], "A");
+}
+
+TEST(BiffSheets, SubstreamsFindTheirEntryByOffset) {
+    // A chart sheet comes first: its entry gets a sheet record, and the
+    // worksheet's cells still land in the worksheet's record.
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    size_t chart = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Chart1", 0, 2));
+    size_t ws = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Data"));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(chart + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0020))));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(ws + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+    st.add(xls::BIFF_NUMBER, number(0, 0, 42));
+    st.add(xls::BIFF_BOF, bof(0x0020));  // an embedded chart inside the worksheet
+    st.add(xls::BIFF_EOF, "");
+    st.add(xls::BIFF_NUMBER, number(1, 0, 43));
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.sheets, (std::vector<std::string>{"Chart1", "Data"}));
+    ASSERT_TRUE(b.find(1, 0, 0));
+    ASSERT_TRUE(b.find(1, 1, 0));
+    EXPECT_FALSE(b.find(0, 0, 0));
+}
+
+TEST(BiffSheets, SheetListAfterTheWorksheetsEndsTheStream) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_NUMBER, number(0, 0, 1));
+    st.add(xls::BIFF_EOF, "");
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet("late"));
+    st.add(xls::BIFF_NUMBER, number(5, 0, 1));
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.sheets.size(), 1u);
+    EXPECT_FALSE(b.find(0, 5, 0));
+}
+
+TEST(BiffFormats, CellFormatTableLimit) {
+    stream st;
+    for (int i = 0; i < xls::BIFF_MAX_XF + 1; ++i) st.add(xls::BIFF_XF, xf(i % 50));
+    fake_book b;
+    EXPECT_EQ(feed(b, st.s), -9);
+    EXPECT_EQ(b.xfs.size(), static_cast<size_t>(xls::BIFF_MAX_XF));
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], "TABX-03009 バッファサイズ(\"64000\")オーバー(\"tbx_set_xf() MAX_XF\")。");
+}
+
+TEST(BiffFormats, NumberFormatsInBothLayouts) {
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_FORMAT, bytes().u16(164).u16(10).u8(0).raw("yyyy/m/d;@"));
+    st.add(xls::BIFF_FORMAT, bytes().u16(165).u16(4).u8(1).wide(u"m\"\u6708\""));
+    st.add(xls::BIFF_FORMAT, bytes().u16(166).u16(50).u8(0).raw("0.0"));  // count beyond the record
+    st.add(xls::BIFF_EOF, "");
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    ASSERT_EQ(b.numfmts.size(), 3u);
+    EXPECT_EQ(b.numfmts[0], (std::pair<int, std::string>{164, "yyyy/m/d;@"}));
+    EXPECT_EQ(b.numfmts[1], (std::pair<int, std::string>{165, "m\"\x8C\x8E\""}));  // Shift-JIS
+    EXPECT_EQ(b.numfmts[2], (std::pair<int, std::string>{166, "0.0"}));
+
+    stream s5;
+    s5.add(xls::BIFF_BOF, bof(0x0005, 0x0500));
+    s5.add(xls::BIFF_FORMAT, bytes().u16(170).u8(6).raw("0.00%;"));
+    s5.add(xls::BIFF_EOF, "");
+    fake_book b5;
+    ASSERT_EQ(feed(b5, s5.s), 0);
+    ASSERT_EQ(b5.numfmts.size(), 1u);
+    EXPECT_EQ(b5.numfmts[0], (std::pair<int, std::string>{170, "0.00%;"}));
+}
+
+TEST(BiffFormats, NumberFormatTableLimit) {
+    stream st;
+    for (int i = 0; i < 501; ++i) st.add(xls::BIFF_FORMAT, bytes().u16(164 + i).u16(1).u8(0).raw("0"));
+    fake_book b;
+    EXPECT_EQ(feed(b, st.s), -9);
+    EXPECT_EQ(b.numfmts.size(), 500u);
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], "TABX-03009 バッファサイズ(\"500\")オーバー(\"TBX_MAX_NUMFORMAT\")。");
+}
+
+TEST(BiffTextObjects, TextFollowsTheTxoInContinueRecords) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_TXO, bytes().u16(0x0212).u16(0).raw(std::string(6, '\0')).u16(5).u16(16).u32(0));
+    st.add(xls::BIFF_CONTINUE, bytes().u8(0).raw("ab"));
+    st.add(xls::BIFF_CONTINUE, bytes().u8(1).wide(u"\u3042c\u3044"));
+    st.add(xls::BIFF_CONTINUE, bytes().u16(0).u16(0).u32(0).u16(5).u16(0).u32(0));  // runs
+    st.add(xls::BIFF_TXO, bytes().u16(0x0212).u16(0).raw(std::string(6, '\0')).u16(0).u16(0).u32(0));
+    st.add(xls::BIFF_TXO, bytes().u16(0x0212).u16(0).raw(std::string(6, '\0')).u16(9).u16(16).u32(0));
+    st.add(xls::BIFF_CONTINUE, bytes().u8(0).raw("cut"));  // shorter than announced
+    st.add(xls::BIFF_EOF, "");
+    st.add(xls::BIFF_CONTINUE, bytes().u8(0).raw("stray"));
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    ASSERT_EQ(b.objects.size(), 2u);
+    EXPECT_EQ(b.objects[0], (std::pair<int, std::string>{0, "abあcい"}));
+    EXPECT_EQ(b.objects[1], (std::pair<int, std::string>{0, "cut"}));
+}
+
+TEST(BiffStream, FilepassStopsBeforeAnyCell) {
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_FILEPASS, bytes().u16(1).u16(1).raw(std::string(48, '\x5A')));
+    st.add(xls::BIFF_BOUNDSHEET, boundsheet("S"));
+    fake_book b;
+    EXPECT_EQ(feed(b, st.s), xls::BIFF_ENCRYPTED);
+    EXPECT_TRUE(b.sheets.empty());
+}
+
+TEST(BiffStream, ZeroPaddingAfterEofEndsTheStream) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_EOF, "");
+    std::string padded = st.s + std::string(600, '\0') + bytes().u16(xls::BIFF_NUMBER).u16(14).raw(number(0, 0, 1)).s;
+    fake_book b;
+    ASSERT_EQ(feed(b, padded), 0);
+    EXPECT_TRUE(b.cells.empty());
+    // Other bytes after the EOF are read on as records.
+    std::string garbage = st.s + bytes().u16(xls::BIFF_NUMBER).u16(14).raw(number(0, 0, 1)).s;
+    fake_book g;
+    ASSERT_EQ(feed(g, garbage), 0);
+    EXPECT_TRUE(g.find(0, 0, 0));
+}
+
+TEST(BiffStream, RecordsShorterThanTheirFieldsAreRefused) {
+    const std::pair<uint16_t, std::string> cases[] = {
+        {xls::BIFF_NUMBER, number(0, 0, 1).substr(0, 13)},
+        {xls::BIFF_RK, rk(0, 0, 2).substr(0, 9)},
+        {xls::BIFF_LABELSST, labelsst(0, 0, 0).substr(0, 9)},
+        {xls::BIFF_FORMULA, formula_number(0, 0, 1).substr(0, 13)},
+        {xls::BIFF_BLANK, cell(0, 0).substr(0, 3)},
+        {xls::BIFF_LABEL, bytes().raw(cell(0, 0)).u8(1).s},
+        {xls::BIFF_XF, bytes().u16(0).u16(0).s},
+        {xls::BIFF_BOUNDSHEET, bytes().u32(0).u16(0).s},
+        {xls::BIFF_FORMAT, bytes().u16(164).u16(1).s},
+        {xls::BIFF_BOF, bytes().u16(0x0600).s},
+    };
+    for (const auto& c : cases) {
+        stream st;
+        st.add(xls::BIFF_BOF, bof(0x0005));
+        st.add(c.first, c.second);
+        st.add(xls::BIFF_EOF, "");
+        fake_book b;
+        EXPECT_EQ(feed(b, st.s), -1) << std::hex << c.first;
+    }
+}
+
+TEST(BiffStream, EveryTruncationEndsCleanly) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_SST, bytes().u32(2).u32(2).u16(3).u8(0).raw("abc").u16(2).u8(1).wide(u"xy"));
+    st.add(xls::BIFF_LABELSST, labelsst(0, 0, 1));
+    st.add(xls::BIFF_MULRK, bytes().u16(1).u16(0).u16(0).u32(6).u16(0).u32(10).u16(1));
+    st.add(xls::BIFF_FORMULA, formula_special(2, 0, 0));
+    st.add(xls::BIFF_STRING, bytes().u16(3).u8(0).raw("str"));
+    st.add(xls::BIFF_EOF, "");
+    for (size_t n = 0; n <= st.s.size(); ++n) {
+        fake_book b;
+        int rc = feed(b, st.s.substr(0, n));
+        EXPECT_TRUE(rc == 0 || rc == -1) << n << " rc=" << rc;
+    }
+    fake_book b;
+    ASSERT_EQ(feed(b, st.s), 0);
+    EXPECT_EQ(b.sst, (std::vector<std::string>{"abc", "xy"}));
+    EXPECT_EQ(b.find(0, 2, 0)->text, "str");
+}
+
+}  // namespace

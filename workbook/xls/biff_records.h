@@ -1,0 +1,126 @@
+// The record handler: takes the workbook stream's records one at a time and
+// fills the book with the sheet list, shared strings, cell and number
+// formats, cells and text-box texts.
+//
+// It reads BIFF8 (97-2003) and the 5.0/95 layouts of the records that differ
+// (BOUNDSHEET, LABEL, RSTRING, FORMAT, STRING, TXO texts); the layout follows
+// the version in the stream's first BOF record.  8-bit text of a 5.0/95 stream
+// is in the code page of its CODEPAGE record (Shift-JIS when there is none).
+#ifndef VERGLE_XLS_BIFF_RECORDS_H
+#define VERGLE_XLS_BIFF_RECORDS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <string>
+
+#include "biff_book.h"
+#include "biff_sst.h"
+
+namespace xls {
+
+// Record types.
+enum : uint16_t {
+    BIFF_FORMULA = 0x0006,
+    BIFF_EOF = 0x000A,
+    BIFF_NAME = 0x0018,
+    BIFF_FILEPASS = 0x002F,
+    BIFF_CONTINUE = 0x003C,
+    BIFF_CODEPAGE = 0x0042,
+    BIFF_BOUNDSHEET = 0x0085,
+    BIFF_MULRK = 0x00BD,
+    BIFF_RSTRING = 0x00D6,
+    BIFF_XF = 0x00E0,
+    BIFF_SST = 0x00FC,
+    BIFF_LABELSST = 0x00FD,
+    BIFF_TXO = 0x01B6,
+    BIFF_BLANK = 0x0201,
+    BIFF_NUMBER = 0x0203,
+    BIFF_LABEL = 0x0204,
+    BIFF_STRING = 0x0207,
+    BIFF_RK = 0x027E,
+    BIFF_FORMAT = 0x041E,
+    BIFF_BOF = 0x0809,
+};
+
+// Results of the handler beyond the store's codes.
+enum {
+    BIFF_STREAM_OVER = 1403,  // the current stream is over
+    BIFF_ENCRYPTED = 1002,    // FILEPASS: the workbook is encrypted
+};
+
+// Limits of the cell store of a legacy workbook and of its tables.
+enum {
+    BIFF_MAX_ROWS = 65536,
+    BIFF_MAX_COLUMNS = 256,
+    BIFF_MAX_XF = 64000,
+    BIFF_MAX_NUMFMT = 500,
+    BIFF_MAX_FORMAT_BYTES = 4000,
+    BIFF_MAX_SHEET_NAME = 94,  // a name this long or longer is left empty
+};
+
+// The value of an RK number ([MS-XLS] RkNumber).
+double rk_value(uint32_t rk);
+
+class biff_reader {
+public:
+    explicit biff_reader(biff_book& book) : book_(book) {}
+
+    // One record: its type, its data and the offset of its header in the
+    // stream.  0: taken or ignored; BIFF_STREAM_OVER; BIFF_ENCRYPTED; -1
+    // malformed shared-string table; -2 memory; -9 a limit (message written).
+    int record(uint16_t type, const unsigned char* data, size_t len, uint64_t offset);
+
+    // The stream has ended: completes a shared-string table still being
+    // gathered.  0 or a status as record().
+    int finish();
+
+    // 8 or 5, from the first BOF record (8 until one is met).
+    int version() const { return version_; }
+
+private:
+    enum last_kind { NONE, SST, TXO };
+
+    int on_bof(const unsigned char* data, size_t len, uint64_t offset);
+    int on_boundsheet(const unsigned char* data, size_t len);
+    int on_xf(const unsigned char* data, size_t len);
+    int on_format(const unsigned char* data, size_t len);
+    int on_labelsst(const unsigned char* data, size_t len);
+    int on_number(const unsigned char* data, size_t len);
+    int on_rk(const unsigned char* data, size_t len);
+    int on_mulrk(const unsigned char* data, size_t len);
+    int on_formula(const unsigned char* data, size_t len);
+    int on_string(const unsigned char* data, size_t len);
+    int on_blank(const unsigned char* data, size_t len);
+    int on_label(const unsigned char* data, size_t len);
+    int on_txo(const unsigned char* data, size_t len);
+    int on_txo_continue(const unsigned char* data, size_t len);
+
+    // The checks shared by the cell records: the position, then the sheet.
+    int check_cell(unsigned row, unsigned column, const char* position_label,
+                   const char* sheet_label);
+    int check_xf(unsigned xf, const char* label);
+    // Text of 8-bit characters as the stream's layout has them.
+    bool narrow_text(const unsigned char* p, size_t n, std::string& out) const;
+
+    biff_book& book_;
+    sst_gather sst_;
+    last_kind last_ = NONE;
+    int version_ = 8;
+    bool seen_bof_ = false;
+    int codepage_ = 932;
+    int sheet_ = 0;           // current sheet
+    int worksheets_ = 0;      // worksheet substreams met
+    // Stream offset of each sheet's BOF, as BOUNDSHEET gives it.
+    std::unordered_map<uint64_t, int> sheet_at_;
+    // The cell of a FORMULA whose text follows in a STRING record.
+    bool string_pending_ = false;
+    int row_ = 0, column_ = 0;
+    // Text-object characters still expected in CONTINUE records.
+    size_t txo_chars_ = 0;
+    std::u16string txo_text_;
+};
+
+}  // namespace xls
+
+#endif

@@ -1,0 +1,348 @@
+// The compound-document reader (see cfb.h).
+#include "cfb.h"
+
+#include <algorithm>
+#include <new>
+
+#include "byte_cursor.h"
+#include "platform.h"
+
+namespace xls {
+
+namespace {
+
+constexpr size_t kHeaderSize = 512;
+constexpr size_t kSectorSize = 512;        // 2^9, the only size this reader takes
+constexpr size_t kShortSectorSize = 64;    // 2^6
+constexpr size_t kEntrySize = 128;
+constexpr uint32_t kEntriesPerSector = kSectorSize / 4;
+constexpr uint32_t kHeaderDifatEntries = 109;
+
+// Special sector numbers.
+constexpr uint32_t kMaxRegular = 0xFFFFFFFA;
+constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr uint32_t kFree = 0xFFFFFFFF;
+constexpr uint32_t kNoStream = 0xFFFFFFFF;
+
+const unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+// Entry types.
+constexpr uint8_t kStream = 2;
+constexpr uint8_t kRoot = 5;
+
+char16_t fold(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+
+bool same_name(const std::u16string& a, const char* b) {
+    size_t n = std::char_traits<char>::length(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (fold(a[i]) != fold(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+}  // namespace
+
+const char* cfb_status_text(int status) {
+    switch (status) {
+    case CFB_OK: return "OK";
+    case CFB_NOT_COMPOUND: return "Invalid Signature";
+    case CFB_BAD_BYTE_ORDER: return "Invalid Byte Order";
+    case CFB_BAD_SECTOR_SIZE: return "Invalid Sector Size";
+    case CFB_BAD_SHORT_SECTOR_SIZE: return "Invalid Short-sector Size";
+    case CFB_CORRUPT: return "Broken Sector Chain";
+    case CFB_NOT_FOUND: return "WORKBOOK";
+    case CFB_NO_MEMORY: return "Out of Memory";
+    }
+    return "Unknown";
+}
+
+size_t compound_file::sector_bytes(uint32_t s) const {
+    if (s >= sector_count_) return 0;
+    size_t off = kHeaderSize + static_cast<size_t>(s) * kSectorSize;
+    return std::min(kSectorSize, size_ - off);
+}
+
+int compound_file::open(const unsigned char* data, size_t size) {
+    data_ = data;
+    size_ = data ? size : 0;
+    fat_.clear();
+    minifat_.clear();
+    entries_.clear();
+    mini_stream_.clear();
+    mini_status_ = CFB_OK;
+    if (size_ < kHeaderSize || !std::equal(kSignature, kSignature + 8, data_)) return CFB_NOT_COMPOUND;
+
+    byte_cursor h(data_, kHeaderSize);
+    uint16_t byte_order = 0, sector_shift = 0, short_shift = 0;
+    uint32_t fat_count = 0, first_difat = 0, difat_count = 0;
+    h.seek(28);
+    h.u16(byte_order);
+    h.u16(sector_shift);
+    h.u16(short_shift);
+    if (byte_order != 0xFFFE) return CFB_BAD_BYTE_ORDER;
+    if (sector_shift != 9) return CFB_BAD_SECTOR_SIZE;
+    if (short_shift != 6) return CFB_BAD_SHORT_SECTOR_SIZE;
+    h.seek(44);
+    h.u32(fat_count);
+    h.u32(first_dir_);
+    h.seek(56);
+    h.u32(mini_cutoff_);
+    h.u32(first_minifat_);
+    h.u32(minifat_count_);
+    h.u32(first_difat);
+    h.u32(difat_count);
+
+    sector_count_ = static_cast<uint32_t>(
+        std::min<size_t>((size_ - kHeaderSize + kSectorSize - 1) / kSectorSize, kMaxRegular));
+    // Each FAT sector must be a sector of this file: a larger count is a lie.
+    if (fat_count > sector_count_) return CFB_CORRUPT;
+
+    try {
+        // The FAT's own sectors: up to 109 listed in the header, the rest in
+        // the DIFAT chain (127 numbers and the next DIFAT sector each).
+        std::vector<uint32_t> fat_sectors;
+        fat_sectors.reserve(fat_count);
+        h.seek(76);
+        for (uint32_t i = 0; i < kHeaderDifatEntries && fat_sectors.size() < fat_count; ++i) {
+            uint32_t s = 0;
+            h.u32(s);
+            fat_sectors.push_back(s);
+        }
+        uint32_t difat = first_difat;
+        uint32_t walked = 0;
+        while (fat_sectors.size() < fat_count) {
+            if (difat >= sector_count_ || sector_bytes(difat) < kSectorSize) return CFB_CORRUPT;
+            if (++walked > sector_count_) return CFB_CORRUPT;  // a loop
+            byte_cursor d(data_ + kHeaderSize + static_cast<size_t>(difat) * kSectorSize, kSectorSize);
+            for (uint32_t i = 0; i < kEntriesPerSector - 1 && fat_sectors.size() < fat_count; ++i) {
+                uint32_t s = 0;
+                d.u32(s);
+                fat_sectors.push_back(s);
+            }
+            d.seek(kSectorSize - 4);
+            d.u32(difat);
+        }
+        (void)difat_count;  // the chain itself decides; the count is often wrong
+
+        fat_.assign(static_cast<size_t>(fat_count) * kEntriesPerSector, kFree);
+        for (size_t k = 0; k < fat_sectors.size(); ++k) {
+            uint32_t s = fat_sectors[k];
+            if (s >= sector_count_) return CFB_CORRUPT;
+            size_t n = sector_bytes(s) / 4;  // a cut last sector leaves free entries
+            byte_cursor c(data_ + kHeaderSize + static_cast<size_t>(s) * kSectorSize, n * 4);
+            for (size_t i = 0; i < n; ++i) c.u32(fat_[k * kEntriesPerSector + i]);
+        }
+
+        int rc = read_directory();
+        if (rc != CFB_OK) return rc;
+        // A broken mini stream spoils only the short streams: it is reported
+        // when one of them is read.
+        mini_status_ = read_mini_stream();
+        return mini_status_ == CFB_NO_MEMORY ? CFB_NO_MEMORY : CFB_OK;
+    } catch (const std::bad_alloc&) {
+        return CFB_NO_MEMORY;
+    }
+}
+
+int compound_file::chain(uint32_t start, std::vector<uint32_t>& out) const {
+    out.clear();
+    std::vector<bool> seen(std::min<size_t>(fat_.size(), sector_count_), false);
+    uint32_t s = start;
+    while (s != kEndOfChain) {
+        if (s >= seen.size() || seen[s]) return CFB_CORRUPT;
+        seen[s] = true;
+        out.push_back(s);
+        s = fat_[s];
+    }
+    return CFB_OK;
+}
+
+int compound_file::read_directory() {
+    std::vector<uint32_t> sectors;
+    int rc = chain(first_dir_, sectors);
+    if (rc != CFB_OK) return rc;
+    if (sectors.empty()) return CFB_CORRUPT;
+    entries_.reserve(sectors.size() * (kSectorSize / kEntrySize));
+    for (uint32_t s : sectors) {
+        size_t avail = sector_bytes(s);
+        const unsigned char* base = data_ + kHeaderSize + static_cast<size_t>(s) * kSectorSize;
+        for (size_t off = 0; off + kEntrySize <= avail; off += kEntrySize) {
+            byte_cursor c(base + off, kEntrySize);
+            dir_entry e;
+            uint16_t name_len = 0;
+            c.seek(64);
+            c.u16(name_len);
+            c.u8(e.type);
+            c.skip(1);
+            c.u32(e.left);
+            c.u32(e.right);
+            c.u32(e.child);
+            c.seek(116);
+            c.u32(e.start);
+            uint32_t size_lo = 0;
+            c.u32(size_lo);
+            // With 512-byte sectors only the low 32 bits of the size count.
+            e.size = size_lo;
+            size_t chars = name_len >= 2 ? std::min<size_t>(name_len / 2 - 1, 31) : 0;
+            c.seek(0);
+            for (size_t i = 0; i < chars; ++i) {
+                uint16_t ch = 0;
+                c.u16(ch);
+                if (ch == 0) break;
+                e.name.push_back(static_cast<char16_t>(ch));
+            }
+            entries_.push_back(std::move(e));
+        }
+    }
+    if (entries_.empty() || entries_[0].type != kRoot) return CFB_CORRUPT;
+    return CFB_OK;
+}
+
+int compound_file::read_mini_stream() {
+    // The mini FAT and the mini stream are only needed for short streams; a
+    // document without any has neither.
+    const dir_entry& root = entries_[0];
+    if (root.size == 0 || first_minifat_ == kEndOfChain || first_minifat_ == kFree) return CFB_OK;
+    std::vector<uint32_t> sectors;
+    int rc = chain(first_minifat_, sectors);
+    if (rc != CFB_OK) return rc;
+    minifat_.assign(sectors.size() * kEntriesPerSector, kFree);
+    for (size_t k = 0; k < sectors.size(); ++k) {
+        size_t n = sector_bytes(sectors[k]) / 4;
+        byte_cursor c(data_ + kHeaderSize + static_cast<size_t>(sectors[k]) * kSectorSize, n * 4);
+        for (size_t i = 0; i < n; ++i) c.u32(minifat_[k * kEntriesPerSector + i]);
+    }
+    return read_regular(root.start, root.size, mini_stream_);
+}
+
+int compound_file::read_regular(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const {
+    out.clear();
+    uint64_t need = (size + kSectorSize - 1) / kSectorSize;
+    if (need > sector_count_) return CFB_CORRUPT;  // cannot fit in this file
+    std::vector<bool> seen(std::min<size_t>(fat_.size(), sector_count_), false);
+    out.resize(static_cast<size_t>(size));
+    uint32_t s = start;
+    for (uint64_t k = 0; k < need; ++k) {
+        if (s >= seen.size() || seen[s]) return CFB_CORRUPT;
+        seen[s] = true;
+        size_t off = static_cast<size_t>(k * kSectorSize);
+        size_t want = std::min<size_t>(kSectorSize, static_cast<size_t>(size) - off);
+        if (sector_bytes(s) < want) return CFB_CORRUPT;  // data past the end of the file
+        std::copy_n(data_ + kHeaderSize + static_cast<size_t>(s) * kSectorSize, want, out.data() + off);
+        s = fat_[s];
+    }
+    return CFB_OK;
+}
+
+int compound_file::read_mini(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const {
+    out.clear();
+    if (mini_status_ != CFB_OK) return mini_status_;
+    uint64_t need = (size + kShortSectorSize - 1) / kShortSectorSize;
+    if (need > minifat_.size()) return CFB_CORRUPT;
+    std::vector<bool> seen(minifat_.size(), false);
+    out.resize(static_cast<size_t>(size));
+    uint32_t s = start;
+    for (uint64_t k = 0; k < need; ++k) {
+        if (s >= seen.size() || seen[s]) return CFB_CORRUPT;
+        seen[s] = true;
+        size_t src = static_cast<size_t>(s) * kShortSectorSize;
+        size_t off = static_cast<size_t>(k * kShortSectorSize);
+        size_t want = std::min<size_t>(kShortSectorSize, static_cast<size_t>(size) - off);
+        if (src > mini_stream_.size() || mini_stream_.size() - src < want) return CFB_CORRUPT;
+        std::copy_n(mini_stream_.data() + src, want, out.data() + off);
+        s = minifat_[s];
+    }
+    return CFB_OK;
+}
+
+int compound_file::find_stream(const char* name, uint32_t* entry) const {
+    if (entries_.empty()) return CFB_NOT_FOUND;
+    // Walk the root storage's tree of children; every index is checked and
+    // every entry visited at most once.
+    std::vector<bool> seen(entries_.size(), false);
+    std::vector<uint32_t> todo;
+    todo.push_back(entries_[0].child);
+    while (!todo.empty()) {
+        uint32_t i = todo.back();
+        todo.pop_back();
+        if (i == kNoStream || i >= entries_.size() || seen[i]) continue;
+        seen[i] = true;
+        const dir_entry& e = entries_[i];
+        if (e.type == kStream && same_name(e.name, name)) {
+            if (entry) *entry = i;
+            return CFB_OK;
+        }
+        todo.push_back(e.right);
+        todo.push_back(e.left);
+    }
+    return CFB_NOT_FOUND;
+}
+
+uint64_t compound_file::stream_size(uint32_t entry) const {
+    return entry < entries_.size() ? entries_[entry].size : 0;
+}
+
+int compound_file::read_stream(uint32_t entry, std::vector<unsigned char>& out) const {
+    out.clear();
+    if (entry >= entries_.size() || entries_[entry].type != kStream) return CFB_NOT_FOUND;
+    const dir_entry& e = entries_[entry];
+    try {
+        if (e.size < mini_cutoff_) return read_mini(e.start, e.size, out);
+        return read_regular(e.start, e.size, out);
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return CFB_NO_MEMORY;
+    }
+}
+
+int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsigned char>& out,
+                        bool* is_book) {
+    compound_file cf;
+    int rc = cf.open(data, size);
+    if (rc != CFB_OK) return rc;
+    uint32_t entry = 0;
+    bool book = false;
+    if (cf.find_stream("Workbook", &entry) != CFB_OK) {
+        if (cf.find_stream("Book", &entry) != CFB_OK) return CFB_NOT_FOUND;
+        book = true;
+    }
+    if (is_book) *is_book = book;
+    return cf.read_stream(entry, out);
+}
+
+}  // namespace xls
+
+int extract_workbook_stream(const char* compound_path, const char* image_path, bool* is_book_stream) {
+    if (!compound_path || !image_path) return -1;
+    std::vector<unsigned char> file;
+    std::vector<unsigned char> stream;
+    try {
+        int64_t size = 0;
+        if (plat_file_size(compound_path, &size) != 0 || size < 0) return -1;
+        plat_file* in = plat_open(compound_path, PLAT_READ);
+        if (!in) return -1;
+        file.resize(static_cast<size_t>(size));
+        size_t got = 0;
+        while (got < file.size()) {
+            size_t n = plat_read(in, file.data() + got, file.size() - got);
+            if (n == 0) break;
+            got += n;
+        }
+        plat_close(in);
+        file.resize(got);
+        int rc = xls::cfb_workbook_stream(file.data(), file.size(), stream, is_book_stream);
+        if (rc == xls::CFB_NO_MEMORY) return -2;
+        if (rc != xls::CFB_OK) return -1;
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    plat_file* out = plat_open(image_path, PLAT_WRITE);
+    if (!out) return -101;
+    size_t put = stream.empty() ? 0 : plat_write(out, stream.data(), stream.size());
+    plat_close(out);
+    if (put != stream.size()) {
+        plat_remove_file(image_path);
+        return -103;
+    }
+    return 0;
+}

@@ -1,0 +1,124 @@
+// The library's legacy reader: gets the workbook stream, from the stream
+// image the caller copied out (TEMP_WORKBOOK_PATH) or from the compound
+// document itself, and feeds its records to the record handler.
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "biff_records.h"
+#include "biff_stream.h"
+#include "cfb.h"
+#include "orb_file.h"
+#include "tbx_message.h"
+#include "tbx_readers.h"
+#include "tbx_store.h"
+#include "xls_book.h"
+
+namespace {
+
+// Message-log numbers of this reader.
+enum { LOG_MEMORY = 2, LOG_PROTECTED = 901, LOG_OPEN = 3000, LOG_BUFFER = 4000 };
+
+void log_line(XLS_BOOK* book, int number, const char* detail) {
+    tbx_log_pending(book, number);
+    tbx_log(book, detail);
+}
+
+// A whole disk file.  0, -2, or -101 when it cannot be opened or read.
+int load(const char* path, std::vector<unsigned char>& out) {
+    char* buf = nullptr;
+    int64_t len = 0;
+    int rc = orb_load_file(true, path, &buf, &len);
+    if (rc != 0) return rc == -2 ? -2 : -101;
+    try {
+        out.assign(reinterpret_cast<unsigned char*>(buf), reinterpret_cast<unsigned char*>(buf) + len);
+    } catch (const std::bad_alloc&) {
+        std::free(buf);
+        return -2;
+    }
+    std::free(buf);
+    return 0;
+}
+
+int read_records(XLS_BOOK* book, const std::vector<unsigned char>& stream) {
+    if (book->style_keep == 0) tbx_clear_numfmts(book);
+    xls::xls_book target(book);
+    xls::biff_reader reader(target);
+    int rc = xls::feed_records(reader, stream.data(), stream.size());
+    switch (rc) {
+    case 0:
+        return 0;
+    case xls::BIFF_ENCRYPTED:
+        log_line(book, LOG_PROTECTED, "");
+        return rc;
+    case -2:
+        log_line(book, LOG_MEMORY, "");
+        return rc;
+    case -9:
+        return rc;
+    default:
+        return -1;
+    }
+}
+
+int read_excel2003(XLS_BOOK* book, const char* path) {
+    int64_t size = 0;
+    if (aod_fsze(path, &size) != 0) {
+        log_line(book, LOG_OPEN, path);
+        return -1;
+    }
+    std::vector<unsigned char> stream;
+    if (book->temp_path[0]) {
+        // The stream image: the workbook stream alone, from its first byte.
+        int rc = load(book->temp_path, stream);
+        if (rc == -2) {
+            log_line(book, LOG_MEMORY, "");
+            return -2;
+        }
+        if (rc != 0) {
+            log_line(book, LOG_OPEN, path);
+            tbx_message(book, "TABX-03103 イメージファイルオープンエラー(\"%s\")。", book->temp_path);
+            return -1;
+        }
+        return read_records(book, stream);
+    }
+    std::vector<unsigned char> file;
+    int rc = load(path, file);
+    if (rc == -2) {
+        log_line(book, LOG_MEMORY, "");
+        return -2;
+    }
+    if (rc != 0) {
+        log_line(book, LOG_OPEN, path);
+        return -1;
+    }
+    rc = xls::cfb_workbook_stream(file.data(), file.size(), stream, nullptr);
+    switch (rc) {
+    case xls::CFB_OK:
+        break;
+    case xls::CFB_NOT_FOUND:
+        // No workbook stream at all: an empty book.
+        if (book->style_keep == 0) tbx_clear_numfmts(book);
+        return 0;
+    case xls::CFB_NO_MEMORY:
+        log_line(book, LOG_MEMORY, "");
+        return -2;
+    default:
+        // The header checks, or a container whose chains are broken.
+        log_line(book, LOG_BUFFER, xls::cfb_status_text(rc));
+        return -4;
+    }
+    std::vector<unsigned char>().swap(file);
+    return read_records(book, stream);
+}
+
+}  // namespace
+
+int tbx_read_excel2003(XLS_BOOK* book, const char* path) {
+    if (!book || !path) return -1;
+    try {
+        return read_excel2003(book, path);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+}
