@@ -1,0 +1,193 @@
+// Worksheet handlers: cells, values by their pending types, rows.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "xlsx_test_book.h"
+
+namespace {
+
+using xt::test_book;
+
+// Cell formats 0..5 with number formats General, 0%, yyyy/m/d (14),
+// h:mm (20), a custom Japanese date and a custom thousands format.
+void add_formats(test_book& b) {
+    ASSERT_EQ(b.scan(PART_STYLES,
+                     "<styleSheet><numFmts count=\"2\">"
+                     "<numFmt numFmtId=\"176\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
+                     "<numFmt numFmtId=\"177\" formatCode=\"#,##0\"/></numFmts>"
+                     "<cellStyleXfs count=\"1\"><xf numFmtId=\"9\"/></cellStyleXfs>"
+                     "<cellXfs count=\"6\"><xf numFmtId=\"0\"/><xf numFmtId=\"9\"/>"
+                     "<xf numFmtId=\"14\"/><xf numFmtId=\"20\"/><xf numFmtId=\"176\"/>"
+                     "<xf numFmtId=\"177\"><alignment/></xf></cellXfs></styleSheet>"),
+              0);
+    ASSERT_EQ(b.book.xf_count, 6);
+}
+
+TEST(SheetXml, ValuesByPendingType) {
+    struct row {
+        const char* what;
+        const char* cell;  // the <c> element at A1
+        const char* text;  // displayed
+        int type;
+    } rows[] = {
+        {"integer", "<c r=\"A1\"><v>42</v></c>", "42", TABX_INTEGER},
+        {"negative integer", "<c r=\"A1\"><v>-7</v></c>", "-7", TABX_INTEGER},
+        {"64-bit integer", "<c r=\"A1\"><v>1234567890123</v></c>", "1234567890123", TABX_INTEGER},
+        {"decimal", "<c r=\"A1\"><v>2.5</v></c>", "2.5", TABX_FLOAT},
+        {"long decimal", "<c r=\"A1\"><v>0.30000000000000004</v></c>", "0.30000000000000004", TABX_FLOAT},
+        {"exponent without point", "<c r=\"A1\"><v>1E+20</v></c>", "100000000000000000000", TABX_FLOAT},
+        {"small exponent", "<c r=\"A1\"><v>1E-7</v></c>", "0.0000001", TABX_FLOAT},
+        {"exponent giving a whole number", "<c r=\"A1\"><v>1.5E3</v></c>", "1500", TABX_FLOAT},
+        {"not a number", "<c r=\"A1\"><v>abc</v></c>", "0", TABX_INTEGER},
+        {"percentage", "<c r=\"A1\" s=\"1\"><v>0.125</v></c>", "12.5%", TABX_PERCENT},
+        {"built-in date", "<c r=\"A1\" s=\"2\"><v>45296</v></c>", "2024/1/5", TABX_DATE},
+        {"built-in time", "<c r=\"A1\" s=\"3\"><v>0.5</v></c>", "12:00", TABX_TIME_HM},
+        {"Japanese date", "<c r=\"A1\" s=\"4\"><v>45296</v></c>", "2024年1月5日", TABX_DATE},
+        {"thousands", "<c r=\"A1\" s=\"5\"><v>-1234567</v></c>", "-1,234,567", TABX_INTEGER},
+        {"t before s", "<c r=\"A1\" t=\"s\" s=\"1\"><v>1</v></c>", "second", TABX_SHARED_STRING},
+        {"shared string", "<c r=\"A1\" s=\"2\" t=\"s\"><v>0</v></c>", "first", TABX_SHARED_STRING},
+        {"shared string out of range", "<c r=\"A1\" t=\"s\"><v>2</v></c>", "", TABX_EMPTY},
+        {"negative shared string", "<c r=\"A1\" t=\"s\"><v>-1</v></c>", "", TABX_EMPTY},
+        {"text without formula", "<c r=\"A1\" t=\"str\"><v>007</v></c>", "007", TABX_CHARACTER},
+        {"error value", "<c r=\"A1\" t=\"e\"><v>#DIV/0!</v></c>", "#DIV/0!", TABX_CHARACTER},
+        {"boolean true", "<c r=\"A1\" t=\"b\"><v>1</v></c>", "TRUE", TABX_CHARACTER},
+        {"boolean false", "<c r=\"A1\" t=\"b\"><v>0</v></c>", "FALSE", TABX_CHARACTER},
+        {"inline string", "<c r=\"A1\" t=\"inlineStr\"><is><t>in &amp; line</t></is></c>",
+         "in & line", TABX_CHARACTER},
+        {"inline rich string", "<c r=\"A1\" t=\"inlineStr\"><is><r><t>ab</t></r><r><t>cd</t></r>"
+                               "<rPh sb=\"0\" eb=\"1\"><t>ヨミ</t></rPh></is></c>", "abcd", TABX_CHARACTER},
+        {"formula with number", "<c r=\"A1\"><f>1+1</f><v>2</v></c>", "2", TABX_INTEGER},
+        {"formula with text", "<c r=\"A1\" t=\"str\"><f>\"a\"&amp;\"b\"</f><v>ab</v></c>", "ab", TABX_CHARACTER},
+        {"formula with date", "<c r=\"A1\" s=\"2\"><f>TODAY()</f><v>45296</v></c>", "2024/1/5", TABX_DATE},
+        {"formula with error", "<c r=\"A1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>", "#DIV/0!", TABX_CHARACTER},
+        {"styled cell without value", "<c r=\"A1\" s=\"3\"/>", "", TABX_EMPTY},
+        {"empty value", "<c r=\"A1\"><v/></c>", "0", TABX_INTEGER},
+    };
+    for (const row& r : rows) {
+        test_book b;
+        add_formats(b);
+        tbx_add_sst(&b.book, "first", 5);
+        tbx_add_sst(&b.book, "second", 6);
+        ASSERT_EQ(b.sheet(std::string("<row r=\"1\">") + r.cell + "</row>"), 0) << r.what;
+        EXPECT_EQ(b.cell("A1"), r.text) << r.what;
+        const XLS_CELL* c = b.find(0, 0);
+        ASSERT_NE(c, nullptr) << r.what;
+        EXPECT_EQ(c->type, r.type) << r.what;
+    }
+}
+
+TEST(SheetXml, FormulasInReadModeKeepOnlyTheFormula) {
+    test_book b(false);
+    ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\"><f>SUM(B1:B2)</f><v>3</v></c>"
+                      "<c r=\"B1\"><f t=\"shared\" ref=\"B1:B2\" si=\"0\">C1</f><v>1</v></c></row>"),
+              0);
+    const XLS_CELL* a1 = b.find(0, 0);
+    ASSERT_NE(a1, nullptr);
+    EXPECT_EQ(a1->type, TABX_FORMULA);
+    EXPECT_STREQ(a1->formula, "SUM(B1:B2)");
+    const XLS_CELL* b1 = b.find(0, 1);
+    ASSERT_NE(b1, nullptr);
+    EXPECT_STREQ(b1->formula, "<f t=\"shared\" ref=\"B1:B2\" si=\"0\">C1</f>");
+    EXPECT_EQ(b.cell("A1"), "");
+}
+
+TEST(SheetXml, CachedFormulaResultKeepsTheFormulaText) {
+    test_book b;
+    ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" t=\"str\"><f>B1</f><v>x</v></c></row>"), 0);
+    const XLS_CELL* c = b.find(0, 0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->type, TABX_CHARACTER);
+    EXPECT_STREQ(c->formula, "B1");
+    EXPECT_STREQ(c->extra, "t=\"str\"");
+}
+
+TEST(SheetXml, SelfClosingStyledCellIsCreatedWithItsFormat) {
+    test_book b;
+    for (int i = 0; i < 5; ++i) tbx_add_xf(&b.book, 0);
+    ASSERT_EQ(b.sheet("<row r=\"3\"><c r=\"B3\" s=\"4\"/></row>"), 0);
+    const XLS_CELL* c = b.find(2, 1);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->type, TABX_EMPTY);
+    EXPECT_EQ(c->xf, 4);
+}
+
+TEST(SheetXml, ReferencesAndRows) {
+    test_book b;
+    ASSERT_EQ(b.sheet("<row r=\"3\"><c r=\"b3\"><v>1</v></c><c r=\"$D$3\"><v>2</v></c></row>"
+                      "<row r=\"5\"><c><v>3</v></c><c><v>4</v></c></row>"
+                      "<row><c r=\"C6\"><v>5</v></c></row>"),
+              0);
+    EXPECT_EQ(b.cell("B3"), "1");
+    EXPECT_EQ(b.cell("D3"), "2");
+    EXPECT_EQ(b.cell("A5"), "3");  // a cell without reference follows the previous one
+    EXPECT_EQ(b.cell("B5"), "4");
+    EXPECT_EQ(b.cell("C6"), "5");  // a row without number follows the previous one
+    EXPECT_EQ(TABX_row_num(&b.book), 6);
+    EXPECT_EQ(TABX_column_num(&b.book, 2), 4);
+}
+
+TEST(SheetXml, BadReferencesEndTheMember) {
+    for (const char* c : {"<c r=\"AAAA1\"><v>1</v></c>", "<c r=\"A0\"/>", "<c r=\"XFE1\"/>", "<c r=\"1A\"/>"}) {
+        test_book b;
+        EXPECT_EQ(b.sheet(std::string("<row r=\"1\">") + c + "</row>"), -1) << c;
+    }
+    test_book b;
+    EXPECT_EQ(b.sheet("<row r=\"0\"/>"), -1);
+}
+
+TEST(SheetXml, RowsOutOfOrderLeaveTheLastRowsNumber) {
+    test_book b;
+    ASSERT_EQ(b.sheet("<row r=\"5\"><c r=\"A5\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"), 0);
+    EXPECT_EQ(TABX_row_num(&b.book), 2);
+}
+
+TEST(SheetXml, PrettyPrintedCellsAndRows) {
+    test_book b;
+    ASSERT_EQ(b.sheet("\n  <row r=\"1\">\n    <c r=\"A1\" t=\"inlineStr\">\n      <is>\n        <t>x y</t>\n"
+                      "      </is>\n    </c>\n    <c r=\"B1\">\n      <v>7</v>\n    </c>\n  </row>\n"),
+              0);
+    EXPECT_EQ(b.cell("A1"), "x y");
+    EXPECT_EQ(b.cell("B1"), "7");
+}
+
+TEST(SheetXml, OtherNamespacePrefixesAreNotRecognised) {
+    test_book b;
+    ASSERT_EQ(b.sheet("<x:row r=\"1\"><x:c r=\"A1\"><x:v>1</x:v></x:c></x:row>"), 0);
+    EXPECT_EQ(TABX_row_num(&b.book), 0);
+}
+
+TEST(SheetXml, PrefixBoundToTheSpreadsheetNamespace) {
+    test_book b;
+    ASSERT_EQ(b.scan(PART_WORKSHEET,
+                     "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                     "<x:sheetData><x:row r=\"1\"><x:c r=\"A1\"><x:v>1</x:v></x:c>"
+                     "<x:c r=\"B1\" t=\"inlineStr\"><x:is><x:t>in</x:t></x:is></x:c></x:row></x:sheetData>"
+                     "</x:worksheet>"),
+              0);
+    EXPECT_EQ(b.cell("A1"), "1");
+    EXPECT_EQ(b.cell("B1"), "in");
+}
+
+TEST(SheetXml, InlineStringInCdata) {
+    test_book b;
+    ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t><![CDATA[a <b> & _x000D_]]></t></is></c></row>"), 0);
+    EXPECT_EQ(b.cell("A1"), "a <b> & _x000D_");
+}
+
+TEST(SheetXml, CodeName) {
+    test_book b;
+    ASSERT_EQ(b.scan(PART_WORKSHEET, "<worksheet><sheetPr codeName=\"Sheet1\"><pageSetUpPr fitToPage=\"1\"/>"
+                                     "</sheetPr><sheetData/></worksheet>"),
+              0);
+    EXPECT_STREQ(b.book.sheets[0].name2, "Sheet1");
+}
+
+TEST(SheetXml, LongValuesAreCut) {
+    test_book b;
+    std::string digits(5000, '1');
+    ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + digits + "</v></c></row>"), 0);
+    EXPECT_EQ(b.cell("A1").size(), 4000u);
+}
+
+}  // namespace

@@ -1,0 +1,446 @@
+// Package unpacking over minizip.  minizip reaches the package through the
+// file-function table below, which serves either a disk file (through the
+// platform layer) or a memory file; members are written to memory files or
+// to disk files below the destination folder.
+#include "orb_zip.h"
+
+#include <unzip.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "mfile.h"
+#include "orb_file.h"
+#include "platform.h"
+
+namespace {
+
+// Non-zero: the package is a disk file; 0: a memory file.
+int g_package_on_disk = 1;
+
+// ---------------------------------------------------------------------------
+// File functions for minizip
+// ---------------------------------------------------------------------------
+
+// minizip reads the central directory a few bytes at a time: disk reads go
+// through a buffer of our own so that they do not each cost a system call.
+enum { PKG_BUFFER = 65536 };
+
+struct package_stream {
+    plat_file* disk = nullptr;
+    Mfile* mem = nullptr;
+    bool error = false;
+    int64_t size = 0;       // disk: the file's size
+    int64_t pos = 0;        // disk: the logical position
+    int64_t buf_start = 0;  // disk: file offset of buf[0]
+    size_t buf_len = 0;     // disk: valid bytes in buf
+    unsigned char* buf = nullptr;
+};
+
+void free_stream(package_stream* s) {
+    if (s->disk) plat_close(s->disk);
+    if (s->mem) mclose(s->mem);
+    std::free(s->buf);
+    delete s;
+}
+
+voidpf ZCALLBACK pkg_open(voidpf, const void* filename, int mode) {
+    // The package is only ever read.
+    if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+    package_stream* s = new (std::nothrow) package_stream;
+    if (!s) return nullptr;
+    const char* name = static_cast<const char*>(filename);
+    if (g_package_on_disk) {
+        // A folder opens on some systems but cannot be read as a package.
+        if (plat_path_kind(name) != PLAT_DIR) s->disk = plat_open(name, PLAT_READ);
+        if (s->disk) {
+            s->buf = static_cast<unsigned char*>(std::malloc(PKG_BUFFER));
+            if (!s->buf || plat_seek(s->disk, 0, 2) != 0 || (s->size = plat_tell(s->disk)) < 0 ||
+                plat_seek(s->disk, 0, 0) != 0) {
+                free_stream(s);
+                return nullptr;
+            }
+        }
+    } else {
+        s->mem = mopen(name, "rb");
+    }
+    if (!s->disk && !s->mem) {
+        free_stream(s);
+        return nullptr;
+    }
+    return s;
+}
+
+// Reads from the disk file at the logical position, through the buffer.
+size_t disk_read(package_stream* s, unsigned char* out, size_t n) {
+    size_t done = 0;
+    while (done < n && s->pos < s->size) {
+        if (s->pos >= s->buf_start && s->pos < s->buf_start + static_cast<int64_t>(s->buf_len)) {
+            size_t off = static_cast<size_t>(s->pos - s->buf_start);
+            size_t take = std::min(n - done, s->buf_len - off);
+            std::memcpy(out + done, s->buf + off, take);
+            done += take;
+            s->pos += static_cast<int64_t>(take);
+            continue;
+        }
+        if (plat_seek(s->disk, s->pos, 0) != 0) {
+            s->error = true;
+            break;
+        }
+        if (n - done >= PKG_BUFFER) {
+            // A large read goes straight to the caller.
+            size_t got = plat_read(s->disk, out + done, n - done);
+            if (got == 0) break;
+            done += got;
+            s->pos += static_cast<int64_t>(got);
+            continue;
+        }
+        s->buf_start = s->pos;
+        s->buf_len = plat_read(s->disk, s->buf, PKG_BUFFER);
+        if (s->buf_len == 0) break;
+    }
+    return done;
+}
+
+uLong ZCALLBACK pkg_read(voidpf, voidpf stream, void* buf, uLong size) {
+    package_stream* s = static_cast<package_stream*>(stream);
+    size_t n = s->disk ? disk_read(s, static_cast<unsigned char*>(buf), size) : mread(buf, 1, size, s->mem);
+    return static_cast<uLong>(n);
+}
+
+uLong ZCALLBACK pkg_write(voidpf, voidpf stream, const void*, uLong) {
+    static_cast<package_stream*>(stream)->error = true;
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK pkg_tell(voidpf, voidpf stream) {
+    package_stream* s = static_cast<package_stream*>(stream);
+    int64_t pos = s->disk ? s->pos : mtell(s->mem);
+    if (pos < 0) {
+        s->error = true;
+        return static_cast<ZPOS64_T>(-1);
+    }
+    return static_cast<ZPOS64_T>(pos);
+}
+
+long ZCALLBACK pkg_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    package_stream* s = static_cast<package_stream*>(stream);
+    int whence;
+    switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET: whence = 0; break;
+    case ZLIB_FILEFUNC_SEEK_CUR: whence = 1; break;
+    case ZLIB_FILEFUNC_SEEK_END: whence = 2; break;
+    default: return -1;
+    }
+    // minizip passes negative offsets from the end as large unsigned values.
+    int64_t off = static_cast<int64_t>(offset);
+    if (s->mem) return mseek(s->mem, off, whence) == 0 ? 0 : -1;
+    int64_t base = whence == 0 ? 0 : whence == 1 ? s->pos : s->size;
+    int64_t target = base + off;
+    if (target < 0) return -1;
+    s->pos = target;
+    return 0;
+}
+
+int ZCALLBACK pkg_close(voidpf, voidpf stream) {
+    free_stream(static_cast<package_stream*>(stream));
+    return 0;
+}
+
+int ZCALLBACK pkg_error(voidpf, voidpf stream) {
+    return static_cast<package_stream*>(stream)->error ? 1 : 0;
+}
+
+unzFile open_package(const char* path) {
+    zlib_filefunc64_def ff;
+    ff.zopen64_file = pkg_open;
+    ff.zread_file = pkg_read;
+    ff.zwrite_file = pkg_write;
+    ff.ztell64_file = pkg_tell;
+    ff.zseek64_file = pkg_seek;
+    ff.zclose_file = pkg_close;
+    ff.zerror_file = pkg_error;
+    ff.opaque = nullptr;
+    return unzOpen2_64(path, &ff);
+}
+
+// ---------------------------------------------------------------------------
+// Member names
+// ---------------------------------------------------------------------------
+
+bool is_sep(char c) { return c == '/' || c == '\\'; }
+
+// True when a member written below the destination could land outside it:
+// an absolute name, a drive letter or stream name (any ':'), or a ".."
+// component.
+bool name_escapes(const char* name) {
+    if (!*name) return false;
+    if (is_sep(name[0])) return true;
+    if (std::strchr(name, ':')) return true;
+    const char* p = name;
+    while (*p) {
+        const char* end = p;
+        while (*end && !is_sep(*end)) ++end;
+        if (end - p == 2 && p[0] == '.' && p[1] == '.') return true;
+        p = *end ? end + 1 : end;
+    }
+    return false;
+}
+
+// The member name with both separators turned into the platform's.
+std::string native_relative(const char* name) {
+    std::string s(name);
+    for (char& c : s)
+        if (is_sep(c)) c = plat_separator();
+    return s;
+}
+
+// Checks every member name before anything is written (disk mode).
+int check_names(unzFile uf) {
+    int rc = unzGoToFirstFile(uf);
+    while (rc == UNZ_OK) {
+        unz_file_info64 info;
+        char name[ORB_ZIP_NAME_MAX + 1];
+        rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        if (rc != UNZ_OK) return rc;
+        if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
+        name[info.size_filename] = '\0';
+        if (name_escapes(name)) return -9;
+        rc = unzGoToNextFile(uf);
+    }
+    if (rc != UNZ_END_OF_LIST_OF_FILE) return rc;
+    return unzGoToFirstFile(uf);
+}
+
+// The DOS time of a member as a file time (local time).
+void set_disk_time(const std::string& path, const tm_unz& t) {
+    std::tm tm{};
+    tm.tm_sec = static_cast<int>(t.tm_sec);
+    tm.tm_min = static_cast<int>(t.tm_min);
+    tm.tm_hour = static_cast<int>(t.tm_hour);
+    tm.tm_mday = static_cast<int>(t.tm_mday);
+    tm.tm_mon = static_cast<int>(t.tm_mon);
+    tm.tm_year = static_cast<int>(t.tm_year) - 1900;
+    tm.tm_isdst = -1;
+    std::time_t tt = std::mktime(&tm);
+    if (tt == static_cast<std::time_t>(-1)) return;
+    try {
+        auto sys = std::chrono::system_clock::from_time_t(tt);
+        // The file clock's epoch differs from the system clock's by a whole
+        // number of seconds that depends on the system: measure it.
+        using fclock = std::filesystem::file_time_type::clock;
+        auto epoch_gap = std::chrono::round<std::chrono::seconds>(
+            fclock::now().time_since_epoch() - std::chrono::system_clock::now().time_since_epoch());
+        std::filesystem::file_time_type ft(
+            std::chrono::duration_cast<std::filesystem::file_time_type::duration>(sys.time_since_epoch() + epoch_gap));
+        std::filesystem::path p(std::u8string(reinterpret_cast<const char8_t*>(
+            plat_utf8_from_native(path).c_str())));
+        std::error_code ec;
+        std::filesystem::last_write_time(p, ft, ec);
+    } catch (...) {
+        // The time is a courtesy; the member itself is written.
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Members
+// ---------------------------------------------------------------------------
+
+struct member_output {
+    plat_file* disk = nullptr;
+    Mfile* mem = nullptr;
+};
+
+// Creates the output of one member; nullptr-filled on failure.
+member_output create_output(int mode, const std::string& dest, const char* name, std::string* disk_path) {
+    member_output out;
+    if (mode == ORB_UNZIP_MEMORY) {
+        // A memory file either opens or not: retrying or creating folders
+        // cannot change that.
+        out.mem = mopen(name, "wb");
+        return out;
+    }
+    *disk_path = dest + plat_separator() + native_relative(name);
+    for (int attempt = 0; attempt < 102; ++attempt) {
+        if (attempt > 0) {
+            // Create the member's folders below the destination.
+            size_t cut = disk_path->find_last_of(plat_separator());
+            if (cut != std::string::npos && cut > dest.size()) orb_make_dirs(disk_path->substr(0, cut).c_str());
+        }
+        out.disk = plat_open(disk_path->c_str(), PLAT_WRITE);
+        if (out.disk) break;
+    }
+    return out;
+}
+
+int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+    unz_file_info64 info;
+    char name[ORB_ZIP_NAME_MAX + 1];
+    int rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+    if (rc != UNZ_OK) return rc;
+    if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
+    name[info.size_filename] = '\0';
+
+    char* piece = static_cast<char*>(std::malloc(ORB_ZIP_PIECE));
+    if (!piece) return -104;
+
+    // A folder member: the name is empty after its last separator.
+    size_t len = std::strlen(name);
+    if (len == 0 || is_sep(name[len - 1])) {
+        if (mode != ORB_UNZIP_MEMORY && len > 0) {
+            std::string folder = dest + plat_separator() + native_relative(name);
+            folder.pop_back();
+            orb_make_dirs(folder.c_str());
+        }
+        std::free(piece);
+        return 0;
+    }
+
+    // Encrypted members need a password, which is never given.
+    if ((info.flag & 1) != 0 || unzOpenCurrentFile(uf) != UNZ_OK) {
+        std::free(piece);
+        return -1;
+    }
+
+    std::string disk_path;
+    member_output out = create_output(mode, dest, name, &disk_path);
+    if (!out.disk && !out.mem) {
+        unzCloseCurrentFile(uf);
+        std::free(piece);
+        return -101;
+    }
+
+    auto close_output = [&]() {
+        if (out.mem) {
+            mclose(out.mem);
+        } else {
+            plat_close(out.disk);
+            set_disk_time(disk_path, info.tmu_date);
+        }
+    };
+
+    if (*count < capacity && len <= ORB_ZIP_NAME_MAX) {
+        std::memcpy(table[*count], name, len + 1);
+        ++*count;
+    } else {
+        close_output();
+        unzCloseCurrentFile(uf);
+        std::free(piece);
+        return -9;
+    }
+
+    int result = 0;
+    for (;;) {
+        int n = unzReadCurrentFile(uf, piece, ORB_ZIP_PIECE);
+        if (n < 0) {
+            result = n;
+            break;
+        }
+        if (n == 0) break;
+        if (out.mem) {
+            if (mwrite(piece, static_cast<size_t>(n), 1, out.mem) != 1) {
+                result = -2;
+                break;
+            }
+        } else if (plat_write(out.disk, piece, static_cast<size_t>(n)) != static_cast<size_t>(n)) {
+            result = -1;
+            break;
+        }
+    }
+    close_output();
+    std::free(piece);
+    int close_rc = unzCloseCurrentFile(uf);
+    return result != 0 ? result : close_rc;
+}
+
+int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+    unz_global_info64 gi;
+    int rc = unzGetGlobalInfo64(uf, &gi);
+    if (rc != UNZ_OK) return rc;
+    if (gi.number_entry >= static_cast<ZPOS64_T>(capacity)) return -9;
+    if (gi.number_entry == 0) return 0;
+    rc = unzGoToFirstFile(uf);
+    if (rc != UNZ_OK) return rc;
+    for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
+        rc = unzip_member(mode, uf, dest, capacity, count, table);
+        if (rc != 0) return rc;
+        if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int orb_grow_slots(char*** table, int needed, int* capacity, int used, int slot_size, int step) {
+    if (!table || !capacity || slot_size < 1 || step < 1 || needed < 0 || used < 0 || *capacity < 0 ||
+        used > *capacity)
+        return -3;
+    if (needed < *capacity) return 0;
+    int64_t grown = *capacity;
+    while (grown <= needed) grown += step;
+    if (grown > INT32_MAX / 2) return -2;
+    int new_cap = static_cast<int>(grown);
+    char** fresh = static_cast<char**>(std::calloc(static_cast<size_t>(new_cap), sizeof(char*)));
+    if (!fresh) return -2;
+    for (int i = 0; i < new_cap; ++i) {
+        fresh[i] = static_cast<char*>(std::calloc(1, static_cast<size_t>(slot_size)));
+        if (!fresh[i]) {
+            orb_free_slots(fresh, i);
+            return -2;
+        }
+    }
+    char** old = *table;
+    for (int i = 0; i < used && old; ++i) std::memcpy(fresh[i], old[i], static_cast<size_t>(slot_size));
+    orb_free_slots(old, *capacity);
+    *table = fresh;
+    *capacity = new_cap;
+    return 0;
+}
+
+int orb_free_slots(char** table, int capacity) {
+    if (!table) return 0;
+    for (int i = 0; i < capacity; ++i) std::free(table[i]);
+    std::free(table);
+    return 0;
+}
+
+int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table) {
+    if (!count || !package) return -3;
+    int capacity = *count;
+    if (capacity < 1 || !table) return -3;
+    if (mode != ORB_UNZIP_MEMORY && (!dest || !*dest)) return -3;
+    *count = 0;
+
+    unzFile uf = open_package(package);
+    if (!uf) return -101;
+
+    std::string folder;
+    if (mode != ORB_UNZIP_MEMORY) {
+        // Refuse names that would land outside the destination before the
+        // destination is touched.
+        int rc = check_names(uf);
+        if (rc != 0) {
+            unzClose(uf);
+            return rc;
+        }
+        folder = dest;
+        while (folder.size() > 1 && plat_is_separator(folder.back())) folder.pop_back();
+        orb_remove_tree(folder.c_str());
+        orb_make_dir(folder.c_str());
+    }
+    int rc = unzip_members(mode, uf, folder, capacity, count, table);
+    unzClose(uf);
+    return rc;
+}
+
+extern "C" int orb_zip_on_memory(int flag) {
+    g_package_on_disk = flag;
+    return 0;
+}

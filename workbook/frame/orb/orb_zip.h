@@ -1,0 +1,74 @@
+// Package unpacking: every member of a zip package (an Open XML document) is
+// written either into a memory file named after the member or into a file
+// below a destination folder, and the member names are collected in a table
+// of fixed-size name slots.  The zip format is read through minizip over
+// zlib, with file functions of our own so that the package itself can also be
+// a memory file.
+//
+// Calling order for a reader: create the table with orb_grow_slots (step
+// ORB_SLOT_STEP, slot size ORB_SLOT_SIZE), set an integer to the capacity,
+// call orb_unzip_package, sort the first count names with orb_name_order,
+// read the wanted members with orb_load_file, release the table with
+// orb_free_slots.
+#ifndef ORB_ZIP_H
+#define ORB_ZIP_H
+
+enum {
+    ORB_SLOT_SIZE = 257,      // a member name of at most 256 bytes and its terminator
+    ORB_SLOT_STEP = 1000,     // the table grows by this many slots
+    ORB_ZIP_NAME_MAX = 256,   // longest member name accepted
+    ORB_ZIP_PIECE = 8192,     // members are copied in pieces of this size
+};
+
+// Unpacking modes.
+enum {
+    ORB_UNZIP_MEMORY = 0,  // members become memory files named like the member
+    ORB_UNZIP_DISK = 1,    // members become files below the destination folder
+};
+
+// Makes sure the name slot table has more than `needed` slots.
+//   table     in/out (written): the array of slot pointers; may be nullptr
+//             together with *capacity 0.
+//   capacity  in/out (written): the number of slots.
+//   used      the number of slots in use, whose contents are carried over.
+//   slot_size bytes of each slot; step: the growth step in slots.
+// Does nothing while needed < *capacity.  Otherwise the capacity grows by
+// step (by as many steps as needed), new slots are zero-filled.  Returns 0;
+// -2 when memory runs out (the table is then left as it was); -3 for a
+// slot size or step below 1, a negative count, or used above the capacity.
+int orb_grow_slots(char*** table, int needed, int* capacity, int used, int slot_size, int step);
+
+// Frees every slot and the table (nullptr is fine).  Returns 0.
+int orb_free_slots(char** table, int capacity);
+
+// Unpacks every member of a package.
+//   mode     ORB_UNZIP_MEMORY, or any other value for disk mode.
+//   package  the package: a disk file, or a memory file when
+//            orb_zip_on_memory(0) was called.
+//   dest     disk mode: the destination folder; it is removed with everything
+//            below it and created again (one level), and every member is
+//            written below it under its relative name, creating folders as
+//            needed.  Unused in memory mode.
+//   count    in: the table's capacity; out (written): the names recorded.
+//   table    (written) receives the member names, folder members excepted.
+// Returns 0, or:
+//   -3    capacity below 1, or disk mode with an empty destination;
+//   -101  the package cannot be opened, or a member's output cannot be created;
+//   -9    the package holds at least as many members as the capacity; a
+//         member name is longer than 256 bytes; in disk mode, a member name
+//         that is absolute, holds a drive letter or a ':' or climbs out with
+//         ".." (refused before anything is written or removed);
+//   -104  the read buffer cannot be allocated;
+//   -1    a member cannot be opened inside the package (an encrypted member),
+//         or writing a disk file fails;
+//   -2    writing a memory file fails;
+//   minizip's own negative codes for a damaged package, e.g. -105
+//   (UNZ_CRCERROR) for a member that fails its CRC check.
+// Members written before a failure stay in place.
+int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table);
+
+// Chooses how the zip reader reaches the package file: non-zero (the state at
+// start) means a disk file, 0 a memory file of that name.  Returns 0.
+extern "C" int orb_zip_on_memory(int flag);
+
+#endif

@@ -1,0 +1,377 @@
+// The Open XML workbook reader: unpacks the package, reads its workbook,
+// shared-string, style, drawing and comment members and feeds every
+// worksheet member through the XML scanner into the book.
+//
+// Members are read in the natural order of their names (sheet2.xml before
+// sheet10.xml), so that the workbook-level parts come before the worksheets:
+// "docProps/custom.xml", then under "xl/": comments, drawings,
+// "sharedStrings.xml", "styles.xml", "workbook.xml", and the worksheets.
+// The n-th worksheet read fills sheet n-1; its name comes from the sheet
+// list entry whose relationship targets that member.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mfile.h"
+#include "orb_file.h"
+#include "orb_text.h"
+#include "orb_zip.h"
+#include "tbx_readers.h"
+#include "tbx_store.h"
+#include "xlsx_scan.h"
+
+bool xlsx_sheet_name(std::string_view raw, std::string& out);  // part_workbook.cpp
+
+namespace {
+
+constexpr int MEMBER_LIMIT = static_cast<int>(MFILE_MAX_OPEN_FILES) + static_cast<int>(ORB_SLOT_STEP);
+
+struct part_prefix {
+    const char* prefix;
+    int kind;
+};
+
+// Tried in this order; the first match wins.
+const part_prefix k_parts[] = {
+    {"xl/workbook.xml", PART_WORKBOOK},     {"xl/sharedStrings.xml", PART_SHARED_STRINGS},
+    {"xl/worksheets/sheet", PART_WORKSHEET}, {"xl/drawings/drawing", PART_DRAWING},
+    {"xl/comments", PART_COMMENTS},          {"xl/styles", PART_STYLES},
+    {"docProps/custom.xml", PART_CUSTOM_PROPS},
+};
+
+int part_kind_of(const char* name) {
+    for (const part_prefix& p : k_parts) {
+        if (std::strncmp(name, p.prefix, std::strlen(p.prefix)) == 0) return p.kind;
+    }
+    return 0;
+}
+
+bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+// The unpacked package: the member names and where their contents lie.
+struct package {
+    char** slots = nullptr;
+    int capacity = 0;
+    int count = 0;
+    bool disk = false;
+    char folder[ORB_PATH_MAX] = {};
+
+    ~package() { orb_free_slots(slots, capacity); }
+
+    const char* name(int i) const { return slots[i]; }
+};
+
+// A member's text: the memory file's content in place, or a loaded copy.
+struct member_text {
+    char* loaded = nullptr;
+    const char* data = nullptr;
+    size_t size = 0;
+    ~member_text() { std::free(loaded); }
+};
+
+int read_member(const package& pkg, const char* name, member_text& out) {
+    if (!pkg.disk) {
+        Mfile* f = mopen(name, "rb");
+        if (!f) return -1;
+        out.data = f->data ? reinterpret_cast<const char*>(f->data) : "";
+        out.size = f->size > 0 ? static_cast<size_t>(f->size) : 0;
+        mclose(f);
+        return 0;
+    }
+    char path[ORB_PATH_MAX * 2];
+    if (orb_join_path(path, sizeof path, pkg.folder, name) != 0) return -1;
+    int64_t len = 0;
+    int rc = orb_load_file(true, path, &out.loaded, &len);
+    if (rc != 0) return rc == -2 ? -2 : -1;
+    out.data = out.loaded;
+    out.size = static_cast<size_t>(len);
+    return 0;
+}
+
+// Unpacks the package into memory files (or, when fallback allows and memory
+// files run out, into the folder "QZtemp" of the temporary folder), growing
+// the member list by 1000 names while the package holds more.
+int unpack(package& pkg, const char* path, bool from_memory, bool fallback) {
+    if (orb_grow_slots(&pkg.slots, 0, &pkg.capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0)
+        return -2;
+    for (;;) {
+        int count = pkg.capacity;
+        if (from_memory) orb_zip_on_memory(0);
+        int rc = orb_unzip_package(pkg.disk ? ORB_UNZIP_DISK : ORB_UNZIP_MEMORY, path,
+                                   pkg.disk ? pkg.folder : "", &count, pkg.slots);
+        if (from_memory) orb_zip_on_memory(1);
+        if (rc == 0) {
+            pkg.count = count;
+            return 0;
+        }
+        if (rc == -9 && pkg.capacity < MEMBER_LIMIT) {
+            if (pkg.disk) orb_remove_tree(pkg.folder);
+            if (orb_grow_slots(&pkg.slots, pkg.capacity, &pkg.capacity, 0, ORB_SLOT_SIZE,
+                               ORB_SLOT_STEP) != 0)
+                return -2;
+            continue;
+        }
+        if (rc == -2 && !pkg.disk && fallback && !from_memory) {
+            mcloseall();
+            if (orb_temp_dir("QZtemp", pkg.folder, sizeof pkg.folder) != 0) return -2;
+            pkg.disk = true;
+            continue;
+        }
+        return rc;
+    }
+}
+
+// Resolves a relationship target against the folder of its source part
+// ("xl/worksheets/"): "../drawings/drawing1.xml" gives
+// "xl/drawings/drawing1.xml"; a target beginning with "/" is taken from the
+// package root.
+std::string resolve_target(std::string_view base, std::string_view target) {
+    std::vector<std::string> parts;
+    auto push = [&](std::string_view path) {
+        size_t b = 0;
+        while (b <= path.size()) {
+            size_t e = path.find('/', b);
+            if (e == std::string_view::npos) e = path.size();
+            std::string_view seg = path.substr(b, e - b);
+            if (seg == "..") {
+                if (!parts.empty()) parts.pop_back();
+            } else if (!seg.empty() && seg != ".") {
+                parts.emplace_back(seg);
+            }
+            b = e + 1;
+        }
+    };
+    if (target.empty() || target[0] != '/') push(base);
+    push(target);
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '/';
+        out += parts[i];
+    }
+    return out;
+}
+
+// Calls fn(id, target) for every "Relationship" of a relationship part.
+template <class Fn>
+void each_relationship(std::string_view text, Fn fn) {
+    size_t pos = 0;
+    while ((pos = text.find("<Relationship", pos)) != std::string_view::npos) {
+        size_t end = text.find('>', pos);
+        if (end == std::string_view::npos) break;
+        std::string_view tag = text.substr(pos, end - pos + 1);
+        pos = end;
+        if (tag.size() > 13 && tag[13] == 's') continue;  // "<Relationships"
+        xml_attrs a(tag);
+        std::string_view name, raw, id, target, mode;
+        while (a.next(name, raw)) {
+            if (name == "Id") id = xml_unquoted(raw);
+            else if (name == "Target") target = xml_unquoted(raw);
+            else if (name == "TargetMode") mode = xml_unquoted(raw);
+        }
+        if (mode == "External") continue;
+        fn(id, target);
+    }
+}
+
+// What the relationship parts tell: which sheet each drawing and comments
+// member belongs to, and which member each sheet of the list is.
+struct package_links {
+    std::map<std::string, int> sheet_of_part;      // drawing/comments member -> sheet index
+    std::map<std::string, std::string> workbook_targets;  // relationship id -> member
+};
+
+int read_links(const package& pkg, package_links& links) {
+    static const char k_sheet_rels[] = "xl/worksheets/_rels/";
+    // The position of each worksheet member among the worksheets read.
+    std::map<std::string, int> sheet_index;
+    int n = 0;
+    for (int i = 0; i < pkg.count; ++i) {
+        if (part_kind_of(pkg.name(i)) == PART_WORKSHEET) sheet_index[pkg.name(i)] = n++;
+    }
+    try {
+        for (int i = 0; i < pkg.count; ++i) {
+            std::string_view name = pkg.name(i);
+            bool sheet_rels = starts_with(name, k_sheet_rels);
+            bool book_rels = name == "xl/_rels/workbook.xml.rels";
+            if (!sheet_rels && !book_rels) continue;
+            member_text text;
+            int rc = read_member(pkg, pkg.name(i), text);
+            if (rc == -2) return -2;
+            if (rc != 0) continue;
+            std::string_view body(text.data, text.size);
+            if (book_rels) {
+                each_relationship(body, [&](std::string_view id, std::string_view target) {
+                    links.workbook_targets[std::string(id)] = resolve_target("xl", target);
+                });
+                continue;
+            }
+            // "xl/worksheets/_rels/sheet3.xml.rels" describes "xl/worksheets/sheet3.xml".
+            std::string_view file = name.substr(sizeof k_sheet_rels - 1);
+            if (file.size() <= 5 || file.substr(file.size() - 5) != ".rels") continue;
+            std::string sheet_member = "xl/worksheets/" + std::string(file.substr(0, file.size() - 5));
+            auto it = sheet_index.find(sheet_member);
+            if (it == sheet_index.end()) continue;
+            each_relationship(body, [&](std::string_view, std::string_view target) {
+                std::string member = resolve_target("xl/worksheets", target);
+                int kind = part_kind_of(member.c_str());
+                if (kind == PART_DRAWING || kind == PART_COMMENTS)
+                    links.sheet_of_part.emplace(member, it->second);
+            });
+        }
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    return 0;
+}
+
+// The name of the sheet that a worksheet member fills: the sheet list entry
+// whose relationship targets it, else the entry at its position.
+std::string sheet_name_for(const xlsx_reader& reader, const package_links& links,
+                           const std::string& member, int index) {
+    if (!links.workbook_targets.empty()) {
+        for (size_t i = 0; i < reader.sheet_rids.size(); ++i) {
+            auto it = links.workbook_targets.find(reader.sheet_rids[i]);
+            if (it != links.workbook_targets.end() && it->second == member)
+                return reader.sheet_names[i];
+        }
+    }
+    if (index >= 0 && static_cast<size_t>(index) < reader.sheet_names.size())
+        return reader.sheet_names[static_cast<size_t>(index)];
+    return {};
+}
+
+int scan_part(XLS_BOOK* book, xlsx_reader& reader, int kind, int sheet, const member_text& text) {
+    xml_scan s;
+    s.book = book;
+    s.reader = &reader;
+    s.part = kind;
+    s.sheet = sheet;
+    return xml_scan_member(s, text.data, text.size);
+}
+
+int load(XLS_BOOK* book, const char* path, bool release) {
+    if (book->style_keep == 0) tbx_clear_numfmts(book);
+    const bool from_memory = book->read_memory == 0;
+    package pkg;
+    int rc = unpack(pkg, path, from_memory, true);
+    if (rc != 0) return rc;
+    std::sort(pkg.slots, pkg.slots + pkg.count,
+              [](const char* a, const char* b) { return orb_name_order(a, b) < 0; });
+
+    package_links links;
+    rc = read_links(pkg, links);
+    if (rc != 0) return rc;
+
+    // A package without workbook part is some other document.
+    bool has_workbook = false;
+    for (int i = 0; i < pkg.count; ++i) has_workbook |= part_kind_of(pkg.name(i)) == PART_WORKBOOK;
+    if (!has_workbook) {
+        if (pkg.disk) orb_remove_tree(pkg.folder);
+        return -4;
+    }
+
+    xlsx_reader reader;
+    int sheets_read = 0;
+    for (int i = 0; i < pkg.count; ++i) {
+        const char* name = pkg.name(i);
+        int kind = part_kind_of(name);
+        if (kind == 0) continue;
+        int sheet = 0;
+        if (kind == PART_DRAWING || kind == PART_COMMENTS) {
+            auto it = links.sheet_of_part.find(name);
+            sheet = it == links.sheet_of_part.end() ? 0 : it->second;
+        } else if (kind == PART_STYLES) {
+            reader.xf_base = book->xf_count;  // the cell formats start afresh
+        } else if (kind == PART_WORKSHEET) {
+            sheet = sheets_read;
+            rc = tbx_add_sheet(book, sheet);
+            if (rc != 0) return rc == -2 ? -2 : -9;
+            std::string sheet_name;
+            try {
+                sheet_name = sheet_name_for(reader, links, name, sheet);
+            } catch (const std::bad_alloc&) {
+                return -2;
+            }
+            tbx_set_sheet_name(book, sheet, sheet_name.c_str());
+        }
+        member_text text;
+        rc = read_member(pkg, name, text);
+        if (rc != 0) return rc == -2 ? -2 : -1;
+        rc = scan_part(book, reader, kind, sheet, text);
+        if (rc != 0) return rc;
+        if (kind == PART_WORKBOOK) {
+            book->sheet_count = 0;  // the worksheets fill the sheets
+        } else if (kind == PART_WORKSHEET) {
+            book->sheet_count = ++sheets_read;
+        }
+        // The largest members leave memory as soon as they are read.
+        if (!pkg.disk && (kind == PART_WORKSHEET || kind == PART_SHARED_STRINGS)) mfree(name);
+    }
+
+    // The member list, for a writer of the book.
+    for (int i = 0; i < pkg.count; ++i) {
+        char member[ORB_PATH_MAX * 2];
+        if (pkg.disk) {
+            if (orb_join_path(member, sizeof member, pkg.folder, pkg.name(i)) != 0) continue;
+        } else {
+            std::snprintf(member, sizeof member, "%s", pkg.name(i));
+        }
+        if (tbx_add_member(book, member) != 0) return -2;
+    }
+    if (pkg.disk) orb_remove_tree(pkg.folder);
+    if (!pkg.disk && release) mcloseall();
+    return 0;
+}
+
+}  // namespace
+
+int tbx_read_excel2007(XLS_BOOK* book, const char* path) {
+    if (!book || !path) return -3;
+    try {
+        return load(book, path, false);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+}
+
+int tbx_list_excel2007(XLS_BOOK* book, const char* path) {
+    if (!book || !path) return -3;
+    package pkg;
+    int rc = unpack(pkg, path, book->read_memory == 0, false);
+    if (rc != 0) return rc;
+    int found = -1;
+    for (int i = 0; i < pkg.count && found < 0; ++i) {
+        if (starts_with(pkg.name(i), "xl/workbook.xml")) found = i;
+    }
+    if (found < 0) return 0;
+    member_text text;
+    rc = read_member(pkg, pkg.name(found), text);
+    if (rc != 0) return rc == -2 ? -2 : -1;
+    std::string_view body(text.data, text.size);
+    size_t pos = body.find("<sheets>");
+    if (pos == std::string_view::npos) return 0;
+    size_t end = body.find("</sheets>", pos);
+    if (end == std::string_view::npos) end = body.size();
+    std::string_view list = body.substr(pos, end - pos);
+    try {
+        size_t i = 0;
+        while ((i = list.find("name", i)) != std::string_view::npos) {
+            size_t open = list.find('"', i + 4);
+            if (open == std::string_view::npos) break;
+            size_t close = list.find('"', open + 1);
+            if (close == std::string_view::npos) break;
+            std::string name;
+            if (!xlsx_sheet_name(list.substr(open + 1, close - open - 1), name)) break;
+            int index = book->sheet_count;
+            rc = tbx_add_sheet(book, index);
+            if (rc != 0) return rc == -2 ? -2 : -1;
+            tbx_set_sheet_name(book, index, name.c_str());
+            i = close + 1;
+        }
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    return 0;
+}

@@ -1,0 +1,373 @@
+// Worksheet handlers: rows and cells of a worksheet member into the store.
+//
+// A cell arrives as "<c r=.. s=.. t=..>" with its "f" (formula) and "v"
+// (value) leaves, or an "is" inline string.  The start tag decides the
+// pending value type: the number-format kind of the cell format ("s"), a
+// shared-string index (t="s"), or a text kind; the "v" leaf stores the value
+// by that type.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "cell_format.h"
+#include "tbx_store.h"
+#include "xlsx_scan.h"
+
+namespace {
+
+bool is_date_kind(int t) {
+    return t == TBX_DATE || t == TBX_DATE_TIME || t == TBX_TIME_HM || t == TBX_TIME_HMS;
+}
+
+bool load_mode(const XLS_BOOK* book) { return book->style_keep == 0; }
+
+// A NUL-terminated copy of at most max bytes of a view.
+struct small_text {
+    char buf[XML_VALUE_MAX + 1];
+    small_text(std::string_view v, size_t max = XML_VALUE_MAX) {
+        size_t n = v.size() < max ? v.size() : max;
+        std::memcpy(buf, v.data(), n);
+        buf[n] = '\0';
+    }
+};
+
+// The number of decimals that a number text shows: the digits after its
+// point, moved by its exponent.
+int decimals_of(const char* t) {
+    const char* point = std::strchr(t, '.');
+    int digits = 0;
+    if (point) {
+        for (const char* p = point + 1; *p >= '0' && *p <= '9'; ++p) ++digits;
+    }
+    const char* e = std::strpbrk(t, "eE");
+    if (e) digits -= static_cast<int>(std::strtol(e + 1, nullptr, 10));
+    if (digits < 0) digits = 0;
+    if (digits > 40) digits = 40;
+    return digits;
+}
+
+int store_text(XLS_CELL* cell, const char* text) {
+    tbx_value v;
+    v.text = text;
+    return put_typed_value(TBX_CHARACTER, cell, &v);
+}
+
+// A number text under a value type: 13 percentage, 20-24 date kinds, else
+// a plain number (decimal when it holds a point or an exponent).
+int store_number(XLS_CELL* cell, const char* t, int type) {
+    tbx_value v;
+    if (type == TBX_PERCENT) {
+        v.number = std::strtod(t, nullptr);
+        int d = decimals_of(t);
+        v.decimals = static_cast<signed char>(d < 6 ? 6 : d);
+        return put_typed_value(TBX_PERCENT, cell, &v);
+    }
+    if (is_date_kind(type)) {
+        int y, mo, d, h, mi, s;
+        serial_to_datetime(std::strtod(t, nullptr), &y, &mo, &d, &h, &mi, &s);
+        v.year = static_cast<int16_t>(y);
+        v.month = static_cast<int16_t>(mo);
+        v.day = static_cast<int16_t>(d);
+        v.hour = static_cast<int16_t>(h);
+        v.minute = static_cast<int16_t>(mi);
+        v.second = static_cast<int16_t>(s);
+        int rc = put_typed_value(type, cell, &v);
+        return rc == -4 ? 0 : rc;  // not a date: the cell keeps no value
+    }
+    if (std::strchr(t, '.')) {
+        v.number = std::strtod(t, nullptr);
+        v.decimals = static_cast<signed char>(decimals_of(t));
+        return put_typed_value(TBX_FLOAT, cell, &v);
+    }
+    if (std::strpbrk(t, "eE")) {
+        // "1E+20": an exponent without point is still the whole number.
+        double x = std::strtod(t, nullptr);
+        if (std::isfinite(x) && x == std::trunc(x) && std::fabs(x) < 9223372036854775808.0) {
+            v.integer = static_cast<int64_t>(x);
+            return put_typed_value(TBX_INTEGER, cell, &v);
+        }
+        v.number = x;
+        v.decimals = static_cast<signed char>(decimals_of(t));
+        return put_typed_value(TBX_FLOAT, cell, &v);
+    }
+    v.integer = xml_leading_int(t);
+    return put_typed_value(TBX_INTEGER, cell, &v);
+}
+
+int cell_here(xml_scan& s, XLS_CELL** cell) {
+    if (s.row < 0 || s.column < 0) return -1;
+    int rc = tbx_ensure_cell(s.book, s.sheet, s.row, s.column, cell);
+    return rc == -3 || rc == -9 ? -1 : rc;
+}
+
+// "<row r=.. spans=.. ht=.. hidden=..>"
+int on_row(xml_scan& s, std::string_view tag) {
+    xml_attrs a(tag);
+    std::string_view name, raw;
+    int r = -1;
+    while (a.next(name, raw)) {
+        if (name == "r") {
+            long long v = xml_leading_int(xml_unquoted(raw));
+            r = v >= 1 && v <= 1048576 ? static_cast<int>(v) : 0;
+        }
+    }
+    if (r == 0) return -1;
+    if (r < 0) r = s.row + 2;  // a row without number follows the previous one
+    if (r > 1048576) return -1;
+    s.row = r - 1;
+    s.column = -1;
+    int rc = tbx_ensure_row(s.book, s.sheet, s.row);
+    if (rc != 0) return rc == -2 ? -2 : -1;
+    // Rows arrive in ascending order: the row count is the last row's number.
+    s.book->sheets[s.sheet].used_rows = r;
+    return 0;
+}
+
+// "<c r=.. s=.. t=..>": the cell's position, format and pending value type.
+// The attributes are read whatever their order: "t" decides over "s".
+int on_cell(xml_scan& s, std::string_view tag) {
+    s.pending = TBX_GENERAL_NUMBER;
+    s.format_type = TBX_GENERAL_NUMBER;
+    s.xf = s.reader->xf_base;
+    s.cell_kind = 0;
+    s.text.clear();
+    std::string_view name, raw, ref, style, type;
+    bool has_ref = false, has_style = false, has_type = false;
+    xml_attrs a(tag);
+    while (a.next(name, raw)) {
+        if (name == "r") ref = xml_unquoted(raw), has_ref = true;
+        else if (name == "s") style = xml_unquoted(raw), has_style = true;
+        else if (name == "t") type = xml_unquoted(raw), has_type = true;
+    }
+    if (has_ref) {
+        if (xlsx_parse_ref(ref, &s.row, &s.column) != 0) return -1;
+    } else {
+        // A cell without reference follows the previous one in its row.
+        if (s.row < 0) return -1;
+        if (++s.column >= 16384) return -1;
+    }
+    XLS_CELL* cell = nullptr;
+    if (has_style) {
+        long long x = xml_leading_int(style);
+        int rc = tbx_ensure_row(s.book, s.sheet, s.row);
+        if (rc != 0) return rc == -2 ? -2 : -1;
+        rc = cell_here(s, &cell);
+        if (rc != 0) return rc;
+        long long index = s.reader->xf_base + x;
+        if (x >= 0 && index < s.book->xf_count) {
+            s.xf = static_cast<int>(index);
+            s.format_type = value_type_of_format(s.book, s.book->xf[s.xf].numfmt);
+            s.pending = s.format_type;
+            cell->xf = s.xf;
+        }
+    }
+    if (has_type) {
+        if (type == "s") {
+            s.pending = TBX_SHARED_STRING;
+            s.cell_kind = 's';
+        } else if (type == "str") {
+            s.cell_kind = 'S';
+            int rc = cell_here(s, &cell);
+            if (rc != 0) return rc;
+            if (!cell->extra) {
+                static const char label[] = "t=\"str\"";
+                cell->extra = static_cast<char*>(std::malloc(sizeof label));
+                if (!cell->extra) return -2;
+                std::memcpy(cell->extra, label, sizeof label);
+            }
+        } else if (type == "e") {
+            s.cell_kind = 'e';
+        } else if (type == "b") {
+            s.cell_kind = 'b';
+        } else if (type == "inlineStr") {
+            s.cell_kind = 'i';
+        } else if (type == "d") {
+            s.cell_kind = 'd';
+        }
+    }
+    return 0;
+}
+
+// "<f ...>" tag or the formula text.
+int on_formula(xml_scan& s, int event, std::string_view text) {
+    XLS_CELL* cell = nullptr;
+    int rc = cell_here(s, &cell);
+    if (rc != 0) return rc;
+    std::string formula;
+    if (event == XML_LEAF) {
+        if (text.size() < XML_TEXT_MAX + 1) formula.assign(text);
+        const char* prev = cell->formula;
+        size_t n = prev ? std::strlen(prev) : 0;
+        if (n >= 2 && prev[0] == '<' && prev[n - 1] == '>') {
+            // The formula had attributes: keep the whole element.
+            formula = std::string(prev, n) + formula + "</f>";
+        }
+    } else {
+        formula.assign(text);
+    }
+    tbx_value v;
+    v.text = formula.c_str();
+    rc = put_typed_value(TBX_FORMULA, cell, &v);
+    if (rc != 0) return rc;
+    s.pending = TBX_FORMULA;
+    return 0;
+}
+
+// A value of a text kind of cell ("str", "e", "b", "d"): its text.
+int store_kind_text(XLS_CELL* cell, char kind, const char* t) {
+    if (kind == 'b') return store_text(cell, xml_leading_int(t) != 0 ? "TRUE" : "FALSE");
+    return store_text(cell, t);
+}
+
+// The "v" leaf: the value by the pending value type.
+int on_value(xml_scan& s, std::string_view text) {
+    XLS_CELL* cell = nullptr;
+    int rc = cell_here(s, &cell);
+    if (rc != 0) return rc;
+    small_text t(text);
+    const bool text_kind = s.cell_kind == 'S' || s.cell_kind == 'e' || s.cell_kind == 'b' ||
+                           s.cell_kind == 'd';
+    switch (s.pending) {
+    case TBX_CHARACTER:
+        rc = store_text(cell, t.buf);
+        break;
+    case TBX_SHARED_STRING: {
+        long long index = xml_leading_int(t.buf);
+        if (index >= 0 && index < s.book->sst_count) {
+            tbx_value v;
+            v.index = static_cast<int32_t>(index);
+            rc = put_typed_value(TBX_SHARED_STRING, cell, &v);
+        }
+        break;
+    }
+    case TBX_FORMULA:
+        s.text.clear();
+        if (!load_mode(s.book)) break;  // the cell keeps its formula only
+        if (text_kind) rc = store_kind_text(cell, s.cell_kind, t.buf);
+        else rc = store_number(cell, t.buf, s.format_type);
+        break;
+    default:
+        if (text_kind) {
+            rc = store_kind_text(cell, s.cell_kind, t.buf);
+        } else if (s.pending == TBX_GENERAL_NUMBER || s.pending == TBX_INTEGER ||
+                   s.pending == TBX_FLOAT || s.pending == TBX_PERCENT || is_date_kind(s.pending)) {
+            rc = store_number(cell, t.buf, s.pending);
+        }
+        break;
+    }
+    if (rc != 0) return rc == -2 ? -2 : 0;
+    cell->xf = s.xf;
+    return 0;
+}
+
+// The end of an "is" (inline string): its text is the cell's value.
+int on_inline_string(xml_scan& s) {
+    std::string out;
+    int rc = xml_take_text(s, out);
+    if (rc != 0) return rc;
+    XLS_CELL* cell = nullptr;
+    rc = cell_here(s, &cell);
+    if (rc != 0) return rc;
+    rc = store_text(cell, out.c_str());
+    if (rc != 0) return rc;
+    cell->xf = s.xf;
+    return 0;
+}
+
+int on_sheet_properties(xml_scan& s, std::string_view tag) {
+    xml_attrs a(tag);
+    std::string_view name, raw;
+    while (a.next(name, raw)) {
+        std::string_view v = xml_unquoted(raw);
+        if (name == "codeName" || name == "CodeName") {
+            if (v.size() <= 93) {
+                char* dst = s.book->sheets[s.sheet].name2;
+                std::memcpy(dst, v.data(), v.size());
+                dst[v.size()] = '\0';
+            }
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int xlsx_parse_ref(std::string_view ref, int* row, int* column) {
+    size_t i = 0;
+    if (i < ref.size() && ref[i] == '$') ++i;
+    int letters = 0;
+    long col = 0;
+    for (; i < ref.size(); ++i) {
+        char c = ref[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c < 'A' || c > 'Z') break;
+        if (++letters > 3) return -1;
+        col = col * 26 + (c - 'A' + 1);
+    }
+    if (letters == 0) return -1;
+    if (i < ref.size() && ref[i] == '$') ++i;
+    long r = 0;
+    int digits = 0;
+    for (; i < ref.size() && ref[i] >= '0' && ref[i] <= '9'; ++i) {
+        if (++digits > 7) return -1;
+        r = r * 10 + (ref[i] - '0');
+    }
+    if (digits == 0 || i != ref.size()) return -1;
+    if (r < 1 || r > 1048576 || col > 16384) return -1;
+    *row = static_cast<int>(r - 1);
+    *column = static_cast<int>(col - 1);
+    return 0;
+}
+
+int sheet_xml_event(xml_scan& s, int event, int code, std::string_view text) {
+    if (xml_track_phonetic(s, event, code)) return 0;
+    const bool tag = event == XML_START || event == XML_EMPTY;
+    switch (code) {
+    case X_ROW:
+        return tag ? on_row(s, text) : 0;
+    case X_C:
+        if (event == XML_START) return on_cell(s, text);
+        if (event == XML_EMPTY) {
+            // A styled cell without value; handed over twice, to the same effect.
+            int rc = on_cell(s, text);
+            return rc != 0 ? rc : on_cell(s, text);
+        }
+        return 0;
+    case X_V:
+        if (event == XML_LEAF) return on_value(s, text);
+        if (event == XML_EMPTY) return on_value(s, {});
+        return 0;
+    case X_F:
+        if (event == XML_LEAF) return on_formula(s, event, text);
+        if (tag) {
+            // Only a tag with attributes is kept as the formula's start.
+            xml_attrs a(text);
+            std::string_view n, raw;
+            if (!a.next(n, raw)) return 0;
+            return on_formula(s, event, text);
+        }
+        return 0;
+    case X_T:
+        // Text of an inline string: a direct "t" replaces, a run's "t"
+        // appends, a phonetic run's "t" is left out.
+        if (event != XML_LEAF || s.cell_kind != 'i') return 0;
+        if (s.container == X_IS) {
+            s.text.clear();
+            xml_append_piece(s, text);
+        } else if (s.container == X_R) {
+            xml_append_piece(s, text);
+        }
+        return 0;
+    case X_IS:
+        if (s.cell_kind != 'i') return 0;
+        if (event == XML_END || event == XML_LEAF || event == XML_EMPTY) return on_inline_string(s);
+        s.text.clear();
+        return 0;
+    case X_SHEETPR:
+        return tag ? on_sheet_properties(s, text) : 0;
+    default:
+        // Column widths and styles, row heights, merged ranges, print
+        // settings and protection concern only a writer of the book.
+        return 0;
+    }
+}
