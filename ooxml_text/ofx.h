@@ -1,0 +1,95 @@
+// Word and PowerPoint text dump: unpacks a .docx/.docm or .pptx/.pptm
+// package into memory files, walks the document body or each slide with a
+// small tag walker, and writes the visible text into the output folder: one
+// file per page ("ページ001", ...) or slide ("スライド000", ...), or one for
+// the whole document ("全文", "全スライド").  File contents are CP932 with
+// CR LF line ends; each paragraph is one line, each table row one line of
+// tab-separated cells.
+#ifndef OFX_H
+#define OFX_H
+
+#include <cstddef>
+
+#include "ui.h"
+
+enum {
+    OFX_PATH_SIZE = 257,  // input path and output folder buffers
+    OFX_MAX_DEPTH = 100,  // open elements the walker keeps
+    OFX_TAG_MAX = 255,    // bytes of a tag that count
+    OFX_NAME_MAX = 80,    // longest tag name accepted
+    OFX_WORK_EXTRA = 8192,
+};
+
+// Walk modes.
+enum { OFX_MODE_DOCX = 200, OFX_MODE_PPTX = 302 };
+
+// The output file being written (opaque; buffered, LF written as CR LF).
+struct ofx_stream;
+
+// One dump's state; a stack record owned by the caller, set up by ofx_init.
+struct OFX_CONTEXT {
+    char input_path[OFX_PATH_SIZE];     // the document
+    char output_folder[OFX_PATH_SIZE];  // receives the text files
+    int page_number;   // pages (Word) or slides (PowerPoint) begun so far
+    int line_count;    // texts and line breaks written to the current file
+    int grid_columns;  // w:gridCol elements seen since the last table end
+    ofx_stream* out;   // the current output file; writes go nowhere until one is open
+    int work_size;     // size of the part the walker works on, plus OFX_WORK_EXTRA
+    bool split_pages;  // ALLPAGE off: one file per page or slide
+    bool skip_shapes;  // TEXTBOX off: text of shapes and VML pictures is left out
+    vergle_ui* ui;     // where file errors are shown (may be null)
+};
+
+// Clears both paths and the counters; split pages on, skip shapes off, no
+// output file.  0, or -2 when the output buffer cannot be allocated.
+int ofx_init(OFX_CONTEXT* ctx);
+
+// Closes an open output file and releases what ofx_init allocated.  0.
+int ofx_term(OFX_CONTEXT* ctx);
+
+// The front-end dumps (the comparison run calls them): create the output
+// folder, write the text, show failures through req.ui ("ERROR:ofx_docx_pptx()
+// rc=%d", "ERROR:ofx_read_pptx() rc=%d", "ERROR:一時ファイル(%s)作成エラー").
+// Return 0, or -1 after the failure has been shown.
+int dump_word_text(const dump_request& req);
+int dump_powerpoint_text(const dump_request& req);
+
+// The extraction entries: unpack the package at ctx->input_path and write the
+// text of "word/document.xml" (Word) or of every "ppt/slides/slideN.xml" in
+// numeric order (PowerPoint) into ctx->output_folder.  Return 0, or:
+//   -2 memory; -1 a part that cannot be read or XML that cannot be walked;
+//   -101 an output file that cannot be created (shown through ctx->ui);
+//   -103 an output file that cannot be written completely;
+//   -9 elements nested more than 100 deep; the unpacking codes of
+//   orb_unzip_package.
+int ofx_docx_pptx(OFX_CONTEXT* ctx);
+int ofx_read_pptx(OFX_CONTEXT* ctx);
+
+// Walks one XML part of len bytes (it also ends at a NUL byte) and writes its
+// text to the current output file.  mode: OFX_MODE_DOCX or OFX_MODE_PPTX.
+// 0; -1 an end tag with nothing open or a tag name of 81 bytes or more; -9
+// more than 100 open elements; -101 a page file that cannot be created; -103
+// a short write; -2 memory.
+int ofx_walk_docx(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len);
+int ofx_walk_pptx(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len);
+
+// Writes the texts of one paragraph: the range from its start to the '>' of
+// its end tag (inclusive), len bytes.  0, -2 or -103.
+int ofx_docx_paragraph_text(OFX_CONTEXT* ctx, const char* start, size_t len);
+int ofx_pptx_paragraph_text(OFX_CONTEXT* ctx, const char* start, size_t len);
+
+// The output file of a page or slide: "ページ%03d" (Word) or "スライド%03d"
+// (PowerPoint) with the number, or "全文" / "全スライド" when number < 0, in
+// the platform's path encoding, joined to the output folder.
+// 0, or -9 when the path does not fit out.
+int ofx_output_path(const OFX_CONTEXT* ctx, bool word, int number, char* out, size_t size);
+
+// Makes ctx->out the file at path (closing the previous one).  0; -101 after
+// showing "ERROR:一時ファイル(%s)作成エラー"; -103 when the previous file
+// could not be written completely.
+int ofx_open_output(OFX_CONTEXT* ctx, const char* path);
+
+// Flushes and closes the current output file.  0, or -103 on a short write.
+int ofx_close_output(OFX_CONTEXT* ctx);
+
+#endif

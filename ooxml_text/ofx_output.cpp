@@ -1,0 +1,124 @@
+// The output files of the dump: buffered writes to a file of the output
+// folder, every line feed written as CR LF (the same bytes on every system).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "ofx.h"
+#include "ofx_internal.h"
+#include "orb_file.h"
+#include "platform.h"
+
+struct ofx_stream {
+    plat_file* file = nullptr;
+    bool failed = false;
+    size_t used = 0;
+    char buf[1 << 16];
+};
+
+namespace {
+
+bool flush(ofx_stream* s) {
+    if (s->used > 0 && s->file) {
+        if (plat_write(s->file, s->buf, s->used) != s->used) s->failed = true;
+    }
+    s->used = 0;
+    return !s->failed;
+}
+
+}  // namespace
+
+int ofx_init(OFX_CONTEXT* ctx) {
+    ctx->input_path[0] = '\0';
+    ctx->output_folder[0] = '\0';
+    ctx->page_number = 0;
+    ctx->line_count = 0;
+    ctx->grid_columns = 0;
+    ctx->work_size = 0;
+    ctx->split_pages = true;
+    ctx->skip_shapes = false;
+    ctx->ui = nullptr;
+    ctx->out = new (std::nothrow) ofx_stream;
+    return ctx->out ? 0 : -2;
+}
+
+int ofx_term(OFX_CONTEXT* ctx) {
+    if (ctx->out) {
+        ofx_close_output(ctx);
+        delete ctx->out;
+    }
+    ctx->out = nullptr;
+    ctx->input_path[0] = '\0';
+    ctx->output_folder[0] = '\0';
+    ctx->page_number = 0;
+    ctx->line_count = 0;
+    ctx->grid_columns = 0;
+    ctx->work_size = 0;
+    ctx->split_pages = true;
+    ctx->skip_shapes = false;
+    return 0;
+}
+
+int ofx_close_output(OFX_CONTEXT* ctx) {
+    ofx_stream* s = ctx->out;
+    if (!s || !s->file) return 0;
+    flush(s);
+    plat_close(s->file);
+    s->file = nullptr;
+    bool failed = s->failed;
+    s->failed = false;
+    return failed ? -103 : 0;
+}
+
+int ofx_open_output(OFX_CONTEXT* ctx, const char* path) {
+    if (!ctx->out) return -2;
+    int rc = ofx_close_output(ctx);
+    ctx->out->file = plat_open(path, PLAT_WRITE);
+    if (!ctx->out->file) {
+        if (ctx->ui) ctx->ui->show_error(ui_format("ERROR:一時ファイル(%s)作成エラー", std::string(path)), false);
+        return -101;
+    }
+    return rc;
+}
+
+int ofx_output_path(const OFX_CONTEXT* ctx, bool word, int number, char* out, size_t size) {
+    std::string name;
+    if (number < 0) {
+        name = word ? "全文" : "全スライド";
+    } else {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%03d", number);
+        name = std::string(word ? "ページ" : "スライド") + digits;
+    }
+    std::string native = plat_native_from_utf8(name);
+    return orb_join_path(out, size, ctx->output_folder, native.c_str());
+}
+
+void ofx_write(OFX_CONTEXT* ctx, const char* text, size_t n) {
+    ofx_stream* s = ctx->out;
+    // Before the first file is open the text goes nowhere.
+    if (!s || !s->file) return;
+    while (n > 0) {
+        const char* lf = static_cast<const char*>(std::memchr(text, '\n', n));
+        size_t run = lf ? static_cast<size_t>(lf - text) : n;
+        // The run, then CR LF for the line feed that ends it.
+        size_t need = run + (lf ? 2 : 0);
+        if (s->used + need > sizeof s->buf) flush(s);
+        if (need > sizeof s->buf) {
+            if (plat_write(s->file, text, run) != run) s->failed = true;
+        } else {
+            std::memcpy(s->buf + s->used, text, run);
+            s->used += run;
+        }
+        if (!lf) break;
+        if (s->used + 2 > sizeof s->buf) flush(s);
+        s->buf[s->used++] = '\r';
+        s->buf[s->used++] = '\n';
+        text += run + 1;
+        n -= run + 1;
+    }
+}
+
+bool ofx_write_failed(const OFX_CONTEXT* ctx) { return ctx->out && ctx->out->failed; }

@@ -1,0 +1,135 @@
+// Real documents written by office software and other producers.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ooxml_helpers.h"
+
+namespace {
+
+bool has_line(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+std::string generated(const std::string& name) { return vt::join(vt::join(vt::corpus_dir(), "generated"), name); }
+
+class Corpus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (vt::corpus_dir().empty()) GTEST_SKIP() << "no corpus";
+    }
+    vt::scratch_dir dir;
+
+    vt::dump_result dump(const std::string& name, vt::dump_options opt = {}) {
+        std::string path = generated(name);
+        if (!vt::exists(path)) ADD_FAILURE() << "missing " << path;
+        return vt::run_dump(dir, path, name.find(".doc") != std::string::npos, opt);
+    }
+};
+
+TEST_F(Corpus, EveryDocumentDumpsOrIsRefused) {
+    std::vector<std::string> files = vt::corpus_files({"docx", "docm", "pptx", "pptm"});
+    ASSERT_FALSE(files.empty());
+    for (const std::string& f : files) {
+        bool word = f.size() > 5 && f.compare(f.size() - 5, 4, ".doc") == 0;
+        for (bool textbox : {false, true}) {
+            vt::dump_result r = vt::run_dump(dir, f, word, {textbox, false});
+            if (r.rc == 0) {
+                EXPECT_TRUE(r.messages.empty()) << f;
+            } else {
+                EXPECT_EQ(r.rc, -1) << f;
+                ASSERT_EQ(r.messages.size(), 1u) << f;
+                EXPECT_EQ(r.messages[0].rfind(word ? "ERROR:ofx_docx_pptx() rc=" : "ERROR:ofx_read_pptx() rc=", 0), 0u)
+                    << f << ": " << r.messages[0];
+            }
+        }
+    }
+}
+
+TEST_F(Corpus, PasswordProtectedPackagesAreRefused) {
+    for (const char* name : {"docx_password_open__libreoffice.docx", "pptx_password_open__libreoffice.pptx"}) {
+        vt::dump_result r = dump(name);
+        EXPECT_EQ(r.rc, -1) << name;
+        EXPECT_EQ(r.messages.size(), 1u) << name;
+        EXPECT_TRUE(r.files.empty()) << name;
+    }
+}
+
+TEST_F(Corpus, WordParagraphsAndPageBreaks) {
+    for (const char* name : {"docx_paragraphs_breaks__libreoffice.docx", "docm_paragraphs_breaks__libreoffice.docm"}) {
+        vt::dump_result r = dump(name);
+        ASSERT_EQ(r.rc, 0) << name;
+        ASSERT_EQ(r.files.size(), 3u) << name;
+        EXPECT_TRUE(has_line(r.files["ページ001"], "見出し：段落と改ページ"));
+        EXPECT_TRUE(has_line(r.files["ページ001"], "Second paragraph with ASCII & <escaped> \"chars\"."));
+        EXPECT_TRUE(has_line(r.files["ページ002"], "2ページ目（改ページの後）"));
+        EXPECT_TRUE(has_line(r.files["ページ003"], "Page three starts here."));
+        vt::dump_result all = dump(name, {false, true});
+        ASSERT_EQ(all.files.size(), 1u);
+        EXPECT_EQ(all.files["全文"], r.files["ページ001"] + r.files["ページ002"] + r.files["ページ003"]);
+    }
+}
+
+TEST_F(Corpus, WordFromPythonDocx) {
+    vt::dump_result r = dump("docx_python_docx__python-docx.docx");
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_TRUE(has_line(r.files["ページ002"], "改ページの前の文。改ページの後の文（同じ段落）。"));
+    EXPECT_TRUE(has_line(r.files["ページ002"], "r1c1\tr1c2\tr1c3\t"));
+    EXPECT_TRUE(has_line(r.files["ページ002"], "r2c1\tr2c2\tr2c3\t"));
+}
+
+TEST_F(Corpus, WordTables) {
+    vt::dump_result r = dump("docx_tables__libreoffice.docx");
+    ASSERT_EQ(r.rc, 0);
+    const std::string& t = r.files["ページ001"];
+    EXPECT_TRUE(has_line(t, "品名\t数量\t単価\t"));
+    EXPECT_TRUE(has_line(t, "りんご\t3\t120\t"));
+    EXPECT_TRUE(has_line(t, "one-column row 1"));
+    EXPECT_TRUE(has_line(t, "表の後の段落"));
+}
+
+TEST_F(Corpus, WordTextBoxesKeepTheAnchorParagraph) {
+    vt::dump_result off = dump("docx_textboxes_drawings__libreoffice.docx");
+    ASSERT_EQ(off.rc, 0);
+    const std::string& t = off.files["ページ001"];
+    EXPECT_TRUE(has_line(t, "本文：図形を含む段落"));
+    EXPECT_EQ(t.find("テキストボックスの中の文字"), std::string::npos);
+    vt::dump_result on = dump("docx_textboxes_drawings__libreoffice.docx", {true, false});
+    const std::string& u = on.files["ページ001"];
+    EXPECT_TRUE(has_line(u, "本文：図形を含む段落"));
+    size_t box = u.find("テキストボックスの中の文字");
+    ASSERT_NE(box, std::string::npos);
+    EXPECT_EQ(u.find("テキストボックスの中の文字", box + 1), std::string::npos);  // once, not twice
+    EXPECT_TRUE(has_line(u, "楕円の図形の文字"));
+}
+
+TEST_F(Corpus, PowerPointSlides) {
+    vt::dump_result r = dump("pptx_many_slides__libreoffice.pptx", {true, false});
+    ASSERT_EQ(r.rc, 0);
+    ASSERT_EQ(r.files.size(), 11u);
+    EXPECT_TRUE(has_line(r.files["スライド009"], "スライド 10"));
+    EXPECT_TRUE(has_line(r.files["スライド010"], "スライド 11"));
+    EXPECT_TRUE(has_line(r.files["スライド003"], "スライド 4"));  // hidden, still read
+
+    vt::dump_result t = dump("pptx_titles_bodies__libreoffice.pptx");
+    ASSERT_EQ(t.rc, 0);
+    EXPECT_TRUE(has_line(t.files["スライド001"], "XML specials: <a> & \"b\""));
+    EXPECT_TRUE(has_line(t.files["スライド001"], "行内改行の前"));
+    EXPECT_TRUE(has_line(t.files["スライド001"], "行内改行の後"));
+}
+
+TEST_F(Corpus, PowerPointTextBoxes) {
+    for (const char* name : {"pptx_textboxes_shapes__libreoffice.pptx", "pptm_textboxes_shapes__libreoffice.pptm"}) {
+        vt::dump_result off = dump(name);
+        ASSERT_EQ(off.rc, 0) << name;
+        // Placeholders carry a geometry in these files: the title stays.
+        EXPECT_EQ(off.files["スライド000"], "図形とテキストボックス\n") << name;
+        EXPECT_EQ(off.files["スライド001"], "Shapes only\n") << name;
+        vt::dump_result on = dump(name, {true, false});
+        EXPECT_TRUE(has_line(on.files["スライド000"], "楕円の中の文字")) << name;
+        EXPECT_TRUE(has_line(on.files["スライド000"], "本文プレースホルダー")) << name;
+        EXPECT_TRUE(has_line(on.files["スライド001"], "ひし形")) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "ooxml_helpers.h"
+
+namespace {
+
+using vt::placeholder_shape;
+using vt::slide_paragraph;
+using vt::text_box_shape;
+
+std::string slides(const std::map<std::string, std::string>& f) {
+    std::string s;
+    for (const auto& [name, text] : f) s += "[" + name + "]" + text;
+    return s;
+}
+
+std::string table_frame(const std::vector<std::vector<std::string>>& rows) {
+    std::string s = "<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=\"9\" name=\"\"/><p:cNvGraphicFramePr/><p:nvPr/>"
+                    "</p:nvGraphicFramePr><a:graphic><a:graphicData><a:tbl><a:tblPr/><a:tblGrid><a:gridCol w=\"1\"/>"
+                    "</a:tblGrid>";
+    for (const auto& row : rows) {
+        s += "<a:tr h=\"1\">";
+        for (const std::string& c : row)
+            s += "<a:tc><a:txBody><a:bodyPr/>" + (c.empty() ? std::string("<a:p><a:endParaRPr/></a:p>") : slide_paragraph(c)) +
+                 "</a:txBody><a:tcPr/></a:tc>";
+        s += "</a:tr>";
+    }
+    return s + "</a:tbl></a:graphicData></a:graphic></p:graphicFrame>";
+}
+
+TEST(PowerPointDump, SlidesInNumericOrder) {
+    vt::scratch_dir dir;
+    std::vector<std::string> trees;
+    for (int i = 1; i <= 12; ++i) trees.push_back(placeholder_shape("title", slide_paragraph("S" + std::to_string(i))));
+    vt::dump_result r = dump_slides(dir, trees);
+    ASSERT_EQ(r.rc, 0);
+    ASSERT_EQ(r.files.size(), 12u);
+    EXPECT_EQ(r.files["スライド000"], "S1\n");
+    EXPECT_EQ(r.files["スライド009"], "S10\n");
+    EXPECT_EQ(r.files["スライド011"], "S12\n");
+    EXPECT_EQ(r.raw["スライド011"], "S12\r\n");
+
+    vt::dump_result all = dump_slides(dir, trees, {false, true});
+    ASSERT_EQ(all.rc, 0);
+    EXPECT_EQ(slides(all.files), "[全スライド]S1\nS2\nS3\nS4\nS5\nS6\nS7\nS8\nS9\nS10\nS11\nS12\n");
+}
+
+TEST(PowerPointDump, TextBoxSwitch) {
+    vt::scratch_dir dir;
+    std::vector<std::string> trees{placeholder_shape("title", slide_paragraph("Title")) +
+                                   text_box_shape(slide_paragraph("Box")) +
+                                   placeholder_shape("body", slide_paragraph("Body"))};
+    // Off: the shape region begins at the text box and lasts to the slide's end.
+    EXPECT_EQ(slides(dump_slides(dir, trees).files), "[スライド000]Title\n");
+    EXPECT_EQ(slides(dump_slides(dir, trees, {true, false}).files), "[スライド000]Title\nBox\nBody\n");
+
+    // Placeholders that carry their own geometry are no text shapes.
+    std::vector<std::string> geometry{placeholder_shape("title", slide_paragraph("T"), true) +
+                                      placeholder_shape("body", slide_paragraph("B"), true) +
+                                      text_box_shape(slide_paragraph("X"))};
+    EXPECT_EQ(slides(dump_slides(dir, geometry).files), "[スライド000]T\nB\n");
+
+    // A table ends the shape region.
+    std::vector<std::string> table{text_box_shape(slide_paragraph("X")) + table_frame({{"a", "b"}}) +
+                                   placeholder_shape("body", slide_paragraph("after"))};
+    EXPECT_EQ(slides(dump_slides(dir, table).files), "[スライド000]a\tb\t\nafter\n");
+}
+
+TEST(PowerPointDump, ParagraphsBreaksAndTables) {
+    vt::scratch_dir dir;
+    std::string paragraphs = "<a:p><a:r><a:t>line</a:t></a:r><a:br><a:rPr lang=\"en\"/></a:br><a:r><a:t>next</a:t>"
+                             "</a:r></a:p><a:p><a:endParaRPr lang=\"ja-JP\"/></a:p><a:p><a:r><a:t>x</a:t></a:r><a:br/>"
+                             "<a:r><a:t/><a:t>y &amp; z</a:t></a:r></a:p>";
+    std::vector<std::string> trees{placeholder_shape("body", paragraphs) +
+                                   table_frame({{"1", "", "3"}, {"日本", "語", ""}})};
+    vt::dump_result r = dump_slides(dir, trees);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(slides(r.files), "[スライド000]line\nnext\n\nxy & z\n1\t\t3\t\n日本\t語\t\t\n");
+}
+
+TEST(PowerPointDump, OnlySlidePartsAreRead) {
+    vt::scratch_dir dir;
+    vt::dump_result r = dump_package(dir,
+                                     {{"ppt/slides/slide2.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("two")))},
+                                      {"ppt/notesSlides/notesSlide1.xml", vt::slide_xml(slide_paragraph("note"))},
+                                      {"ppt/slideLayouts/slideLayout1.xml", vt::slide_xml(slide_paragraph("layout"))},
+                                      {"ppt/slides/slide1.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("one")))}},
+                                     false);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(slides(r.files), "[スライド000]one\n[スライド001]two\n");
+}
+
+TEST(PowerPointDump, Failures) {
+    vt::scratch_dir dir;
+    std::string deep;
+    for (int i = 0; i < 200; ++i) deep += "<p:grpSp>";
+    vt::dump_result r = dump_slides(dir, {placeholder_shape("title", slide_paragraph("ok")), deep});
+    EXPECT_EQ(r.rc, -1);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-9"});
+    EXPECT_EQ(r.files["スライド000"], "ok\n");  // files written before stay
+
+    r = dump_package(dir, {{"ppt/slides/slide1.xml", "</p:sld>"}}, false);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-1"});
+
+    vt::zip_member bad{"ppt/slides/slide1.xml", vt::slide_xml("")};
+    bad.bad_crc = true;
+    r = dump_package(dir, {bad}, false);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-105"});
+
+    std::vector<vt::zip_member> many;
+    for (int i = 0; i < 1000; ++i) many.push_back({"ppt/media/m" + std::to_string(i), "", false});
+    r = dump_package(dir, many, false);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-9"});
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <vector>
+#include <string>
+
+#include "ofx.h"
+#include "ooxml_helpers.h"
+#include "platform.h"
+
+namespace {
+
+using files_t = std::map<std::string, std::string>;
+
+const std::string kSect = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
+
+std::string para(const std::string& text) { return "<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>"; }
+
+std::string pages(const files_t& f) {
+    std::string s;
+    for (const auto& [name, text] : f) s += "[" + name + "]" + text;
+    return s;
+}
+
+TEST(WordDump, OneFileWithoutBreaksAndCrLfCp932) {
+    vt::scratch_dir dir;
+    vt::dump_result r = dump_word_body(dir, para("日本語") + para("ASCII & more") + kSect);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_TRUE(r.messages.empty());
+    // The final section opened ページ002, which stayed empty and is gone.
+    EXPECT_EQ(pages(r.files), "[ページ001]日本語\nASCII & more\n");
+    EXPECT_EQ(r.raw["ページ001"], "\x93\xfa\x96\x7b\x8c\xea\r\nASCII & more\r\n");
+}
+
+TEST(WordDump, PageBreaks) {
+    vt::scratch_dir dir;
+    struct {
+        std::string body;
+        std::string want;
+    } cases[] = {
+        // A break inside a paragraph sends the whole paragraph to the new page.
+        {"<w:p><w:r><w:t>one</w:t></w:r></w:p><w:p><w:r><w:t>before</w:t></w:r><w:r><w:br w:type=\"page\"/>"
+         "</w:r><w:r><w:t>after</w:t></w:r></w:p>",
+         "[ページ001]one\n[ページ002]beforeafter\n"},
+        {"<w:p><w:r><w:t>a</w:t><w:br w:type='PAGE'/></w:r></w:p><w:p><w:r><w:t>b</w:t></w:r></w:p>",
+         "[ページ001][ページ002]a\nb\n"},
+        // Not page breaks.
+        {"<w:p><w:r><w:t>a</w:t><w:br w:type=\"textWrapping\"/><w:br/><w:br w:clear=\"all\"/>"
+         "<w:t>b</w:t></w:r></w:p>",
+         "[ページ001]ab\n"},
+        // A section break in the paragraph properties starts a new page.
+        {"<w:p><w:r><w:t>first</w:t></w:r></w:p><w:p><w:pPr>" + std::string(kSect) +
+             "</w:pPr><w:r><w:t>sect end</w:t></w:r></w:p>" + para("second section"),
+         "[ページ001]first\n[ページ002]sect end\nsecond section\n"},
+    };
+    for (const auto& c : cases) {
+        vt::dump_result r = dump_word_body(dir, c.body + kSect);
+        ASSERT_EQ(r.rc, 0) << c.body;
+        EXPECT_EQ(pages(r.files), c.want) << c.body;
+    }
+}
+
+TEST(WordDump, AllPageWritesOneFile) {
+    vt::scratch_dir dir;
+    vt::dump_result r = dump_word_body(
+        dir, para("a") + "<w:p><w:r><w:br w:type=\"page\"/><w:t>b</w:t></w:r></w:p><w:p><w:pPr>" + kSect +
+                 "</w:pPr></w:p>" + para("c") + kSect,
+        {false, true});
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[全文]a\nb\n\nc\n");
+}
+
+TEST(WordDump, LineBreaks) {
+    vt::scratch_dir dir;
+    // "<w:br>" with content is a line feed; the empty form is not.
+    vt::dump_result r = dump_word_body(
+        dir, "<w:p><w:r><w:t>x</w:t><w:br></w:br><w:t>y</w:t><w:br/><w:t>z</w:t></w:r></w:p>" + kSect);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[ページ001]x\nyz\n");
+}
+
+TEST(WordDump, Tables) {
+    vt::scratch_dir dir;
+    auto cell = [](const std::string& t) { return "<w:tc><w:tcPr/>" + para(t) + "</w:tc>"; };
+    std::string three = "<w:tbl><w:tblPr/><w:tblGrid><w:gridCol w:w=\"1\"/><w:gridCol w:w=\"1\"/>"
+                        "<w:gridCol w:w=\"1\"/></w:tblGrid><w:tr>" +
+                        cell("a") + cell("b") + cell("c") + "</w:tr><w:tr>" + cell("d") + cell("e") + cell("f") +
+                        "</w:tr></w:tbl>";
+    std::string one = "<w:tbl><w:tblGrid><w:gridCol w:w=\"5\"/></w:tblGrid><w:tr>" + cell("p") + "</w:tr><w:tr>" +
+                      cell("q") + "</w:tr></w:tbl>";
+    vt::dump_result r = dump_word_body(dir, para("before") + three + one + para("after") + kSect);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[ページ001]before\na\tb\tc\t\nd\te\tf\t\np\n\t\nq\n\t\nafter\n");
+}
+
+// A paragraph holding a DrawingML text box and its VML fallback.
+std::string shape_paragraph() {
+    std::string box = "<w:txbxContent>" + para("box text") + "</w:txbxContent>";
+    return "<w:p><w:r><w:t>own text</w:t></w:r><w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing>"
+           "<wp:anchor><a:graphic><wps:txbx>" +
+           box +
+           "</wps:txbx></a:graphic></wp:anchor></w:drawing></mc:Choice><mc:Fallback><w:pict><v:rect><v:textbox>" +
+           box + "</v:textbox></v:rect></w:pict></mc:Fallback></mc:AlternateContent></w:r><w:r><w:t> tail</w:t>"
+                 "</w:r></w:p>";
+}
+
+TEST(WordDump, DrawingsAndVmlPictures) {
+    vt::scratch_dir dir;
+    std::string body = para("first") + shape_paragraph() + para("last") + kSect;
+    vt::dump_result off = dump_word_body(dir, body, {false, false});
+    ASSERT_EQ(off.rc, 0);
+    // The paragraph's own text stays; the text box's does not.
+    EXPECT_EQ(pages(off.files), "[ページ001]first\nown text tail\nlast\n");
+    vt::dump_result on = dump_word_body(dir, body, {true, false});
+    ASSERT_EQ(on.rc, 0);
+    // The text box text once (from the VML picture), then the paragraph.
+    EXPECT_EQ(pages(on.files), "[ページ001]first\nbox text\nown text tail\nlast\n");
+
+    // An inline picture between two texts of one paragraph.
+    vt::dump_result pic = dump_word_body(
+        dir, "<w:p><w:r><w:t xml:space=\"preserve\">image </w:t></w:r><w:r><w:drawing><wp:inline><a:graphic/>"
+             "</wp:inline></w:drawing></w:r><w:r><w:t xml:space=\"preserve\"> after</w:t></w:r></w:p>" +
+                 kSect);
+    EXPECT_EQ(pages(pic.files), "[ページ001]image  after\n");
+}
+
+TEST(WordDump, TextEscapesAndOddMarkup) {
+    vt::scratch_dir dir;
+    vt::dump_result r = dump_word_body(
+        dir,
+        "<!-- <w:p><w:r><w:t>comment</w:t></w:r></w:p> --><?pi data?>"
+        "<w:p><w:r><w:t>&lt;a&gt; &amp; &quot;q&quot; _x005F_x000D_ &#13;</w:t></w:r></w:p>"
+        "<w:p><w:r><w:t xml:space=\"preserve\"/><w:t xml:space=\"preserve\"> sp </w:t><w:tab/></w:r></w:p>" +
+            kSect);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[ページ001]<a> & \"q\" _x000D_ &#13;\n sp \n");
+}
+
+TEST(WordDump, WhitespaceBetweenTagsKeepsTheLastClassifiedType) {
+    vt::scratch_dir dir;
+    // The paragraph's content begins with a blank: its end tag is not
+    // classified and the run's end action (none) applies.
+    vt::dump_result r =
+        dump_word_body(dir, "<w:p> <w:r><w:t>lost</w:t></w:r></w:p>" + para("kept") + kSect);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[ページ001]kept\n");
+}
+
+TEST(WordDump, NestingLimit) {
+    vt::scratch_dir dir;
+    auto nested = [](int depth) {
+        std::string s;
+        // The document and body elements are two levels already.
+        for (int i = 2; i < depth; ++i) s += "<w:x>";
+        s += "<w:p><w:r><w:t>deep</w:t></w:r></w:p>";
+        for (int i = 2; i < depth; ++i) s += "</w:x>";
+        return s;
+    };
+    // w:t is the deepest element: document, body, 95 + p, r, t = 100 levels.
+    vt::dump_result ok = dump_word_body(dir, nested(97) + kSect);
+    EXPECT_EQ(ok.rc, 0);
+    EXPECT_EQ(pages(ok.files), "[ページ001]deep\n");
+    vt::dump_result deep = dump_word_body(dir, nested(98) + kSect);
+    EXPECT_EQ(deep.rc, -1);
+    EXPECT_EQ(deep.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=-9"});
+    vt::dump_result very = dump_word_body(dir, nested(5000));
+    EXPECT_EQ(very.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=-9"});
+}
+
+TEST(WordDump, MalformedXml) {
+    vt::scratch_dir dir;
+    struct {
+        std::string body;
+        int rc;
+    } cases[] = {
+        {"</w:p>" + para("x"), -1},                               // end tag with nothing open
+        {"</w:body></w:document></w:extra>", -1},
+        {"<w:" + std::string(78, 'n') + ">" + para("x"), 0},         // 80-byte name
+        {"<w:" + std::string(79, 'n') + ">" + para("x"), -1},        // 81-byte name
+        {para("x") + "<!-- unfinished", 0},
+        {"<w:p><w:r><w:t>unclosed", 0},
+        {std::string("<w:p><w:r><w:t>a</w:t></w:r></w:p>\0<w:p>", 40), 0},  // ends at the NUL
+    };
+    for (const auto& c : cases) {
+        vt::dump_result r = dump_word_body(dir, c.body);
+        if (c.rc == 0) {
+            EXPECT_EQ(r.rc, 0) << c.body.substr(0, 60);
+            EXPECT_TRUE(r.messages.empty());
+        } else {
+            EXPECT_EQ(r.rc, -1) << c.body.substr(0, 60);
+            EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=" + std::to_string(c.rc)});
+        }
+    }
+}
+
+TEST(WordDump, UnfinishedPartsEndTheWalk) {
+    vt::scratch_dir dir;
+    const std::string docs[] = {
+        "<w:document><w:body>" + para("x") + "<w:" + std::string(400, 'n'),
+        "<w:document><w:body>" + para("x") + "<w:p><w:r><w:t>open",
+        "<w:document><w:body>" + para("x") + "<!-- <w:p>",
+        "<w:document><w:body>" + para("x") + "<?xml",
+    };
+    for (const std::string& d : docs) {
+        vt::dump_result r = dump_package(dir, {{"word/document.xml", d}}, true);
+        EXPECT_EQ(r.rc, 0) << d.substr(0, 60);
+        EXPECT_EQ(pages(r.files), "[ページ001]x\n") << d.substr(0, 60);
+    }
+}
+
+TEST(WordDump, PackageProblems) {
+    vt::scratch_dir dir;
+    // Not a package.
+    ASSERT_TRUE(vt::write_file(dir / "text.docx", "just some text, no zip"));
+    vt::dump_result r = vt::run_dump(dir, dir / "text.docx", true);
+    EXPECT_EQ(r.rc, -1);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=-101"});
+    // An encrypted member.
+    vt::zip_member enc{"word/document.xml", "<w:document/>"};
+    enc.flags = 1;
+    r = dump_package(dir, {enc}, true);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=-1"});
+    // A package without a document part writes nothing.
+    r = dump_package(dir, {{"word/styles.xml", "<w:styles/>"}}, true);
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_TRUE(r.files.empty());
+}
+
+TEST(WordDump, OutputFolderThatCannotBeCreated) {
+    vt::scratch_dir dir;
+    std::string doc = dir / "a.docx";
+    ASSERT_TRUE(vt::write_file(doc, vt::make_zip({{"word/document.xml", "<w:document/>"}})));
+    std::string folder = vt::join(dir / "missing", "out");
+    vt::recording_ui ui;
+    dump_request req{doc.c_str(), folder.c_str(), false, false, dir.path().c_str(), &ui};
+    EXPECT_EQ(dump_word_text(req), -1);
+    ASSERT_EQ(ui.errors.size(), 2u);
+    EXPECT_EQ(ui.errors[0].text, ui_format("ERROR:一時ファイル(%s)作成エラー", vt::join(folder, plat_native_from_utf8("ページ001"))));
+    EXPECT_EQ(ui.errors[1].text, ui_text("ERROR:ofx_docx_pptx() rc=-101"));
+    // A folder path beyond the context's buffer is refused, not cut.
+    std::string long_folder = dir / std::string(300, 'f');
+    dump_request long_req{doc.c_str(), long_folder.c_str(), false, false, dir.path().c_str(), &ui};
+    EXPECT_EQ(dump_word_text(long_req), -1);
+    EXPECT_EQ(ui.errors.back().text, ui_text("ERROR:ofx_docx_pptx() rc=-9"));
+}
+
+TEST(WordWalker, ParagraphTextRoutine) {
+    vt::scratch_dir dir;
+    OFX_CONTEXT ctx;
+    ASSERT_EQ(ofx_init(&ctx), 0);
+    std::string path = dir / "page";
+    ASSERT_EQ(ofx_open_output(&ctx, path.c_str()), 0);
+    // A text whose closing tag lies beyond the range is not written.
+    std::string range = "<w:p><w:r><w:t>a</w:t><w:br><w:t>b</w:t></w:r><w:t>cut</w:";
+    EXPECT_EQ(ofx_docx_paragraph_text(&ctx, range.data(), range.size()), 0);
+    EXPECT_EQ(ctx.line_count, 3);
+    std::string slide = "<a:p><a:t/><a:t>x</a:t><a:br><a:rPr/></a:br><a:t>y</a:t></a:p>";
+    EXPECT_EQ(ofx_pptx_paragraph_text(&ctx, slide.data(), slide.size()), 0);
+    EXPECT_EQ(ofx_close_output(&ctx), 0);
+    EXPECT_EQ(ofx_term(&ctx), 0);
+    EXPECT_EQ(vt::read_file(path), "a\r\nbx\r\ny");
+}
+
+}  // namespace
+
+namespace {
+
+// Every truncation and a thousand byte flips of real-looking parts walk
+// to an end without a crash or a read past the part.
+TEST(Walker, DamagedPartsNeverCrash) {
+    vt::scratch_dir dir;
+    const std::string docx =
+        "<?xml version=\"1.0\"?><w:document><w:body><!-- c --><w:p><w:pPr><w:sectPr/></w:pPr><w:r><w:t "
+        "xml:space=\"preserve\">a &amp; b</w:t><w:br w:type=\"page\"/><w:br></w:br></w:r></w:p><w:tbl><w:tblGrid>"
+        "<w:gridCol w:w=\"1\"/><w:gridCol/></w:tblGrid><w:tr><w:tc><w:p><w:r><w:t>c</w:t></w:r></w:p></w:tc></w:tr>"
+        "</w:tbl><w:p><w:r><w:drawing><w:p><w:r><w:t>d</w:t></w:r></w:p></w:drawing><w:pict><w:p><w:r><w:t>e"
+        "</w:t></w:r></w:p></w:pict></w:r></w:p><w:sectPr><w:pgSz/></w:sectPr></w:body></w:document>";
+    const std::string pptx =
+        "<p:sld><p:cSld><p:spTree><p:sp><p:nvSpPr><p:nvPr><p:ph type=\"title\"/></p:nvPr></p:nvSpPr><p:spPr>"
+        "<a:prstGeom prst=\"rect\"/></p:spPr><p:txBody><a:p><a:pPr/><a:r><a:t>t</a:t></a:r><a:br><a:rPr/></a:br>"
+        "<a:t/></a:p></p:txBody></p:sp><a:tbl><a:tr><a:tc><a:p><a:r><a:t>x</a:t></a:r></a:p></a:tc></a:tr></a:tbl>"
+        "</p:spTree></p:cSld></p:sld>";
+    unsigned seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (bool word : {true, false}) {
+        const std::string& base = word ? docx : pptx;
+        std::vector<std::string> inputs;
+        for (size_t n = 0; n <= base.size(); ++n) inputs.push_back(base.substr(0, n));
+        for (int i = 0; i < 1000; ++i) {
+            std::string m = base;
+            for (int k = 0; k < 3; ++k) m[next() % m.size()] = "<>/ \"=\0wa:tp"[next() % 13];
+            inputs.push_back(m);
+        }
+        for (const std::string& in : inputs) {
+            OFX_CONTEXT ctx;
+            ASSERT_EQ(ofx_init(&ctx), 0);
+            std::strcpy(ctx.output_folder, dir.path().c_str());
+            // The part is copied to a buffer of exactly its size, so that a
+            // read past it is caught by the sanitizers.
+            std::vector<char> exact(in.begin(), in.end());
+            int rc = word ? ofx_walk_docx(&ctx, OFX_MODE_DOCX, exact.data(), exact.size())
+                          : ofx_walk_pptx(&ctx, OFX_MODE_PPTX, exact.data(), exact.size());
+            EXPECT_TRUE(rc == 0 || rc == -1 || rc == -9) << rc;
+            ofx_term(&ctx);
+        }
+    }
+}
+
+}  // namespace
