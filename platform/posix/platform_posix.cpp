@@ -271,7 +271,9 @@ void plat_local_time(plat_time* t) {
 // ---------------------------------------------------------------------------
 // Code page 932 through iconv.  Windows' conversion services replace an
 // unmappable character by '?' and map invalid double-byte sequences to
-// U+30FB; iconv stops at them, so we step over such characters ourselves.
+// U+30FB; iconv stops at them, so we convert one character at a time.  Each
+// character is asked of iconv once and remembered, so that converting a
+// large workbook costs a table look-up per character.
 
 namespace {
 
@@ -283,13 +285,58 @@ struct iconv_handle {
     }
 };
 
-iconv_handle& to_utf16() {
-    static iconv_handle h("UTF-16LE", "CP932");
-    return h;
-}
-iconv_handle& from_utf16() {
+// Remembered answers: 0 = not asked yet; otherwise the answer + 1.
+// Encoding: bytes in the low 16 bits (one byte when below 0x100), 0x10000 for
+// "unmappable".  Decoding: the UTF-16 unit, 0x10000 for "invalid".
+uint32_t enc_cache[65536];
+uint32_t dec_cache[65536];  // lead << 8 | trail; single bytes at 0..0xFF
+
+const uint32_t NO_MAPPING = 0x10000;
+
+uint32_t encode_one(char16_t c) {
+    uint32_t& slot = enc_cache[c];
+    if (slot) return slot - 1;
     static iconv_handle h("CP932", "UTF-16LE");
-    return h;
+    uint32_t answer = NO_MAPPING;
+    if (h.cd != (iconv_t)-1 && !(c >= 0xD800 && c <= 0xDFFF)) {
+        char* in = reinterpret_cast<char*>(&c);
+        size_t inleft = 2;
+        unsigned char buf[8];
+        char* o = reinterpret_cast<char*>(buf);
+        size_t oleft = sizeof buf;
+        if (iconv(h.cd, &in, &inleft, &o, &oleft) != (size_t)-1 && inleft == 0) {
+            size_t n = sizeof buf - oleft;
+            if (n == 1) answer = buf[0];
+            if (n == 2) answer = (buf[0] << 8) | buf[1];
+        } else {
+            iconv(h.cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    slot = answer + 1;
+    return answer;
+}
+
+uint32_t decode_one(unsigned lead, unsigned trail, bool pair) {
+    unsigned key = pair ? (lead << 8 | trail) : lead;
+    uint32_t& slot = dec_cache[key];
+    if (slot) return slot - 1;
+    static iconv_handle h("UTF-16LE", "CP932");
+    uint32_t answer = NO_MAPPING;
+    if (h.cd != (iconv_t)-1) {
+        unsigned char b[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+        char* in = reinterpret_cast<char*>(b);
+        size_t inleft = pair ? 2 : 1;
+        char16_t u[4];
+        char* o = reinterpret_cast<char*>(u);
+        size_t oleft = sizeof u;
+        if (iconv(h.cd, &in, &inleft, &o, &oleft) != (size_t)-1 && inleft == 0 && sizeof u - oleft == 2) {
+            answer = u[0];
+        } else {
+            iconv(h.cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    slot = answer + 1;
+    return answer;
 }
 
 }  // namespace
@@ -298,31 +345,17 @@ bool plat_cp932_to_utf16(const char* src, size_t n, std::u16string& out) {
     out.clear();
     try {
         out.reserve(n);
-        iconv_t cd = to_utf16().cd;
-        if (cd == (iconv_t)-1) return false;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
         const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
-        size_t i = 0;
-        while (i < n) {
-            if (s[i] < 0x80) {  // the common case, without iconv
-                out.push_back(s[i++]);
+        for (size_t i = 0; i < n; ++i) {
+            unsigned c = s[i];
+            if (c < 0x80) {
+                out.push_back(static_cast<char16_t>(c));
                 continue;
             }
-            bool lead = (s[i] >= 0x81 && s[i] <= 0x9F) || (s[i] >= 0xE0 && s[i] <= 0xFC);
-            size_t len = lead && i + 1 < n ? 2 : 1;
-            char16_t u[2];
-            char* in = const_cast<char*>(reinterpret_cast<const char*>(s + i));
-            size_t inleft = len;
-            char* o = reinterpret_cast<char*>(u);
-            size_t oleft = sizeof u;
-            if (iconv(cd, &in, &inleft, &o, &oleft) == (size_t)-1 || inleft != 0) {
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                out.push_back(0x30FB);
-            } else {
-                size_t got = (sizeof u - oleft) / 2;
-                for (size_t k = 0; k < got; ++k) out.push_back(u[k]);
-            }
-            i += len;
+            bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+            uint32_t u = lead && i + 1 < n ? decode_one(c, s[i + 1], true) : decode_one(c, 0, false);
+            if (lead && i + 1 < n) ++i;
+            out.push_back(u == NO_MAPPING ? char16_t(0x30FB) : static_cast<char16_t>(u));
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -334,29 +367,26 @@ bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
     out.clear();
     try {
         out.reserve(n * 2);
-        iconv_t cd = from_utf16().cd;
-        if (cd == (iconv_t)-1) return false;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
         for (size_t i = 0; i < n; ++i) {
             char16_t c = src[i];
             if (c < 0x80) {
                 out.push_back(static_cast<char>(c));
                 continue;
             }
-            size_t len = 1;
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) len = 2;
-            char buf[8];
-            char* in = const_cast<char*>(reinterpret_cast<const char*>(src + i));
-            size_t inleft = len * 2;
-            char* o = buf;
-            size_t oleft = sizeof buf;
-            if (iconv(cd, &in, &inleft, &o, &oleft) == (size_t)-1 || inleft != 0) {
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                out.push_back('?');
-            } else {
-                out.append(buf, sizeof buf - oleft);
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
+                out += "??";  // nothing outside the BMP is in code page 932; one "?" a unit, as on Windows
+                ++i;
+                continue;
             }
-            i += len - 1;
+            uint32_t b = encode_one(c);
+            if (b == NO_MAPPING) {
+                out.push_back('?');
+            } else if (b < 0x100) {
+                out.push_back(static_cast<char>(b));
+            } else {
+                out.push_back(static_cast<char>(b >> 8));
+                out.push_back(static_cast<char>(b & 0xFF));
+            }
         }
     } catch (const std::bad_alloc&) {
         return false;

@@ -54,6 +54,23 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
 else
     echo "corpus not found: corpus checks skipped"
 fi
+# A whole comparison of the bundled samples through a folder-compare program
+# that records what it was given.
+samples=$(cd "$(dirname "$0")/../../samples" && pwd)
+export VERGLE_RECORD=$work/record.txt
+"$vergle" --program "$recorder" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
+check "comparison exits 0" test $? -eq 0
+check "first folder given" grep -q "^arg=$work/temp/report_v1$" "$VERGLE_RECORD"
+check "pages written" grep -q "^  ページ002=" "$VERGLE_RECORD"
+# Equal names in two folders get "_1" and "_2".
+mkdir -p "$work/a" "$work/b"
+cp "$samples/report_v1.docx" "$work/a/report.docx"
+cp "$samples/report_v2.docx" "$work/b/report.docx"
+"$vergle" --allpage --program "$recorder" "$work/a/report.docx" "$work/b/report.docx" < /dev/null
+check "equal stems: exit 0" test $? -eq 0
+check "equal stems: _1" grep -q "^arg=$work/temp/report_1$" "$VERGLE_RECORD"
+check "equal stems: _2" grep -q "^arg=$work/temp/report_2$" "$VERGLE_RECORD"
+check "one file with --allpage" grep -q "^  全文=" "$VERGLE_RECORD"
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
 
 echo "cli: $passed passed, $failed failed"

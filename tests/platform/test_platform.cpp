@@ -145,7 +145,7 @@ TEST(PlatformCodePage, Cp932BestFitAndUnmappable) {
         {"\xC2\xA2", "\x81\x91"},      // ¢
         {"\xC2\xA3", "\x81\x92"},      // £
         {"\xC2\xAC", "\x81\xCA"},      // ¬
-        {"\xF0\x9F\x98\x80", "?"},     // an emoji: one "?" for the pair
+        {"\xF0\x9F\x98\x80", "??"},    // an emoji: one "?" for each half of the pair
         {"\xE4\xB8\x82", "?"},         // a CJK character outside JIS
     };
     for (const cp932_row& r : rows) {

@@ -29,7 +29,9 @@ TEST(PlatformLinks, RemoveTreeNeverFollowsLinks) {
     std::vector<plat_dirent> entries;
     ASSERT_EQ(plat_list_dir(tree.c_str(), entries), 0);
     for (const plat_dirent& e : entries) {
-        if (e.name != "sub") EXPECT_EQ(e.kind, PLAT_LINK) << e.name;
+        if (e.name != "sub") {
+            EXPECT_EQ(e.kind, PLAT_LINK) << e.name;
+        }
     }
 
     EXPECT_EQ(plat_remove_tree(tree.c_str()), 0);

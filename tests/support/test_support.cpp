@@ -59,7 +59,9 @@ std::vector<std::string> corpus_files(const std::vector<std::string>& extensions
 scratch_dir::scratch_dir() {
     static std::atomic<int> counter{0};
     std::string base;
-    if (!plat_getenv("VERGLE_TEST_TMP", base) || base.empty()) base = plat_default_temp_folder();
+    if ((!plat_getenv("VERGLE_TEST_TMP", base) || base.empty()) && (!plat_getenv("TEMP", base) || base.empty())) {
+        base = plat_default_temp_folder();
+    }
     plat_time t;
     plat_local_time(&t);
     for (int attempt = 0; attempt < 1000; ++attempt) {

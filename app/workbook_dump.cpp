@@ -1,0 +1,241 @@
+#include "workbook_dump.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "cfb.h"
+#include "orb_file.h"
+#include "orb_text.h"
+#include "platform.h"
+#include "tabx.h"
+
+namespace {
+
+const char* const SHAPE_HEADER = "★★★以下オートシェイプ・コメント文字列---------------------------------------------->";
+
+// An output text file: CP932 bytes, every line feed written as CR LF, in
+// large pieces.
+class text_file {
+public:
+    ~text_file() { close(); }
+    bool open(const std::string& path) {
+        close();
+        f_ = plat_open(path.c_str(), PLAT_WRITE);
+        return f_ != nullptr;
+    }
+    void put(const char* text, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (text[i] == '\n') buf_.push_back('\r');
+            buf_.push_back(text[i]);
+        }
+        if (buf_.size() >= 1 << 16) flush();
+    }
+    void put(const std::string& s) { put(s.data(), s.size()); }
+    bool close() {
+        if (!f_) return true;
+        bool ok = flush();
+        plat_close(f_);
+        f_ = nullptr;
+        return ok && ok_;
+    }
+
+private:
+    bool flush() {
+        if (f_ && !buf_.empty() && plat_write(f_, buf_.data(), buf_.size()) != buf_.size()) ok_ = false;
+        buf_.clear();
+        return ok_;
+    }
+    plat_file* f_ = nullptr;
+    std::string buf_;
+    bool ok_ = true;
+};
+
+bool valid_utf8(const std::string& s) {
+    std::u16string w;
+    plat_utf8_to_utf16(s.data(), s.size(), w);
+    std::string back;
+    plat_utf16_to_utf8(w.data(), w.size(), back);
+    return back == s;
+}
+
+std::string to_cp932(const std::string& utf8) {
+    std::string s = utf8;
+    orb_convert_string(ORB_UTF8, ORB_SJIS, s);
+    return s;
+}
+
+// Opens path, asking the user again while it fails.  False when the user
+// gives up.
+bool open_with_retry(text_file& f, const std::string& path, vergle_ui& ui) {
+    while (!f.open(path)) {
+        if (!ui.ask_retry(ui_format("一時テキストファイル(%s)作成エラー。再度実行しますか？", path))) return false;
+    }
+    return true;
+}
+
+// The shape and comment section: the header line and the texts of the
+// drawing objects (of one sheet, or of all when sheet is -1).
+void write_shapes(text_file& f, const XLS_BOOK& book, int sheet) {
+    f.put(to_cp932(SHAPE_HEADER));
+    f.put("\n", 1);
+    for (int i = 0; i < book.drawing_count; ++i) {
+        const XLS_DRAWING& d = book.drawings[i];
+        if (d.kind != 1 || !d.data || (sheet >= 0 && d.sheet != sheet)) continue;
+        const XLS_OBJECT_TEXT* t = static_cast<const XLS_OBJECT_TEXT*>(d.data);
+        if (t->tag != 302 || !t->text) continue;
+        f.put(to_cp932(t->text));
+        f.put("\n", 1);
+    }
+}
+
+struct book_guard {
+    XLS_BOOK* book;
+    bool open = true;
+    ~book_guard() {
+        if (open) TABX_close_book(book, "DESTROY");
+    }
+};
+
+}  // namespace
+
+std::string sheet_file_name(const std::string& sheet_name_utf8) {
+    std::string name = sheet_name_utf8;
+    for (char& c : name) {
+        if (c == ' ' || c == '/' || c == '\\' || c == ':') c = '_';
+    }
+    if (name.empty() || name == "." || name == "..") name = "_" + name;
+    // Names the system keeps for devices, with or without an extension.
+    std::string base = name.substr(0, name.find('.'));
+    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    bool device = false;
+    for (const char* d : devices) device = device || base == d;
+    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+        base[3] <= '9') {
+        device = true;
+    }
+    if (device) name = "_" + name;
+    return plat_native_from_utf8(name);
+}
+
+int dump_workbook_text(const dump_request& req) {
+    vergle_ui& ui = *req.ui;
+    int kind = -1;
+    if (orb_file_type(ORB_SOURCE_DISK, req.path, &kind) != 0) {
+        ui.show_error(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", req.path), true);
+        return -1;
+    }
+
+    // A 97-2003 workbook: its workbook stream is copied out of the compound
+    // document into a temporary image that the library reads.
+    std::string image;
+    bool book_stream = false;
+    if (kind == ORB_KIND_XLS) {
+        char tmp[ORB_PATH_MAX];
+        if (orb_join_path(tmp, sizeof tmp, req.temp_folder, "Vergle2003.tmp") != 0 ||
+            extract_workbook_stream(req.path, tmp, &book_stream) != 0) {
+            ui.show_error(ui_format("2003WorkBook一時ファイル作成エラー。(%s)", req.path), true);
+            return -1;
+        }
+        image = tmp;
+    }
+
+    // Texts cross the library in UTF-8, so that paths keep their bytes on
+    // every system; cell texts are converted to code page 932 here.
+    std::unique_ptr<XLS_BOOK> book(new (std::nothrow) XLS_BOOK());
+    if (!book) {
+        if (!image.empty()) plat_remove_file(image.c_str());
+        ui.show_error(ui_text("TABX-00002 メモリ不足です。処理を中断します。"), true);
+        return -1;
+    }
+    std::string args = "CHARSET=UTF8 EXCEL=\"" + plat_utf8_from_native(req.path) +
+                       "\" MODE=UNLOAD TEMP_WORKBOOK_PATH=\"" + plat_utf8_from_native(image) + "\"";
+    int rc = TABX_open_book(book.get(), args.c_str());
+    if (rc != 0) {
+        std::string mesg = plat_native_from_utf8(TABX_error_mesg(book.get()));
+        TABX_free_book(book.get());
+        if (!image.empty()) plat_remove_file(image.c_str());
+        if (rc == -910) {
+            ui.show_error(ui_format("読み取りパスワードが設定されているファイルはサポート対象外です。(%s)", req.path),
+                          true);
+        } else if (rc == -4) {
+            ui.show_error(ui_format("Excelブックではありません。%s", req.path), true);
+        } else {
+            std::string text = ui_format("ERROR:TABX_open_book() rc=%d %s", static_cast<long long>(rc));
+            size_t at = text.find("%s");
+            if (at != std::string::npos) text.replace(at, 2, mesg);
+            ui.show_error(text, true);
+        }
+        return -1;
+    }
+    book_guard guard{book.get()};
+    // An old "Book" stream: sheet names as stored, for this workbook only.
+    if (book_stream) book->format = 8;
+
+    if (plat_make_dir(req.output_folder) < 0) {
+        ui.show_error(ui_format("出力フォルダを作成できません。(%s)", req.output_folder), true);
+        return -1;
+    }
+    text_file out;
+    if (req.allpage) {
+        char p[ORB_PATH_MAX];
+        if (orb_join_path(p, sizeof p, req.output_folder, plat_native_from_utf8("全シート").c_str()) != 0 ||
+            !open_with_retry(out, p, ui)) {
+            return -1;
+        }
+    }
+
+    std::unique_ptr<char[]> text(new (std::nothrow) char[98302]);
+    char type[1024];
+    if (!text) return -1;
+    for (int sheet = 0; sheet < TABX_sheet_num(book.get()); ++sheet) {
+        char name_buf[256] = {0};
+        TABX_sheet_name(book.get(), sheet, name_buf);
+        std::string name = name_buf;
+        if (!valid_utf8(name)) orb_convert_string(ORB_SJIS, ORB_UTF8, name);  // stored unconverted
+
+        if (!ui.pump_one_message()) return -1;
+
+        if (!req.allpage) {
+            char p[ORB_PATH_MAX];
+            if (orb_join_path(p, sizeof p, req.output_folder, sheet_file_name(name).c_str()) != 0) {
+                ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", req.output_folder), true);
+                return -1;
+            }
+            if (!open_with_retry(out, p, ui)) return -1;
+        }
+        if (TABX_open_sheet2(book.get(), sheet) != 0) {
+            std::fputs("TABX_open_sheet2() ERROR\n", stdout);
+            return -1;
+        }
+        for (int row = 0; row < TABX_row_num(book.get()); ++row) {
+            for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
+                char cell[32];
+                TABX_cell_name(row + 1, col, cell);
+                if (TABX_get_cell(book.get(), cell, text.get(), 98301, type, 1023) != 0) {
+                    std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
+                    return -1;
+                }
+                std::string t = text.get();
+                orb_convert_string(ORB_UTF8, ORB_SJIS, t);
+                out.put(t);
+                out.put("\t", 1);
+            }
+            out.put("\n", 1);
+        }
+        if (req.textbox && !req.allpage) write_shapes(out, *book, sheet);
+        if (!req.allpage && !out.close()) {
+            ui.show_error(ui_format("一時テキストファイル(%s)作成エラー。", name), true);
+            return -1;
+        }
+    }
+    if (req.allpage) {
+        if (req.textbox) write_shapes(out, *book, -1);
+        out.close();
+    }
+    guard.open = false;
+    TABX_close_book(book.get(), "DESTROY");
+    return 0;
+}

@@ -1,0 +1,23 @@
+// The text of an Excel workbook (.xls, .xlsx, .xlsm) for the comparison:
+// one file per sheet named after the sheet, or one file "全シート" for the
+// whole book; each row one line of displayed cell texts, each followed by a
+// tab; with TEXTBOX the texts of shapes and comments after a header line.
+// The workbook is read through the workbook library's exported interface.
+#ifndef VERGLE_WORKBOOK_DUMP_H
+#define VERGLE_WORKBOOK_DUMP_H
+
+#include <string>
+
+#include "ui.h"
+
+// Writes the workbook's text into req.output_folder (created, one level).
+// 0, or -1 after the failure has been reported.
+int dump_workbook_text(const dump_request& req);
+
+// The file name of a sheet's text in the output folder, in the native
+// encoding: blanks become "_"; separators and ":" become "_" as well, and a
+// name that the system would take for a folder step or a device gets a
+// leading "_", so that no sheet name leads outside the output folder.
+std::string sheet_file_name(const std::string& sheet_name_utf8);
+
+#endif

@@ -1,0 +1,172 @@
+// The workbook text dump: through the library's exported interface, one
+// file per sheet (or one for the book), CP932 text with CR LF line ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "orb_text.h"
+#include "platform.h"
+#include "test_support.h"
+#include "workbook_dump.h"
+
+namespace {
+
+std::string cp932(const std::string& utf8) {
+    std::string s = utf8;
+    orb_convert_string(ORB_UTF8, ORB_SJIS, s);
+    return s;
+}
+
+std::vector<std::string> names_in(const std::string& dir) {
+    std::vector<plat_dirent> e;
+    plat_list_dir(dir.c_str(), e);
+    std::vector<std::string> names;
+    for (const plat_dirent& d : e) names.push_back(plat_utf8_from_native(d.name));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(SheetFileName, StaysInsideTheOutputFolder) {
+    struct row {
+        std::string sheet, file;
+    } rows[] = {
+        {"Sales 2024 Q1", "Sales_2024_Q1"},
+        {"Sales_2024_Q1", "Sales_2024_Q1"},  // the same file as the one above
+        {"\xE6\xB3\xA8\xE9\x87\x88", "\xE6\xB3\xA8\xE9\x87\x88"},
+        {"../up", ".._up"},
+        {"a\\b/c:d", "a_b_c_d"},
+        {"..", "_.."},
+        {".", "_."},
+        {"", "_"},
+        {"CON", "_CON"},
+        {"con.txt", "_con.txt"},
+        {"COM1", "_COM1"},
+        {"LPT9", "_LPT9"},
+        {"CONSOLE", "CONSOLE"},
+        {"COM10", "COM10"},
+    };
+    for (const row& r : rows) EXPECT_EQ(plat_utf8_from_native(sheet_file_name(r.sheet)), r.file) << r.sheet;
+}
+
+struct DumpTest : ::testing::Test {
+    vt::scratch_dir temp;
+    vt::recording_ui ui;
+    std::string out = temp / "out";
+
+    int dump(const std::string& path, bool textbox = false, bool allpage = false) {
+        dump_request req{path.c_str(), out.c_str(), textbox, allpage, temp.path().c_str(), &ui};
+        return dump_workbook_text(req);
+    }
+    std::string file(const std::string& utf8_name) { return vt::read_file(vt::join(out, plat_native_from_utf8(utf8_name))); }
+    std::string corpus(const std::string& rel) {
+        std::string dir = vt::corpus_dir();
+        return dir.empty() ? "" : vt::join(vt::join(dir, "generated"), rel);
+    }
+};
+
+TEST_F(DumpTest, OneFilePerSheetWithShapesAndComments) {
+    std::string book = corpus("xlsx_comments_shapes__xlsxwriter.xlsx");
+    if (book.empty()) GTEST_SKIP() << "no corpus";
+    ASSERT_EQ(dump(book, true, false), 0) << (ui.errors.empty() ? "" : ui.errors[0].text);
+    EXPECT_EQ(names_in(out), (std::vector<std::string>{"Shapes_2", "\xE6\xB3\xA8\xE9\x87\x88"}));
+    std::string header = cp932("★★★以下オートシェイプ・コメント文字列---------------------------------------------->");
+    EXPECT_EQ(file("Shapes_2"), "cells and one box\t\r\n" + header + "\r\ncomment on the second sheet\r\nBox on sheet 2\r\n");
+    std::string first = file("注釈");
+    EXPECT_EQ(first.substr(0, first.find(header)),
+              cp932("商品\t数量\t備考\t\r\nりんご\t3\tcomment on A2\t\r\nBanana\t12\tcomment on B3\t\r\n"));
+    EXPECT_NE(first.find(cp932("\r\nコメント：りんごは青森産\r\n")), std::string::npos);
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+TEST_F(DumpTest, AllPagesInOneFileWithTheSectionOnceAtTheEnd) {
+    std::string book = corpus("xlsx_comments_shapes__xlsxwriter.xlsx");
+    if (book.empty()) GTEST_SKIP() << "no corpus";
+    ASSERT_EQ(dump(book, true, true), 0);
+    EXPECT_EQ(names_in(out), std::vector<std::string>{"\xE5\x85\xA8\xE3\x82\xB7\xE3\x83\xBC\xE3\x83\x88"});  // 全シート
+    std::string all = file("全シート");
+    std::string header = cp932("★★★以下オートシェイプ・コメント文字列");
+    EXPECT_EQ(all.find(header), all.rfind(header)) << "one section";
+    EXPECT_LT(all.find("cells and one box"), all.find(header));
+    EXPECT_NE(all.find("Box on sheet 2\r\n"), std::string::npos);
+    // Without TEXTBOX no section at all.
+    plat_remove_tree(out.c_str());
+    ASSERT_EQ(dump(book, false, true), 0);
+    EXPECT_EQ(file("全シート").find(header), std::string::npos);
+}
+
+TEST_F(DumpTest, LegacyWorkbookThroughItsStreamImage) {
+    std::string book = corpus("xls_comments_shapes__libreoffice.xls");
+    if (book.empty()) GTEST_SKIP() << "no corpus";
+    ASSERT_EQ(dump(book, true, false), 0);
+    EXPECT_EQ(names_in(out), (std::vector<std::string>{"Shapes_2", "\xE6\xB3\xA8\xE9\x87\x88"}));
+    std::string want = cp932("商品\t数量\t");
+    EXPECT_EQ(file("注釈").substr(0, want.size()), want);
+    EXPECT_FALSE(vt::exists(temp / "Vergle2003.tmp")) << "the image goes with the book";
+    EXPECT_EQ(names_in(temp.path()), std::vector<std::string>{"out"});
+}
+
+TEST_F(DumpTest, RefusedWorkbooksAndTheirMessages) {
+    if (vt::corpus_dir().empty()) GTEST_SKIP() << "no corpus";
+    std::string locked = corpus("xls_password_open__libreoffice.xls");
+    EXPECT_EQ(dump(locked), -1);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].text, ui_format("読み取りパスワードが設定されているファイルはサポート対象外です。(%s)", locked));
+    EXPECT_FALSE(vt::exists(temp / "Vergle2003.tmp"));
+
+    ui.errors.clear();
+    std::string word = corpus("bad_docx_content_named.xlsx");
+    EXPECT_EQ(dump(word), -1);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].text, ui_format("Excelブックではありません。%s", word));
+
+    ui.errors.clear();
+    std::string missing = temp / "missing.xlsx";
+    EXPECT_EQ(dump(missing), -1);
+    EXPECT_EQ(ui.errors[0].text, ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", missing));
+}
+
+TEST_F(DumpTest, FileThatCannotBeCreatedAsksToRetry) {
+    std::string book = corpus("xlsx_comments_shapes__xlsxwriter.xlsx");
+    if (book.empty()) GTEST_SKIP() << "no corpus";
+    ASSERT_EQ(plat_make_dir(out.c_str()), 0);
+    // A folder where the sheet's file should go.
+    ASSERT_EQ(plat_make_dir(vt::join(out, "Shapes_2").c_str()), 0);
+    ui.retry_answer = false;
+    EXPECT_EQ(dump(book), -1);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0],
+              ui_format("一時テキストファイル(%s)作成エラー。再度実行しますか？", vt::join(out, "Shapes_2")));
+}
+
+TEST_F(DumpTest, QuitRequestEndsTheDump) {
+    std::string book = corpus("xlsx_comments_shapes__xlsxwriter.xlsx");
+    if (book.empty()) GTEST_SKIP() << "no corpus";
+    ui.quit_after_pumps = true;
+    EXPECT_EQ(dump(book), -1);
+    EXPECT_EQ(ui.pumps, 1) << "one pending message before the first sheet";
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+// Every workbook of the corpus dumps or is refused with a message.
+TEST_F(DumpTest, EveryCorpusWorkbook) {
+    std::vector<std::string> books = vt::corpus_files({"xls", "xlsx", "xlsm"});
+    if (books.empty()) GTEST_SKIP() << "no corpus";
+    int dumped = 0;
+    for (const std::string& b : books) {
+        ui.errors.clear();
+        plat_remove_tree(out.c_str());
+        int rc = dump(b, true, false);
+        if (rc == 0) {
+            ++dumped;
+            EXPECT_TRUE(ui.errors.empty()) << b;
+        } else {
+            EXPECT_EQ(ui.errors.size(), 1u) << b;
+        }
+        EXPECT_FALSE(vt::exists(temp / "Vergle2003.tmp")) << b;
+    }
+    EXPECT_GT(dumped, 80) << "of " << books.size();
+}
+
+}  // namespace
