@@ -1,0 +1,330 @@
+// What only the Windows platform layer does: the ANSI code page, junctions
+// and links inside a tree being removed, read-only files, names the code page
+// cannot spell, and the command line of a started program.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+#include "test_support.h"
+
+namespace {
+
+// When VERGLE_ARGV_ECHO names a file, this program only writes the
+// arguments its C runtime split from the command line into that file, one
+// per line, and exits with 7: the child of the command-line test.
+struct argv_echo {
+    argv_echo() {
+        char out[MAX_PATH];
+        DWORD n = GetEnvironmentVariableA("VERGLE_ARGV_ECHO", out, sizeof out);
+        if (n == 0 || n >= sizeof out) return;
+        FILE* f = std::fopen(out, "wb");
+        if (f) {
+            for (int i = 1; i < __argc; ++i) std::fprintf(f, "%s\n", __argv[i]);
+            std::fclose(f);
+        }
+        ExitProcess(7);
+    }
+} echo_when_asked;
+
+std::u16string wide(const std::string& native) {
+    std::u16string w;
+    EXPECT_TRUE(plat_cp932_to_utf16(native.data(), native.size(), w));
+    return w;
+}
+
+const wchar_t* wc(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// A junction (mount-point reparse point) at link, pointing at the absolute
+// folder target.  False when the file system or Wine cannot make one.
+bool make_junction(const std::string& link, const std::string& target) {
+    if (!CreateDirectoryA(link.c_str(), nullptr)) return false;
+    std::u16string print = wide(target);
+    std::u16string subst = u"\\??\\" + print;
+    HANDLE h = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        RemoveDirectoryA(link.c_str());
+        return false;
+    }
+    // REPARSE_DATA_BUFFER with its MountPointReparseBuffer.
+    const size_t subst_bytes = subst.size() * 2, print_bytes = print.size() * 2;
+    const size_t path_bytes = subst_bytes + 2 + print_bytes + 2;
+    std::vector<BYTE> buf(8 + 8 + path_bytes, 0);
+    auto put16 = [&](size_t at, size_t v) {
+        buf[at] = static_cast<BYTE>(v);
+        buf[at + 1] = static_cast<BYTE>(v >> 8);
+    };
+    DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    memcpy(&buf[0], &tag, 4);
+    put16(4, 8 + path_bytes);       // ReparseDataLength
+    put16(8, 0);                    // SubstituteNameOffset
+    put16(10, subst_bytes);         // SubstituteNameLength
+    put16(12, subst_bytes + 2);     // PrintNameOffset
+    put16(14, print_bytes);         // PrintNameLength
+    memcpy(&buf[16], subst.data(), subst_bytes);
+    memcpy(&buf[16 + subst_bytes + 2], print.data(), print_bytes);
+    DWORD got = 0;
+    BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buf.data(), static_cast<DWORD>(buf.size()), nullptr, 0,
+                              &got, nullptr);
+    CloseHandle(h);
+    if (!ok || !(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveDirectoryA(link.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Under Wine, which cannot make junctions, a POSIX symbolic link made by
+// /bin/sh (Wine starts POSIX programs too) is what Windows programs see as
+// a link to a folder.  Runs "sh -c" with the command made of the unix forms
+// of the two paths; true when the test on path passes within 5 s (Wine does
+// not wait for a POSIX program).
+template <typename Done>
+bool posix_shell(const char* verb, const std::string& a, const std::string& b, const std::string& path, Done done) {
+    using unix_name_fn = char*(CDECL*)(const wchar_t*);
+    auto unix_name = reinterpret_cast<unix_name_fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unix_name) return false;
+    std::u16string wa = wide(a), wb = wide(b);
+    char* ua = unix_name(wc(wa));
+    char* ub = b.empty() ? nullptr : unix_name(wc(wb));
+    bool ok = false;
+    if (ua && (ub || b.empty())) {
+        std::string cmd = std::string(verb) + " '" + ua + "'" + (ub ? std::string(" '") + ub + "'" : "");
+        if (plat_run_and_wait("Z:\\bin\\sh", "-c", cmd.c_str(), nullptr) == 0) {
+            for (int i = 0; i < 200 && !done(path); ++i) Sleep(25);
+            ok = done(path);
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, ua);
+    HeapFree(GetProcessHeap(), 0, ub);
+    return ok;
+}
+
+bool is_reparse_point(const std::string& p) {
+    DWORD attr = GetFileAttributesA(p.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+enum class link_made { none, junction, posix };
+
+// A link to a folder: a junction, or where that is impossible (Wine), a
+// POSIX symbolic link.
+link_made make_folder_link(const std::string& link, const std::string& target) {
+    if (make_junction(link, target)) return link_made::junction;
+    if (posix_shell("ln -sn", target, link, link, is_reparse_point)) return link_made::posix;
+    return link_made::none;
+}
+
+// Wine cannot remove a POSIX link through the Windows calls (it reaches the
+// folder behind it): the test removes it itself.
+void remove_posix_link(const std::string& link) {
+    posix_shell("rm -f", link, "", link, [](const std::string& p) { return plat_path_kind(p.c_str()) == PLAT_NONE; });
+}
+
+std::string full_path(const std::string& p) {
+    char buf[MAX_PATH];
+    DWORD n = GetFullPathNameA(p.c_str(), sizeof buf, buf, nullptr);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : p;
+}
+
+TEST(PlatformWin32, AnsiCodePageIs932) {
+    // The tests run with the Japanese ANSI code page, as the target systems.
+    EXPECT_EQ(GetACP(), 932u);
+    // "全シート": file names made from text are CP932 bytes.
+    EXPECT_EQ(plat_native_from_utf8("\xE5\x85\xA8\xE3\x82\xB7\xE3\x83\xBC\xE3\x83\x88"),
+              "\x91\x53\x83\x56\x81\x5B\x83\x67");
+    EXPECT_EQ(plat_utf8_from_native("\x91\x53\x83\x56\x81\x5B\x83\x67"),
+              "\xE5\x85\xA8\xE3\x82\xB7\xE3\x83\xBC\xE3\x83\x88");
+    EXPECT_EQ(plat_path_charset(), 1);
+}
+
+TEST(PlatformWin32, InvalidCp932BytesDecodeToMiddleDot) {
+    std::u16string w;
+    // 0x82 0x20: a lead byte whose trail byte is not one.
+    ASSERT_TRUE(plat_cp932_to_utf16("\x82\x20z", 3, w));
+    ASSERT_FALSE(w.empty());
+    EXPECT_EQ(w[0], 0x30FB);
+    EXPECT_EQ(w.back(), u'z');
+}
+
+TEST(PlatformWin32, PathConventions) {
+    struct row {
+        const char* path;
+        bool absolute;
+    } rows[] = {
+        {"C:\\x", true}, {"c:", true},     {"\\\\server\\share", true}, {"\\x", true},
+        {"/x", true},    {"x\\y", false},  {"", false},                 {"1:\\x", false},
+    };
+    for (const row& r : rows) EXPECT_EQ(plat_is_absolute(r.path), r.absolute) << r.path;
+    EXPECT_FALSE(plat_is_absolute(nullptr));
+    EXPECT_EQ(plat_separator(), '\\');
+    EXPECT_TRUE(plat_is_separator('\\'));
+    EXPECT_TRUE(plat_is_separator('/'));
+    EXPECT_FALSE(plat_is_separator(':'));
+    EXPECT_EQ(plat_default_temp_folder(), "C:\\Temp");
+    EXPECT_STREQ(plat_default_diff_program(), "WinMergeU.exe");
+}
+
+TEST(PlatformWin32, JapaneseFileNamesRoundTrip) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    // "ページ001.txt", with ソ-like trail bytes 0x5C in "表" (0x95 0x5C).
+    std::string name = plat_native_from_utf8("\xE8\xA1\xA8\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8" "001.txt");
+    ASSERT_NE(name.find('\x5C'), std::string::npos) << "the name must hold a 0x5C trail byte";
+    std::string p = dir / name;
+    ASSERT_TRUE(vt::write_file(p, "x"));
+    std::vector<plat_dirent> entries;
+    ASSERT_EQ(plat_list_dir(dir.path().c_str(), entries), 0);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, name);
+    EXPECT_EQ(entries[0].kind, PLAT_FILE);
+    // The name on disk is the Unicode name, not mojibake.
+    std::u16string wpath = wide(p);
+    EXPECT_NE(GetFileAttributesW(wc(wpath)), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(plat_remove_file(p.c_str()), 0);
+    EXPECT_EQ(plat_path_kind(p.c_str()), PLAT_NONE);
+}
+
+TEST(PlatformWin32, RemoveTreeLeavesLinkTargetsAlone) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string outside = full_path(dir / "outside");
+    ASSERT_EQ(plat_make_dir(outside.c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(outside, "keep.txt"), "keep"));
+
+    std::string tree = dir / "tree";
+    ASSERT_EQ(plat_make_dir(tree.c_str()), 0);
+    ASSERT_EQ(plat_make_dir(vt::join(tree, "sub").c_str()), 0);
+    std::string link = vt::join(vt::join(tree, "sub"), "to-outside");
+    link_made made = make_folder_link(link, outside);
+    if (made == link_made::none) GTEST_SKIP() << "links to folders cannot be made here";
+
+    EXPECT_EQ(plat_path_kind(link.c_str()), PLAT_LINK);
+    std::vector<plat_dirent> entries;
+    ASSERT_EQ(plat_list_dir(vt::join(tree, "sub").c_str(), entries), 0);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].kind, PLAT_LINK) << "a link is never listed as a folder";
+
+    int rc = plat_remove_tree(tree.c_str());
+    EXPECT_EQ(vt::read_file(vt::join(outside, "keep.txt")), "keep") << "the link's target was entered";
+    if (made == link_made::posix) {
+        remove_posix_link(link);
+        rc = plat_remove_tree(tree.c_str());
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(plat_path_kind(tree.c_str()), PLAT_NONE);
+}
+
+TEST(PlatformWin32, RemoveTreeGivenALinkRemovesOnlyIt) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string outside = full_path(dir / "outside");
+    ASSERT_EQ(plat_make_dir(outside.c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(outside, "keep.txt"), "keep"));
+    std::string link = dir / "link";
+    link_made made = make_folder_link(link, outside);
+    if (made == link_made::none) GTEST_SKIP() << "links to folders cannot be made here";
+
+    int rc = plat_remove_tree(link.c_str());
+    EXPECT_EQ(vt::read_file(vt::join(outside, "keep.txt")), "keep");
+    if (made == link_made::posix) {
+        remove_posix_link(link);
+        GTEST_SKIP() << "Wine removes no POSIX link through the Windows calls; the target was left alone";
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(plat_path_kind(link.c_str()), PLAT_NONE);
+
+    // The same through the single-entry functions.
+    ASSERT_EQ(make_folder_link(link, outside), link_made::junction);
+    EXPECT_EQ(plat_remove_file(link.c_str()), 0) << "a link is removed as a file would be";
+    EXPECT_EQ(plat_path_kind(link.c_str()), PLAT_NONE);
+    ASSERT_EQ(make_folder_link(link, outside), link_made::junction);
+    EXPECT_EQ(plat_remove_dir(link.c_str()), 0);
+    EXPECT_EQ(vt::read_file(vt::join(outside, "keep.txt")), "keep");
+}
+
+TEST(PlatformWin32, RemoveTreeTakesReadOnlyAndUnspellableNames) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string tree = dir / "tree";
+    ASSERT_EQ(plat_make_dir(tree.c_str()), 0);
+    std::string ro = vt::join(tree, "read-only.txt");
+    ASSERT_TRUE(vt::write_file(ro, "x"));
+    ASSERT_TRUE(SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY));
+    // "한글.txt": Hangul has no place in code page 932.
+    std::u16string korean = wide(tree) + u"\\\uD55C\uAE00.txt";
+    HANDLE h = CreateFileW(wc(korean), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+
+    EXPECT_EQ(plat_remove_tree(tree.c_str()), 0);
+    EXPECT_EQ(plat_path_kind(tree.c_str()), PLAT_NONE);
+}
+
+TEST(PlatformWin32, RemoveFileClearsReadOnlyButNotFolders) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string ro = dir / "ro.txt";
+    ASSERT_TRUE(vt::write_file(ro, "x"));
+    ASSERT_TRUE(SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(plat_remove_file(ro.c_str()), 0);
+    EXPECT_EQ(plat_path_kind(ro.c_str()), PLAT_NONE);
+    std::string sub = dir / "sub";
+    ASSERT_EQ(plat_make_dir(sub.c_str()), 0);
+    EXPECT_EQ(plat_remove_file(sub.c_str()), -1) << "a real folder is not a file";
+    EXPECT_EQ(plat_path_kind(sub.c_str()), PLAT_DIR);
+    int64_t size = 0;
+    EXPECT_EQ(plat_file_size(sub.c_str(), &size), -1) << "a folder has no file size";
+}
+
+TEST(PlatformWin32, EmptyVariableIsSet) {
+    std::string v = "old";
+    plat_setenv("VERGLE_TEST_EMPTY", "");
+    EXPECT_TRUE(plat_getenv("VERGLE_TEST_EMPTY", v));
+    EXPECT_EQ(v, "");
+    plat_setenv("VERGLE_TEST_EMPTY", nullptr);
+    EXPECT_FALSE(plat_getenv("VERGLE_TEST_EMPTY", v));
+    // Values longer than a first guess of the buffer.
+    std::string big(5000, 'v');
+    plat_setenv("VERGLE_TEST_BIG", big.c_str());
+    EXPECT_TRUE(plat_getenv("VERGLE_TEST_BIG", v));
+    EXPECT_EQ(v, big);
+    EXPECT_STREQ(std::getenv("VERGLE_TEST_BIG"), big.c_str()) << "the C runtime's copy follows";
+    plat_setenv("VERGLE_TEST_BIG", nullptr);
+    EXPECT_EQ(std::getenv("VERGLE_TEST_BIG"), nullptr);
+}
+
+TEST(PlatformWin32, StartedProgramGetsBothArgumentsIntact) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string exe;
+    ASSERT_EQ(plat_module_path(exe), 0);
+    std::string out = dir / "argv.txt";
+    // Spaces, Japanese text with a 0x5C trail byte, and a folder with a
+    // trailing separator, which must not swallow the closing quote.
+    std::string a1 = dir / plat_native_from_utf8("\xE8\xA1\xA8 a b");
+    std::string a2 = "C:\\some folder\\";
+    plat_setenv("VERGLE_ARGV_ECHO", out.c_str());
+    int code = -1;
+    int rc = plat_run_and_wait(exe.c_str(), a1.c_str(), a2.c_str(), &code);
+    plat_setenv("VERGLE_ARGV_ECHO", nullptr);
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(code, 7);
+    EXPECT_EQ(vt::read_file(out), a1 + "\n" + a2 + "\n");
+
+    // No arguments are lost when they are empty.
+    plat_setenv("VERGLE_ARGV_ECHO", out.c_str());
+    rc = plat_run_and_wait(exe.c_str(), "", "x", &code);
+    plat_setenv("VERGLE_ARGV_ECHO", nullptr);
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(vt::read_file(out), "\nx\n");
+}
+
+}  // namespace
