@@ -1,0 +1,36 @@
+#!/usr/bin/env python3
+"""Writes a large workbook for the Open XML reader's benchmark.
+
+5 sheets x 40,000 rows x 5 columns (1,000,000 cells): shared strings with
+Japanese text, integers, decimals, dates and percentages.
+
+Usage: gen_large_xlsx.py OUTPUT.xlsx [ROWS]
+Needs xlsxwriter (Debian: python3-xlsxwriter).
+"""
+import datetime
+import sys
+
+import xlsxwriter
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else "large.xlsx"
+    rows = int(sys.argv[2]) if len(sys.argv) > 2 else 40000
+    wb = xlsxwriter.Workbook(out, {"constant_memory": True, "strings_to_numbers": False})
+    date_fmt = wb.add_format({"num_format": 'yyyy"年"m"月"d"日"'})
+    pct_fmt = wb.add_format({"num_format": "0.0%"})
+    base = datetime.date(2000, 1, 1)
+    words = ["東京都", "大阪府", "北海道", "沖縄県", "福岡県", "京都府", "愛知県", "神奈川県"]
+    for s in range(5):
+        ws = wb.add_worksheet("シート%d" % (s + 1))
+        for r in range(rows):
+            ws.write_string(r, 0, "%s 項目%05d" % (words[(r + s) % len(words)], r % 5000))
+            ws.write_number(r, 1, r * 7 + s)
+            ws.write_number(r, 2, (r % 1000) / 8.0 + 0.125)
+            ws.write_datetime(r, 3, base + datetime.timedelta(days=r % 9000), date_fmt)
+            ws.write_number(r, 4, (r % 100) / 100.0, pct_fmt)
+    wb.close()
+
+
+if __name__ == "__main__":
+    main()
