@@ -136,17 +136,24 @@ TEST(PlatformCodePage, Cp932RoundTripTable) {
 }
 
 TEST(PlatformCodePage, Cp932BestFitAndUnmappable) {
-    // Characters outside code page 932: the best-fit mappings Windows uses, or
-    // "?" where it has none.
+    // Characters outside code page 932: Windows' best-fit mappings, or "?"
+    // where it has none.  Both builds must write the same bytes.
     const cp932_row rows[] = {
-        {"\xE2\x88\x92", "\x81\x7C"},  // − MINUS SIGN
-        {"\xE3\x80\x9C", "\x81\x60"},  // 〜 WAVE DASH
-        {"\xE2\x80\x96", "\x81\x61"},  // ‖ DOUBLE VERTICAL LINE
+        {"\xC2\xA5", "\x5C"},          // ¥
+        {"\xC3\xA9", "e"},              // é: its ASCII base letter
+        {"\xC3\x85", "A"},              // Å
+        {"\xC2\xAB", "\x81\xE1"},      // «
+        {"\xC2\xB2", "2"},              // ²
         {"\xC2\xA2", "\x81\x91"},      // ¢
         {"\xC2\xA3", "\x81\x92"},      // £
         {"\xC2\xAC", "\x81\xCA"},      // ¬
+        {"\xE2\x88\x92", "?"},          // − MINUS SIGN: no best fit on Windows
+        {"\xE3\x80\x9C", "?"},          // 〜 WAVE DASH
+        {"\xE2\x80\x96", "?"},          // ‖ DOUBLE VERTICAL LINE
+        {"\xE2\x80\x94", "?"},          // — EM DASH
+        {"\xE3\x82\x94", "\x83\x94"},  // ゔ
         {"\xF0\x9F\x98\x80", "??"},    // an emoji: one "?" for each half of the pair
-        {"\xE4\xB8\x82", "?"},         // a CJK character outside JIS
+        {"\xE4\xB8\x82", "?"},          // a CJK character outside JIS
     };
     for (const cp932_row& r : rows) {
         std::u16string w;
@@ -155,6 +162,11 @@ TEST(PlatformCodePage, Cp932BestFitAndUnmappable) {
         ASSERT_TRUE(plat_utf16_to_cp932(w.data(), w.size(), sjis));
         EXPECT_EQ(sjis, r.cp932) << r.utf8;
     }
+    // Single bytes without a character of their own decode to private-use
+    // characters, as on Windows.
+    std::u16string w;
+    ASSERT_TRUE(plat_cp932_to_utf16("\xA0\xFD\xFE\xFF\x80", 5, w));
+    EXPECT_EQ(w, (std::u16string{0xF8F0, 0xF8F1, 0xF8F2, 0xF8F3, 0x0080}));
 }
 
 TEST(PlatformCodePage, InvalidBytesNeverStopTheConversion) {
