@@ -101,11 +101,25 @@ struct book_guard {
 }  // namespace
 
 std::string sheet_file_name(const std::string& sheet_name_utf8) {
-    std::string name = sheet_name_utf8;
-    for (char& c : name) {
-        if (c == ' ' || c == '/' || c == '\\' || c == ':') c = '_';
+    // The name in the path encoding first: a character the code page lacks
+    // becomes "?", which the scan below replaces too.
+    std::string name = plat_native_from_utf8(sheet_name_utf8);
+    // Blanks become "_", and so does every character no file name may hold
+    // on Windows (separators, ":", wildcards, quotes, pipes, control
+    // characters), on every system alike so both builds write the same
+    // names.  Trail bytes of double-byte characters are left alone.
+    int cs = plat_path_charset();
+    for (int i = 0; i < static_cast<int>(name.size()); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || std::strchr(" /\\:*?\"<>|", c)) {
+            name[i] = '_';
+            continue;
+        }
+        orb_mb_len(cs, c, &i);
     }
-    if (name.empty() || name == "." || name == "..") name = "_" + name;
+    // Windows drops trailing dots and blanks from a file name, so "a." would
+    // be the file "a"; "." and ".." name folders.
+    if (name.empty() || name.back() == '.') name += "_";
     // Names the system keeps for devices, with or without an extension.
     std::string base = name.substr(0, name.find('.'));
     for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -117,7 +131,7 @@ std::string sheet_file_name(const std::string& sheet_name_utf8) {
         device = true;
     }
     if (device) name = "_" + name;
-    return plat_native_from_utf8(name);
+    return name;
 }
 
 int dump_workbook_text(const dump_request& req) {

@@ -15,9 +15,11 @@
 int dump_workbook_text(const dump_request& req);
 
 // The file name of a sheet's text in the output folder, in the native
-// encoding: blanks become "_"; separators and ":" become "_" as well, and a
-// name that the system would take for a folder step or a device gets a
-// leading "_", so that no sheet name leads outside the output folder.
+// encoding: blanks become "_", and so does every character that no Windows
+// file name may hold (separators, ":", "*", "?", quotes, "<", ">", "|",
+// control characters); a name ending in a dot gets a "_" appended and a
+// device name ("CON", "LPT1", ...) a leading "_", so that every sheet gets
+// a file of its own inside the output folder, on every system.
 std::string sheet_file_name(const std::string& sheet_name_utf8);
 
 #endif

@@ -37,8 +37,11 @@ TEST(SheetFileName, StaysInsideTheOutputFolder) {
         {"\xE6\xB3\xA8\xE9\x87\x88", "\xE6\xB3\xA8\xE9\x87\x88"},
         {"../up", ".._up"},
         {"a\\b/c:d", "a_b_c_d"},
-        {"..", "_.."},
-        {".", "_."},
+        {"Q1? <draft> \"x\" | *", "Q1___draft___x_____"},
+        {"tab\there", "tab_here"},
+        {"..", ".._"},
+        {".", "._"},
+        {"end.", "end._"},
         {"", "_"},
         {"CON", "_CON"},
         {"con.txt", "_con.txt"},
@@ -46,6 +49,8 @@ TEST(SheetFileName, StaysInsideTheOutputFolder) {
         {"LPT9", "_LPT9"},
         {"CONSOLE", "CONSOLE"},
         {"COM10", "COM10"},
+        {"\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88", "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"},  // ソフト: trail byte 0x5C in CP932
+        {"\xE8\xA1\xA8", "\xE8\xA1\xA8"},  // 表: trail byte 0x5C in CP932
     };
     for (const row& r : rows) EXPECT_EQ(plat_utf8_from_native(sheet_file_name(r.sheet)), r.file) << r.sheet;
 }

@@ -310,7 +310,7 @@ TEST(Unzip, DiskModeRefusesNamesOutsideTheDestination) {
     }
     // Names that merely contain dots are fine.
     std::string pkg = dir / "dots.zip";
-    ASSERT_TRUE(vt::write_file(pkg, vt::make_zip({{"a..b/..c", "x"}, {"...", "y"}})));
+    ASSERT_TRUE(vt::write_file(pkg, vt::make_zip({{"a..b/..c", "x"}, {"x...y", "y"}})));
     slots s;
     int count = s.capacity;
     EXPECT_EQ(orb_unzip_package(ORB_UNZIP_DISK, pkg.c_str(), dest.c_str(), &count, s.table), 0);

@@ -211,14 +211,15 @@ size_t mwrite(const void* buf, size_t size, size_t count, Mfile* f) {
         int64_t k = (needed + 1 - f->capacity + step - 1) / step;
         if (k < 1) k = 1;
         int64_t increment = k * step;
-        unsigned char* grown = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(f->capacity + increment)));
+        // realloc grows in place where it can: a large member is not copied
+        // at every step.
+        unsigned char* grown =
+            static_cast<unsigned char*>(std::realloc(f->data, static_cast<size_t>(f->capacity + increment)));
         if (!grown) {
             f->status = MFILE_WRITE_FAILED;
             set_message("mwrite() malloc()");
             return 0;
         }
-        if (f->data && f->size > 0) std::memcpy(grown, f->data, static_cast<size_t>(f->size));
-        std::free(f->data);
         f->data = grown;
         f->increment = increment;
         f->capacity += increment;
