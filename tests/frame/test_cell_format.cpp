@@ -259,6 +259,52 @@ TEST(FormatClassify, SampleRowsInOrder) {
     EXPECT_EQ(classify_format_code(nullptr), 100);
 }
 
+// Codes whose sample search alone would lose what the cell shows: the year
+// and month of a date, a weekday, the scale of a percentage.
+TEST(FormatClassify, CodesBeyondTheSamples) {
+    struct row {
+        const char* code;
+        int type;
+    } rows[] = {
+        // Japanese characters escaped one by one instead of quoted.
+        {"yyyy\\" SJ_NEN "m\\" SJ_GETSU "d\\" SJ_NICHI, 333},
+        {"[$-1030411]ggge\\" SJ_NEN "m\\" SJ_GETSU "d\\" SJ_NICHI, 335},
+        {"yyyy\\" SJ_NEN "m\\" SJ_GETSU, 332},
+        {"m\\" SJ_GETSU "d\\" SJ_NICHI, 331},
+        {"m\\" SJ_GETSU, 330},
+        {"m\"" SJ_GETSU "\"", 330},
+        {"h\\" SJ_JI "mm\\" SJ_FUN, 402},
+        {"d\\-mmm", 309},  // an escaped ASCII character stays as it is
+        // Weekdays in capitals.
+        {"AAA", 342},
+        {"AAAA", 343},
+        {"m/d\\(AAA\\)", 342},
+        // Dates in other orders and separators.
+        {"yyyy/m/d", 302},
+        {"yyyy\\-mm\\-dd", 302},
+        {"yyyy-mm-dd", 302},
+        {"dd/mm/yyyy", 302},
+        {"yyyymmdd", 302},
+        {"YYYY.MM.DD", 302},
+        {"[$-411]yyyy.mm.dd", 302},
+        {"m/d/yyyy\\ h:mm", 303},
+        {"yyyy-mm-dd hh:mm:ss", 303},
+        {"yyyy-mm-dd h:mm AM/PM", 304},
+        {"d", 319},
+        {"dd\"y\"", 319},  // a quoted y is no year
+        {"[h]:mm:ss", 407},
+        // A percent sign outside quotes scales the number.
+        {"0%", 501},
+        {"0.00%", 501},
+        {"0.0%", 501},
+        {"#,##0%", 501},
+        {"0\"%\"", 100},
+        {"0\\%", 100},
+        {"#,##0\"%\"", 107},
+    };
+    for (const row& r : rows) EXPECT_EQ(classify_format_code(r.code), r.type) << r.code;
+}
+
 TEST(FormatClassify, ValueTypeOfFormatIds) {
     test_book t;
     ASSERT_EQ(tbx_add_numfmt(&t.b, 180, "yyyy/m/d;@"), 0);          // 302
@@ -274,12 +320,26 @@ TEST(FormatClassify, ValueTypeOfFormatIds) {
         {0, TBX_GENERAL_NUMBER}, {9, TBX_PERCENT},     {10, TBX_PERCENT},
         {14, TBX_DATE},          {17, TBX_DATE},       {58, TBX_DATE},
         {18, TBX_TIME_HM},       {32, TBX_TIME_HM},    {19, TBX_TIME_HMS},
-        {49, TBX_TIME_HMS},      {22, TBX_DATE_TIME},  {1, TBX_GENERAL_NUMBER},
+        {49, TBX_GENERAL_NUMBER}, {22, TBX_DATE_TIME}, {1, TBX_GENERAL_NUMBER},
         {180, TBX_DATE},         {181, TBX_DATE},      {182, TBX_DATE_TIME},
         {183, TBX_PERCENT},      {184, TBX_GENERAL_NUMBER}, {185, TBX_DATE_TIME},
         {999, TBX_GENERAL_NUMBER},
     };
     for (const row& r : rows) EXPECT_EQ(value_type_of_format(&t.b, r.id), r.type) << r.id;
+}
+
+// A workbook's own format under a built-in id decides, as it does on display.
+TEST(FormatClassify, WorkbookFormatsOverrideBuiltInIds) {
+    test_book t;
+    ASSERT_EQ(tbx_add_numfmt(&t.b, 55, "yyyy/m/d h:mm"), 0);
+    ASSERT_EQ(tbx_add_numfmt(&t.b, 58, "0.0"), 0);
+    ASSERT_EQ(tbx_add_numfmt(&t.b, 66, "yyyy/m/d"), 0);
+    ASSERT_EQ(tbx_add_numfmt(&t.b, 9, "0%"), 0);
+    EXPECT_EQ(value_type_of_format(&t.b, 55), TBX_DATE_TIME);
+    EXPECT_EQ(value_type_of_format(&t.b, 58), TBX_GENERAL_NUMBER);
+    EXPECT_EQ(value_type_of_format(&t.b, 66), TBX_DATE);
+    EXPECT_EQ(value_type_of_format(&t.b, 9), TBX_PERCENT);
+    EXPECT_EQ(value_type_of_format(&t.b, 56), TBX_DATE);  // not defined: built in
 }
 
 TEST(FormatClassify, NumberFormatTableHoldsAtMost500) {
@@ -304,7 +364,8 @@ TEST(FormatClassify, DisplayTypeOfCell) {
         {20, TBX_TIME_HM, 401},    {21, TBX_TIME_HMS, 404}, {32, TBX_TIME_HM, 402},
         {33, TBX_TIME_HMS, 405},   {46, TBX_TIME_HMS, 407}, {14, TBX_DATE, 302},
         {22, TBX_DATE_TIME, 302},  {20, TBX_DATE, 401},     {0, TBX_TIME_HM, 404},
-        {0, TBX_INTEGER, 0},       {-1, TBX_FLOAT, 0},
+        {0, TBX_INTEGER, 0},       {-1, TBX_FLOAT, 0},      {4, TBX_FLOAT, 107},
+        {37, TBX_INTEGER, 107},    {40, TBX_FLOAT, 107},    {49, TBX_INTEGER, 0},
     };
     for (const row& r : rows) {
         int xf = -1;
@@ -381,7 +442,17 @@ TEST(PutNumber, LegacyNumbersBecomeTypedCells) {
     } rows[] = {
         {2.5, 0, TBX_FLOAT, "2.5", 2},
         {3.0, 0, TBX_INTEGER, "3", 3},
-        {2.0000001, 0, TBX_FLOAT, "2", 2},
+        // Fifteen significant digits: the fraction a person sees in the
+        // cell is kept, however small.
+        {2.0000001, 0, TBX_FLOAT, "2.0000001", 2},
+        {0.0000001, 0, TBX_FLOAT, "0.0000001", 0},
+        {-0.000123, 0, TBX_FLOAT, "-0.000123", 0},
+        {0.1 + 0.2, 0, TBX_FLOAT, "0.3", 0},
+        {1.0 / 3, 0, TBX_FLOAT, "0.333333333333333", 0},
+        {99.99, 0, TBX_FLOAT, "99.99", 99},
+        {45296.54524305555, 0, TBX_FLOAT, "45296.5452430556", 45296},
+        {1234567.25, 0, TBX_FLOAT, "1234567.25", 1234567},
+        {1.5e-20, 0, TBX_FLOAT, "0.000000000000000000015", 0},
         {-7, 0, TBX_INTEGER, "-7", -7},
         {0.125, 10, TBX_PERCENT, "0.125000", 0},
         {0, 14, TBX_DATE, nullptr, 1},          // day 0 becomes day 1

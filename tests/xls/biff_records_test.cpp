@@ -86,8 +86,53 @@ TEST(BiffCells, FormulaResults) {
     ASSERT_EQ(feed(b, st.s), 0);
     EXPECT_EQ(b.find(0, 0, 0)->number, 1.99);
     EXPECT_EQ(b.find(0, 1, 0)->text, "abc");
-    EXPECT_EQ(b.find(0, 2, 0)->kind, 'p');
+    EXPECT_EQ(b.find(0, 2, 0)->text, "TRUE");
     EXPECT_EQ(b.find(0, 3, 0)->text, "日本");
+}
+
+// Booleans and errors show the text a person sees in the cell, whether they
+// come from a BOOLERR record or are the result of a formula.
+TEST(BiffCells, BooleansAndErrorsShowTheirText) {
+    struct {
+        bool formula;
+        unsigned kind_or_error;  // formula: result kind 1/2/3; BOOLERR: 0 boolean, 1 error
+        unsigned value;
+        const char* shown;       // nullptr: the cell stays without a value
+    } cases[] = {
+        {false, 0, 1, "TRUE"},     {false, 0, 0, "FALSE"},     {false, 0, 2, "TRUE"},
+        {false, 1, 0x00, "#NULL!"}, {false, 1, 0x07, "#DIV/0!"}, {false, 1, 0x0F, "#VALUE!"},
+        {false, 1, 0x17, "#REF!"},  {false, 1, 0x1D, "#NAME?"},  {false, 1, 0x24, "#NUM!"},
+        {false, 1, 0x2A, "#N/A"},   {false, 1, 0x99, "#N/A"},
+        {true, 1, 1, "TRUE"},       {true, 1, 0, "FALSE"},       {true, 2, 0x07, "#DIV/0!"},
+        {true, 2, 0x2A, "#N/A"},    {true, 3, 0, nullptr},
+    };
+    stream st = one_sheet();
+    unsigned row = 0;
+    for (const auto& c : cases) {
+        if (c.formula) {
+            st.add(xls::BIFF_FORMULA, formula_special(row++, 1, c.kind_or_error, c.value));
+        } else {
+            st.add(xls::BIFF_BOOLERR, bytes().raw(cell(row++, 1)).u8(c.value).u8(c.kind_or_error));
+        }
+    }
+    // A string that no formula waits for after a boolean result.
+    st.add(xls::BIFF_STRING, bytes().u16(1).u8(0).raw("x"));
+    st.add(xls::BIFF_BOOLERR, bytes().raw(cell(0, 300)).u8(1).u8(0));  // column out of range
+    fake_book b;
+    EXPECT_EQ(feed(b, st.s), -9);
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], "TABX-03600 内部処理エラー(\"BIFF_BOOLERR row/column overflow\")。");
+    row = 0;
+    for (const auto& c : cases) {
+        const auto* v = b.find(0, static_cast<int>(row++), 1);
+        ASSERT_TRUE(v) << row;
+        if (c.shown) {
+            EXPECT_EQ(v->kind, 't') << row;
+            EXPECT_EQ(v->text, c.shown) << row;
+        } else {
+            EXPECT_EQ(v->kind, 'p') << row;
+        }
+    }
 }
 
 TEST(BiffCells, LabelsInBothLayouts) {
@@ -366,6 +411,7 @@ TEST(BiffStream, RecordsShorterThanTheirFieldsAreRefused) {
         {xls::BIFF_LABELSST, labelsst(0, 0, 0).substr(0, 9)},
         {xls::BIFF_FORMULA, formula_number(0, 0, 1).substr(0, 13)},
         {xls::BIFF_BLANK, cell(0, 0).substr(0, 3)},
+        {xls::BIFF_BOOLERR, bytes().raw(cell(0, 0)).u8(1).s},
         {xls::BIFF_LABEL, bytes().raw(cell(0, 0)).u8(1).s},
         {xls::BIFF_XF, bytes().u16(0).u16(0).s},
         {xls::BIFF_BOUNDSHEET, bytes().u32(0).u16(0).s},

@@ -68,7 +68,7 @@ TEST(Styles, NumberFormatsAreConvertedAndClassified) {
     // Shift-JIS, unescaped.
     EXPECT_STREQ(b.book.numfmt[0].code, "yyyy\"\x94N\"m\"\x8c\x8e\"d\"\x93\xfa\"");
     EXPECT_EQ(b.book.numfmt[1].type, 107);
-    EXPECT_EQ(b.book.numfmt[2].type, 100);
+    EXPECT_EQ(b.book.numfmt[2].type, 501);  // a percent sign outside quotes
 }
 
 TEST(Styles, NumberFormatTableHolds500) {

@@ -16,6 +16,7 @@
 //   404 h:mm:ss    405 h時mm分ss秒          406 h:mm:ss AM/PM   407 mm:ss
 //
 // Date and time texts are Shift-JIS (code page 932); the others UTF-8.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,11 @@ std::string printed(const char* fmt, int precision, double v) {
     char buf[512];
     if (precision < 0) precision = 0;
     if (precision > 40) precision = 40;
+    if (std::isfinite(v) && std::strcmp(fmt, "%.*f") == 0) {
+        // The same digits as printf, without its format interpreter.
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
+        if (r.ec == std::errc()) return std::string(buf, r.ptr);
+    }
     std::snprintf(buf, sizeof buf, fmt, precision, v);
     return buf;
 }
@@ -199,7 +205,14 @@ void format_number_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, i
     } else if (type == TBX_FMT_HIDDEN) {
         out[0] = '\0';
     } else {
-        put(out, normalised(text));
+        size_t len = std::strlen(text);
+        if (len < kMaxText) {
+            // Tidied in place: the same text as put(out, normalised(text)).
+            std::memcpy(out, text, len + 1);
+            normalise_number_text(out);
+        } else {
+            put(out, normalised(text));
+        }
     }
 }
 

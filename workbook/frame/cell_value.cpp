@@ -1,8 +1,8 @@
 // Storing values into cells: the typed value setter of both readers, and the
 // rule by which the legacy reader turns a number into an INTEGER, FLOAT,
 // PERCENT or date cell.
+#include <charconv>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,18 +17,35 @@ namespace {
 // the range printf can honour (a negative count would make no format).
 int precision_of(int decimals) { return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals; }
 
-char* print_dup(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-char* print_dup(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    va_list ap2;
-    va_copy(ap2, ap);
-    int n = std::vsnprintf(nullptr, 0, fmt, ap);
-    va_end(ap);
-    char* p = n >= 0 ? static_cast<char*>(std::malloc(static_cast<size_t>(n) + 1)) : nullptr;
-    if (p) std::vsnprintf(p, static_cast<size_t>(n) + 1, fmt, ap2);
-    va_end(ap2);
+// A heap copy of len bytes and a terminator.
+char* dup_bytes(const char* text, size_t len) {
+    char* p = static_cast<char*>(std::malloc(len + 1));
+    if (!p) return nullptr;
+    if (len) std::memcpy(p, text, len);
+    p[len] = '\0';
     return p;
+}
+
+char* dup_text(const char* text) { return dup_bytes(text, std::strlen(text)); }
+
+// The "%lld" text of an integer, as a heap copy.
+char* dup_integer(long long v) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return dup_bytes(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+// The "%.*f" text of a number, as a heap copy.  std::to_chars gives the
+// same correctly rounded digits as printf for finite values; the others
+// keep printf's spelling.
+char* dup_fixed(double v, int precision) {
+    char buf[400];  // DBL_MAX has 309 digits, plus sign, point and 40 decimals
+    if (std::isfinite(v)) {
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
+        if (r.ec == std::errc()) return dup_bytes(buf, static_cast<size_t>(r.ptr - buf));
+    }
+    int n = std::snprintf(buf, sizeof buf, "%.*f", precision, v);
+    return n >= 0 && static_cast<size_t>(n) < sizeof buf ? dup_bytes(buf, static_cast<size_t>(n)) : nullptr;
 }
 
 // The value truncated to 32 bits; values beyond the range saturate.
@@ -37,6 +54,23 @@ int truncated(double v) {
     if (v >= 2147483647.0) return 2147483647;
     if (v <= -2147483648.0) return -2147483647 - 1;
     return static_cast<int>(v);
+}
+
+// The decimal count that shows a number with the fifteen significant digits
+// a workbook keeps, without trailing zeros: 2.0000001 needs 7, 0.0000001
+// needs 7, 0.1 + 0.2 needs 1 (0.3).  Six decimals would turn the first two
+// into "2" and "0".  At most 40.
+int significant_decimals(double value) {
+    char text[64];
+    auto r = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::general, 15);
+    *(r.ec == std::errc() ? r.ptr : text) = '\0';  // the %.15g form
+    const char* e = std::strpbrk(text, "eE");
+    int exponent = e ? std::atoi(e + 1) : 0;
+    const char* point = std::strchr(text, '.');
+    int fraction = 0;
+    if (point) fraction = static_cast<int>((e ? e : text + std::strlen(text)) - point - 1);
+    int decimals = fraction - exponent;
+    return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals;
 }
 
 void replace_text(XLS_CELL* cell, char* text) {
@@ -54,13 +88,13 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         return 0;
     case TBX_CHARACTER: {
         const char* s = v->text ? v->text : "";
-        char* copy = print_dup("%s", s);
+        char* copy = dup_text(s);
         if (!copy) return -2;
         replace_text(cell, copy);
         break;
     }
     case TBX_INTEGER: {
-        char* copy = print_dup("%lld", static_cast<long long>(v->integer));
+        char* copy = dup_integer(static_cast<long long>(v->integer));
         if (!copy) return -2;
         replace_text(cell, copy);
         cell->value = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v->integer)));
@@ -68,7 +102,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
     }
     case TBX_FLOAT:
     case TBX_PERCENT: {
-        char* copy = print_dup("%.*f", precision_of(v->decimals), v->number);
+        char* copy = dup_fixed(v->number, precision_of(v->decimals));
         if (!copy) return -2;
         replace_text(cell, copy);
         cell->value = truncated(v->number);
@@ -89,7 +123,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         double serial = 0;
         if (datetime_to_serial(y, m, d, v->hour, v->minute, v->second, &serial) != 0) return -4;
         double time = (v->hour * 3600.0 + v->minute * 60.0 + v->second) / 86400.0;
-        char* copy = print_dup("%f", time);
+        char* copy = dup_fixed(time, 6);
         if (!copy) return -2;
         replace_text(cell, copy);
         cell->value = truncated(serial);
@@ -100,7 +134,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         break;
     case TBX_FORMULA:
     case TBX_FORMULA_ARRAY: {
-        char* copy = print_dup("%s", v->text ? v->text : "");
+        char* copy = dup_text(v->text ? v->text : "");
         if (!copy) return -2;
         std::free(cell->formula);
         cell->formula = copy;
@@ -140,19 +174,8 @@ int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, in
         v.integer = static_cast<int64_t>(value);
         rc = put_typed_value(TBX_INTEGER, cell, &v);
     } else {
-        char text[400];
-        std::snprintf(text, sizeof text, "%f", value);
-        normalise_number_text(text);
-        // A whole number shows as "N.0": no decimals.  Otherwise count the
-        // digits after the point.
-        size_t len = std::strlen(text);
-        const char* point = std::strchr(text, '.');
-        int decimals = 0;
-        if (point && len > 0 && text[len - 1] != '0') {
-            decimals = static_cast<int>(text + len - point - 1);
-        }
         v.number = value;
-        v.decimals = static_cast<signed char>(decimals);
+        v.decimals = static_cast<signed char>(significant_decimals(value));
         rc = put_typed_value(TBX_FLOAT, cell, &v);
     }
     if (rc == 0) cell->xf = xf_index;

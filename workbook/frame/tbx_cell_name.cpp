@@ -1,7 +1,7 @@
 // Cell names in A1 notation.
 #include "tbx_cell_name.h"
 
-#include <cstdio>
+#include <charconv>
 
 int tbx_parse_cell_name(const char* name, int* row, int* column) {
     if (!name) return -3;
@@ -50,6 +50,7 @@ int tbx_format_cell_name(int row, int column, char* out) {
     for (int c = column + 1; c > 0; c = (c - 1) / 26) letters[n++] = static_cast<char>('A' + (c - 1) % 26);
     int i = 0;
     while (n > 0) out[i++] = letters[--n];
-    std::snprintf(out + i, 12 - static_cast<size_t>(i), "%d", row + 1);
+    auto r = std::to_chars(out + i, out + 11, row + 1);  // at most 7 digits
+    *r.ptr = '\0';
     return 0;
 }

@@ -36,14 +36,32 @@ double rk_value(uint32_t rk) {
     return v;
 }
 
+const char* boolean_text(unsigned value) { return value ? "TRUE" : "FALSE"; }
+
+const char* error_text(unsigned code) {
+    switch (code) {
+    case 0x00: return "#NULL!";
+    case 0x07: return "#DIV/0!";
+    case 0x0F: return "#VALUE!";
+    case 0x17: return "#REF!";
+    case 0x1D: return "#NAME?";
+    case 0x24: return "#NUM!";
+    case 0x2B: return "#GETTING_DATA";
+    default: return "#N/A";
+    }
+}
+
 namespace {
 
 // A record shorter than its fixed fields.
 constexpr int kMalformed = -1;
 
 // Cell result of a FORMULA that is not a number: the 0xFFFF marker in the
-// last two bytes of the result, the result kind in its first byte.
+// last two bytes of the result, the result kind in its first byte and a
+// boolean's value or an error's code in its third.
 constexpr uint8_t kResultString = 0;
+constexpr uint8_t kResultBoolean = 1;
+constexpr uint8_t kResultError = 2;
 
 }  // namespace
 
@@ -93,6 +111,7 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
         case BIFF_FORMULA: return on_formula(data, len);
         case BIFF_STRING: return on_string(data, len);
         case BIFF_BLANK: return on_blank(data, len);
+        case BIFF_BOOLERR: return on_boolerr(data, len);
         case BIFF_LABEL:
         case BIFF_RSTRING: return on_label(data, len);
         case BIFF_TXO: return on_txo(data, len);
@@ -310,9 +329,12 @@ int biff_reader::on_formula(const unsigned char* data, size_t len) {
     column_ = column;
     if ((rc = check_xf(xf, "BIFF_FORMULA")) != 0) return rc;
     if (result[6] == 0xFF && result[7] == 0xFF) {
-        // Not a number: a string arrives in the next STRING record; boolean,
-        // error and empty-string results leave the cell empty.
+        // Not a number: a string arrives in the next STRING record; a
+        // boolean or an error shows its text; an empty string leaves the
+        // cell empty.
         string_pending_ = result[0] == kResultString;
+        if (result[0] == kResultBoolean) return book_.put_text(sheet_, row, column, boolean_text(result[2]));
+        if (result[0] == kResultError) return book_.put_text(sheet_, row, column, error_text(result[2]));
         return 0;
     }
     double value;
@@ -355,6 +377,17 @@ int biff_reader::on_blank(const unsigned char* data, size_t len) {
     int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_BLANK sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
     return book_.put_empty(sheet_, row, column);
+}
+
+int biff_reader::on_boolerr(const unsigned char* data, size_t len) {
+    byte_cursor c(data, len);
+    uint16_t row = 0, column = 0;
+    uint8_t value = 0, is_error = 0;
+    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u8(value) || !c.u8(is_error)) return kMalformed;
+    string_pending_ = false;
+    int rc = check_cell(row, column, "BIFF_BOOLERR row/column overflow", "BIFF_BOOLERR sheet");
+    if (rc != 0) return rc < 0 ? rc : 0;
+    return book_.put_text(sheet_, row, column, is_error ? error_text(value) : boolean_text(value));
 }
 
 int biff_reader::on_label(const unsigned char* data, size_t len) {

@@ -35,6 +35,7 @@ enum : uint16_t {
     BIFF_LABELSST = 0x00FD,
     BIFF_TXO = 0x01B6,
     BIFF_BLANK = 0x0201,
+    BIFF_BOOLERR = 0x0205,
     BIFF_NUMBER = 0x0203,
     BIFF_LABEL = 0x0204,
     BIFF_STRING = 0x0207,
@@ -61,6 +62,12 @@ enum {
 
 // The value of an RK number ([MS-XLS] RkNumber).
 double rk_value(uint32_t rk);
+
+// The text a cell shows for a boolean (0 FALSE, else TRUE) or for an error
+// code ([MS-XLS] BErr: 0x07 "#DIV/0!", 0x2A "#N/A", ...); an unknown error
+// code shows "#N/A".
+const char* boolean_text(unsigned value);
+const char* error_text(unsigned code);
 
 class biff_reader {
 public:
@@ -92,6 +99,7 @@ private:
     int on_formula(const unsigned char* data, size_t len);
     int on_string(const unsigned char* data, size_t len);
     int on_blank(const unsigned char* data, size_t len);
+    int on_boolerr(const unsigned char* data, size_t len);
     int on_label(const unsigned char* data, size_t len);
     int on_txo(const unsigned char* data, size_t len);
     int on_txo_continue(const unsigned char* data, size_t len);

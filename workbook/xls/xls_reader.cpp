@@ -1,6 +1,7 @@
 // The library's legacy reader: gets the workbook stream, from the stream
 // image the caller copied out (TEMP_WORKBOOK_PATH) or from the compound
 // document itself, and feeds its records to the record handler.
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <vector>
@@ -24,20 +25,33 @@ void log_line(XLS_BOOK* book, int number, const char* detail) {
     tbx_log(book, detail);
 }
 
-// A whole disk file.  0, -2, or -101 when it cannot be opened or read.
+// A whole disk file, read straight into the vector in large pieces (the
+// size from the file system is only a first guess).  0, -2, or -101 when it
+// cannot be opened or read.
 int load(const char* path, std::vector<unsigned char>& out) {
-    char* buf = nullptr;
-    int64_t len = 0;
-    int rc = orb_load_file(true, path, &buf, &len);
-    if (rc != 0) return rc == -2 ? -2 : -101;
+    int64_t hint = 0;
+    if (aod_fsze(path, &hint) != 0 || hint < 0) hint = 0;
+    ORB_FILE* f = orb_fopen(path, 1);
+    if (!f) return -101;
+    int rc = 0;
     try {
-        out.assign(reinterpret_cast<unsigned char*>(buf), reinterpret_cast<unsigned char*>(buf) + len);
+        constexpr size_t kPiece = 1 << 20;
+        out.clear();
+        out.resize(static_cast<size_t>(hint) + 1);
+        size_t used = 0;
+        for (;;) {
+            if (out.size() - used < kPiece / 4) out.resize(out.size() + kPiece);
+            size_t want = std::min(out.size() - used, kPiece);
+            size_t got = orb_fread(out.data() + used, want, f);
+            used += got;
+            if (got == 0) break;
+        }
+        out.resize(used);
     } catch (const std::bad_alloc&) {
-        std::free(buf);
-        return -2;
+        rc = -2;
     }
-    std::free(buf);
-    return 0;
+    orb_fclose(f);
+    return rc;
 }
 
 int read_records(XLS_BOOK* book, const std::vector<unsigned char>& stream) {

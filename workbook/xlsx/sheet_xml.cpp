@@ -26,7 +26,7 @@ struct small_text {
     char buf[XML_VALUE_MAX + 1];
     small_text(std::string_view v, size_t max = XML_VALUE_MAX) {
         size_t n = v.size() < max ? v.size() : max;
-        std::memcpy(buf, v.data(), n);
+        if (n) std::memcpy(buf, v.data(), n);  // an empty view may have no data
         buf[n] = '\0';
     }
 };
