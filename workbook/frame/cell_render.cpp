@@ -123,8 +123,9 @@ bool is_date_kind(int type) {
 
 // The Japanese eras, decided on the split date.  Dates before an era's first
 // day belong to the previous era, whose year count keeps running until then
-// (1912-07-29 is Meiji 45, 1912-07-30 Taisho 1).  There is no era after
-// Heisei: later dates count Heisei years on.
+// (1912-07-29 is Meiji 45, 1912-07-30 Taisho 1).  Reiwa began on
+// 2019-05-01: counting Heisei years on past it would show 2024 as Heisei 36,
+// which no reader of the workbook sees.
 struct era {
     const char* letter;
     const char* name;  // Shift-JIS
@@ -136,6 +137,7 @@ era era_of(int y, int m, int d) {
     static const char* const taisho = "\x91\xe5\x90\xb3";  // 大正
     static const char* const showa = "\x8f\xba\x98\x61";   // 昭和
     static const char* const heisei = "\x95\xbd\x90\xac";  // 平成
+    static const char* const reiwa = "\x97\xdf\x98\x61";   // 令和
     long key = y * 10000L + m * 100L + d;
     if (y <= 1911) return {"M", meiji, y - 1867};
     if (key <= 19120729) return {"M", meiji, 45};
@@ -143,7 +145,8 @@ era era_of(int y, int m, int d) {
     if (key <= 19261224) return {"T", taisho, 15};
     if (y <= 1988) return {"S", showa, y - 1925};
     if (key <= 19890107) return {"S", showa, 64};
-    return {"H", heisei, y - 1988};
+    if (key <= 20190430) return {"H", heisei, y - 1988};
+    return {"R", reiwa, y - 2018};
 }
 
 // 12-hour clock: 0 is 12 AM, 12 is 12 PM.  Hour 24 (a time that rounds up
