@@ -71,6 +71,18 @@ check "equal stems: exit 0" test $? -eq 0
 check "equal stems: _1" grep -q "^arg=$work/temp/report_1$" "$VERGLE_RECORD"
 check "equal stems: _2" grep -q "^arg=$work/temp/report_2$" "$VERGLE_RECORD"
 check "one file with --allpage" grep -q "^  全文=" "$VERGLE_RECORD"
+# Two workbooks, one sheet name with a blank.
+"$vergle" --textbox --program "$recorder" "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null
+check "workbooks: exit 0" test $? -eq 0
+check "workbooks: sheet file" grep -q "^  予算_2024=" "$VERGLE_RECORD"
+check "workbooks: displayed amount" grep -q "135,000" "$VERGLE_RECORD"
+if [ -n "$corpus" ] && [ -d "$corpus" ]; then
+    "$vergle" --program "$recorder" "$corpus/generated/xls_basic_types__libreoffice.xls" \
+        "$corpus/generated/xls_basic_types__gnumeric.xls" < /dev/null
+    check "legacy workbooks: exit 0" test $? -eq 0
+    check "legacy workbooks: both folders" grep -q "^arg=$work/temp/xls_basic_types__gnumeric$" "$VERGLE_RECORD"
+    check "legacy workbooks: image removed" test ! -e "$work/temp/Vergle2003.tmp"
+fi
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
 
 echo "cli: $passed passed, $failed failed"
