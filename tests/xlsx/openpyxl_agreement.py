@@ -18,91 +18,11 @@ Exit: 0 when at least 97% of the values agree, 1 otherwise, 77 (skipped)
 when openpyxl is not importable or the corpus is missing.
 """
 import datetime
-import math
 import os
-import re
-import shutil
-import subprocess
 import sys
 
-
-def find_openpyxl():
-    try:
-        import openpyxl  # noqa: F401
-        return True
-    except ImportError:
-        pass
-    if os.environ.get("VERGLE_AGREEMENT_REEXEC"):
-        return False
-    # Another python3 on the search path may carry the distribution's package.
-    seen = {os.path.realpath(sys.executable)}
-    for d in os.environ.get("PATH", "").split(os.pathsep):
-        exe = os.path.join(d, "python3")
-        if not os.access(exe, os.X_OK) or os.path.realpath(exe) in seen:
-            continue
-        seen.add(os.path.realpath(exe))
-        if subprocess.call([exe, "-c", "import openpyxl"], stderr=subprocess.DEVNULL) == 0:
-            env = dict(os.environ, VERGLE_AGREEMENT_REEXEC="1")
-            sys.exit(subprocess.call([exe, __file__] + sys.argv[1:], env=env))
-    return False
-
-
-def dump(tool, path):
-    p = subprocess.run([tool, path], capture_output=True, timeout=120)
-    if p.returncode != 0:
-        return None
-    sheets, cur = {}, None
-    for line in p.stdout.decode("utf-8", "replace").split("\n"):
-        if line.startswith("#sheet\t"):
-            cur = sheets.setdefault(line.split("\t", 2)[2], {})
-        elif line.startswith("#") or not line or cur is None:
-            continue
-        else:
-            ref, _, text = line.partition("\t")
-            cur[ref] = unescape(text)
-    return sheets
-
-
-def unescape(t):
-    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)), t)
-
-
-WEEKDAYS = ("Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "日", "月", "火", "水", "木", "金", "土")
-
-
-def number_agrees(value, text):
-    t = text.replace(",", "").lstrip("\\").strip()
-    factor = 1.0
-    if t.endswith("%"):
-        t, factor = t[:-1], 100.0
-    try:
-        shown = float(t)
-    except ValueError:
-        return False
-    want = float(value) * factor
-    return math.isclose(shown, want, rel_tol=1e-9, abs_tol=1e-9)
-
-
-def serial_date(value):
-    """The date of a serial of the 1900 date system (None outside it)."""
-    if not 1 <= value < 2958466:
-        return None
-    base = datetime.datetime(1899, 12, 31) if value < 60 else datetime.datetime(1899, 12, 30)
-    return base + datetime.timedelta(days=float(value))
-
-
-def date_agrees(value, text):
-    if not text:
-        return False
-    nums = {int(n) for n in re.findall(r"\d+", text)}
-    fields = set()
-    if isinstance(value, (datetime.date, datetime.datetime)):
-        fields |= {value.year, value.year % 100, value.month, value.day}
-    if isinstance(value, (datetime.datetime, datetime.time)):
-        fields |= {value.hour, value.hour % 12 or 12, value.minute}
-    if isinstance(value, datetime.timedelta):
-        return bool(nums)
-    return bool(nums & fields) or any(w in text for w in WEEKDAYS)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import agreement  # noqa: E402
 
 
 def main():
@@ -110,34 +30,30 @@ def main():
         print(__doc__)
         return 2
     tool, corpus = sys.argv[1], sys.argv[2]
-    verbose = "-v" in sys.argv
-    if not find_openpyxl():
+    openpyxl = agreement.import_peer("openpyxl")
+    if openpyxl is None:
         print("SKIPPED: openpyxl is not importable")
         return 77
-    import openpyxl
     import warnings
     warnings.simplefilter("ignore")
     if not os.path.isdir(corpus):
         print("SKIPPED: no corpus")
         return 77
-    files = sorted(os.path.join(d, f) for d, _, fs in os.walk(corpus) for f in fs
-                   if f.lower().endswith((".xlsx", ".xlsm")))
-    totals = {"text": [0, 0], "bool": [0, 0], "number": [0, 0], "date": [0, 0]}
-    misses = []
-    books = refused = unread = 0
-    for path in files:
-        shown = dump(tool, path)
+    t = agreement.tally(("text", "bool", "number", "date"))
+    for path in agreement.workbooks(corpus, (".xlsx", ".xlsm")):
+        shown = agreement.dump(tool, path)
         if shown is None:
-            refused += 1
+            t.refused += 1
             continue
         try:
             wb = openpyxl.load_workbook(path, data_only=True)
         except Exception:
-            unread += 1
+            t.unread += 1
             continue
-        books += 1
+        t.books += 1
+        by_name = dict(shown)
         for ws in wb.worksheets:
-            cells = shown.get(ws.title)
+            cells = by_name.get(ws.title)
             for row in ws.iter_rows():
                 for c in row:
                     v = c.value
@@ -147,36 +63,20 @@ def main():
                     if isinstance(v, bool):
                         kind, ok = "bool", text == ("TRUE" if v else "FALSE")
                     elif isinstance(v, (int, float)):
-                        kind, ok = "number", text is not None and number_agrees(v, text)
-                        if not ok and text:
-                            # A number that the library shows under a date
-                            # format openpyxl does not know (eras, weekdays,
-                            # the Japanese built-in ids): by its serial's date.
-                            if 0 <= v < 1:
-                                d = (datetime.datetime(1900, 1, 1) + datetime.timedelta(days=float(v))).time()
-                            else:
-                                d = serial_date(v)
-                            ok = d is not None and date_agrees(d, text)
+                        # A number the library shows under a date format that
+                        # openpyxl does not know (eras, weekdays, the Japanese
+                        # built-in ids) agrees by its serial's date.
+                        kind = "number"
+                        ok = text is not None and (agreement.number_agrees(v, text) or
+                                                   (text != "" and agreement.date_agrees(v, text)))
                     elif isinstance(v, (datetime.date, datetime.time, datetime.timedelta)):
-                        kind, ok = "date", text is not None and date_agrees(v, text)
+                        kind, ok = "date", text is not None and agreement.date_agrees(v, text)
                     else:
                         kind, ok = "text", text == str(v)
-                    totals[kind][0] += 1
-                    if ok:
-                        totals[kind][1] += 1
-                    else:
-                        misses.append((os.path.relpath(path, corpus), ws.title, c.coordinate, kind, v, text,
-                                       c.number_format))
-    agreed = sum(t[1] for t in totals.values())
-    checked = sum(t[0] for t in totals.values())
-    print("workbooks compared: %d (refused by the library: %d, unreadable by openpyxl: %d)"
-          % (books, refused, unread))
-    for k, (n, ok) in totals.items():
-        print("%-7s %6d of %6d agree" % (k, ok, n))
-    print("total   %6d of %6d agree (%.2f%%)" % (agreed, checked, 100.0 * agreed / max(checked, 1)))
-    for m in misses[: None if verbose else 40]:
-        print("MISMATCH %s [%s] %s %s: openpyxl %r, library %r, format %r" % m)
-    return 0 if checked and agreed >= 0.97 * checked else 1
+                    t.add(kind, ok, (os.path.relpath(path, corpus), ws.title, c.coordinate, kind, v, text,
+                                     c.number_format))
+    return t.report("openpyxl", "-v" in sys.argv,
+                    "MISMATCH %s [%s] %s %s: openpyxl %r, library %r, format %r")
 
 
 if __name__ == "__main__":

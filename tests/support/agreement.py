@@ -1,0 +1,185 @@
+"""What the agreement checks with independent readers share: finding a
+python3 that has the reader, the library's dump of a workbook, and the rules
+by which a displayed text agrees with a value.
+
+The dump comes from the test tool xlsx_dump_book (MODE=UNLOAD, CHARSET=UTF8):
+lines "#sheet\tINDEX\tNAME" and "A1\ttext" with \\n, \\r, \\t and \\\\ escaped.
+"""
+import datetime
+import math
+import os
+import re
+import subprocess
+import sys
+
+
+def import_peer(module):
+    """The reader's module, or None.  When this python3 lacks it, another
+    python3 on the search path (or the system's) that has it runs the calling
+    script instead, and this process ends with its status."""
+    try:
+        return __import__(module)
+    except ImportError:
+        pass
+    if os.environ.get("VERGLE_AGREEMENT_REEXEC"):
+        return None
+    seen = {os.path.realpath(sys.executable)}
+    for d in os.environ.get("PATH", "").split(os.pathsep) + ["/usr/bin"]:
+        exe = os.path.join(d, "python3")
+        if not os.access(exe, os.X_OK) or os.path.realpath(exe) in seen:
+            continue
+        seen.add(os.path.realpath(exe))
+        if subprocess.call([exe, "-c", "import " + module], stderr=subprocess.DEVNULL) == 0:
+            env = dict(os.environ, VERGLE_AGREEMENT_REEXEC="1")
+            sys.exit(subprocess.call([exe, os.path.abspath(sys.argv[0])] + sys.argv[1:], env=env))
+    return None
+
+
+def decode(b):
+    try:
+        return b.decode("utf-8")
+    except UnicodeDecodeError:
+        return b.decode("cp932", "replace")  # a 5.0/95 sheet name kept in its code page
+
+
+def unescape(t):
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)), t)
+
+
+def dump(tool, path):
+    """The library's dump of a workbook: a list of (sheet name, {A1: text}),
+    or None when the library refuses it."""
+    p = subprocess.run([tool, path], capture_output=True, timeout=300)
+    if p.returncode != 0:
+        return None
+    sheets, cur = [], None
+    for raw in p.stdout.split(b"\n"):
+        line = decode(raw)
+        if line.startswith("#sheet\t"):
+            cur = {}
+            sheets.append((line.split("\t", 2)[2], cur))
+        elif line.startswith("#") or not line or cur is None:
+            continue
+        else:
+            ref, _, text = line.partition("\t")
+            cur[ref] = unescape(text)
+    return sheets
+
+
+WEEKDAYS = ("Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "日", "月", "火", "水", "木", "金", "土")
+MONTHS = ("January", "February", "March", "April", "May", "June", "July", "August", "September",
+          "October", "November", "December")
+
+
+def number_agrees(value, text):
+    """The same value, within the precision of the display: thousands
+    separators, a leading currency backslash and a percent sign removed (a
+    percentage shows value x 100)."""
+    t = text.replace(",", "").lstrip("\\").strip()
+    factor = 1.0
+    if t.endswith("%"):
+        t, factor = t[:-1], 100.0
+    try:
+        shown = float(t)
+    except ValueError:
+        return False
+    want = float(value) * factor
+    # A plain number shows fifteen significant digits; a percentage or a
+    # number with thousands separators six decimals.
+    coarse = factor != 1.0 or "," in text
+    return math.isclose(shown, want, rel_tol=1e-9, abs_tol=5e-7 if coarse else 1e-12)
+
+
+def serial_fields(value):
+    """Date and time fields of a serial of the 1900 date system, and the
+    names of its month."""
+    if value < 0 or value >= 2958466:
+        return set()
+    fields = set()
+    day = int(value)
+    month = 1
+    if day >= 1:
+        base = datetime.date(1899, 12, 31) if day < 60 else datetime.date(1899, 12, 30)
+        if day == 60:
+            fields |= {1900, 0, 2, 29}  # the fictitious 1900-02-29
+            month = 2
+        else:
+            d = base + datetime.timedelta(days=day)
+            fields |= {d.year, d.year % 100, d.month, d.day}
+            month = d.month
+    else:
+        fields |= {1900, 0, 1}
+    name = MONTHS[month - 1]
+    fields |= {name, name[:3], name[0]}
+    secs = int(round((value - day) * 86400))
+    h, m = secs // 3600, secs % 3600 // 60
+    fields |= {h, h % 12 or 12, m}
+    return fields
+
+
+def value_fields(value):
+    """Date and time fields of a date, time or serial."""
+    if isinstance(value, (int, float)):
+        return serial_fields(value)
+    fields = set()
+    if isinstance(value, (datetime.date, datetime.datetime)):
+        fields |= {value.year, value.year % 100, value.month, value.day}
+    if isinstance(value, (datetime.datetime, datetime.time)):
+        fields |= {value.hour, value.hour % 12 or 12, value.minute}
+    return fields
+
+
+def date_agrees(value, text):
+    """Some of the date's fields among the numbers and words of the display,
+    or a weekday name."""
+    if not text:
+        return False
+    if isinstance(value, datetime.timedelta):
+        return bool(re.search(r"\d", text))
+    shown = {int(n) for n in re.findall(r"\d+", text)} | set(re.findall(r"[A-Za-z]+", text))
+    return bool(shown & value_fields(value)) or any(w in text for w in WEEKDAYS)
+
+
+def cell_name(r, c):
+    """The A1 name of 0-based row and column."""
+    s = ""
+    c += 1
+    while c:
+        c, m = divmod(c - 1, 26)
+        s = chr(65 + m) + s
+    return "%s%d" % (s, r + 1)
+
+
+def workbooks(corpus, extensions):
+    return sorted(os.path.join(d, f) for d, _, fs in os.walk(corpus) for f in fs if f.lower().endswith(extensions))
+
+
+class tally:
+    """Counts of values checked and agreed by kind, and the misses."""
+
+    def __init__(self, kinds):
+        self.kinds = kinds
+        self.totals = {k: [0, 0] for k in kinds}
+        self.misses = []
+        self.books = self.refused = self.unread = 0
+
+    def add(self, kind, ok, miss):
+        self.totals[kind][0] += 1
+        if ok:
+            self.totals[kind][1] += 1
+        else:
+            self.misses.append(miss)
+
+    def report(self, peer, verbose, miss_format):
+        """Prints the figures; 0 when at least 97% agree, else 1."""
+        agreed = sum(t[1] for t in self.totals.values())
+        checked = sum(t[0] for t in self.totals.values())
+        print("workbooks compared: %d (refused by the library: %d, unreadable by %s: %d)"
+              % (self.books, self.refused, peer, self.unread))
+        for k in self.kinds:
+            n, ok = self.totals[k]
+            print("%-7s %6d of %6d agree" % (k, ok, n))
+        print("total   %6d of %6d agree (%.2f%%)" % (agreed, checked, 100.0 * agreed / max(checked, 1)))
+        for m in self.misses[: None if verbose else 60]:
+            print(miss_format % m)
+        return 0 if checked and agreed >= 0.97 * checked else 1
