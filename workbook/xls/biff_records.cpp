@@ -343,14 +343,8 @@ int biff_reader::on_formula(const unsigned char* data, size_t len) {
     return book_.put_number(sheet_, row, column, book_.xf_numfmt(xf), xf, value);
 }
 
-int biff_reader::on_string(const unsigned char* data, size_t len) {
-    if (!string_pending_) return 0;  // no formula is waiting for it
-    string_pending_ = false;
-    byte_cursor c(data, len);
-    uint16_t count = 0;
-    std::string text;
+int biff_reader::counted_text(byte_cursor& c, uint16_t count, std::string& text) const {
     const unsigned char* p = nullptr;
-    if (!c.u16(count)) return kMalformed;
     if (version_ == 5) {
         size_t n = std::min<size_t>(count, c.remaining());
         if (!c.bytes(p, n) || !narrow_text(p, n, text)) return -2;
@@ -365,6 +359,18 @@ int biff_reader::on_string(const unsigned char* data, size_t len) {
             if (!c.bytes(p, n) || !latin1_to_utf8(p, n, text)) return -2;
         }
     }
+    return 0;
+}
+
+int biff_reader::on_string(const unsigned char* data, size_t len) {
+    if (!string_pending_) return 0;  // no formula is waiting for it
+    string_pending_ = false;
+    byte_cursor c(data, len);
+    uint16_t count = 0;
+    std::string text;
+    if (!c.u16(count)) return kMalformed;
+    int rc = counted_text(c, count, text);
+    if (rc != 0) return rc;
     if (sheet_ >= book_.sheet_count()) return 0;
     return book_.put_text(sheet_, row_, column_, text);
 }
@@ -396,22 +402,9 @@ int biff_reader::on_label(const unsigned char* data, size_t len) {
     if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u16(count)) return kMalformed;
     string_pending_ = false;
     std::string text;
-    const unsigned char* p = nullptr;
-    if (version_ == 5) {
-        size_t n = std::min<size_t>(count, c.remaining());
-        if (!c.bytes(p, n) || !narrow_text(p, n, text)) return -2;
-    } else {
-        uint8_t option = 0;
-        if (!c.u8(option)) return kMalformed;
-        if (option & 0x01) {
-            size_t n = std::min<size_t>(count, c.remaining() / 2);
-            if (!c.bytes(p, 2 * n) || !utf16le_to_utf8(p, n, text)) return -2;
-        } else {
-            size_t n = std::min<size_t>(count, c.remaining());
-            if (!c.bytes(p, n) || !latin1_to_utf8(p, n, text)) return -2;
-        }
-    }
-    int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
+    int rc = counted_text(c, count, text);
+    if (rc != 0) return rc;
+    rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
     row_ = row;
     column_ = column;

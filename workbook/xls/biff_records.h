@@ -16,6 +16,7 @@
 
 #include "biff_book.h"
 #include "biff_sst.h"
+#include "byte_cursor.h"
 
 namespace xls {
 
@@ -110,6 +111,10 @@ private:
     int check_xf(unsigned xf, const char* label);
     // Text of 8-bit characters as the stream's layout has them.
     bool narrow_text(const unsigned char* p, size_t n, std::string& out) const;
+    // The characters of a LABEL or STRING record after their count: 8-bit
+    // in the code page (5.0/95), else an option byte and 8-bit or UTF-16LE
+    // characters.  0, kMalformed or -2.
+    int counted_text(byte_cursor& c, uint16_t count, std::string& text) const;
 
     biff_book& book_;
     sst_gather sst_;
