@@ -39,7 +39,11 @@ BOOL WINAPI fake_dialog(LPOPENFILENAMEA ofn) {
     return TRUE;
 }
 
+HWND run_button = nullptr;
+std::vector<BOOL> run_enabled_during_dump;
+
 int fake_dump(const dump_request& req) {
+    if (run_button) run_enabled_during_dump.push_back(IsWindowEnabled(run_button));
     if (plat_make_dir(req.output_folder) < 0) return -1;
     vt::write_file(vt::join(req.output_folder, "text"), vt::read_file(req.path));
     return 0;
@@ -239,7 +243,11 @@ TEST_F(WindowTest, RunStartsTheFolderCompareProgramAndSavesSettings) {
     std::string a = doc("first.docx"), b = doc("second.docx");
     drop({a});
     drop({b});
+    run_button = GetDlgItem(w.main, IDC_RUN);
+    run_enabled_during_dump.clear();
     command(IDC_RUN);
+    run_button = nullptr;
+    EXPECT_EQ(run_enabled_during_dump, (std::vector<BOOL>{FALSE, FALSE})) << "disabled while the run works";
     EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text);
     EXPECT_EQ(vt::read_file(ini), program + "\r\nTEXTBOX=Y\r\nALLPAGE=Y");
     std::string rec = vt::read_file(record);
@@ -300,6 +308,34 @@ TEST_F(WindowTest, SecondInstanceEndsSilently) {
     EXPECT_EQ(second.main, nullptr);
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(IsWindowVisible(w.main)) << "the first window stays";
+}
+
+TEST_F(WindowTest, PendingMessagesAndQuitDuringADump) {
+    start();
+    window_ui ui(&w);
+    EXPECT_TRUE(ui.pump_one_message()) << "nothing pending";
+    drop({doc("a.xlsx")});
+    ASSERT_EQ(w.file_count, 1);
+    PostMessageA(w.main, WM_COMMAND, MAKEWPARAM(IDC_CLEAR, BN_CLICKED), 0);
+    EXPECT_TRUE(ui.pump_one_message());
+    EXPECT_EQ(w.file_count, 0) << "the pending message was dispatched";
+    PostQuitMessage(0);
+    EXPECT_FALSE(ui.pump_one_message()) << "a quit request ends the dump";
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "and still ends the message loop";
+    // Errors of the run are owned by the main window, the dumps' file errors
+    // have no owner; both carry the error icon and the topmost flag.
+    ui.show_error("owned", true);
+    ui.show_error("ownerless", false);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].owner, w.main);
+    EXPECT_EQ(boxes[1].owner, nullptr);
+    EXPECT_EQ(boxes[1].flags, static_cast<UINT>(MB_OK | MB_ICONERROR | MB_TOPMOST));
+    box_answer = IDYES;
+    EXPECT_TRUE(ui.ask_retry("again?"));
+    EXPECT_EQ(boxes[2].flags, static_cast<UINT>(MB_YESNO | MB_ICONERROR | MB_TOPMOST));
+    box_answer = IDNO;
+    EXPECT_FALSE(ui.ask_retry("again?"));
 }
 
 TEST_F(WindowTest, SettingsComeFromTheExecutablesFolder) {
