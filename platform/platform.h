@@ -133,6 +133,9 @@ const char* plat_default_diff_program();
 // True when standard input is an interactive terminal.
 bool plat_stdin_is_terminal();
 
+// The machine's physical memory in bytes, 0 when it cannot be queried.
+uint64_t plat_physical_memory();
+
 // Local date and time.
 struct plat_time {
     int year, month, day, hour, minute, second;

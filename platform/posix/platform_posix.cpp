@@ -261,6 +261,11 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
 
 bool plat_stdin_is_terminal() { return isatty(0) == 1; }
 
+uint64_t plat_physical_memory() {
+    long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : 0;
+}
+
 void plat_local_time(plat_time* t) {
     time_t now = time(nullptr);
     struct tm tm;

@@ -402,6 +402,12 @@ std::string plat_default_temp_folder() { return "C:\\Temp"; }
 
 const char* plat_default_diff_program() { return "WinMergeU.exe"; }
 
+uint64_t plat_physical_memory() {
+    MEMORYSTATUSEX st;
+    st.dwLength = sizeof st;
+    return GlobalMemoryStatusEx(&st) ? static_cast<uint64_t>(st.ullTotalPhys) : 0;
+}
+
 bool plat_stdin_is_terminal() {
     HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
     if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;

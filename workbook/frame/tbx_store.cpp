@@ -2,10 +2,15 @@
 // tables, and the primitives that grow them.
 #include "tbx_store.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cell_format.h"
 #include "orb_file.h"
@@ -22,8 +27,77 @@ char* dup_text(const char* text, size_t len) {
     return p;
 }
 
-void free_cell_texts(XLS_CELL& c) {
-    std::free(c.text);
+// The blocks of every text pool of the process, sorted by address, so that
+// a text can be told to belong to one (tbx_free_cell_text).
+struct pool_registry {
+    std::mutex lock;
+    std::vector<std::pair<uintptr_t, uintptr_t>> blocks;  // [begin, end)
+};
+
+pool_registry& registry() {
+    static pool_registry* r = new pool_registry;
+    return *r;
+}
+
+bool in_blocks(const std::vector<std::pair<uintptr_t, uintptr_t>>& blocks, const void* p) {
+    uintptr_t a = reinterpret_cast<uintptr_t>(p);
+    auto it = std::upper_bound(blocks.begin(), blocks.end(), std::make_pair(a, UINTPTR_MAX));
+    return it != blocks.begin() && a < std::prev(it)->second;
+}
+
+}  // namespace
+
+// A book's text pool (see tbx_pool_text).
+struct tbx_text_pool {
+    enum { BLOCK = 256 * 1024, LARGEST = 1024 };
+    std::vector<std::pair<uintptr_t, uintptr_t>> blocks;  // sorted, [begin, end)
+    char* next = nullptr;
+    size_t left = 0;
+
+    char* take(size_t n) {
+        if (n > LARGEST) return nullptr;
+        if (n > left) {
+            char* b = static_cast<char*>(std::malloc(BLOCK));
+            if (!b) return nullptr;
+            std::pair<uintptr_t, uintptr_t> range(reinterpret_cast<uintptr_t>(b),
+                                                  reinterpret_cast<uintptr_t>(b) + BLOCK);
+            try {
+                blocks.insert(std::upper_bound(blocks.begin(), blocks.end(), range), range);
+                pool_registry& r = registry();
+                std::lock_guard<std::mutex> g(r.lock);
+                r.blocks.insert(std::upper_bound(r.blocks.begin(), r.blocks.end(), range), range);
+            } catch (const std::bad_alloc&) {
+                blocks.erase(std::remove(blocks.begin(), blocks.end(), range), blocks.end());
+                std::free(b);
+                return nullptr;
+            }
+            next = b;
+            left = BLOCK;
+        }
+        char* p = next;
+        next += n;
+        left -= n;
+        return p;
+    }
+
+    bool owns(const void* p) const { return !blocks.empty() && in_blocks(blocks, p); }
+
+    ~tbx_text_pool() {
+        if (blocks.empty()) return;
+        pool_registry& r = registry();
+        std::lock_guard<std::mutex> g(r.lock);
+        for (const auto& range : blocks) {
+            auto it = std::lower_bound(r.blocks.begin(), r.blocks.end(), range);
+            if (it != r.blocks.end() && *it == range) r.blocks.erase(it);
+            std::free(reinterpret_cast<void*>(range.first));
+        }
+    }
+};
+
+namespace {
+
+void free_cell_texts(XLS_CELL& c, const tbx_text_pool* pool) {
+    if (c.text && !(pool && pool->owns(c.text))) std::free(c.text);
     std::free(c.formula);
     std::free(c.extra);
     c.text = c.formula = c.extra = nullptr;
@@ -48,9 +122,10 @@ void init_row(XLS_ROW& r) {
 // freed, with their texts, by the destructor.
 struct tbx_sheet_rows {
     std::vector<XLS_ROW> rows;
+    const tbx_text_pool* pool = nullptr;  // the book's, which outlives the rows
     ~tbx_sheet_rows() {
         for (XLS_ROW& r : rows) {
-            for (int c = 0; c < r.capacity; ++c) free_cell_texts(r.cells[c]);
+            for (int c = 0; c < r.capacity; ++c) free_cell_texts(r.cells[c], pool);
             std::free(r.cells);
         }
     }
@@ -63,6 +138,7 @@ struct tbx_object {
 
 // Owner of everything the store allocates.
 struct tbx_store_owner {
+    tbx_text_pool pool;  // first: freed after the rows whose texts it holds
     std::vector<XLS_SHEET> sheets;
     std::vector<std::unique_ptr<tbx_sheet_rows>> rows;  // parallel to sheets
     std::vector<XLS_SST> sst;
@@ -71,6 +147,7 @@ struct tbx_store_owner {
     std::vector<XLS_DRAWING> drawings;
     std::vector<std::unique_ptr<tbx_object>> objects;
     std::vector<char*> members;
+    int64_t slot_bytes = 0;  // bytes of all row and cell arrays (see slot_budget)
 
     ~tbx_store_owner() {
         for (XLS_SST& s : sst) std::free(s.text);
@@ -113,6 +190,34 @@ void init_sheet(XLS_SHEET& s, int index) {
     s.margin_top = 1.8;
     s.margin_header = 0.8;
     s.zoom = 100;
+}
+
+// The row and cell arrays of all sheets together may take at most
+// min(physical memory / 4, 4 GiB) (4 GiB when the memory cannot be
+// queried).  A document names rows and columns, not how much memory they
+// cost: one self-closing cell element of a dozen bytes at column XFD makes
+// its row take 16385 cell records, and a sheet with one cell in its last row
+// takes a million row records, so without a bound a file of a few megabytes
+// (and its compressed package of far less) could ask for terabytes.  Growth
+// beyond the budget is refused like any failed allocation (-2), before it is
+// attempted.
+int64_t g_slot_budget_override = 0;  // tests
+
+int64_t slot_budget() {
+    if (g_slot_budget_override > 0) return g_slot_budget_override;
+    static const int64_t budget = [] {
+        const int64_t ceiling = int64_t{4} << 30;
+        uint64_t phys = plat_physical_memory();
+        return phys == 0 ? ceiling : std::min<int64_t>(static_cast<int64_t>(phys / 4), ceiling);
+    }();
+    return budget;
+}
+
+// Accounts for an array growth of `bytes`: false when it would pass the budget.
+bool take_slots(tbx_store_owner* o, int64_t bytes) {
+    if (bytes > slot_budget() - o->slot_bytes) return false;
+    o->slot_bytes += bytes;
+    return true;
 }
 
 // Capacity after growth: first (from 0) or doubled, at least needed + 1,
@@ -236,6 +341,7 @@ int tbx_add_sheet(XLS_BOOK* book, int index, XLS_SHEET** sheet) {
         for (int i = count; i <= index; ++i) {
             if (!o->rows[i]) {
                 auto r = std::make_unique<tbx_sheet_rows>();
+                r->pool = &o->pool;
                 r->rows.resize(TBX_FIRST_ROWS);
                 for (XLS_ROW& row : r->rows) init_row(row);
                 o->rows[i] = std::move(r);
@@ -253,6 +359,8 @@ int tbx_add_sheet(XLS_BOOK* book, int index, XLS_SHEET** sheet) {
     if (sheet) *sheet = &o->sheets[index];
     return 0;
 }
+
+void tbx_set_slot_budget(int64_t bytes) { g_slot_budget_override = bytes > 0 ? bytes : 0; }
 
 int tbx_set_sheet_name(XLS_BOOK* book, int index, const char* name) {
     if (!owner_of(book) || index < 0 || index >= book->sheet_count || !name) return -3;
@@ -276,11 +384,13 @@ int tbx_ensure_row(XLS_BOOK* book, int sheet, int row, XLS_ROW** out) {
     XLS_SHEET& s = o->sheets[sheet];
     if (row >= s.row_capacity) {
         int64_t n = grown(s.row_capacity, row, TBX_FIRST_ROWS, TBX_ROW_LIMIT);
+        if (!take_slots(o, (n - s.row_capacity) * static_cast<int64_t>(sizeof(XLS_ROW)))) return -2;
         try {
             size_t old = rows.rows.size();
             rows.rows.resize(n);
             for (size_t i = old; i < rows.rows.size(); ++i) init_row(rows.rows[i]);
         } catch (const std::bad_alloc&) {
+            o->slot_bytes -= (n - s.row_capacity) * static_cast<int64_t>(sizeof(XLS_ROW));
             return -2;
         }
         s.rows = rows.rows.data();
@@ -299,8 +409,14 @@ int tbx_ensure_cell(XLS_BOOK* book, int sheet, int row, int column, XLS_CELL** o
     if (rc != 0) return rc;
     if (column >= r->capacity) {
         int64_t n = grown(r->capacity, column, TBX_FIRST_CELLS, TBX_CELL_LIMIT);
+        const int64_t more = (n - r->capacity) * static_cast<int64_t>(sizeof(XLS_CELL));
+        tbx_store_owner* o = owner_of(book);
+        if (!take_slots(o, more)) return -2;
         void* p = std::realloc(r->cells, sizeof(XLS_CELL) * n);
-        if (!p) return -2;
+        if (!p) {
+            o->slot_bytes -= more;
+            return -2;
+        }
         r->cells = static_cast<XLS_CELL*>(p);
         init_cells(r->cells, r->capacity, static_cast<int>(n));
         r->capacity = static_cast<unsigned short>(n);
@@ -393,6 +509,26 @@ int tbx_add_drawing(XLS_BOOK* book, int kind, int sheet, const char* text) {
     }
     o->publish(book, book->sheet_count);
     return 0;
+}
+
+char* tbx_pool_text(XLS_BOOK* book, const char* text, size_t len) {
+    tbx_store_owner* o = owner_of(book);
+    if (!o) return nullptr;
+    char* p = o->pool.take(len + 1);
+    if (!p) return nullptr;
+    if (len) std::memcpy(p, text, len);
+    p[len] = '\0';
+    return p;
+}
+
+void tbx_free_cell_text(char* text) {
+    if (!text) return;
+    {
+        pool_registry& r = registry();
+        std::lock_guard<std::mutex> g(r.lock);
+        if (in_blocks(r.blocks, text)) return;
+    }
+    std::free(text);
 }
 
 int tbx_add_member(XLS_BOOK* book, const char* path) {

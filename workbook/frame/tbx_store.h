@@ -20,6 +20,9 @@
 //   cells   capacity 10 per row on first use, then doubled (at least to
 //           column + 1), never above 16385 (so columns 0..16384)
 //   number formats at most 500
+//   all row and cell arrays of the book together at most min(physical
+//           memory / 4, 4 GiB): growth beyond is refused with -2 (a file
+//           names rows and columns, not memory; see tbx_store.cpp)
 //
 // Results: 0; -2 memory exhausted (the store is unchanged); -3 a negative
 // index or an argument out of its range; -9 a fixed limit exceeded.
@@ -28,6 +31,9 @@
 // tbx_book_init of tbx_private.h); without one they give -3.
 #ifndef TBX_STORE_H
 #define TBX_STORE_H
+
+#include <cstddef>
+#include <cstdint>
 
 #include "tabx.h"
 
@@ -42,6 +48,10 @@ enum {
     TBX_SHEET_NAME_MAX = 99,  // bytes of a sheet name
     TBX_OBJECT_TEXT = 302,    // tag of an XLS_OBJECT_TEXT
 };
+
+// Tests: replaces the budget of the row and cell arrays (bytes; 0 restores
+// the rule).  Applies to books opened afterwards and to growth from now on.
+void tbx_set_slot_budget(int64_t bytes);
 
 // Makes sheet `index` exist: grows the sheet table, initialising every new
 // record (empty names, its index, 100 empty rows, writer defaults); the
@@ -70,6 +80,18 @@ XLS_CELL* tbx_find_cell(const XLS_BOOK* book, int sheet, int row, int column);
 // workbook file when book->temp_path is set (the path is emptied).  Safe on
 // a book without a private block.
 void tbx_release_store(XLS_BOOK* book);
+
+// A copy of len bytes of a cell's value text and a terminator, taken from
+// the book's text pool: blocks of 256 KiB from which the texts of a whole
+// book are cut one after the other and which are freed together with the
+// store, so that a million cells do not cost a million allocations.
+// nullptr when there is no memory or the text is longer than 1024 bytes (the
+// caller then allocates it on its own).
+char* tbx_pool_text(XLS_BOOK* book, const char* text, size_t len);
+
+// Frees a cell's value text: a text of a text pool stays until its store
+// is released; any other is freed.  Null is allowed.
+void tbx_free_cell_text(char* text);
 
 // Appends a shared string (len bytes of UTF-8; need not be terminated).
 // *index (when not null) receives its index.

@@ -106,14 +106,18 @@ int unpack(package& pkg, const char* path, bool from_memory, bool fallback) {
             pkg.count = count;
             return 0;
         }
-        if (rc == -9 && pkg.capacity < MEMBER_LIMIT) {
+        // A full table: grow it to the declared member count at once (every
+        // retry unpacks the package again).  Other limits (a member name too
+        // long) are final.
+        if (rc == -9 && orb_zip_declared_members() >= pkg.capacity && pkg.capacity < MEMBER_LIMIT) {
             if (pkg.disk) orb_remove_tree(pkg.folder);
-            if (orb_grow_slots(&pkg.slots, pkg.capacity, &pkg.capacity, 0, ORB_SLOT_SIZE,
-                               ORB_SLOT_STEP) != 0)
+            int needed = std::min(orb_zip_declared_members(), MEMBER_LIMIT - 1);
+            if (orb_grow_slots(&pkg.slots, needed, &pkg.capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0)
                 return -2;
             continue;
         }
-        if (rc == -2 && !pkg.disk && fallback && !from_memory) {
+        // A package refused for its size is no smaller on disk.
+        if (rc == -2 && !pkg.disk && fallback && !from_memory && !orb_zip_over_budget()) {
             mcloseall();
             if (orb_temp_dir("QZtemp", pkg.folder, sizeof pkg.folder) != 0) return -2;
             pkg.disk = true;

@@ -26,6 +26,59 @@ namespace {
 int g_package_on_disk = 1;
 
 // ---------------------------------------------------------------------------
+// Inflation limits
+// ---------------------------------------------------------------------------
+//
+// A package is small on disk, but its members may declare, or really
+// inflate to, far more than the machine holds: deflate reaches about 1032:1,
+// so a 1 MB package can hold a gigabyte, and sizes in the directory can
+// claim anything.  Two bounds hold for every unpacking, memory or disk:
+//
+//   member limit  one member inflates to at most 2 GiB - 1 bytes (every
+//                 reader above sizes a member's text with an int);
+//   total budget  all members of one package together inflate to at most
+//                 min(physical memory / 4, 4 GiB) (4 GiB when the memory
+//                 cannot be queried).  Memory files grow by doubling, so the
+//                 memory held stays below half the machine's.
+//
+// The declared sizes of the central directory are summed before anything is
+// written, so that a package that admits to being too large is refused at
+// once; the bytes that inflate really produces are counted as well, so a
+// directory that understates a member cannot get past the bounds either.
+// The declared size is never trusted to allow anything.  A ratio rule is not
+// used: deflate's own ceiling of about 1032:1 lies so close to what long runs
+// of equal cells compress to that a ratio bound either refuses real
+// workbooks or adds nothing to the byte budget.
+//
+// Exceeding either bound is reported as -2 (memory): the package cannot be
+// held, whatever the medium; orb_zip_over_budget() then tells the caller not
+// to retry it on disk.
+
+constexpr int64_t k_member_limit = INT32_MAX;
+constexpr int64_t k_budget_ceiling = int64_t{4} << 30;
+
+int64_t g_budget_override = 0;  // tests: 0 = the rule above
+int64_t g_member_override = 0;
+bool g_over_budget = false;
+int g_declared_members = 0;  // of the last package opened
+
+int64_t total_budget() {
+    if (g_budget_override > 0) return g_budget_override;
+    uint64_t phys = plat_physical_memory();
+    if (phys == 0) return k_budget_ceiling;
+    return std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(phys / 4, INT64_MAX)), k_budget_ceiling);
+}
+
+int64_t member_limit() { return g_member_override > 0 ? g_member_override : k_member_limit; }
+
+// The inflated bytes of one unpacking so far, against its budget.
+struct inflate_budget {
+    int64_t total = total_budget();
+    int64_t member = member_limit();
+    int64_t used = 0;
+};
+
+// ---------------------------------------------------------------------------
 // File functions for minizip
 // ---------------------------------------------------------------------------
 
@@ -280,7 +333,8 @@ member_output create_output(int mode, const std::string& dest, const char* name,
     return out;
 }
 
-int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
+                 inflate_budget& budget) {
     unz_file_info64 info;
     char name[ORB_ZIP_NAME_MAX + 1];
     int rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
@@ -337,6 +391,7 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
     }
 
     int result = 0;
+    int64_t produced = 0;
     for (;;) {
         int n = unzReadCurrentFile(uf, piece, ORB_ZIP_PIECE);
         if (n < 0) {
@@ -344,6 +399,14 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
             break;
         }
         if (n == 0) break;
+        // Counted before the bytes are kept: the limits are never passed.
+        produced += n;
+        budget.used += n;
+        if (produced > budget.member || budget.used > budget.total) {
+            g_over_budget = true;
+            result = -2;
+            break;
+        }
         if (out.mem) {
             if (mwrite(piece, static_cast<size_t>(n), 1, out.mem) != 1) {
                 result = -2;
@@ -354,22 +417,49 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
             break;
         }
     }
+    // A member that ends before the size its directory entry declares is
+    // damaged: minizip checks the CRC only of a member read to that size.
+    if (result == 0 && static_cast<uint64_t>(produced) != info.uncompressed_size) result = UNZ_BADZIPFILE;
     close_output();
     std::free(piece);
     int close_rc = unzCloseCurrentFile(uf);
     return result != 0 ? result : close_rc;
 }
 
+// Sums the sizes the central directory declares: -2 when a member or the
+// whole package admits to more than the bounds allow, before anything is
+// written.  A directory that cannot be walked is left to the unpacking,
+// which reports it.
+int check_declared_sizes(unzFile uf, const inflate_budget& budget) {
+    uint64_t sum = 0;
+    for (int rc = unzGoToFirstFile(uf); rc == UNZ_OK; rc = unzGoToNextFile(uf)) {
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        if (info.uncompressed_size > static_cast<uint64_t>(budget.member)) return -2;
+        sum += info.uncompressed_size;
+        if (sum > static_cast<uint64_t>(budget.total)) return -2;
+    }
+    return 0;
+}
+
 int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
     unz_global_info64 gi;
     int rc = unzGetGlobalInfo64(uf, &gi);
     if (rc != UNZ_OK) return rc;
+    // The caller may grow its table to the declared count at once instead
+    // of retrying step by step (orb_zip_declared_members).
+    g_declared_members = static_cast<int>(std::min<ZPOS64_T>(gi.number_entry, INT32_MAX));
     if (gi.number_entry >= static_cast<ZPOS64_T>(capacity)) return -9;
     if (gi.number_entry == 0) return 0;
+    inflate_budget budget;
+    if (check_declared_sizes(uf, budget) != 0) {
+        g_over_budget = true;
+        return -2;
+    }
     rc = unzGoToFirstFile(uf);
     if (rc != UNZ_OK) return rc;
     for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
-        rc = unzip_member(mode, uf, dest, capacity, count, table);
+        rc = unzip_member(mode, uf, dest, capacity, count, table, budget);
         if (rc != 0) return rc;
         if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return 0;
     }
@@ -417,6 +507,8 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
     if (capacity < 1 || !table) return -3;
     if (mode != ORB_UNZIP_MEMORY && (!dest || !*dest)) return -3;
     *count = 0;
+    g_over_budget = false;
+    g_declared_members = 0;
 
     unzFile uf = open_package(package);
     if (!uf) return -101;
@@ -438,6 +530,15 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
     int rc = unzip_members(mode, uf, folder, capacity, count, table);
     unzClose(uf);
     return rc;
+}
+
+bool orb_zip_over_budget() { return g_over_budget; }
+
+int orb_zip_declared_members() { return g_declared_members; }
+
+void orb_zip_set_limits(int64_t total, int64_t member) {
+    g_budget_override = total > 0 ? total : 0;
+    g_member_override = member > 0 ? member : 0;
 }
 
 extern "C" int orb_zip_on_memory(int flag) {

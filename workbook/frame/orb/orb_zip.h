@@ -13,6 +13,8 @@
 #ifndef ORB_ZIP_H
 #define ORB_ZIP_H
 
+#include <cstdint>
+
 enum {
     ORB_SLOT_SIZE = 257,      // a member name of at most 256 bytes and its terminator
     ORB_SLOT_STEP = 1000,     // the table grows by this many slots
@@ -61,11 +63,30 @@ int orb_free_slots(char** table, int capacity);
 //   -104  the read buffer cannot be allocated;
 //   -1    a member cannot be opened inside the package (an encrypted member),
 //         or writing a disk file fails;
-//   -2    writing a memory file fails;
+//   -2    writing a memory file fails, or the package would inflate beyond
+//         what may be held: a member beyond 2 GiB - 1 bytes, or all members
+//         together beyond min(physical memory / 4, 4 GiB), declared or
+//         really produced (see orb_zip.cpp; orb_zip_over_budget() is then
+//         true);
 //   minizip's own negative codes for a damaged package, e.g. -105
-//   (UNZ_CRCERROR) for a member that fails its CRC check.
+//   (UNZ_CRCERROR) for a member that fails its CRC check, -103
+//   (UNZ_BADZIPFILE) for a member that ends before its declared size.
 // Members written before a failure stay in place.
 int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table);
+
+// True when the last orb_unzip_package was refused for inflating beyond its
+// bounds (-2): unpacking it again, on disk, cannot succeed either.
+bool orb_zip_over_budget();
+
+// The member count that the last package opened by orb_unzip_package
+// declares (0 when none could be opened): after a -9 for a full table, the
+// capacity it needs.  Unchecked: a damaged directory may claim more members
+// than it holds.
+int orb_zip_declared_members();
+
+// Tests: replaces the total budget and the member limit (bytes; 0 restores
+// the rule).
+void orb_zip_set_limits(int64_t total, int64_t member);
 
 // Chooses how the zip reader reaches the package file: non-zero (the state at
 // start) means a disk file, 0 a memory file of that name.  Returns 0.

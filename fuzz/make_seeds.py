@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Writes the small seed inputs of the fuzz targets into seeds/<target>/.
+
+The seeds are tiny hand-made documents that reach each reader's main paths;
+the replay test also reads the shared corpus where it exists.  Run again
+after changing a seed; the output is deterministic."""
+import io
+import os
+import struct
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def put(target, name, data):
+    folder = os.path.join(HERE, "seeds", target)
+    os.makedirs(folder, exist_ok=True)
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def rec(kind, data=b""):
+    return struct.pack("<HH", kind, len(data)) + data
+
+
+def biff_stream():
+    """A BIFF8 workbook stream: globals with strings, formats and one sheet."""
+    bof = lambda kind: rec(0x0809, struct.pack("<HHHHII", 0x0600, kind, 0, 0, 0, 0))
+    sst = struct.pack("<II", 3, 3)
+    for s in (b"abc", b"x" * 5):
+        sst += struct.pack("<HB", len(s), 0) + s
+    sst += struct.pack("<HB", 2, 1) + "日本".encode("utf-16-le")
+    xf = lambda fmt: rec(0x00E0, struct.pack("<HHH", 0, fmt, 1) + b"\0" * 14)
+    code = "yyyy/m/d".encode("utf-16-le")
+    fmt = rec(0x041E, struct.pack("<HHB", 200, 8, 1) + code)
+    globals_ = bof(5) + rec(0x0042, struct.pack("<H", 1200)) + fmt
+    globals_ += xf(0) + xf(14) + xf(200) + xf(10) + rec(0x00FC, sst)
+    name = b"Sheet1"
+    sheet_rec_len = 4 + 8 + len(name)
+    head_len = len(globals_) + sheet_rec_len + 4  # + EOF
+    globals_ += rec(0x0085, struct.pack("<IBBBB", head_len, 0, 0, len(name), 0) + name) + rec(0x000A)
+    sheet = bof(0x10)
+    sheet += rec(0x0203, struct.pack("<HHHd", 0, 0, 0, 2.5))
+    sheet += rec(0x027E, struct.pack("<HHHI", 0, 1, 1, (45000 << 2) | 2))
+    sheet += rec(0x00FD, struct.pack("<HHHI", 1, 0, 0, 2))
+    sheet += rec(0x00BD, struct.pack("<HHHIHIH", 2, 0, 0, (7 << 2) | 2, 2, 0x3FF00000, 2))
+    sheet += rec(0x0006, struct.pack("<HHH", 3, 0, 0) + b"\0\0\0\0\0\0\xff\xff" + struct.pack("<HIH", 0, 0, 0))
+    sheet += rec(0x0207, struct.pack("<HB", 3, 0) + b"xyz")
+    sheet += rec(0x0204, struct.pack("<HHHH", 4, 0, 0, 2) + b"\0hi")
+    sheet += rec(0x0201, struct.pack("<HHH", 5, 3, 3))
+    sheet += rec(0x01B6, b"\0" * 10 + struct.pack("<H", 4) + b"\0" * 6) + rec(0x003C, b"\0") + rec(0x003C, b"\0note")
+    sheet += rec(0x000A)
+    return globals_ + sheet
+
+
+def compound(streams):
+    """A compound document (512-byte sectors) holding regular streams."""
+    sec = 512
+    data_sectors = []
+    entries = []
+    next_sector = 2  # 0: FAT, 1: directory
+    for name, body in streams:
+        body = body + b"\0" * (-len(body) % sec)
+        if len(body) < 4096:
+            body += b"\0" * (4096 - len(body))
+        n = len(body) // sec
+        entries.append((name, next_sector, len(body)))
+        data_sectors.append(body)
+        next_sector += n
+    fat = [0xFFFFFFFD, 0xFFFFFFFE]
+    for name, start, size in entries:
+        n = size // sec
+        fat += [start + i + 1 for i in range(n - 1)] + [0xFFFFFFFE]
+    fat += [0xFFFFFFFF] * (128 - len(fat))
+    header = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 16
+    header += struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6
+    header += struct.pack("<IIIIIIIII", 0, 1, 1, 0, 4096, 0xFFFFFFFE, 0, 0xFFFFFFFE, 0)
+    header += struct.pack("<I", 0) + struct.pack("<I", 0xFFFFFFFF) * 108
+
+    def entry(name, kind, left, right, child, start, size):
+        u = name.encode("utf-16-le") + b"\0\0"
+        e = u + b"\0" * (64 - len(u)) + struct.pack("<HBB", len(u), kind, 1)
+        e += struct.pack("<III", left, right, child) + b"\0" * 36 + struct.pack("<IQ", start, size)
+        return e
+
+    none = 0xFFFFFFFF
+    directory = entry("Root Entry", 5, none, none, 1, 0xFFFFFFFE, 0)
+    for i, (name, start, size) in enumerate(entries):
+        right = i + 2 if i + 1 < len(entries) else none
+        directory += entry(name, 2, none, right, none, start, size)
+    directory += b"\0" * (-len(directory) % sec)
+    return header + struct.pack("<128I", *fat) + directory[:sec] + b"".join(data_sectors)
+
+
+def package(members):
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, text in members:
+            z.writestr(name, text)
+    return out.getvalue()
+
+
+SHEET = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+         '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>'
+         '<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" s="1"><v>45000.5</v></c>'
+         '<c r="C1"><f>SUM(A1:B1)</f><v>3</v></c><c r="D1" t="inlineStr"><is><t>in</t></is></c></row>'
+         '<row r="3"><c r="b3" s="2"><v>0.125</v></c><c r="C3" t="str"><v>&amp;x</v></c></row>'
+         '</sheetData><mergeCells><mergeCell ref="A1:B1"/></mergeCells></worksheet>')
+SST = ('<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="2" uniqueCount="2">'
+       '<si><t>a&lt;b</t></si><si><r><t>rich</t></r><rPh><t>yomi</t></rPh></si><si><t/></si></sst>')
+STYLES = ('<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+          '<numFmts count="1"><numFmt numFmtId="200" formatCode="yyyy&quot;年&quot;m&quot;月&quot;"/></numFmts>'
+          '<cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="200"/><xf numFmtId="10"/></cellXfs></styleSheet>')
+WORKBOOK = ('<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" '
+            'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">'
+            '<sheets><sheet name="One &amp; Two" sheetId="1" r:id="rId1"/></sheets></workbook>')
+RELS = ('<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+        '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" '
+        'Target="worksheets/sheet1.xml"/></Relationships>')
+DRAWING = ('<xdr:wsDr xmlns:xdr="x" xmlns:a="a"><xdr:twoCellAnchor><xdr:sp><xdr:nvSpPr><xdr:cNvPr id="2" name="T"/>'
+           '</xdr:nvSpPr><xdr:spPr><a:prstGeom prst="rect"/></xdr:spPr><xdr:txBody><a:p><a:r><a:t>box</a:t></a:r></a:p>'
+           '</xdr:txBody></xdr:sp></xdr:twoCellAnchor></xdr:wsDr>')
+COMMENTS = '<comments><commentList><comment ref="A1"><text><r><t>note</t></r></text></comment></commentList></comments>'
+CUSTOM = '<Properties><property name="p"><vt:lpwstr>v</vt:lpwstr></property></Properties>'
+CONTENT_TYPES = '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>'
+
+DOCX_BODY = ('<w:document xmlns:w="w"><w:body><w:p><w:r><w:t>Hello</w:t></w:r><w:r><w:tab/><w:t xml:space="preserve"> world</w:t></w:r></w:p>'
+             '<w:tbl><w:tblGrid><w:gridCol/><w:gridCol/></w:tblGrid><w:tr><w:tc><w:p><w:r><w:t>a</w:t></w:r></w:p></w:tc>'
+             '<w:tc><w:p><w:r><w:t>b</w:t></w:r></w:p></w:tc></w:tr></w:tbl>'
+             '<w:p><w:r><w:br w:type="page"/><w:t>page 2</w:t></w:r></w:p>'
+             '<w:p><w:r><w:drawing><wps:txbx><w:txbxContent><w:p><w:r><w:t>in box</w:t></w:r></w:p></w:txbxContent></wps:txbx></w:drawing></w:r></w:p>'
+             '<w:sectPr/></w:body></w:document>')
+PPTX_SLIDE = ('<p:sld xmlns:p="p" xmlns:a="a"><p:cSld><p:spTree><p:sp><p:nvSpPr><p:nvPr><p:ph type="title"/></p:nvPr></p:nvSpPr>'
+              '<p:txBody><a:p><a:r><a:t>Title</a:t></a:r></a:p><a:p><a:r><a:t>x &amp; y</a:t></a:r><a:br/></a:p></p:txBody></p:sp>'
+              '<p:graphicFrame><a:tbl><a:tr><a:tc><a:txBody><a:p><a:r><a:t>c1</a:t></a:r></a:p></a:txBody></a:tc></a:tr></a:tbl></p:graphicFrame>'
+              '</p:spTree></p:cSld></p:sld>')
+
+
+def main():
+    stream = biff_stream()
+    xls = compound([("Workbook", stream)])
+    put("biff", "workbook_stream", stream)
+    put("cfb", "workbook.xls", xls)
+    put("cfb", "two_streams.xls", compound([("Book", stream[:200]), ("Workbook", stream)]))
+    put("open_book_xls", "workbook.xls", xls)
+    xlsx = package([("[Content_Types].xml", CONTENT_TYPES), ("xl/workbook.xml", WORKBOOK),
+                    ("xl/_rels/workbook.xml.rels", RELS), ("xl/worksheets/sheet1.xml", SHEET),
+                    ("xl/sharedStrings.xml", SST), ("xl/styles.xml", STYLES),
+                    ("xl/drawings/drawing1.xml", DRAWING), ("xl/comments1.xml", COMMENTS)])
+    put("open_book_xlsx", "small.xlsx", xlsx)
+    put("unzip", "small.xlsx", xlsx)
+    put("unzip", "stored.zip", package([]) + b"")
+    put("file_type", "xls", b"\x00" + xls[:1536])
+    put("file_type", "xlsx", b"\x01" + xlsx)
+    put("file_type", "docx", b"\x04" + package([("word/document.xml", DOCX_BODY)]))
+    for i, part in enumerate([SHEET, SST, DRAWING, COMMENTS, WORKBOOK, CUSTOM, STYLES]):
+        put("xlsx_scan", "part%d.xml" % i, bytes([i]) + part.encode("utf-8"))
+    put("ofx_walk", "document.xml", b"\x00" + DOCX_BODY.encode("utf-8"))
+    put("ofx_walk", "slide.xml", b"\x01" + PPTX_SLIDE.encode("utf-8"))
+    put("xml_escape", "unescape", b"\x00a&amp;lt;b &#x41; _x0041_ &quot;\r\n")
+    put("xml_escape", "escape", b"\x01A<B>&\"\r\n_x0041_ \xe6\x97\xa5")
+    put("keywords", "open", 'EXCEL="a b.xlsx" READ_MEMORY=TRUE CHARSET=UTF8 ブック=\'x\'\'y\';')
+    put("keywords", "sjis", b'EXCEL="\x83\x5c.xlsx" VERSION="2.0.4.0" XLS_BOOK=1')
+    put("cell_format", "date", struct.pack("<dB", 45000.75, 2) + b'yyyy"\x94\x4e"m"\x8c\x8e"d"\x93\xfa" h:mm AM/PM')
+    put("cell_format", "number", struct.pack("<dB", -1234567.25, 3) + b"#,##0.00_);[Red](#,##0.00)")
+    put("cell_format", "era", struct.pack("<dB", 32516.0, 2) + b"[$-411]ggge\x94\x4e")
+    put("orb_convert", "sjis_utf8", bytes([0 + 4 * 2, 0]) + b"\x83\x5c\x82\xa0abc\x81")
+    put("orb_convert", "utf8_sjis", bytes([2 + 4 * 0, 255]) + "ソあ¥~".encode("utf-8") + b"\xe6")
+    put("orb_convert", "utf16_euc", bytes([3 + 4 * 1, 128]) + "日本".encode("utf-16-be") + b"\xd8")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,44 @@
+// Number-format classification and cell rendering: the input holds a value
+// (8 bytes), a value kind and a format code; the code is classified, stored
+// as the book's only custom format and used to render the value with every
+// date type and with the classified type.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cell_format.h"
+#include "mfile.h"
+#include "tabx.h"
+#include "tbx_store.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 10) return 0;
+    double value;
+    std::memcpy(&value, data, 8);
+    const int kind = data[8];
+    const std::string code(reinterpret_cast<const char*>(data + 9), size - 9);
+    const int type = classify_format_code(code.c_str());
+    static std::vector<char> out(TBX_RENDER_BUF);
+    XLS_BOOK book;
+    if (TABX_open_book(&book, "MODE=CREATE") == 0 && tbx_add_sheet(&book, 0) == 0 &&
+        tbx_add_numfmt(&book, 200, code.c_str()) == 0 && tbx_add_xf(&book, 200) == 0) {
+        book.raw_display = (kind & 1) ? 0 : 0xFF;
+        // Built-in ids (0-49 and some beyond) or the custom one.
+        const int id = (kind & 2) ? 200 : (kind >> 2);
+        if (put_number(&book, 0, 0, 0, id, 0, value) == 0) {
+            XLS_CELL* cell = nullptr;
+            if (tbx_ensure_cell(&book, 0, 0, 0, &cell) == 0 && cell) {
+                format_cell(&book, cell, out.data());
+                format_cell_with(&book, cell, 0, type, -1, out.data());
+                format_cell_with(&book, cell, type, type, kind % 12, out.data());
+                for (int t = 300; t <= 410; ++t) format_date_value(&book, cell, t, out.data());
+            }
+        }
+        char text[64], type_name[64];
+        TABX_get_cell(&book, "A1", text, sizeof text, type_name, sizeof type_name);
+    }
+    TABX_close_book(&book, "DESTROY");
+    mcloseall();
+    return 0;
+}
