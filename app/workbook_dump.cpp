@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "cfb.h"
 #include "orb_file.h"
@@ -26,9 +28,16 @@ public:
         return f_ != nullptr;
     }
     void put(const char* text, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            if (text[i] == '\n') buf_.push_back('\r');
-            buf_.push_back(text[i]);
+        const char* end = text + n;
+        while (text < end) {
+            const char* lf = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+            if (!lf) {
+                buf_.append(text, end);
+                break;
+            }
+            buf_.append(text, lf);
+            buf_.append("\r\n", 2);
+            text = lf + 1;
         }
         if (buf_.size() >= 1 << 16) flush();
     }
@@ -50,6 +59,26 @@ private:
     plat_file* f_ = nullptr;
     std::string buf_;
     bool ok_ = true;
+};
+
+// Cell texts in code page 932, converted as orb_convert_string converts
+// them (through UTF-16; ASCII passes as it is; a text that cannot be
+// converted stays as it is), with buffers kept from one cell to the next.
+class cp932_text {
+public:
+    // The converted text, valid until the next call.
+    std::string_view convert(const char* utf8, size_t n) {
+        bool ascii = true;
+        for (size_t i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(utf8[i]) < 0x80;
+        if (ascii) return {utf8, n};
+        if (!plat_utf8_to_utf16(utf8, n, wide_) || !plat_utf16_to_cp932(wide_.data(), wide_.size(), out_))
+            return {utf8, n};
+        return out_;
+    }
+
+private:
+    std::u16string wide_;
+    std::string out_;
 };
 
 bool valid_utf8(const std::string& s) {
@@ -204,6 +233,7 @@ int dump_workbook_text(const dump_request& req) {
     std::unique_ptr<char[]> text(new (std::nothrow) char[98302]);
     char type[1024];
     if (!text) return -1;
+    cp932_text cp932;
     for (int sheet = 0; sheet < TABX_sheet_num(book.get()); ++sheet) {
         char name_buf[256] = {0};
         TABX_sheet_name(book.get(), sheet, name_buf);
@@ -232,9 +262,8 @@ int dump_workbook_text(const dump_request& req) {
                     std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
                     return -1;
                 }
-                std::string t = text.get();
-                orb_convert_string(ORB_UTF8, ORB_SJIS, t);
-                out.put(t);
+                std::string_view t = cp932.convert(text.get(), std::strlen(text.get()));
+                out.put(t.data(), t.size());
                 out.put("\t", 1);
             }
             out.put("\n", 1);

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
 """Writes a large workbook for the Open XML reader's benchmark.
 
-5 sheets x 40,000 rows x 5 columns (1,000,000 cells): shared strings with
-Japanese text, integers, decimals, dates and percentages.
+5 sheets x 40,000 rows x 5 columns (1,000,000 cells): Japanese text,
+integers, decimals, dates and percentages.  The texts are inline strings
+("<is>" elements, as xlsxwriter writes them in its constant-memory mode);
+with --shared-strings they go into the shared-string table instead (as
+spreadsheet programs usually write them; the generator then holds the whole
+workbook in memory).
 
-Usage: gen_large_xlsx.py OUTPUT.xlsx [ROWS]
+Usage: gen_large_xlsx.py OUTPUT.xlsx [ROWS] [--shared-strings]
 Needs xlsxwriter (Debian: python3-xlsxwriter).
 """
 import datetime
@@ -14,9 +18,11 @@ import xlsxwriter
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else "large.xlsx"
-    rows = int(sys.argv[2]) if len(sys.argv) > 2 else 40000
-    wb = xlsxwriter.Workbook(out, {"constant_memory": True, "strings_to_numbers": False})
+    args = [a for a in sys.argv[1:] if a != "--shared-strings"]
+    shared = len(args) != len(sys.argv) - 1
+    out = args[0] if args else "large.xlsx"
+    rows = int(args[1]) if len(args) > 1 else 40000
+    wb = xlsxwriter.Workbook(out, {"constant_memory": not shared, "strings_to_numbers": False})
     date_fmt = wb.add_format({"num_format": 'yyyy"年"m"月"d"日"'})
     pct_fmt = wb.add_format({"num_format": "0.0%"})
     base = datetime.date(2000, 1, 1)

@@ -78,6 +78,7 @@ struct tbx_value {
     signed char decimals = 0;
     int32_t index = 0;
     int16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    XLS_BOOK* book = nullptr;  // when set: value texts come from its text pool
 };
 
 // ---------------------------------------------------------------------------

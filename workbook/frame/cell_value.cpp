@@ -17,8 +17,12 @@ namespace {
 // the range printf can honour (a negative count would make no format).
 int precision_of(int decimals) { return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals; }
 
-// A heap copy of len bytes and a terminator.
-char* dup_bytes(const char* text, size_t len) {
+// A copy of len bytes and a terminator: from the text pool of v->book when
+// it is set (and the text fits there), else from the heap.
+char* dup_bytes(const tbx_value* v, const char* text, size_t len) {
+    if (v->book) {
+        if (char* p = tbx_pool_text(v->book, text, len)) return p;
+    }
     char* p = static_cast<char*>(std::malloc(len + 1));
     if (!p) return nullptr;
     if (len) std::memcpy(p, text, len);
@@ -26,26 +30,24 @@ char* dup_bytes(const char* text, size_t len) {
     return p;
 }
 
-char* dup_text(const char* text) { return dup_bytes(text, std::strlen(text)); }
-
-// The "%lld" text of an integer, as a heap copy.
-char* dup_integer(long long v) {
+// The "%lld" text of an integer.
+char* dup_integer(const tbx_value* v, long long n) {
     char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return dup_bytes(buf, static_cast<size_t>(r.ptr - buf));
+    auto r = std::to_chars(buf, buf + sizeof buf, n);
+    return dup_bytes(v, buf, static_cast<size_t>(r.ptr - buf));
 }
 
-// The "%.*f" text of a number, as a heap copy.  std::to_chars gives the
-// same correctly rounded digits as printf for finite values; the others
-// keep printf's spelling.
-char* dup_fixed(double v, int precision) {
+// The "%.*f" text of a number.  std::to_chars gives the same correctly
+// rounded digits as printf for finite values; the others keep printf's
+// spelling.
+char* dup_fixed(const tbx_value* v, double x, int precision) {
     char buf[400];  // DBL_MAX has 309 digits, plus sign, point and 40 decimals
-    if (std::isfinite(v)) {
-        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
-        if (r.ec == std::errc()) return dup_bytes(buf, static_cast<size_t>(r.ptr - buf));
+    if (std::isfinite(x)) {
+        auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, precision);
+        if (r.ec == std::errc()) return dup_bytes(v, buf, static_cast<size_t>(r.ptr - buf));
     }
-    int n = std::snprintf(buf, sizeof buf, "%.*f", precision, v);
-    return n >= 0 && static_cast<size_t>(n) < sizeof buf ? dup_bytes(buf, static_cast<size_t>(n)) : nullptr;
+    int n = std::snprintf(buf, sizeof buf, "%.*f", precision, x);
+    return n >= 0 && static_cast<size_t>(n) < sizeof buf ? dup_bytes(v, buf, static_cast<size_t>(n)) : nullptr;
 }
 
 // The value truncated to 32 bits; values beyond the range saturate.
@@ -74,7 +76,7 @@ int significant_decimals(double value) {
 }
 
 void replace_text(XLS_CELL* cell, char* text) {
-    std::free(cell->text);
+    tbx_free_cell_text(cell->text);
     cell->text = text;
 }
 
@@ -88,13 +90,13 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         return 0;
     case TBX_CHARACTER: {
         const char* s = v->text ? v->text : "";
-        char* copy = dup_text(s);
+        char* copy = dup_bytes(v, s, std::strlen(s));
         if (!copy) return -2;
         replace_text(cell, copy);
         break;
     }
     case TBX_INTEGER: {
-        char* copy = dup_integer(static_cast<long long>(v->integer));
+        char* copy = dup_integer(v, static_cast<long long>(v->integer));
         if (!copy) return -2;
         replace_text(cell, copy);
         cell->value = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v->integer)));
@@ -102,7 +104,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
     }
     case TBX_FLOAT:
     case TBX_PERCENT: {
-        char* copy = dup_fixed(v->number, precision_of(v->decimals));
+        char* copy = dup_fixed(v, v->number, precision_of(v->decimals));
         if (!copy) return -2;
         replace_text(cell, copy);
         cell->value = truncated(v->number);
@@ -123,7 +125,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         double serial = 0;
         if (datetime_to_serial(y, m, d, v->hour, v->minute, v->second, &serial) != 0) return -4;
         double time = (v->hour * 3600.0 + v->minute * 60.0 + v->second) / 86400.0;
-        char* copy = dup_fixed(time, 6);
+        char* copy = dup_fixed(v, time, 6);
         if (!copy) return -2;
         replace_text(cell, copy);
         cell->value = truncated(serial);
@@ -134,8 +136,10 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         break;
     case TBX_FORMULA:
     case TBX_FORMULA_ARRAY: {
-        char* copy = dup_text(v->text ? v->text : "");
+        const char* f = v->text ? v->text : "";
+        char* copy = static_cast<char*>(std::malloc(std::strlen(f) + 1));  // formulas: never pooled
         if (!copy) return -2;
+        std::strcpy(copy, f);
         std::free(cell->formula);
         cell->formula = copy;
         break;
@@ -153,6 +157,7 @@ int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, in
     int rc = tbx_ensure_cell(book, sheet, row, column, &cell);
     if (rc != 0) return rc;
     tbx_value v;
+    v.book = book;
     int t = value_type_of_format(book, numfmt_id);
     if (t == TBX_PERCENT) {
         // Printed with "%lf": six decimals.

@@ -5,6 +5,7 @@
 // pending value type: the number-format kind of the cell format ("s"), a
 // shared-string index (t="s"), or a text kind; the "v" leaf stores the value
 // by that type.
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,25 +47,57 @@ int decimals_of(const char* t) {
     return digits;
 }
 
-int store_text(XLS_CELL* cell, const char* text) {
+// strtod of a number text.  The plain forms a worksheet writes ("-12",
+// "0.125", "1.5E-7") go through std::from_chars, which rounds exactly as
+// strtod does; anything else (blanks, "+", hexadecimal, "inf") goes
+// to strtod itself.
+double number_of(const char* t) {
+    const char* p = t;
+    if (*p == '-') ++p;
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9') ++p;
+    bool plain = p > digits;
+    if (plain && *p == '.') {
+        const char* f = ++p;
+        while (*p >= '0' && *p <= '9') ++p;
+        plain = p > f;
+    }
+    if (plain && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (*p == '-' || *p == '+') ++p;
+        const char* e = p;
+        while (*p >= '0' && *p <= '9') ++p;
+        plain = p > e;
+    }
+    if (plain && *p == '\0') {
+        double x = 0;
+        auto r = std::from_chars(t, p, x);
+        if (r.ec == std::errc() && r.ptr == p) return x;
+    }
+    return std::strtod(t, nullptr);
+}
+
+int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
     tbx_value v;
+    v.book = book;
     v.text = text;
     return put_typed_value(TBX_CHARACTER, cell, &v);
 }
 
 // A number text under a value type: 13 percentage, 20-24 date kinds, else
 // a plain number (decimal when it holds a point or an exponent).
-int store_number(XLS_CELL* cell, const char* t, int type) {
+int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
     tbx_value v;
+    v.book = book;
     if (type == TBX_PERCENT) {
-        v.number = std::strtod(t, nullptr);
+        v.number = number_of(t);
         int d = decimals_of(t);
         v.decimals = static_cast<signed char>(d < 6 ? 6 : d);
         return put_typed_value(TBX_PERCENT, cell, &v);
     }
     if (is_date_kind(type)) {
         int y, mo, d, h, mi, s;
-        serial_to_datetime(std::strtod(t, nullptr), &y, &mo, &d, &h, &mi, &s);
+        serial_to_datetime(number_of(t), &y, &mo, &d, &h, &mi, &s);
         v.year = static_cast<int16_t>(y);
         v.month = static_cast<int16_t>(mo);
         v.day = static_cast<int16_t>(d);
@@ -75,13 +108,13 @@ int store_number(XLS_CELL* cell, const char* t, int type) {
         return rc == -4 ? 0 : rc;  // not a date: the cell keeps no value
     }
     if (std::strchr(t, '.')) {
-        v.number = std::strtod(t, nullptr);
+        v.number = number_of(t);
         v.decimals = static_cast<signed char>(decimals_of(t));
         return put_typed_value(TBX_FLOAT, cell, &v);
     }
     if (std::strpbrk(t, "eE")) {
         // "1E+20": an exponent without point is still the whole number.
-        double x = std::strtod(t, nullptr);
+        double x = number_of(t);
         if (std::isfinite(x) && x == std::trunc(x) && std::fabs(x) < 9223372036854775808.0) {
             v.integer = static_cast<int64_t>(x);
             return put_typed_value(TBX_INTEGER, cell, &v);
@@ -214,9 +247,9 @@ int on_formula(xml_scan& s, int event, std::string_view text) {
 }
 
 // A value of a text kind of cell ("str", "e", "b", "d"): its text.
-int store_kind_text(XLS_CELL* cell, char kind, const char* t) {
-    if (kind == 'b') return store_text(cell, xml_leading_int(t) != 0 ? "TRUE" : "FALSE");
-    return store_text(cell, t);
+int store_kind_text(XLS_BOOK* book, XLS_CELL* cell, char kind, const char* t) {
+    if (kind == 'b') return store_text(book, cell, xml_leading_int(t) != 0 ? "TRUE" : "FALSE");
+    return store_text(book, cell, t);
 }
 
 // The "v" leaf: the value by the pending value type.
@@ -229,7 +262,7 @@ int on_value(xml_scan& s, std::string_view text) {
                            s.cell_kind == 'd';
     switch (s.pending) {
     case TBX_CHARACTER:
-        rc = store_text(cell, t.buf);
+        rc = store_text(s.book, cell, t.buf);
         break;
     case TBX_SHARED_STRING: {
         long long index = xml_leading_int(t.buf);
@@ -243,15 +276,15 @@ int on_value(xml_scan& s, std::string_view text) {
     case TBX_FORMULA:
         s.text.clear();
         if (!load_mode(s.book)) break;  // the cell keeps its formula only
-        if (text_kind) rc = store_kind_text(cell, s.cell_kind, t.buf);
-        else rc = store_number(cell, t.buf, s.format_type);
+        if (text_kind) rc = store_kind_text(s.book, cell, s.cell_kind, t.buf);
+        else rc = store_number(s.book, cell, t.buf, s.format_type);
         break;
     default:
         if (text_kind) {
-            rc = store_kind_text(cell, s.cell_kind, t.buf);
+            rc = store_kind_text(s.book, cell, s.cell_kind, t.buf);
         } else if (s.pending == TBX_GENERAL_NUMBER || s.pending == TBX_INTEGER ||
                    s.pending == TBX_FLOAT || s.pending == TBX_PERCENT || is_date_kind(s.pending)) {
-            rc = store_number(cell, t.buf, s.pending);
+            rc = store_number(s.book, cell, t.buf, s.pending);
         }
         break;
     }
@@ -268,7 +301,7 @@ int on_inline_string(xml_scan& s) {
     XLS_CELL* cell = nullptr;
     rc = cell_here(s, &cell);
     if (rc != 0) return rc;
-    rc = store_text(cell, out.c_str());
+    rc = store_text(s.book, cell, out.c_str());
     if (rc != 0) return rc;
     cell->xf = s.xf;
     return 0;
