@@ -158,6 +158,9 @@ int normalise_number_text(char* text);
 int serial_to_datetime(double serial, int* year, int* month, int* day, int* hour, int* minute,
                        int* second);
 
+// Fills the date and time fields of a value record from a serial.
+void value_from_serial(double serial, tbx_value* v);
+
 // Builds a serial.  0, or -1 (serial 0) for an invalid date.
 int datetime_to_serial(int year, int month, int day, int hour, int minute, int second,
                        double* serial);
@@ -171,5 +174,15 @@ int two_digit_year(int year, int* value);
 // Writes the month's name (form 350 "Jan", 351 "January", 352 "J") into out
 // (at least 10 bytes).  0, or -1 for another form or a month outside 1..12.
 int month_name(int form, int month, char* out);
+
+// Shift-JIS (code page 932) bytes of the fixed Japanese words of the date
+// and time forms.
+#define SJ_NEN "\x94\x4e"    // 年
+#define SJ_GETSU "\x8c\x8e"  // 月
+#define SJ_NICHI "\x93\xfa"  // 日
+#define SJ_JI "\x8e\x9e"     // 時
+#define SJ_FUN "\x95\xaa"    // 分
+#define SJ_BYO "\x95\x62"    // 秒
+#define SJ_YOU "\x97\x6a"    // 曜
 
 #endif

@@ -27,15 +27,6 @@
 
 namespace {
 
-// Shift-JIS (code page 932) bytes of the fixed Japanese words.
-#define SJ_NEN "\x94\x4e"    // 年
-#define SJ_GETSU "\x8c\x8e"  // 月
-#define SJ_NICHI "\x93\xfa"  // 日
-#define SJ_JI "\x8e\x9e"     // 時
-#define SJ_FUN "\x95\xaa"    // 分
-#define SJ_BYO "\x95\x62"    // 秒
-#define SJ_YOU "\x97\x6a"    // 曜
-
 constexpr size_t kMaxText = TBX_RENDER_BUF - 1;
 
 void put(char* out, const std::string& s) {

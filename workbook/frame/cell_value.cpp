@@ -151,6 +151,17 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
     return 0;
 }
 
+void value_from_serial(double serial, tbx_value* v) {
+    int y, mo, d, h, mi, s;
+    serial_to_datetime(serial, &y, &mo, &d, &h, &mi, &s);
+    v->year = static_cast<int16_t>(y);
+    v->month = static_cast<int16_t>(mo);
+    v->day = static_cast<int16_t>(d);
+    v->hour = static_cast<int16_t>(h);
+    v->minute = static_cast<int16_t>(mi);
+    v->second = static_cast<int16_t>(s);
+}
+
 int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, int xf_index,
                double value) {
     XLS_CELL* cell = nullptr;
@@ -165,14 +176,7 @@ int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, in
         v.decimals = 6;
         rc = put_typed_value(TBX_PERCENT, cell, &v);
     } else if (t == TBX_DATE || t == TBX_DATE_TIME || t == TBX_TIME_HM || t == TBX_TIME_HMS) {
-        int y, mo, d, h, mi, s;
-        serial_to_datetime(value, &y, &mo, &d, &h, &mi, &s);
-        v.year = static_cast<int16_t>(y);
-        v.month = static_cast<int16_t>(mo);
-        v.day = static_cast<int16_t>(d);
-        v.hour = static_cast<int16_t>(h);
-        v.minute = static_cast<int16_t>(mi);
-        v.second = static_cast<int16_t>(s);
+        value_from_serial(value, &v);
         rc = put_typed_value(t, cell, &v);
     } else if (std::isfinite(value) && value == std::trunc(value) &&
                std::fabs(value) < 9223372036854775808.0) {

@@ -96,14 +96,7 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
         return put_typed_value(TBX_PERCENT, cell, &v);
     }
     if (is_date_kind(type)) {
-        int y, mo, d, h, mi, s;
-        serial_to_datetime(number_of(t), &y, &mo, &d, &h, &mi, &s);
-        v.year = static_cast<int16_t>(y);
-        v.month = static_cast<int16_t>(mo);
-        v.day = static_cast<int16_t>(d);
-        v.hour = static_cast<int16_t>(h);
-        v.minute = static_cast<int16_t>(mi);
-        v.second = static_cast<int16_t>(s);
+        value_from_serial(number_of(t), &v);
         int rc = put_typed_value(type, cell, &v);
         return rc == -4 ? 0 : rc;  // not a date: the cell keeps no value
     }
