@@ -24,14 +24,6 @@ int fake_dump(const dump_request& req) {
     return content.find("FAIL", 16) != std::string::npos ? -1 : 0;
 }
 
-std::string program_beside_tests(const char* name) {
-    std::string exe;
-    plat_module_path(exe);
-    size_t cut = exe.size();
-    while (cut > 0 && !plat_is_separator(exe[cut - 1])) --cut;
-    std::string base = exe.substr(0, cut) + name;
-    return vt::exists(base + ".exe") ? base + ".exe" : base;
-}
 
 struct RunTest : ::testing::Test {
     vt::scratch_dir temp;   // the run's TEMP
@@ -48,7 +40,7 @@ struct RunTest : ::testing::Test {
         plat_setenv("TEMP", temp.path().c_str());
         record = docs / "record.txt";
         plat_setenv("VERGLE_RECORD", record.c_str());
-        std::string prog = program_beside_tests("record_compare");
+        std::string prog = vt::beside_tests("record_compare");
         ASSERT_LT(prog.size(), sizeof s.diff_program);
         std::strcpy(s.diff_program, prog.c_str());
         dumps.workbook = dumps.word = dumps.powerpoint = fake_dump;

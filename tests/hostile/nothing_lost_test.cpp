@@ -19,15 +19,6 @@
 namespace {
 
 
-std::string program_beside_tests(const char* name) {
-    std::string exe;
-    plat_module_path(exe);
-    size_t cut = exe.size();
-    while (cut > 0 && !plat_is_separator(exe[cut - 1])) --cut;
-    std::string base = exe.substr(0, cut) + name;
-    return vt::exists(base + ".exe") ? base + ".exe" : base;
-}
-
 // Every entry below a folder, as relative paths ("a/b"), links included
 // and not followed.
 void snapshot(const std::string& dir, const std::string& prefix, std::vector<std::string>& out) {
@@ -82,7 +73,7 @@ struct NothingLost : ::testing::Test {
         plat_setenv("VERGLE_RECORD", record.c_str());
         // The recording folder-compare program: beside the tests where the
         // build puts every program in one folder, else where it was built.
-        std::string prog = program_beside_tests("record_compare");
+        std::string prog = vt::beside_tests("record_compare");
         if (!vt::exists(prog)) prog = RECORD_COMPARE;
         ASSERT_LT(prog.size(), sizeof s.diff_program);
         std::strcpy(s.diff_program, prog.c_str());

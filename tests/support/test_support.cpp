@@ -21,6 +21,15 @@ std::string source_dir() {
     return VERGLE_SOURCE_DIR;
 }
 
+std::string beside_tests(const std::string& name) {
+    std::string exe;
+    plat_module_path(exe);
+    size_t cut = exe.size();
+    while (cut > 0 && !plat_is_separator(exe[cut - 1])) --cut;
+    std::string base = exe.substr(0, cut) + name;
+    return exists(base + ".exe") ? base + ".exe" : base;
+}
+
 std::string join(const std::string& a, const std::string& b) {
     if (a.empty()) return b;
     if (plat_is_separator(a.back())) return a + b;

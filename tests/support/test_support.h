@@ -22,6 +22,10 @@ std::string source_dir();
 // extensions (lower-case, without the dot); sorted.
 std::vector<std::string> corpus_files(const std::vector<std::string>& extensions);
 
+// A file beside the running test program (a helper program: ".exe" is
+// added where that file exists).
+std::string beside_tests(const std::string& name);
+
 // Joins path parts with the platform separator.
 std::string join(const std::string& a, const std::string& b);
 

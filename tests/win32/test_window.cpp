@@ -49,12 +49,6 @@ int fake_dump(const dump_request& req) {
     return 0;
 }
 
-std::string beside_tests(const char* name) {
-    std::string exe;
-    plat_module_path(exe);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + name;
-}
-
 std::string edit_text(HWND h) {
     char buf[1024] = {0};
     GetWindowTextA(h, buf, sizeof buf);
@@ -65,7 +59,7 @@ struct WindowTest : ::testing::Test {
     vergle_window w;
     vt::scratch_dir docs;
     vt::scratch_dir temp;
-    std::string ini = beside_tests("Vergle.ini");
+    std::string ini = vt::beside_tests("Vergle.ini");
 
     void SetUp() override {
         boxes.clear();
@@ -236,7 +230,7 @@ TEST_F(WindowTest, RunStartsTheFolderCompareProgramAndSavesSettings) {
     start();
     std::string record = docs / "record.txt";
     plat_setenv("VERGLE_RECORD", record.c_str());
-    std::string program = beside_tests("record_compare.exe");
+    std::string program = vt::beside_tests("record_compare");
     SetWindowTextA(w.program_edit, program.c_str());
     SendMessageA(w.textbox_check, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(w.allpage_check, BM_SETCHECK, BST_CHECKED, 0);
