@@ -100,17 +100,12 @@ def make_pptx(path, slides=200):
 
 
 def build_driver(build, work):
-    libs = []
-    for rel in ("ooxml_text/libooxml_text.a", "workbook/xlsx/libtabx_xmltext.a", "workbook/frame/orb/liborb.a",
-                "platform/libvergle_platform.a"):
-        p = os.path.join(build, rel)
-        if not os.path.exists(p):
-            sys.exit("bench: %s not found; build the ooxml_text target first" % p)
-        libs.append(p)
-    exe = os.path.join(work, "ooxml_dump")
-    cmd = ["c++", "-std=c++20", "-O2", "-I" + os.path.join(SOURCE, "ooxml_text"), "-I" + os.path.join(SOURCE, "platform"),
-           os.path.join(HERE, "ooxml_dump.cpp")] + libs + ["-lminizip", "-lz", "-o", exe]
-    subprocess.run(cmd, check=True)
+    """The dump that the comparison run makes, as the benchmark program
+    vergle_dump_one of the build (configured with -DVERGLE_BENCH=ON)."""
+    r = subprocess.run(["cmake", "--build", build, "-j2", "--target", "vergle_dump_one"])
+    exe = os.path.join(build, "bench", "vergle_dump_one")
+    if r.returncode != 0 or not os.path.exists(exe):
+        sys.exit("bench: configure %s with -DVERGLE_BENCH=ON to build vergle_dump_one" % build)
     return exe
 
 

@@ -28,9 +28,8 @@ bool flush(ofx_stream* s) {
     return !s->failed;
 }
 
-}  // namespace
-
-int ofx_init(OFX_CONTEXT* ctx) {
+// The paths, counters and switches as a new context has them.
+void reset_fields(OFX_CONTEXT* ctx) {
     ctx->input_path[0] = '\0';
     ctx->output_folder[0] = '\0';
     ctx->page_number = 0;
@@ -39,6 +38,12 @@ int ofx_init(OFX_CONTEXT* ctx) {
     ctx->work_size = 0;
     ctx->split_pages = true;
     ctx->skip_shapes = false;
+}
+
+}  // namespace
+
+int ofx_init(OFX_CONTEXT* ctx) {
+    reset_fields(ctx);
     ctx->ui = nullptr;
     ctx->out = new (std::nothrow) ofx_stream;
     return ctx->out ? 0 : -2;
@@ -50,14 +55,7 @@ int ofx_term(OFX_CONTEXT* ctx) {
         delete ctx->out;
     }
     ctx->out = nullptr;
-    ctx->input_path[0] = '\0';
-    ctx->output_folder[0] = '\0';
-    ctx->page_number = 0;
-    ctx->line_count = 0;
-    ctx->grid_columns = 0;
-    ctx->work_size = 0;
-    ctx->split_pages = true;
-    ctx->skip_shapes = false;
+    reset_fields(ctx);
     return 0;
 }
 

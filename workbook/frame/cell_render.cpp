@@ -310,6 +310,16 @@ void format_date_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, cha
     }
 }
 
+// A percentage cell's text: the stored fraction x 100 with the given
+// decimals, tidied when asked, and "%".
+static std::string percent_text(const XLS_CELL* cell, int decimals, bool tidy) {
+    double v = std::strtod(text_of(cell), nullptr) * 100;
+    std::string percent = printed("%.*f", decimals, v);
+    if (tidy) percent = normalised(percent.c_str());
+    percent.push_back('%');
+    return percent;
+}
+
 void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     out[0] = '\0';
     const bool raw = book->raw_display != 0;
@@ -331,13 +341,9 @@ void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
         if (raw) put(out, normalised(text_of(cell)));
         else format_number_value(book, cell, display_type_of_cell(book, cell), -1, out);
         break;
-    case TBX_PERCENT: {
-        double v = std::strtod(text_of(cell), nullptr) * 100;
-        std::string percent = normalised(printed("%.*f", 6, v).c_str());
-        percent.push_back('%');
-        put(out, percent);
+    case TBX_PERCENT:
+        put(out, percent_text(cell, 6, true));
         break;
-    }
     case TBX_DATE:
     case TBX_DATE_TIME:
     case TBX_TIME_HM:
@@ -362,13 +368,9 @@ void format_cell_with(const XLS_BOOK* book, const XLS_CELL* cell, int date_type,
     case TBX_FLOAT:
         format_number_value(book, cell, number_type, decimals, out);
         break;
-    case TBX_PERCENT: {
-        double v = std::strtod(text_of(cell), nullptr) * 100;
-        std::string percent = printed("%.*f", decimals, v);
-        percent.push_back('%');
-        put(out, percent);
+    case TBX_PERCENT:
+        put(out, percent_text(cell, decimals, false));
         break;
-    }
     case TBX_DATE:
     case TBX_DATE_TIME:
     case TBX_TIME_HM:
