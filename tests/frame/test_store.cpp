@@ -107,6 +107,31 @@ TEST_F(Store, CellGrowthAndLimit) {
     EXPECT_EQ(b.sheets[0].rows[1].cells, nullptr);
 }
 
+TEST_F(Store, LaterRowsStartAsWideAsTheRowBefore) {
+    ASSERT_EQ(tbx_add_sheet(&b, 1), 0);
+    // Sheet 0: a header of 3 cells, then rows of 5 filled left to right.
+    for (int col = 0; col < 3; ++col) ASSERT_EQ(tbx_ensure_cell(&b, 0, 0, col, nullptr), 0);
+    EXPECT_EQ(b.sheets[0].rows[0].capacity, 10);  // a sheet's first row
+    for (int row = 1; row < 4; ++row)
+        for (int col = 0; col < 5; ++col) ASSERT_EQ(tbx_ensure_cell(&b, 0, row, col, nullptr), 0);
+    EXPECT_EQ(b.sheets[0].rows[1].capacity, 6);  // 3, doubled at column 3
+    EXPECT_EQ(b.sheets[0].rows[2].capacity, 5);
+    EXPECT_EQ(b.sheets[0].rows[3].capacity, 5);
+    // A row that starts further right still gets its column.
+    XLS_CELL* c = nullptr;
+    ASSERT_EQ(tbx_ensure_cell(&b, 0, 9, 40, &c), 0);
+    EXPECT_EQ(b.sheets[0].rows[9].capacity, 41);
+    EXPECT_EQ(c, &b.sheets[0].rows[9].cells[40]);
+    EXPECT_EQ(c->type, TBX_EMPTY);
+    // Going back to an earlier row grows that row only.
+    ASSERT_EQ(tbx_ensure_cell(&b, 0, 2, 7, nullptr), 0);
+    EXPECT_EQ(b.sheets[0].rows[2].capacity, 10);
+    EXPECT_EQ(b.sheets[0].rows[2].cells[6].type, TBX_EMPTY);
+    // Another sheet's first row starts at 10 again.
+    ASSERT_EQ(tbx_ensure_cell(&b, 1, 5, 0, nullptr), 0);
+    EXPECT_EQ(b.sheets[1].rows[5].capacity, 10);
+}
+
 TEST_F(Store, TablesAndRelease) {
     ASSERT_EQ(tbx_add_sheet(&b, 2), 0);
     int index = -1;

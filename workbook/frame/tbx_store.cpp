@@ -123,6 +123,10 @@ void init_row(XLS_ROW& r) {
 struct tbx_sheet_rows {
     std::vector<XLS_ROW> rows;
     const tbx_text_pool* pool = nullptr;  // the book's, which outlives the rows
+    // The row whose cells were allocated last (-1: none yet).  Rows of a sheet
+    // tend to be alike, so a new row starts with as many slots as that row
+    // uses (see tbx_ensure_cell).
+    int last_started = -1;
     ~tbx_sheet_rows() {
         for (XLS_ROW& r : rows) {
             for (int c = 0; c < r.capacity; ++c) free_cell_texts(r.cells[c], pool);
@@ -408,7 +412,17 @@ int tbx_ensure_cell(XLS_BOOK* book, int sheet, int row, int column, XLS_CELL** o
     int rc = tbx_ensure_row(book, sheet, row, &r);
     if (rc != 0) return rc;
     if (column >= r->capacity) {
-        int64_t n = grown(r->capacity, column, TBX_FIRST_CELLS, TBX_CELL_LIMIT);
+        // A row's first slots: as many as the row started before it uses, or
+        // 10 for the sheet's first row.  Every row getting 10 would cost a
+        // million-cell sheet of 5 columns twice the memory its cells need.
+        tbx_sheet_rows& rows = *owner_of(book)->rows[sheet];
+        int first = TBX_FIRST_CELLS;
+        if (r->capacity == 0) {
+            if (rows.last_started >= 0 && rows.last_started != row)
+                first = std::max<int>(1, rows.rows[rows.last_started].used);
+            rows.last_started = row;
+        }
+        int64_t n = grown(r->capacity, column, first, TBX_CELL_LIMIT);
         const int64_t more = (n - r->capacity) * static_cast<int64_t>(sizeof(XLS_CELL));
         tbx_store_owner* o = owner_of(book);
         if (!take_slots(o, more)) return -2;

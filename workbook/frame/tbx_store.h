@@ -17,7 +17,9 @@
 //           most TBX_MAX_SHEETS
 //   rows    capacity 100 per sheet, then doubled (at least to row + 1),
 //           never above 1048577 (so rows 0..1048576)
-//   cells   capacity 10 per row on first use, then doubled (at least to
+//   cells   capacity on a row's first use: 10 for the first row of a sheet
+//           to get cells, for every later row as many as the row started
+//           before it uses (at least 1); then doubled (always at least to
 //           column + 1), never above 16385 (so columns 0..16384)
 //   number formats at most 500
 //   all row and cell arrays of the book together at most min(physical
