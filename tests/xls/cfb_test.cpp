@@ -126,11 +126,17 @@ TEST(CompoundFile, RefusesBrokenChains) {
         {"directory chain loops", lay.fat_entry_offset(lay.first_dir), lay.first_dir},
         {"directory beyond the file", 48, 9999},
     };
+    vt::scratch_dir dir;
     for (const auto& c : cases) {
         std::string file = good;
         cfbt::put32(file, c.offset, c.value);
         std::string got;
         EXPECT_EQ(read_workbook(file, got), xls::CFB_CORRUPT) << c.what;
+        // The copy for the workbook library is refused before its file exists.
+        ASSERT_TRUE(vt::write_file(dir / "bad.xls", file));
+        EXPECT_EQ(extract_workbook_stream((dir / "bad.xls").c_str(), (dir / "bad.tmp").c_str(), nullptr), -1)
+            << c.what;
+        EXPECT_FALSE(vt::exists(dir / "bad.tmp")) << c.what;
     }
     // A mini stream that is damaged spoils the short streams only.
     std::string file = good;
@@ -190,6 +196,34 @@ TEST(ExtractWorkbookStream, CopiesTheStreamByteForByte) {
     ASSERT_EQ(extract_workbook_stream((dir / "b.xls").c_str(), (dir / "b.tmp").c_str(), &is_book), 0);
     EXPECT_TRUE(is_book);
     EXPECT_EQ(vt::read_file(dir / "b.tmp"), "abc");
+}
+
+// The pieces of a stream point into the document: sectors that follow one
+// another are one piece, a chain laid out backwards is one piece per sector.
+TEST(CompoundFile, StreamPiecesJoinNeighbouringSectors) {
+    const std::string wb = pattern(6000, 7), small = "a short stream";
+    for (bool reverse : {false, true}) {
+        const std::string file = cfbt::build({{"Workbook", wb}, {"Small", small}}, {cfbt::options{reverse}});
+        xls::compound_file cf;
+        ASSERT_EQ(cf.open(bytes(file), file.size()), xls::CFB_OK);
+        uint32_t e = 0;
+        std::vector<xls::compound_file::piece> pieces;
+        ASSERT_EQ(cf.find_stream("Workbook", &e), xls::CFB_OK);
+        ASSERT_EQ(cf.stream_pieces(e, pieces), xls::CFB_OK);
+        EXPECT_EQ(pieces.size(), reverse ? 12u : 1u);
+        std::string joined;
+        for (const auto& p : pieces) {
+            EXPECT_TRUE(p.data >= bytes(file) && p.data + p.size <= bytes(file) + file.size());
+            joined.append(reinterpret_cast<const char*>(p.data), p.size);
+        }
+        EXPECT_TRUE(joined == wb) << reverse;
+        ASSERT_EQ(cf.find_stream("Small", &e), xls::CFB_OK);
+        ASSERT_EQ(cf.stream_pieces(e, pieces), xls::CFB_OK);
+        ASSERT_EQ(pieces.size(), 1u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(pieces[0].data), pieces[0].size), small);
+        EXPECT_EQ(cf.stream_pieces(12345, pieces), xls::CFB_NOT_FOUND);
+        EXPECT_TRUE(pieces.empty());
+    }
 }
 
 TEST(ExtractWorkbookStream, ReportsFailures) {

@@ -215,41 +215,74 @@ int compound_file::read_mini_stream() {
     return read_regular(root.start, root.size, mini_stream_);
 }
 
-int compound_file::read_regular(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const {
+namespace {
+
+// Appends len bytes at p to the pieces, joined to the last piece when they
+// follow it directly.
+void add_piece(std::vector<compound_file::piece>& out, const unsigned char* p, size_t len) {
+    if (!out.empty() && out.back().data + out.back().size == p)
+        out.back().size += len;
+    else
+        out.push_back({p, len});
+}
+
+int copy_pieces(const std::vector<compound_file::piece>& pieces, uint64_t size, std::vector<unsigned char>& out) {
+    out.clear();
+    out.reserve(static_cast<size_t>(size));
+    for (const compound_file::piece& p : pieces) out.insert(out.end(), p.data, p.data + p.size);
+    return CFB_OK;
+}
+
+}  // namespace
+
+int compound_file::regular_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const {
     out.clear();
     uint64_t need = (size + kSectorSize - 1) / kSectorSize;
     if (need > sector_count_) return CFB_CORRUPT;  // cannot fit in this file
     std::vector<bool> seen(std::min<size_t>(fat_.size(), sector_count_), false);
-    out.resize(static_cast<size_t>(size));
     uint32_t s = start;
     for (uint64_t k = 0; k < need; ++k) {
-        if (s >= seen.size() || seen[s]) return CFB_CORRUPT;
+        if (s >= seen.size() || seen[s]) {
+            out.clear();
+            return CFB_CORRUPT;
+        }
         seen[s] = true;
         size_t off = static_cast<size_t>(k * kSectorSize);
         size_t want = std::min<size_t>(kSectorSize, static_cast<size_t>(size) - off);
-        if (sector_bytes(s) < want) return CFB_CORRUPT;  // data past the end of the file
-        std::copy_n(data_ + kHeaderSize + static_cast<size_t>(s) * kSectorSize, want, out.data() + off);
+        if (sector_bytes(s) < want) {  // data past the end of the file
+            out.clear();
+            return CFB_CORRUPT;
+        }
+        add_piece(out, data_ + kHeaderSize + static_cast<size_t>(s) * kSectorSize, want);
         s = fat_[s];
     }
     return CFB_OK;
 }
 
-int compound_file::read_mini(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const {
+int compound_file::read_regular(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const {
+    out.clear();
+    std::vector<piece> pieces;
+    int rc = regular_pieces(start, size, pieces);
+    return rc == CFB_OK ? copy_pieces(pieces, size, out) : rc;
+}
+
+int compound_file::mini_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const {
     out.clear();
     if (mini_status_ != CFB_OK) return mini_status_;
     uint64_t need = (size + kShortSectorSize - 1) / kShortSectorSize;
     if (need > minifat_.size()) return CFB_CORRUPT;
     std::vector<bool> seen(minifat_.size(), false);
-    out.resize(static_cast<size_t>(size));
     uint32_t s = start;
     for (uint64_t k = 0; k < need; ++k) {
-        if (s >= seen.size() || seen[s]) return CFB_CORRUPT;
-        seen[s] = true;
         size_t src = static_cast<size_t>(s) * kShortSectorSize;
         size_t off = static_cast<size_t>(k * kShortSectorSize);
         size_t want = std::min<size_t>(kShortSectorSize, static_cast<size_t>(size) - off);
-        if (src > mini_stream_.size() || mini_stream_.size() - src < want) return CFB_CORRUPT;
-        std::copy_n(mini_stream_.data() + src, want, out.data() + off);
+        if (s >= seen.size() || seen[s] || src > mini_stream_.size() || mini_stream_.size() - src < want) {
+            out.clear();
+            return CFB_CORRUPT;
+        }
+        seen[s] = true;
+        add_piece(out, mini_stream_.data() + src, want);
         s = minifat_[s];
     }
     return CFB_OK;
@@ -282,32 +315,56 @@ uint64_t compound_file::stream_size(uint32_t entry) const {
     return entry < entries_.size() ? entries_[entry].size : 0;
 }
 
-int compound_file::read_stream(uint32_t entry, std::vector<unsigned char>& out) const {
+int compound_file::stream_pieces(uint32_t entry, std::vector<piece>& out) const {
     out.clear();
     if (entry >= entries_.size() || entries_[entry].type != kStream) return CFB_NOT_FOUND;
     const dir_entry& e = entries_[entry];
     try {
-        if (e.size < mini_cutoff_) return read_mini(e.start, e.size, out);
-        return read_regular(e.start, e.size, out);
+        if (e.size < mini_cutoff_) return mini_pieces(e.start, e.size, out);
+        return regular_pieces(e.start, e.size, out);
     } catch (const std::bad_alloc&) {
         out.clear();
         return CFB_NO_MEMORY;
     }
 }
 
+int compound_file::read_stream(uint32_t entry, std::vector<unsigned char>& out) const {
+    out.clear();
+    std::vector<piece> pieces;
+    int rc = stream_pieces(entry, pieces);
+    if (rc != CFB_OK) return rc;
+    try {
+        return copy_pieces(pieces, entries_[entry].size, out);
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return CFB_NO_MEMORY;
+    }
+}
+
+namespace {
+
+// The workbook stream's entry: "Workbook", else "Book".
+int find_workbook(const compound_file& cf, uint32_t* entry, bool* is_book) {
+    bool book = false;
+    if (cf.find_stream("Workbook", entry) != CFB_OK) {
+        if (cf.find_stream("Book", entry) != CFB_OK) return CFB_NOT_FOUND;
+        book = true;
+    }
+    if (is_book) *is_book = book;
+    return CFB_OK;
+}
+
+}  // namespace
+
 int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsigned char>& out,
                         bool* is_book) {
+    out.clear();
     compound_file cf;
     int rc = cf.open(data, size);
     if (rc != CFB_OK) return rc;
     uint32_t entry = 0;
-    bool book = false;
-    if (cf.find_stream("Workbook", &entry) != CFB_OK) {
-        if (cf.find_stream("Book", &entry) != CFB_OK) return CFB_NOT_FOUND;
-        book = true;
-    }
-    if (is_book) *is_book = book;
-    return cf.read_stream(entry, out);
+    rc = find_workbook(cf, &entry, is_book);
+    return rc == CFB_OK ? cf.read_stream(entry, out) : rc;
 }
 
 }  // namespace xls
@@ -315,7 +372,8 @@ int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsi
 int extract_workbook_stream(const char* compound_path, const char* image_path, bool* is_book_stream) {
     if (!compound_path || !image_path) return -1;
     std::vector<unsigned char> file;
-    std::vector<unsigned char> stream;
+    xls::compound_file cf;
+    std::vector<xls::compound_file::piece> pieces;
     try {
         int64_t size = 0;
         if (plat_file_size(compound_path, &size) != 0 || size < 0) return -1;
@@ -330,7 +388,12 @@ int extract_workbook_stream(const char* compound_path, const char* image_path, b
         }
         plat_close(in);
         file.resize(got);
-        int rc = xls::cfb_workbook_stream(file.data(), file.size(), stream, is_book_stream);
+        // The whole chain is followed and checked before the output exists;
+        // the stream is then written straight from the document's sectors.
+        uint32_t entry = 0;
+        int rc = cf.open(file.data(), file.size());
+        if (rc == xls::CFB_OK) rc = xls::find_workbook(cf, &entry, is_book_stream);
+        if (rc == xls::CFB_OK) rc = cf.stream_pieces(entry, pieces);
         if (rc == xls::CFB_NO_MEMORY) return -2;
         if (rc != xls::CFB_OK) return -1;
     } catch (const std::bad_alloc&) {
@@ -338,9 +401,11 @@ int extract_workbook_stream(const char* compound_path, const char* image_path, b
     }
     plat_file* out = plat_open(image_path, PLAT_WRITE);
     if (!out) return -101;
-    size_t put = stream.empty() ? 0 : plat_write(out, stream.data(), stream.size());
+    bool whole = true;
+    for (const xls::compound_file::piece& p : pieces)
+        if (whole && plat_write(out, p.data, p.size) != p.size) whole = false;
     plat_close(out);
-    if (put != stream.size()) {
+    if (!whole) {
         plat_remove_file(image_path);
         return -103;
     }

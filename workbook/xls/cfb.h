@@ -64,6 +64,16 @@ public:
     // is broken, loops, or is shorter than the declared size, CFB_NO_MEMORY.
     int read_stream(uint32_t entry, std::vector<unsigned char>& out) const;
 
+    // The same stream without copying it: its bytes in order as pieces of
+    // the document held in memory (or of the mini stream), neighbouring
+    // sectors joined.  The pieces stay valid as long as the object and the
+    // document's bytes.  Same results as read_stream; on failure out is empty.
+    struct piece {
+        const unsigned char* data;
+        size_t size;
+    };
+    int stream_pieces(uint32_t entry, std::vector<piece>& out) const;
+
     // The number of directory entries (tests and diagnostics).
     size_t entry_count() const { return entries_.size(); }
 
@@ -83,8 +93,9 @@ private:
     // in order.  A sector met twice (a loop) or outside the file or the
     // table makes it CFB_CORRUPT.
     int chain(uint32_t start, std::vector<uint32_t>& out) const;
+    int regular_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const;
+    int mini_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const;
     int read_regular(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const;
-    int read_mini(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const;
     // Bytes of sector s available in the file (512, fewer for a cut last
     // sector, 0 when it lies beyond the end).
     size_t sector_bytes(uint32_t s) const;

@@ -26,7 +26,9 @@ void log_line(XLS_BOOK* book, int number, const char* detail) {
 }
 
 // A whole disk file, read straight into the vector in large pieces (the
-// size from the file system is only a first guess).  0, -2, or -101 when it
+// size from the file system is only a first guess: the vector is one byte
+// longer, so that a file of the expected size is read without growing it,
+// and grows only when the file turns out longer).  0, -2, or -101 when it
 // cannot be opened or read.
 int load(const char* path, std::vector<unsigned char>& out) {
     int64_t hint = 0;
@@ -40,7 +42,7 @@ int load(const char* path, std::vector<unsigned char>& out) {
         out.resize(static_cast<size_t>(hint) + 1);
         size_t used = 0;
         for (;;) {
-            if (out.size() - used < kPiece / 4) out.resize(out.size() + kPiece);
+            if (used == out.size()) out.resize(out.size() + kPiece);
             size_t want = std::min(out.size() - used, kPiece);
             size_t got = orb_fread(out.data() + used, want, f);
             used += got;
