@@ -2,6 +2,7 @@
 #include "cfb.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "byte_cursor.h"
@@ -371,7 +372,7 @@ int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsi
 
 int extract_workbook_stream(const char* compound_path, const char* image_path, bool* is_book_stream) {
     if (!compound_path || !image_path) return -1;
-    std::vector<unsigned char> file;
+    std::unique_ptr<unsigned char[]> file;  // filled by the read, not zeroed first
     xls::compound_file cf;
     std::vector<xls::compound_file::piece> pieces;
     try {
@@ -379,19 +380,18 @@ int extract_workbook_stream(const char* compound_path, const char* image_path, b
         if (plat_file_size(compound_path, &size) != 0 || size < 0) return -1;
         plat_file* in = plat_open(compound_path, PLAT_READ);
         if (!in) return -1;
-        file.resize(static_cast<size_t>(size));
+        file.reset(new unsigned char[static_cast<size_t>(size) + 1]);
         size_t got = 0;
-        while (got < file.size()) {
-            size_t n = plat_read(in, file.data() + got, file.size() - got);
+        while (got < static_cast<size_t>(size)) {
+            size_t n = plat_read(in, file.get() + got, static_cast<size_t>(size) - got);
             if (n == 0) break;
             got += n;
         }
         plat_close(in);
-        file.resize(got);
         // The whole chain is followed and checked before the output exists;
         // the stream is then written straight from the document's sectors.
         uint32_t entry = 0;
-        int rc = cf.open(file.data(), file.size());
+        int rc = cf.open(file.get(), got);
         if (rc == xls::CFB_OK) rc = xls::find_workbook(cf, &entry, is_book_stream);
         if (rc == xls::CFB_OK) rc = cf.stream_pieces(entry, pieces);
         if (rc == xls::CFB_NO_MEMORY) return -2;

@@ -3,6 +3,7 @@
 // document itself, and feeds its records to the record handler.
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -25,12 +26,18 @@ void log_line(XLS_BOOK* book, int number, const char* detail) {
     tbx_log(book, detail);
 }
 
-// A whole disk file, read straight into the vector in large pieces (the
-// size from the file system is only a first guess: the vector is one byte
+// Bytes read from a file, not zero-filled before the read fills them.
+struct file_bytes {
+    std::unique_ptr<unsigned char[]> data;
+    size_t size = 0;
+};
+
+// A whole disk file, read straight into one buffer in large pieces.  The
+// size from the file system is only a first guess: the buffer is one byte
 // longer, so that a file of the expected size is read without growing it,
-// and grows only when the file turns out longer).  0, -2, or -101 when it
-// cannot be opened or read.
-int load(const char* path, std::vector<unsigned char>& out) {
+// and grows (by a megabyte, copying what was read) only when the file turns
+// out longer.  0, -2, or -101 when it cannot be opened.
+int load(const char* path, file_bytes& out) {
     int64_t hint = 0;
     if (aod_fsze(path, &hint) != 0 || hint < 0) hint = 0;
     ORB_FILE* f = orb_fopen(path, 1);
@@ -38,17 +45,22 @@ int load(const char* path, std::vector<unsigned char>& out) {
     int rc = 0;
     try {
         constexpr size_t kPiece = 1 << 20;
-        out.clear();
-        out.resize(static_cast<size_t>(hint) + 1);
+        size_t capacity = static_cast<size_t>(hint) + 1;
+        std::unique_ptr<unsigned char[]> buf(new unsigned char[capacity]);
         size_t used = 0;
         for (;;) {
-            if (used == out.size()) out.resize(out.size() + kPiece);
-            size_t want = std::min(out.size() - used, kPiece);
-            size_t got = orb_fread(out.data() + used, want, f);
+            if (used == capacity) {
+                std::unique_ptr<unsigned char[]> more(new unsigned char[capacity + kPiece]);
+                std::copy_n(buf.get(), used, more.get());
+                buf.swap(more);
+                capacity += kPiece;
+            }
+            size_t got = orb_fread(buf.get() + used, std::min(capacity - used, kPiece), f);
             used += got;
             if (got == 0) break;
         }
-        out.resize(used);
+        out.data = std::move(buf);
+        out.size = used;
     } catch (const std::bad_alloc&) {
         rc = -2;
     }
@@ -56,11 +68,11 @@ int load(const char* path, std::vector<unsigned char>& out) {
     return rc;
 }
 
-int read_records(XLS_BOOK* book, const std::vector<unsigned char>& stream) {
+int read_records(XLS_BOOK* book, const unsigned char* stream, size_t size) {
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     xls::xls_book target(book);
     xls::biff_reader reader(target);
-    int rc = xls::feed_records(reader, stream.data(), stream.size());
+    int rc = xls::feed_records(reader, stream, size);
     switch (rc) {
     case 0:
         return 0;
@@ -83,9 +95,9 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_OPEN, path);
         return -1;
     }
-    std::vector<unsigned char> stream;
     if (book->temp_path[0]) {
         // The stream image: the workbook stream alone, from its first byte.
+        file_bytes stream;
         int rc = load(book->temp_path, stream);
         if (rc == -2) {
             log_line(book, LOG_MEMORY, "");
@@ -96,9 +108,9 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
             tbx_message(book, "TABX-03103 イメージファイルオープンエラー(\"%s\")。", book->temp_path);
             return -1;
         }
-        return read_records(book, stream);
+        return read_records(book, stream.data.get(), stream.size);
     }
-    std::vector<unsigned char> file;
+    file_bytes file;
     int rc = load(path, file);
     if (rc == -2) {
         log_line(book, LOG_MEMORY, "");
@@ -108,7 +120,8 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_OPEN, path);
         return -1;
     }
-    rc = xls::cfb_workbook_stream(file.data(), file.size(), stream, nullptr);
+    std::vector<unsigned char> stream;
+    rc = xls::cfb_workbook_stream(file.data.get(), file.size, stream, nullptr);
     switch (rc) {
     case xls::CFB_OK:
         break;
@@ -124,8 +137,8 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_BUFFER, xls::cfb_status_text(rc));
         return -4;
     }
-    std::vector<unsigned char>().swap(file);
-    return read_records(book, stream);
+    file = file_bytes();
+    return read_records(book, stream.data(), stream.size());
 }
 
 }  // namespace
