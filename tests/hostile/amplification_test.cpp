@@ -19,9 +19,7 @@ int open_memory_workbook(const std::string& sheet_xml, XLS_BOOK* book) {
         ht::workbook_members(z, sheet_xml, "<sheet name=\"S\" r:id=\"rId1\"/>");
         z.finish();
     });
-    Mfile* f = mopen("wide.xlsx", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("wide.xlsx", bytes);
     return TABX_open_book(book, "EXCEL=\"wide.xlsx\" MODE=UNLOAD READ_MEMORY=TRUE");
 }
 
@@ -62,9 +60,7 @@ TEST_F(StoreBudget, ACellInTheLastRowOfManySheetsIsRefusedAsMemory) {
         }
         z.finish();
     });
-    Mfile* f = mopen("tall.xlsx", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("tall.xlsx", bytes);
     XLS_BOOK book;
     EXPECT_EQ(TABX_open_book(&book, "EXCEL=\"tall.xlsx\" MODE=UNLOAD READ_MEMORY=TRUE"), -2);
     TABX_close_book(&book, "DESTROY");

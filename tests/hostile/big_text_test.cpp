@@ -63,9 +63,7 @@ TEST(BigText, OpenXmlCellsSharedStringsAndShapesOf200Kilobytes) {
                      "</a:t></a:r></a:p></xdr:txBody></xdr:sp></xdr:twoCellAnchor></xdr:wsDr>");
         z.finish();
     });
-    Mfile* f = mopen("big.xlsx", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("big.xlsx", bytes);
     XLS_BOOK book;
     int rc = TABX_open_book(&book, "EXCEL=\"big.xlsx\" MODE=UNLOAD READ_MEMORY=TRUE");
     EXPECT_LT(std::strlen(book.error_info), static_cast<size_t>(TABX_MESSAGE_BUF));

@@ -127,9 +127,7 @@ TEST(DamagedCompound, SectorNumbersBeyondTheFileAreCorrupt) {
 // ---------------------------------------------------------------------------
 
 int unpack_memory(const std::string& bytes, int* count) {
-    Mfile* f = mopen("damaged.zip", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("damaged.zip", bytes);
     char** table = nullptr;
     int capacity = 0;
     orb_grow_slots(&table, 0, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP);
@@ -184,9 +182,7 @@ TEST(DamagedZip, AWorkbookWithALyingDirectoryIsRefusedByTheLibrary) {
         ht::workbook_members(z, "<worksheet><sheetData/></worksheet>", "<sheet name=\"S\" r:id=\"rId1\"/>");
         z.finish(-1, -9);
     });
-    Mfile* f = mopen("lying.xlsx", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("lying.xlsx", bytes);
     XLS_BOOK book;
     EXPECT_NE(TABX_open_book(&book, "EXCEL=\"lying.xlsx\" MODE=UNLOAD READ_MEMORY=TRUE"), 0);
     EXPECT_GT(std::strlen(book.error_info), 0u);
@@ -203,9 +199,7 @@ TEST(DamagedZip, AMemberNameBeyondTheLimitEndsTheLoadWithItsCode) {
     });
     int count = 0;
     EXPECT_EQ(unpack_memory(bytes, &count), -9);
-    Mfile* f = mopen("longname.xlsx", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("longname.xlsx", bytes);
     XLS_BOOK book;
     EXPECT_EQ(TABX_open_book(&book, "EXCEL=\"longname.xlsx\" MODE=UNLOAD READ_MEMORY=TRUE"), -1);
     EXPECT_NE(std::strstr(book.error_info, "rc=-9"), nullptr) << book.error_info;
@@ -217,9 +211,7 @@ TEST(DamagedZip, ADeclaredMemberCountBeyondTheTableIsReportedForOneGrowth) {
         z.stored("a.xml", "<a/>");
         z.finish(5000);
     });
-    Mfile* f = mopen("many.zip", "wb");
-    mwrite(bytes.data(), bytes.size(), 1, f);
-    mclose(f);
+    ht::put_memory_file("many.zip", bytes);
     char** table = nullptr;
     int capacity = 0;
     ASSERT_EQ(orb_grow_slots(&table, 0, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP), 0);
@@ -278,9 +270,7 @@ TEST(Truncated, OpenXmlWorkbooksCutAtEverySectorEndFailWithACode) {
     for (const std::string& file : files) {
         std::string bytes = vt::read_file(file);
         for (size_t cut = 512; cut < bytes.size(); cut += 512) {
-            Mfile* f = mopen("cut.xlsx", "wb");
-            mwrite(bytes.data(), cut, 1, f);
-            mclose(f);
+            ht::put_memory_file("cut.xlsx", bytes, cut);
             XLS_BOOK book;
             int rc = TABX_open_book(&book, "EXCEL=\"cut.xlsx\" MODE=UNLOAD READ_MEMORY=TRUE");
             // The end of central directory lies at the very end: any cut

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "mfile.h"
+
 namespace ht {
 
 void put16(std::string& s, unsigned v) {
@@ -241,6 +243,13 @@ std::string biff_workbook(const std::string& global_records, const std::string& 
     bs += name;
     globals += record(0x0085, bs) + record(0x000A, "");
     return globals + bof(0x10) + sheet_records + record(0x000A, "");
+}
+
+void put_memory_file(const char* name, const std::string& bytes, size_t size) {
+    Mfile* f = mopen(name, "wb");
+    if (!f) return;
+    mwrite(bytes.data(), size == std::string::npos ? bytes.size() : size, 1, f);
+    mclose(f);
 }
 
 }  // namespace ht

@@ -49,6 +49,9 @@ private:
 // A whole package in memory (small packages only).
 std::string zip_bytes(const std::function<void(zip_writer&)>& build);
 
+// Puts the first size bytes (all when npos) into the memory file of that name.
+void put_memory_file(const char* name, const std::string& bytes, size_t size = std::string::npos);
+
 // The member set of a workbook with one sheet; extra members are added after.
 void workbook_members(zip_writer& z, const std::string& sheet_xml, const std::string& sheet_names_xml,
                       const std::string& shared_strings = "");
