@@ -199,23 +199,6 @@ int compound_file::read_directory() {
     return CFB_OK;
 }
 
-int compound_file::read_mini_stream() {
-    // The mini FAT and the mini stream are only needed for short streams; a
-    // document without any has neither.
-    const dir_entry& root = entries_[0];
-    if (root.size == 0 || first_minifat_ == kEndOfChain || first_minifat_ == kFree) return CFB_OK;
-    std::vector<uint32_t> sectors;
-    int rc = chain(first_minifat_, sectors);
-    if (rc != CFB_OK) return rc;
-    minifat_.assign(sectors.size() * kEntriesPerSector, kFree);
-    for (size_t k = 0; k < sectors.size(); ++k) {
-        size_t n = sector_bytes(sectors[k]) / 4;
-        byte_cursor c(data_ + kHeaderSize + static_cast<size_t>(sectors[k]) * kSectorSize, n * 4);
-        for (size_t i = 0; i < n; ++i) c.u32(minifat_[k * kEntriesPerSector + i]);
-    }
-    return read_regular(root.start, root.size, mini_stream_);
-}
-
 namespace {
 
 // Appends len bytes at p to the pieces, joined to the last piece when they
@@ -236,6 +219,25 @@ int copy_pieces(const std::vector<compound_file::piece>& pieces, uint64_t size, 
 
 }  // namespace
 
+int compound_file::read_mini_stream() {
+    // The mini FAT and the mini stream are only needed for short streams; a
+    // document without any has neither.
+    const dir_entry& root = entries_[0];
+    if (root.size == 0 || first_minifat_ == kEndOfChain || first_minifat_ == kFree) return CFB_OK;
+    std::vector<uint32_t> sectors;
+    int rc = chain(first_minifat_, sectors);
+    if (rc != CFB_OK) return rc;
+    minifat_.assign(sectors.size() * kEntriesPerSector, kFree);
+    for (size_t k = 0; k < sectors.size(); ++k) {
+        size_t n = sector_bytes(sectors[k]) / 4;
+        byte_cursor c(data_ + kHeaderSize + static_cast<size_t>(sectors[k]) * kSectorSize, n * 4);
+        for (size_t i = 0; i < n; ++i) c.u32(minifat_[k * kEntriesPerSector + i]);
+    }
+    std::vector<piece> pieces;
+    rc = regular_pieces(root.start, root.size, pieces);
+    return rc == CFB_OK ? copy_pieces(pieces, root.size, mini_stream_) : rc;
+}
+
 int compound_file::regular_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const {
     out.clear();
     uint64_t need = (size + kSectorSize - 1) / kSectorSize;
@@ -243,28 +245,15 @@ int compound_file::regular_pieces(uint32_t start, uint64_t size, std::vector<pie
     std::vector<bool> seen(std::min<size_t>(fat_.size(), sector_count_), false);
     uint32_t s = start;
     for (uint64_t k = 0; k < need; ++k) {
-        if (s >= seen.size() || seen[s]) {
-            out.clear();
-            return CFB_CORRUPT;
-        }
+        if (s >= seen.size() || seen[s]) return CFB_CORRUPT;
         seen[s] = true;
         size_t off = static_cast<size_t>(k * kSectorSize);
         size_t want = std::min<size_t>(kSectorSize, static_cast<size_t>(size) - off);
-        if (sector_bytes(s) < want) {  // data past the end of the file
-            out.clear();
-            return CFB_CORRUPT;
-        }
+        if (sector_bytes(s) < want) return CFB_CORRUPT;  // data past the end of the file
         add_piece(out, data_ + kHeaderSize + static_cast<size_t>(s) * kSectorSize, want);
         s = fat_[s];
     }
     return CFB_OK;
-}
-
-int compound_file::read_regular(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const {
-    out.clear();
-    std::vector<piece> pieces;
-    int rc = regular_pieces(start, size, pieces);
-    return rc == CFB_OK ? copy_pieces(pieces, size, out) : rc;
 }
 
 int compound_file::mini_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const {
@@ -278,10 +267,8 @@ int compound_file::mini_pieces(uint32_t start, uint64_t size, std::vector<piece>
         size_t src = static_cast<size_t>(s) * kShortSectorSize;
         size_t off = static_cast<size_t>(k * kShortSectorSize);
         size_t want = std::min<size_t>(kShortSectorSize, static_cast<size_t>(size) - off);
-        if (s >= seen.size() || seen[s] || src > mini_stream_.size() || mini_stream_.size() - src < want) {
-            out.clear();
+        if (s >= seen.size() || seen[s] || src > mini_stream_.size() || mini_stream_.size() - src < want)
             return CFB_CORRUPT;
-        }
         seen[s] = true;
         add_piece(out, mini_stream_.data() + src, want);
         s = minifat_[s];
@@ -320,13 +307,13 @@ int compound_file::stream_pieces(uint32_t entry, std::vector<piece>& out) const 
     out.clear();
     if (entry >= entries_.size() || entries_[entry].type != kStream) return CFB_NOT_FOUND;
     const dir_entry& e = entries_[entry];
+    int rc = CFB_NO_MEMORY;
     try {
-        if (e.size < mini_cutoff_) return mini_pieces(e.start, e.size, out);
-        return regular_pieces(e.start, e.size, out);
+        rc = e.size < mini_cutoff_ ? mini_pieces(e.start, e.size, out) : regular_pieces(e.start, e.size, out);
     } catch (const std::bad_alloc&) {
-        out.clear();
-        return CFB_NO_MEMORY;
     }
+    if (rc != CFB_OK) out.clear();
+    return rc;
 }
 
 int compound_file::read_stream(uint32_t entry, std::vector<unsigned char>& out) const {

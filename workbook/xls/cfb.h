@@ -93,9 +93,11 @@ private:
     // in order.  A sector met twice (a loop) or outside the file or the
     // table makes it CFB_CORRUPT.
     int chain(uint32_t start, std::vector<uint32_t>& out) const;
+    // The pieces of size bytes of a chain of regular sectors, or of short
+    // sectors in the mini stream; CFB_CORRUPT for a loop, a sector outside the
+    // file or the table, or a chain shorter than size (out is then partial).
     int regular_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const;
     int mini_pieces(uint32_t start, uint64_t size, std::vector<piece>& out) const;
-    int read_regular(uint32_t start, uint64_t size, std::vector<unsigned char>& out) const;
     // Bytes of sector s available in the file (512, fewer for a cut last
     // sector, 0 when it lies beyond the end).
     size_t sector_bytes(uint32_t s) const;
