@@ -12,21 +12,15 @@
 
 namespace {
 
-// The image file's bytes; false when it cannot be read back.
+// The image file's bytes; false when there is none.
 bool read_image(const char* path, std::vector<unsigned char>& out) {
-    int64_t size = 0;
-    if (plat_file_size(path, &size) != 0 || size < 0) return false;
     plat_file* f = plat_open(path, PLAT_READ);
     if (!f) return false;
-    out.resize(static_cast<size_t>(size));
-    size_t got = 0;
-    while (got < out.size()) {
-        size_t n = plat_read(f, out.data() + got, out.size() - got);
-        if (n == 0) break;
-        got += n;
-    }
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = plat_read(f, buf, sizeof buf)) > 0) out.insert(out.end(), buf, buf + n);
     plat_close(f);
-    return got == out.size();
+    return true;
 }
 
 // Extracts the workbook stream of the input (written to a file in the
