@@ -230,8 +230,10 @@ int dump_workbook_text(const dump_request& req) {
         }
     }
 
-    std::unique_ptr<char[]> text(new (std::nothrow) char[98302]);
-    char type[1024];
+    // The longest cell (32,767 characters) in UTF-8, and its terminator.
+    // The type text is not asked for: a formula longer than its buffer
+    // would fail the cell.
+    std::unique_ptr<char[]> text(new (std::nothrow) char[TABX_CELL_TEXT_BUF]);
     if (!text) return -1;
     cp932_text cp932;
     for (int sheet = 0; sheet < TABX_sheet_num(book.get()); ++sheet) {
@@ -258,7 +260,7 @@ int dump_workbook_text(const dump_request& req) {
             for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
                 char cell[32];
                 TABX_cell_name(row + 1, col, cell);
-                if (TABX_get_cell(book.get(), cell, text.get(), 98301, type, 1023) != 0) {
+                if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
                     std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
                     return -1;
                 }

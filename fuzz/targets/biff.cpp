@@ -62,6 +62,7 @@ struct counting_book : xls::biff_book {
         return 0;
     }
     void message(const std::string& t) override { bytes += t.size(); }
+    void log(const std::string& t) override { bytes += t.size(); }
 };
 
 }  // namespace

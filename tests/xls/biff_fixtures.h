@@ -102,6 +102,7 @@ struct fake_book : xls::biff_book {
     std::vector<std::pair<int, std::string>> numfmts;
     std::vector<std::pair<int, std::string>> objects;
     std::vector<std::string> messages;
+    std::vector<std::string> logged;
 
     int sheet_count() const override { return static_cast<int>(sheets.size()); }
     int sheet_capacity() const override { return capacity; }
@@ -166,6 +167,7 @@ struct fake_book : xls::biff_book {
         return 0;
     }
     void message(const std::string& t) override { messages.push_back(t); }
+    void log(const std::string& t) override { logged.push_back(t); }
 
     // Convenience for the tests.
     const value* find(int s, int r, int c) const {

@@ -50,6 +50,9 @@ public:
 
     // Writes a coded message (UTF-8) as the book's message.
     virtual void message(const std::string& utf8) = 0;
+    // Writes a line into the book's log (UTF-8): something was passed over
+    // without failing the reading.
+    virtual void log(const std::string& utf8) = 0;
 };
 
 // The coded messages of the record reader.

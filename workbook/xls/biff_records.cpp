@@ -53,8 +53,24 @@ const char* error_text(unsigned code) {
 
 namespace {
 
-// A record shorter than its fixed fields.
-constexpr int kMalformed = -1;
+// A record shorter than its fixed fields: passed over with a log line (the
+// code never leaves record()).
+constexpr int kShort = -1401;
+
+// Substream kinds of a BOF record.
+constexpr uint16_t kGlobals = 0x0005;
+constexpr uint16_t kWorksheet = 0x0010;
+
+// Characters of an XLUnicodeString piece: up to `want` of them, 8-bit
+// (a zero high byte implied) or UTF-16LE, as many as the data holds.
+size_t take_chars(byte_cursor& c, bool wide, size_t want, std::u16string& out) {
+    size_t n = std::min(want, c.remaining() / (wide ? 2 : 1));
+    const unsigned char* p = nullptr;
+    c.bytes(p, n * (wide ? 2 : 1));
+    for (size_t i = 0; i < n; ++i)
+        out.push_back(static_cast<char16_t>(wide ? p[2 * i] | (p[2 * i + 1] << 8) : p[i]));
+    return n;
+}
 
 // Cell result of a FORMULA that is not a number: the 0xFFFF marker in the
 // last two bytes of the result, the result kind in its first byte and a
@@ -65,31 +81,76 @@ constexpr uint8_t kResultError = 2;
 
 }  // namespace
 
-bool biff_reader::narrow_text(const unsigned char* p, size_t n, std::string& out) const {
-    return version_ == 5 ? codepage_to_utf8(codepage_, p, n, out) : latin1_to_utf8(p, n, out);
+void biff_reader::skipped(uint16_t type, uint64_t offset, size_t len, const char* why) {
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "BIFF record 0x%04X at offset %llu (%zu bytes): %s", type,
+                  static_cast<unsigned long long>(offset), len, why);
+    book_.log(buf);
+}
+
+int biff_reader::end_pending() {
+    int rc = 0;
+    if (last_ == TXO && !txo_text_.empty()) {
+        // A text object whose CONTINUE records fell short of its length.
+        std::string text;
+        if (!utf16_to_utf8(txo_text_, text)) return -2;
+        txo_text_.clear();
+        rc = book_.add_text_object(sheet_, text);
+    } else if (last_ == CELL_TEXT) {
+        rc = store_cell_text();
+    } else if (last_ == NOTE_TEXT) {
+        rc = store_note();
+    }
+    last_ = NONE;
+    return rc;
 }
 
 int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, uint64_t offset) {
+    if (nested_ > 0) {
+        // Inside an embedded substream (a chart in a sheet): its records
+        // are the chart's, up to its own EOF.  A BOF that a BOUNDSHEET
+        // entry names starts a sheet all the same.
+        if (type != BIFF_BOF || sheet_at_.find(offset) == sheet_at_.end()) {
+            if (type == BIFF_BOF) ++nested_;
+            if (type == BIFF_EOF) --nested_;
+            return 0;
+        }
+        nested_ = 0;
+    }
     if (last_ == SST && type != BIFF_CONTINUE) {
         last_ = NONE;
         int rc = sst_.parse(book_);
         if (rc != 0) return rc;
     }
-    if (type != BIFF_CONTINUE && type != BIFF_NAME) {
-        if (last_ == TXO && !txo_text_.empty()) {
-            // A text object whose CONTINUE records fell short of its length.
-            std::string text;
-            if (!utf16_to_utf8(txo_text_, text)) return -2;
-            txo_text_.clear();
-            int rc = book_.add_text_object(sheet_, text);
+    if (type != BIFF_CONTINUE && type != BIFF_NAME && !(type == BIFF_NOTE && last_ == NOTE_TEXT)) {
+        try {
+            int rc = end_pending();
             if (rc != 0) return rc;
+        } catch (const std::bad_alloc&) {
+            return -2;
         }
-        last_ = NONE;
     }
+    int rc = 0;
     try {
+        rc = dispatch(type, data, len, offset);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    if (rc == kShort) {
+        skipped(type, offset, len, "shorter than its fields, passed over");
+        return 0;
+    }
+    return rc;
+}
+
+int biff_reader::dispatch(uint16_t type, const unsigned char* data, size_t len, uint64_t offset) {
+    {
         switch (type) {
         case BIFF_BOF: return on_bof(data, len, offset);
-        case BIFF_EOF: string_pending_ = false; return 0;
+        case BIFF_EOF:
+            string_pending_ = false;
+            in_substream_ = false;
+            return 0;
         case BIFF_FILEPASS: return BIFF_ENCRYPTED;
         case BIFF_CODEPAGE:
             if (len >= 2) codepage_ = data[0] | (data[1] << 8);
@@ -103,7 +164,9 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
         case BIFF_CONTINUE:
             if (last_ == SST) return sst_.add(data, len, book_);
             if (last_ == TXO) return on_txo_continue(data, len);
+            if (last_ == CELL_TEXT) return on_text_continue(data, len);
             return 0;
+        case BIFF_NOTE: return on_note(data, len);
         case BIFF_LABELSST: return on_labelsst(data, len);
         case BIFF_NUMBER: return on_number(data, len);
         case BIFF_RK: return on_rk(data, len);
@@ -117,8 +180,6 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
         case BIFF_TXO: return on_txo(data, len);
         default: return 0;
         }
-    } catch (const std::bad_alloc&) {
-        return -2;
     }
 }
 
@@ -127,13 +188,26 @@ int biff_reader::finish() {
         last_ = NONE;
         return sst_.parse(book_);
     }
-    return record(BIFF_EOF, nullptr, 0, 0);  // flushes a pending text object
+    try {
+        return end_pending();  // a text object, cell text or note still open
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
 }
 
 int biff_reader::on_bof(const unsigned char* data, size_t len, uint64_t offset) {
     byte_cursor c(data, len);
     uint16_t version = 0, kind = 0;
-    if (!c.u16(version) || !c.u16(kind)) return kMalformed;
+    if (!c.u16(version) || !c.u16(kind)) return kShort;
+    auto at = sheet_at_.find(offset);
+    if (in_substream_ && at == sheet_at_.end() && kind != kWorksheet && kind != kGlobals) {
+        // A substream opened inside a sheet's: an embedded chart.  Its
+        // records (series values among them) are not the sheet's cells.
+        nested_ = 1;
+        return 0;
+    }
+    in_substream_ = true;
+    substream_ = kind;
     if (!seen_bof_) {
         seen_bof_ = true;
         version_ = version == 0x0500 ? 5 : 8;
@@ -142,8 +216,7 @@ int biff_reader::on_bof(const unsigned char* data, size_t len, uint64_t offset) 
     // A sheet's substream is matched to its BOUNDSHEET entry by its offset,
     // so that chart and macro sheets before it do not shift the cells; a
     // worksheet without a matching entry takes the next place in order.
-    auto at = sheet_at_.find(offset);
-    if (kind == 0x0010) {
+    if (kind == kWorksheet) {
         sheet_ = at != sheet_at_.end() ? at->second : worksheets_;
         ++worksheets_;
     } else if (at != sheet_at_.end()) {
@@ -157,7 +230,7 @@ int biff_reader::on_boundsheet(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint32_t position = 0;
     uint8_t count = 0, option = 0;
-    if (!c.u32(position) || !c.skip(2) || !c.u8(count)) return kMalformed;
+    if (!c.u32(position) || !c.skip(2) || !c.u8(count)) return kShort;
     std::string name;
     const unsigned char* p = nullptr;
     bool ok = true;
@@ -170,11 +243,11 @@ int biff_reader::on_boundsheet(const unsigned char* data, size_t len) {
             ok = c.bytes(p, n) && latin1_to_utf8(p, n, name);
         }
     } else {
-        // The 5.0/95 layout: 8-bit characters right after the length, kept
-        // as they are (the caller shows them unconverted).
+        // The 5.0/95 layout: 8-bit characters in the workbook's code page
+        // right after the length.
         c.seek(7);
         size_t n = std::min<size_t>(count, c.remaining());
-        if (c.bytes(p, n)) name.assign(reinterpret_cast<const char*>(p), n);
+        ok = c.bytes(p, n) && codepage_to_utf8(codepage_, p, n, name);
     }
     if (!ok) return -2;
     if (name.size() >= BIFF_MAX_SHEET_NAME) name.clear();
@@ -189,12 +262,15 @@ int biff_reader::on_xf(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t format = 0;
     uint8_t kind = 0;
-    if (!c.skip(2) || !c.u16(format) || !c.u8(kind)) return kMalformed;
+    bool whole = c.skip(2) && c.u16(format) && c.u8(kind);
     if (book_.xf_count() >= BIFF_MAX_XF) {
         book_.message(message_buffer_over(book_.xf_count(), "tbx_set_xf() MAX_XF"));
         return -9;
     }
-    return book_.add_xf((kind & 0x04) ? -1 : format);
+    // A short one still takes its place (General), so that the cell
+    // formats after it keep their numbers.
+    int rc = book_.add_xf(!whole ? 0 : (kind & 0x04) ? -1 : format);
+    return rc != 0 ? rc : whole ? 0 : kShort;
 }
 
 int biff_reader::on_format(const unsigned char* data, size_t len) {
@@ -202,24 +278,24 @@ int biff_reader::on_format(const unsigned char* data, size_t len) {
     uint16_t id = 0;
     std::string code;
     const unsigned char* p = nullptr;
-    if (!c.u16(id)) return kMalformed;
+    if (!c.u16(id)) return kShort;
     if (version_ == 5) {
         uint8_t count = 0;
-        if (!c.u8(count)) return kMalformed;
+        if (!c.u8(count)) return kShort;
         size_t n = std::min<size_t>(count, c.remaining());
         if (!c.bytes(p, n) || !codepage_to_sjis(codepage_, p, n, code)) return -2;
     } else {
         uint16_t count = 0;
         uint8_t option = 0;
-        if (!c.u16(count) || !c.u8(option)) return kMalformed;
+        if (!c.u16(count) || !c.u8(option)) return kShort;
         if (option != 0) {
             size_t n = std::min<size_t>(count, c.remaining() / 2);
             if (!c.bytes(p, 2 * n) || !utf16le_to_sjis(p, n, code)) return -2;
         } else {
+            // Compressed characters: the low bytes of UTF-16 ("¥" is 0xA5).
             size_t n = std::min<size_t>(count, c.remaining());
             c.bytes(p, n);
-            code.assign(reinterpret_cast<const char*>(p), n);
-            if (code.size() > BIFF_MAX_FORMAT_BYTES) code.clear();
+            if (n <= BIFF_MAX_FORMAT_BYTES && !latin1_to_sjis(p, n, code)) return -2;
         }
     }
     size_t nul = code.find('\0');
@@ -241,8 +317,9 @@ int biff_reader::check_cell(unsigned row, unsigned column, const char* position_
         book_.message(message_buffer_over(book_.sheet_capacity(), sheet_label));
         return -9;
     }
-    // Cells of a substream without a sheet entry have nowhere to go.
-    if (sheet_ >= book_.sheet_count()) return 1;
+    // Cells of a substream without a sheet entry have nowhere to go; a
+    // chart or module sheet has none of its own.
+    if (sheet_ >= book_.sheet_count() || !cells_wanted()) return 1;
     return 0;
 }
 
@@ -258,7 +335,7 @@ int biff_reader::on_labelsst(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0;
     uint32_t index = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u32(index)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u32(index)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_LABELSST sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -273,7 +350,7 @@ int biff_reader::on_number(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0, xf = 0;
     double value = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.f64(value)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.f64(value)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_NUMBER row/column overflow", "BIFF_NUMBER sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -286,7 +363,7 @@ int biff_reader::on_rk(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0, xf = 0;
     uint32_t rk = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.u32(rk)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.u32(rk)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_RK sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -320,7 +397,7 @@ int biff_reader::on_formula(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0, xf = 0;
     const unsigned char* result = nullptr;
-    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.bytes(result, 8)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.bytes(result, 8)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -343,23 +420,45 @@ int biff_reader::on_formula(const unsigned char* data, size_t len) {
     return book_.put_number(sheet_, row, column, book_.xf_numfmt(xf), xf, value);
 }
 
-int biff_reader::counted_text(byte_cursor& c, uint16_t count, std::string& text) const {
-    const unsigned char* p = nullptr;
+int biff_reader::cell_text(byte_cursor& c, uint16_t count, int row, int column) {
+    text_.clear();
+    text_left_ = 0;
+    text_row_ = row;
+    text_column_ = column;
     if (version_ == 5) {
+        const unsigned char* p = nullptr;
         size_t n = std::min<size_t>(count, c.remaining());
-        if (!c.bytes(p, n) || !narrow_text(p, n, text)) return -2;
-    } else {
-        uint8_t option = 0;
-        if (!c.u8(option)) return kMalformed;
-        if (option & 0x01) {
-            size_t n = std::min<size_t>(count, c.remaining() / 2);
-            if (!c.bytes(p, 2 * n) || !utf16le_to_utf8(p, n, text)) return -2;
-        } else {
-            size_t n = std::min<size_t>(count, c.remaining());
-            if (!c.bytes(p, n) || !latin1_to_utf8(p, n, text)) return -2;
-        }
+        c.bytes(p, n);
+        if (!codepage_to_utf16(codepage_, p, n, text_)) return -2;
+        return store_cell_text();
     }
+    uint8_t option = 0;
+    if (!c.u8(option)) return count == 0 ? store_cell_text() : kShort;
+    text_left_ = count - take_chars(c, option & 0x01, count, text_);
+    if (text_left_ == 0) return store_cell_text();
+    // The rest follows in CONTINUE records, each opening with its own
+    // option byte.
+    last_ = CELL_TEXT;
     return 0;
+}
+
+int biff_reader::on_text_continue(const unsigned char* data, size_t len) {
+    byte_cursor c(data, len);
+    uint8_t option = 0;
+    if (!c.u8(option)) return 0;
+    text_left_ -= take_chars(c, option & 0x01, text_left_, text_);
+    if (text_left_ > 0) return 0;
+    last_ = NONE;
+    return store_cell_text();
+}
+
+int biff_reader::store_cell_text() {
+    std::string text;
+    if (!utf16_to_utf8(text_, text)) return -2;
+    text_.clear();
+    text_left_ = 0;
+    if (sheet_ >= book_.sheet_count()) return 0;
+    return book_.put_text(sheet_, text_row_, text_column_, text);
 }
 
 int biff_reader::on_string(const unsigned char* data, size_t len) {
@@ -367,18 +466,14 @@ int biff_reader::on_string(const unsigned char* data, size_t len) {
     string_pending_ = false;
     byte_cursor c(data, len);
     uint16_t count = 0;
-    std::string text;
-    if (!c.u16(count)) return kMalformed;
-    int rc = counted_text(c, count, text);
-    if (rc != 0) return rc;
-    if (sheet_ >= book_.sheet_count()) return 0;
-    return book_.put_text(sheet_, row_, column_, text);
+    if (!c.u16(count)) return kShort;
+    return cell_text(c, count, row_, column_);
 }
 
 int biff_reader::on_blank(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0;
-    if (!c.u16(row) || !c.u16(column)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_BLANK sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -389,7 +484,7 @@ int biff_reader::on_boolerr(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0;
     uint8_t value = 0, is_error = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u8(value) || !c.u8(is_error)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u8(value) || !c.u8(is_error)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_BOOLERR row/column overflow", "BIFF_BOOLERR sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -399,16 +494,56 @@ int biff_reader::on_boolerr(const unsigned char* data, size_t len) {
 int biff_reader::on_label(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
     uint16_t row = 0, column = 0, count = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u16(count)) return kMalformed;
+    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u16(count)) return kShort;
     string_pending_ = false;
-    std::string text;
-    int rc = counted_text(c, count, text);
-    if (rc != 0) return rc;
-    rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
+    int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
     if (rc != 0) return rc < 0 ? rc : 0;
     row_ = row;
     column_ = column;
-    return book_.put_text(sheet_, row, column, text);
+    return cell_text(c, count, row, column);
+}
+
+int biff_reader::on_note(const unsigned char* data, size_t len) {
+    // BIFF8 keeps a comment's text in its TXO; a 5.0/95 NOTE holds it: row,
+    // column, the length of the whole text, its first characters; further
+    // NOTE records with row 0xFFFF carry the rest, each with its own length.
+    if (version_ != 5) return 0;
+    byte_cursor c(data, len);
+    uint16_t row = 0, column = 0, count = 0;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(count)) return kShort;
+    const unsigned char* p = nullptr;
+    if (row == 0xFFFF) {
+        if (last_ != NOTE_TEXT) return 0;  // a piece of no note
+        size_t n = std::min<size_t>({count, c.remaining(), text_left_});
+        c.bytes(p, n);
+        note_bytes_.append(reinterpret_cast<const char*>(p), n);
+        text_left_ -= n;
+    } else {
+        int rc = last_ == NOTE_TEXT ? store_note() : 0;
+        if (rc != 0) return rc;
+        note_bytes_.clear();
+        size_t n = std::min<size_t>(count, c.remaining());
+        c.bytes(p, n);
+        note_bytes_.assign(reinterpret_cast<const char*>(p), n);
+        text_left_ = count - n;
+    }
+    if (text_left_ > 0) {
+        last_ = NOTE_TEXT;
+        return 0;
+    }
+    last_ = NONE;
+    return store_note();
+}
+
+int biff_reader::store_note() {
+    std::string text;
+    if (!codepage_to_utf8(codepage_, reinterpret_cast<const unsigned char*>(note_bytes_.data()),
+                          note_bytes_.size(), text)) {
+        return -2;
+    }
+    note_bytes_.clear();
+    text_left_ = 0;
+    return text.empty() ? 0 : book_.add_text_object(sheet_, text);
 }
 
 int biff_reader::on_txo(const unsigned char* data, size_t len) {

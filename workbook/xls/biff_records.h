@@ -3,9 +3,20 @@
 // formats, cells and text-box texts.
 //
 // It reads BIFF8 (97-2003) and the 5.0/95 layouts of the records that differ
-// (BOUNDSHEET, LABEL, RSTRING, FORMAT, STRING, TXO texts); the layout follows
-// the version in the stream's first BOF record.  8-bit text of a 5.0/95 stream
-// is in the code page of its CODEPAGE record (Shift-JIS when there is none).
+// (BOUNDSHEET, LABEL, RSTRING, FORMAT, STRING, NOTE, TXO texts); the layout
+// follows the version in the stream's first BOF record.  8-bit text of a
+// 5.0/95 stream is in the code page of its CODEPAGE record (Shift-JIS when
+// there is none) and is converted here, once: the book holds UTF-8 texts and
+// Shift-JIS number-format codes.
+//
+// Substreams nest: a BOF inside a sheet's substream (an embedded chart)
+// opens a substream whose records, up to its own EOF, belong to the chart
+// and are passed over; the sheet's cells and objects around it are kept.
+// Chart sheets and module sheets hold no cells.
+//
+// A record shorter than its fixed fields is passed over with a line in the
+// book's log; only the container and the shared-string table can fail the
+// whole workbook.
 #ifndef VERGLE_XLS_BIFF_RECORDS_H
 #define VERGLE_XLS_BIFF_RECORDS_H
 
@@ -25,6 +36,7 @@ enum : uint16_t {
     BIFF_FORMULA = 0x0006,
     BIFF_EOF = 0x000A,
     BIFF_NAME = 0x0018,
+    BIFF_NOTE = 0x001C,
     BIFF_FILEPASS = 0x002F,
     BIFF_CONTINUE = 0x003C,
     BIFF_CODEPAGE = 0x0042,
@@ -87,8 +99,13 @@ public:
     int version() const { return version_; }
 
 private:
-    enum last_kind { NONE, SST, TXO };
+    // What a CONTINUE record continues.
+    enum last_kind { NONE, SST, TXO, CELL_TEXT, NOTE_TEXT };
 
+    int dispatch(uint16_t type, const unsigned char* data, size_t len, uint64_t offset);
+    // Completes what the last record left open (a text object, a cell text,
+    // a note) before a record that does not continue it.
+    int end_pending();
     int on_bof(const unsigned char* data, size_t len, uint64_t offset);
     int on_boundsheet(const unsigned char* data, size_t len);
     int on_xf(const unsigned char* data, size_t len);
@@ -104,17 +121,26 @@ private:
     int on_label(const unsigned char* data, size_t len);
     int on_txo(const unsigned char* data, size_t len);
     int on_txo_continue(const unsigned char* data, size_t len);
+    int on_note(const unsigned char* data, size_t len);
+    int on_text_continue(const unsigned char* data, size_t len);
+    // Stores the text of a LABEL or STRING gathered so far into its cell.
+    int store_cell_text();
+    // Adds the text of a 5.0/95 NOTE gathered so far as a comment.
+    int store_note();
+    // Whether cells of the current substream have a place in the book.
+    bool cells_wanted() const { return substream_ != 0x0020 && substream_ != 0x0006; }
 
     // The checks shared by the cell records: the position, then the sheet.
     int check_cell(unsigned row, unsigned column, const char* position_label,
                    const char* sheet_label);
     int check_xf(unsigned xf, const char* label);
-    // Text of 8-bit characters as the stream's layout has them.
-    bool narrow_text(const unsigned char* p, size_t n, std::string& out) const;
     // The characters of a LABEL or STRING record after their count: 8-bit
     // in the code page (5.0/95), else an option byte and 8-bit or UTF-16LE
-    // characters.  0, kMalformed or -2.
-    int counted_text(byte_cursor& c, uint16_t count, std::string& text) const;
+    // characters, which may go on in CONTINUE records.  The text goes to the
+    // cell (row, column) of the current sheet when complete.
+    int cell_text(byte_cursor& c, uint16_t count, int row, int column);
+    // Writes a line into the book's log about a record passed over.
+    void skipped(uint16_t type, uint64_t offset, size_t len, const char* why);
 
     biff_book& book_;
     sst_gather sst_;
@@ -123,6 +149,9 @@ private:
     bool seen_bof_ = false;
     int codepage_ = 932;
     int sheet_ = 0;           // current sheet
+    uint16_t substream_ = 0x0010;  // kind of the current substream (BOF)
+    bool in_substream_ = false;    // between a BOF and its EOF
+    int nested_ = 0;          // depth of the embedded substream being passed over
     int worksheets_ = 0;      // worksheet substreams met
     // Stream offset of each sheet's BOF, as BOUNDSHEET gives it.
     std::unordered_map<uint64_t, int> sheet_at_;
@@ -132,6 +161,13 @@ private:
     // Text-object characters still expected in CONTINUE records.
     size_t txo_chars_ = 0;
     std::u16string txo_text_;
+    // A cell text (LABEL, STRING) or a 5.0/95 note still expecting
+    // characters in CONTINUE (NOTE) records: where it goes, how many are
+    // missing, what has come.
+    int text_row_ = 0, text_column_ = 0;
+    size_t text_left_ = 0;
+    std::u16string text_;
+    std::string note_bytes_;  // 8-bit, in the workbook's code page
 };
 
 }  // namespace xls

@@ -107,6 +107,15 @@ bool codepage_to_sjis(int codepage, const unsigned char* p, size_t n, std::strin
     return codepage_to_utf16(codepage, p, n, w) && plat_utf16_to_cp932(w.data(), w.size(), out);
 }
 
+bool latin1_to_sjis(const unsigned char* p, size_t n, std::string& out) {
+    try {
+        std::u16string w(p, p + n);
+        return plat_utf16_to_cp932(w.data(), w.size(), out);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 bool utf16le_to_sjis(const unsigned char* p, size_t n, std::string& out) {
     try {
         std::u16string w(n, u'\0');

@@ -27,6 +27,9 @@ bool codepage_to_utf16(int codepage, const unsigned char* p, size_t n, std::u16s
 bool codepage_to_utf8(int codepage, const unsigned char* p, size_t n, std::string& out);
 // n bytes of 8-bit text in a code page to Shift-JIS (unchanged for 932).
 bool codepage_to_sjis(int codepage, const unsigned char* p, size_t n, std::string& out);
+// n compressed characters to Shift-JIS (characters without a Shift-JIS
+// form become '?').
+bool latin1_to_sjis(const unsigned char* p, size_t n, std::string& out);
 // UTF-16LE to Shift-JIS (characters without a Shift-JIS form become '?').
 bool utf16le_to_sjis(const unsigned char* p, size_t n, std::string& out);
 

@@ -78,4 +78,9 @@ int xls_book::add_text_object(int sheet, const std::string& utf8) {
 
 void xls_book::message(const std::string& utf8) { tbx_message(book_, "%s", utf8.c_str()); }
 
+void xls_book::log(const std::string& utf8) {
+    tbx_log_pending(book_, 4090);  // "内部処理エラー(\"%s\")。"
+    tbx_log(book_, utf8.c_str());
+}
+
 }  // namespace xls

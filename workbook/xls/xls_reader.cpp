@@ -133,9 +133,11 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_MEMORY, "");
         return -2;
     default:
-        // The header checks, or a container whose chains are broken.
+        // The header checks, or a container whose chains are broken: a
+        // damaged file, not a protected one (that one is told by its
+        // FILEPASS record).
         log_line(book, LOG_BUFFER, xls::cfb_status_text(rc));
-        return -4;
+        return -1;
     }
     file = file_bytes();
     return read_records(book, stream.data(), stream.size());
