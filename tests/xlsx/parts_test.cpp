@@ -42,14 +42,27 @@ TEST(SharedStrings, OneStringPerSi) {
     }
 }
 
-TEST(SharedStrings, PiecesBeyondTheLimitAreDropped) {
+TEST(SharedStrings, TheLongestTextComesWholeAndLongerOnesAreCut) {
+    // 32,767 Japanese characters are 98,301 bytes of UTF-8: kept whole, as
+    // runs or written with character references.  A longer text is cut on
+    // a character boundary, never dropped.
     test_book b;
+    std::string jp, refs;
+    for (int i = 0; i < 32767; ++i) jp += "\u3042", refs += "&#x3042;";
     std::string big(98000, 'a');
-    ASSERT_EQ(b.scan(PART_SHARED_STRINGS, "<sst><si><r><t>" + big + "</t></r><r><t>" +
-                                              std::string(400, 'b') + "</t></r><r><t>c</t></r></si></sst>"),
+    ASSERT_EQ(b.scan(PART_SHARED_STRINGS,
+                     "<sst><si><t>" + jp + "</t></si><si><r><t>" + jp.substr(0, 30000) + "</t></r><r><t>" +
+                         jp.substr(30000) + "</t></r></si><si><t>" + refs + "</t></si><si><r><t>" + big +
+                         "</t></r><r><t>" + std::string(400, 'b') + "</t></r><r><t>c</t></r></si><si><t>" + jp +
+                         "\u3044</t></si></sst>"),
               0);
-    ASSERT_EQ(b.book.sst_count, 1);
-    EXPECT_EQ(b.strings()[0], big + "c");
+    auto v = b.strings();
+    ASSERT_EQ(v.size(), 5u);
+    EXPECT_TRUE(v[0] == jp);
+    EXPECT_TRUE(v[1] == jp);
+    EXPECT_TRUE(v[2] == jp);
+    EXPECT_TRUE(v[3] == big + std::string(301, 'b'));
+    EXPECT_TRUE(v[4] == jp);
 }
 
 TEST(Styles, NumberFormatsAreConvertedAndClassified) {

@@ -136,10 +136,26 @@ TEST(SheetXml, BadReferencesEndTheMember) {
     EXPECT_EQ(b.sheet("<row r=\"0\"/>"), -1);
 }
 
-TEST(SheetXml, RowsOutOfOrderLeaveTheLastRowsNumber) {
+TEST(SheetXml, RowsAndCellsInAnyOrderLandInTheirPlace) {
     test_book b;
-    ASSERT_EQ(b.sheet("<row r=\"5\"><c r=\"A5\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"), 0);
-    EXPECT_EQ(TABX_row_num(&b.book), 2);
+    ASSERT_EQ(b.sheet("<row r=\"5\"><c r=\"C5\"><v>3</v></c><c r=\"A5\"><v>1</v></c></row>"
+                      "<row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"
+                      // Without references: after an empty cell, the next column.
+                      "<row r=\"7\"><c><v>10</v></c><c s=\"0\"/><c><v>30</v></c><c/><c><v>50</v></c></row>"
+                      // Written twice: the later cell counts, also when it is empty.
+                      "<row r=\"8\"><c r=\"A8\"><v>1</v></c><c r=\"B8\"><v>1</v></c></row>"
+                      "<row r=\"8\"><c r=\"A8\"><v>9</v></c><c r=\"B8\"/></row>"),
+              0);
+    EXPECT_EQ(TABX_row_num(&b.book), 8);
+    EXPECT_EQ(b.cell("A2"), "2");
+    EXPECT_EQ(b.cell("A5"), "1");
+    EXPECT_EQ(b.cell("C5"), "3");
+    EXPECT_EQ(b.cell("A7"), "10");
+    EXPECT_EQ(b.cell("B7"), "");
+    EXPECT_EQ(b.cell("C7"), "30");
+    EXPECT_EQ(b.cell("E7"), "50");
+    EXPECT_EQ(b.cell("A8"), "9");
+    EXPECT_EQ(b.cell("B8"), "");
 }
 
 TEST(SheetXml, PrettyPrintedCellsAndRows) {
@@ -183,11 +199,19 @@ TEST(SheetXml, CodeName) {
     EXPECT_STREQ(b.book.sheets[0].name2, "Sheet1");
 }
 
-TEST(SheetXml, LongValuesAreCut) {
+TEST(SheetXml, LongTextsComeWhole) {
+    // Texts up to the longest a cell holds (32,767 characters); a number
+    // text is read from its first 4000 bytes.
     test_book b;
-    std::string digits(5000, '1');
-    ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + digits + "</v></c></row>"), 0);
-    EXPECT_EQ(b.cell("A1").size(), 4000u);
+    std::string digits(5000, '1'), jp;
+    for (int i = 0; i < 32767; ++i) jp += "\u3042";
+    ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" t=\"str\"><f>x</f><v>" + digits + "</v></c>"
+                      "<c r=\"B1\" t=\"inlineStr\"><is><t>" + jp + "</t></is></c>"
+                      "<c r=\"C1\" t=\"str\"><v>" + jp + "</v></c></row>"),
+              0);
+    EXPECT_EQ(b.cell("A1"), digits);
+    EXPECT_TRUE(b.cell("B1") == jp);
+    EXPECT_TRUE(b.cell("C1") == jp);
 }
 
 }  // namespace

@@ -24,12 +24,10 @@ bool load_mode(const XLS_BOOK* book) { return book->style_keep == 0; }
 
 // A NUL-terminated copy of at most max bytes of a view.
 struct small_text {
-    char buf[XML_VALUE_MAX + 1];
-    small_text(std::string_view v, size_t max = XML_VALUE_MAX) {
-        size_t n = v.size() < max ? v.size() : max;
-        if (n) std::memcpy(buf, v.data(), n);  // an empty view may have no data
-        buf[n] = '\0';
-    }
+    std::string copy;
+    const char* buf;
+    explicit small_text(std::string_view v, size_t max = XML_VALUE_MAX)
+        : copy(v.substr(0, max)), buf(copy.c_str()) {}
 };
 
 // The number of decimals that a number text shows: the digits after its
@@ -142,10 +140,10 @@ int on_row(xml_scan& s, std::string_view tag) {
     if (r > 1048576) return -1;
     s.row = r - 1;
     s.column = -1;
+    // Rows may come in any order: the row count is the highest row's number
+    // (the store keeps it).
     int rc = tbx_ensure_row(s.book, s.sheet, s.row);
     if (rc != 0) return rc == -2 ? -2 : -1;
-    // Rows arrive in ascending order: the row count is the last row's number.
-    s.book->sheets[s.sheet].used_rows = r;
     return 0;
 }
 
@@ -173,6 +171,16 @@ int on_cell(xml_scan& s, std::string_view tag) {
         if (++s.column >= 16384) return -1;
     }
     XLS_CELL* cell = nullptr;
+    // A cell written again replaces what it held: the later one counts.
+    if (XLS_CELL* before = tbx_find_cell(s.book, s.sheet, s.row, s.column)) {
+        if (before->type != TBX_EMPTY || before->formula) {
+            tbx_value none;
+            int rc = put_typed_value(TBX_EMPTY, before, &none);
+            if (rc != 0) return rc;
+            std::free(before->formula);
+            before->formula = nullptr;
+        }
+    }
     if (has_style) {
         long long x = xml_leading_int(style);
         int rc = tbx_ensure_row(s.book, s.sheet, s.row);
@@ -250,9 +258,10 @@ int on_value(xml_scan& s, std::string_view text) {
     XLS_CELL* cell = nullptr;
     int rc = cell_here(s, &cell);
     if (rc != 0) return rc;
-    small_text t(text);
     const bool text_kind = s.cell_kind == 'S' || s.cell_kind == 'e' || s.cell_kind == 'b' ||
                            s.cell_kind == 'd';
+    // A text is kept up to the longest cell text, a number up to its limit.
+    small_text t(text, text_kind || s.pending == TBX_CHARACTER ? XML_TEXT_RAW_MAX : XML_VALUE_MAX);
     switch (s.pending) {
     case TBX_CHARACTER:
         rc = store_text(s.book, cell, t.buf);
@@ -353,11 +362,9 @@ int sheet_xml_event(xml_scan& s, int event, int code, std::string_view text) {
         return tag ? on_row(s, text) : 0;
     case X_C:
         if (event == XML_START) return on_cell(s, text);
-        if (event == XML_EMPTY) {
-            // A styled cell without value; handed over twice, to the same effect.
-            int rc = on_cell(s, text);
-            return rc != 0 ? rc : on_cell(s, text);
-        }
+        // A self-closing cell: a styled cell without value.  Read once, so
+        // that a cell without reference after it takes the next column.
+        if (event == XML_EMPTY) return on_cell(s, text);
         return 0;
     case X_V:
         if (event == XML_LEAF) return on_value(s, text);

@@ -70,8 +70,12 @@ enum {
     XML_STACK_MAX = 100,    // open elements
     XML_TAG_MAX = 255,      // bytes of a tag text handed to a handler
     XML_NAME_MAX = 80,      // bytes of an element name
-    XML_TEXT_MAX = 98300,   // bytes of an assembled text
-    XML_VALUE_MAX = 4000,   // bytes of a cell value
+    // An assembled text keeps Excel's longest cell text, 32,767 characters:
+    // at most 98301 bytes of UTF-8 once unescaped, and as written (where an
+    // escaped character takes up to a dozen bytes) at most 12 times 32,767.
+    XML_TEXT_MAX = 98301,
+    XML_TEXT_RAW_MAX = 12 * 32767,
+    XML_VALUE_MAX = 4000,   // bytes of a number value
 };
 
 // State of one load that outlives a member.
@@ -126,16 +130,18 @@ std::string_view xml_unquoted(std::string_view raw);
 // saturates at the 64-bit limits.
 long long xml_leading_int(std::string_view text);
 
-// Appends a piece to the assembled text while the result stays below
-// XML_TEXT_MAX + 1 bytes; a longer piece is dropped whole.
+// Appends a piece to the assembled text, as much of it as keeps the text
+// within XML_TEXT_RAW_MAX bytes (cut before a character or an entity that
+// would not fit whole).
 void xml_append_piece(xml_scan& s, std::string_view piece);
 
 // Unescapes a text in place: entity references, numeric character
 // references and the "_x005F" forms.  0, or -9 when it cannot be unescaped.
 int xml_unescape_text(std::string& text);
 
-// Unescapes the assembled text and folds its CR LF pairs into out; the
-// assembled text is emptied.  0, or -9 when the text cannot be unescaped.
+// Unescapes the assembled text and folds its CR LF pairs into out, cut to
+// XML_TEXT_MAX bytes on a character boundary; the assembled text is
+// emptied.  0, or -9 when the text cannot be unescaped.
 int xml_take_text(xml_scan& s, std::string& out);
 
 // Keeps count of the open phonetic runs ("rPh"); true for a "t" that lies

@@ -1,4 +1,5 @@
 // The XML event scanner: one pass over a member's text, in place.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -268,8 +269,29 @@ long long xml_leading_int(std::string_view t) {
     return static_cast<long long>(v);
 }
 
+namespace {
+
+// The length of a UTF-8 text cut to at most max bytes without splitting a
+// character.
+size_t utf8_cut(std::string_view t, size_t max) {
+    if (t.size() <= max) return t.size();
+    size_t n = max;
+    while (n > 0 && (static_cast<unsigned char>(t[n]) & 0xC0) == 0x80) --n;
+    return n;
+}
+
+}  // namespace
+
 void xml_append_piece(xml_scan& s, std::string_view piece) {
-    if (s.text.size() + piece.size() < XML_TEXT_MAX + 1) s.text.append(piece);
+    if (s.text.size() + piece.size() <= XML_TEXT_RAW_MAX) {
+        s.text.append(piece);
+        return;
+    }
+    size_t n = utf8_cut(piece, XML_TEXT_RAW_MAX - std::min<size_t>(s.text.size(), XML_TEXT_RAW_MAX));
+    size_t amp = piece.substr(0, n).rfind('&');
+    if (amp != std::string_view::npos && piece.substr(amp, n - amp).find(';') == std::string_view::npos)
+        n = amp;  // an entity cut in two is left out
+    s.text.append(piece.substr(0, n));
 }
 
 namespace {
@@ -374,7 +396,7 @@ int xml_take_text(xml_scan& s, std::string& out) {
     if (out.empty()) return 0;
     if (xml_unescape_text(out) != 0) return -9;
     fold_crlf(3, out.data());
-    out.resize(std::strlen(out.c_str()));
+    out.resize(utf8_cut(out, std::min(std::strlen(out.c_str()), static_cast<size_t>(XML_TEXT_MAX))));
     return 0;
 }
 
