@@ -1,9 +1,17 @@
 """What the agreement checks with independent readers share: finding a
 python3 that has the reader, the library's dump of a workbook, and the rules
-by which a displayed text agrees with a value.
+by which a displayed text agrees with a value.  Every rule of the comparison
+lives here, so that a change of the library's display changes one place.
 
 The dump comes from the test tool xlsx_dump_book (MODE=UNLOAD, CHARSET=UTF8):
 lines "#sheet\tINDEX\tNAME" and "A1\ttext" with \\n, \\r, \\t and \\\\ escaped.
+
+Both directions count:
+- every value the reader finds must show in the library's cell (the rules
+  of text_agrees, number_agrees and date_agrees below); a value that shows
+  as nothing is a missing cell unless hidden_by_format explains it;
+- every cell the library shows with text must hold a value in the reader
+  (an extra cell), on a sheet the reader knows.
 """
 import datetime
 import math
@@ -140,6 +148,35 @@ def date_agrees(value, text):
     return bool(shown & value_fields(value)) or any(w in text for w in WEEKDAYS)
 
 
+def hidden_by_format(value, fmt):
+    """The one rule for a value that shows as nothing: its number format has
+    an empty section for it (";;;" hides everything, "0;;" negatives and
+    zeros, "0;-0;" zeros, an empty literal '""' everything)."""
+    if not fmt or not isinstance(value, (int, float)) or isinstance(value, bool):
+        return False
+    sections, cur, quoted, esc = [], "", False, False
+    for ch in fmt:
+        if esc:
+            cur, esc = cur + ch, False
+        elif ch == "\\":
+            cur, esc = cur + ch, True
+        elif ch == '"':
+            cur, quoted = cur + ch, not quoted
+        elif ch == ";" and not quoted:
+            sections.append(cur)
+            cur = ""
+        else:
+            cur += ch
+    sections.append(cur)
+    if value > 0 or (value == 0 and len(sections) < 3):
+        part = sections[0]
+    elif value < 0:
+        part = sections[1]
+    else:
+        part = sections[2]
+    return re.sub(r'\[[^\]]*\]|""', "", part).strip() == ""
+
+
 def cell_name(r, c):
     """The A1 name of 0-based row and column."""
     s = ""
@@ -161,6 +198,8 @@ class tally:
         self.kinds = kinds
         self.totals = {k: [0, 0] for k in kinds}
         self.misses = []
+        self.lost = []       # values shown as nothing
+        self.invented = []   # cells the reader does not have
         self.books = self.refused = self.unread = 0
 
     def add(self, kind, ok, miss):
@@ -170,16 +209,38 @@ class tally:
         else:
             self.misses.append(miss)
 
+    def missing(self, kind, miss):
+        """A value of the reader's that the library shows as nothing."""
+        self.totals[kind][0] += 1
+        self.lost.append(miss)
+
+    def extras(self, book, sheet, cells, peer_has):
+        """Counts the cells the library shows with text where the reader has
+        no value; peer_has(ref) tells whether the reader has one (None: the
+        reader does not know the sheet)."""
+        for ref, text in cells.items():
+            if text != "" and (peer_has is None or not peer_has(ref)):
+                self.invented.append((book, sheet, ref, text))
+
     def report(self, peer, verbose, miss_format):
-        """Prints the figures; 0 when at least 97% agree, else 1."""
+        """Prints the figures; 0 when no cell is missing or extra and at
+        least 97% of the values agree (extra cells counted as disagreeing),
+        else 1."""
         agreed = sum(t[1] for t in self.totals.values())
-        checked = sum(t[0] for t in self.totals.values())
+        checked = sum(t[0] for t in self.totals.values()) + len(self.invented)
         print("workbooks compared: %d (refused by the library: %d, unreadable by %s: %d)"
               % (self.books, self.refused, peer, self.unread))
         for k in self.kinds:
             n, ok = self.totals[k]
             print("%-7s %6d of %6d agree" % (k, ok, n))
+        print("missing %6d values of %s's shown as nothing" % (len(self.lost), peer))
+        print("extra   %6d cells shown that %s does not have" % (len(self.invented), peer))
         print("total   %6d of %6d agree (%.2f%%)" % (agreed, checked, 100.0 * agreed / max(checked, 1)))
+        for m in self.lost[: None if verbose else 60]:
+            print(("MISSING " + miss_format[len("MISMATCH "):]) % m)
+        for m in self.invented[: None if verbose else 60]:
+            print("EXTRA %s [%s] %s: library %r" % m)
         for m in self.misses[: None if verbose else 60]:
             print(miss_format % m)
-        return 0 if checked and agreed >= 0.97 * checked else 1
+        ok = checked and agreed >= 0.97 * checked and not self.lost and not self.invented
+        return 0 if ok else 1

@@ -14,8 +14,10 @@ of the same sheet and cell:
 - a number under a date format: some of its date or time fields (year,
   month, day, hour, minute) among the numbers of the display, or a weekday.
 
-Sheets are matched by name, else by position (the names of a 5.0/95
-workbook are kept in its code page).
+A value shown as nothing is a missing cell, unless its number format hides
+it; a cell the library shows that xlrd does not have is an extra cell (the
+rules are in tests/support/agreement.py).  Sheets are matched by name, else
+by position.
 
 Usage: xlrd_agreement.py DUMP_BOOK CORPUS_DIR [-v]
 Exit: 0 when at least 97% of the values agree, 1 otherwise, 77 (skipped)
@@ -46,18 +48,26 @@ def main():
         if shown is None:
             t.refused += 1
             continue
-        try:
-            wb = xlrd.open_workbook(path, on_demand=False, logfile=open(os.devnull, "w"))
-        except Exception:
+        wb = None
+        for formatting in (True, False):
+            try:
+                wb = xlrd.open_workbook(path, on_demand=False, formatting_info=formatting,
+                                        logfile=open(os.devnull, "w"))
+                break
+            except Exception:
+                pass
+        if wb is None:
             t.unread += 1
             continue
         t.books += 1
-        by_name = dict(shown)
+        book = os.path.relpath(path, corpus)
+        by_name = {name: i for i, (name, _) in enumerate(shown)}
+        matched = set()
         for i, ws in enumerate(wb.sheets()):
-            cells = by_name.get(ws.name)
-            if cells is None:
-                # A 5.0/95 name shows in its code page: by position.
-                cells = shown[i][1] if i < len(shown) else None
+            at = by_name.get(ws.name, i if i < len(shown) else None)
+            cells = shown[at][1] if at is not None else None
+            matched.add(at)
+            have = set()
             for r in range(ws.nrows):
                 for c in range(ws.row_len(r)):
                     cell = ws.cell(r, c)
@@ -65,7 +75,20 @@ def main():
                     if ct in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK) or (ct == xlrd.XL_CELL_TEXT and v == ""):
                         continue
                     ref = agreement.cell_name(r, c)
+                    have.add(ref)
                     text = cells.get(ref, "") if cells is not None else None
+                    miss = (book, ws.name, ref, None, v, text)
+                    if not text and ct in (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_DATE):
+                        fmt = number_format(wb, cell)
+                        kind = "date" if ct == xlrd.XL_CELL_DATE else "number"
+                        if agreement.hidden_by_format(v, fmt):
+                            t.add(kind, True, None)
+                        else:
+                            t.missing(kind, miss[:3] + (kind,) + miss[4:])
+                        continue
+                    if not text and ct == xlrd.XL_CELL_TEXT:
+                        t.missing("text", miss[:3] + ("text",) + miss[4:])
+                        continue
                     if ct == xlrd.XL_CELL_TEXT:
                         kind = "text"
                         ok = text is not None and (text == v or text == v.replace("\u00a0", " "))
@@ -80,8 +103,21 @@ def main():
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
                                                    (text != "" and agreement.date_agrees(v, text)))
-                    t.add(kind, ok, (os.path.relpath(path, corpus), ws.name, ref, kind, v, text))
+                    t.add(kind, ok, (book, ws.name, ref, kind, v, text))
+            if cells is not None:
+                t.extras(book, ws.name, cells, have.__contains__)
+        for i, (name, cells) in enumerate(shown):
+            if i not in matched:
+                t.extras(book, name, cells, None)
     return t.report("xlrd", "-v" in sys.argv, "MISMATCH %s [%s] %s %s: xlrd %r, library %r")
+
+
+def number_format(wb, cell):
+    """The format code of a cell, when xlrd read the formatting."""
+    try:
+        return wb.format_map[wb.xf_list[cell.xf_index].format_key].format_str
+    except Exception:
+        return None
 
 
 if __name__ == "__main__":
