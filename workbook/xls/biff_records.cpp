@@ -56,6 +56,10 @@ namespace {
 // A record shorter than its fixed fields: passed over with a log line (the
 // code never leaves record()).
 constexpr int kShort = -1401;
+// A cell record with a field outside its range (a column beyond the sheet,
+// a cell format or shared string that does not exist): passed over with a
+// log line naming it (bad_), as never leaving record() either.
+constexpr int kBadValue = -1402;
 
 // Substream kinds of a BOF record.
 constexpr uint16_t kGlobals = 0x0005;
@@ -138,6 +142,10 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
     }
     if (rc == kShort) {
         skipped(type, offset, len, "shorter than its fields, passed over");
+        return 0;
+    }
+    if (rc == kBadValue) {
+        skipped(type, offset, len, bad_.c_str());
         return 0;
     }
     return rc;
@@ -307,15 +315,10 @@ int biff_reader::on_format(const unsigned char* data, size_t len) {
     return book_.add_numfmt(id, code);
 }
 
-int biff_reader::check_cell(unsigned row, unsigned column, const char* position_label,
-                            const char* sheet_label) {
+int biff_reader::check_cell(unsigned row, unsigned column, const char* position_label) {
     if (row >= BIFF_MAX_ROWS || column >= BIFF_MAX_COLUMNS) {
-        book_.message(message_internal(position_label));
-        return -9;
-    }
-    if (sheet_ >= book_.sheet_capacity()) {
-        book_.message(message_buffer_over(book_.sheet_capacity(), sheet_label));
-        return -9;
+        bad_ = message_internal(position_label);
+        return kBadValue;
     }
     // Cells of a substream without a sheet entry have nowhere to go; a
     // chart or module sheet has none of its own.
@@ -325,8 +328,8 @@ int biff_reader::check_cell(unsigned row, unsigned column, const char* position_
 
 int biff_reader::check_xf(unsigned xf, const char* label) {
     if (static_cast<long long>(xf) >= book_.xf_count()) {
-        book_.message(message_buffer_over(book_.xf_capacity(), label));
-        return -9;
+        bad_ = message_buffer_over(book_.xf_capacity(), label);
+        return kBadValue;
     }
     return 0;
 }
@@ -337,11 +340,11 @@ int biff_reader::on_labelsst(const unsigned char* data, size_t len) {
     uint32_t index = 0;
     if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u32(index)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_LABELSST sheet");
+    int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     if (static_cast<int32_t>(index) < 0 || static_cast<int32_t>(index) >= book_.sst_count()) {
-        book_.message(message_buffer_over(book_.sst_count(), "BIFF_LABELSST sst"));
-        return -9;
+        bad_ = message_buffer_over(book_.sst_count(), "BIFF_LABELSST sst");
+        return kBadValue;
     }
     return book_.put_shared_string(sheet_, row, column, static_cast<int>(index));
 }
@@ -352,7 +355,7 @@ int biff_reader::on_number(const unsigned char* data, size_t len) {
     double value = 0;
     if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.f64(value)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_NUMBER row/column overflow", "BIFF_NUMBER sheet");
+    int rc = check_cell(row, column, "BIFF_NUMBER row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     // An index outside the cell-format table names no number format.
     if ((rc = check_xf(xf, "BIFF_NUMBER")) != 0) return rc;
@@ -365,7 +368,7 @@ int biff_reader::on_rk(const unsigned char* data, size_t len) {
     uint32_t rk = 0;
     if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.u32(rk)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_RK sheet");
+    int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     if ((rc = check_xf(xf, "BIFF_RK")) != 0) return rc;
     return book_.put_number(sheet_, row, column, book_.xf_numfmt(xf), xf, rk_value(rk));
@@ -378,7 +381,7 @@ int biff_reader::on_mulrk(const unsigned char* data, size_t len) {
     uint16_t row = 0, column = 0;
     c.u16(row);
     c.u16(column);
-    int rc = check_cell(row, column, "BIFF_MULRK row/column overflow", "BIFF_MULRK sheet");
+    int rc = check_cell(row, column, "BIFF_MULRK row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     // (cell format, RK value) pairs up to the last column field at the end.
     for (unsigned col = column; c.remaining() >= 8 && col < BIFF_MAX_COLUMNS; ++col) {
@@ -399,7 +402,7 @@ int biff_reader::on_formula(const unsigned char* data, size_t len) {
     const unsigned char* result = nullptr;
     if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.bytes(result, 8)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
+    int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     if ((rc = book_.place_cell(sheet_, row, column)) != 0) return rc;
     row_ = row;
@@ -475,7 +478,7 @@ int biff_reader::on_blank(const unsigned char* data, size_t len) {
     uint16_t row = 0, column = 0;
     if (!c.u16(row) || !c.u16(column)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow", "BIFF_BLANK sheet");
+    int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     return book_.put_empty(sheet_, row, column);
 }
@@ -486,7 +489,7 @@ int biff_reader::on_boolerr(const unsigned char* data, size_t len) {
     uint8_t value = 0, is_error = 0;
     if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u8(value) || !c.u8(is_error)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_BOOLERR row/column overflow", "BIFF_BOOLERR sheet");
+    int rc = check_cell(row, column, "BIFF_BOOLERR row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     return book_.put_text(sheet_, row, column, is_error ? error_text(value) : boolean_text(value));
 }
@@ -496,7 +499,7 @@ int biff_reader::on_label(const unsigned char* data, size_t len) {
     uint16_t row = 0, column = 0, count = 0;
     if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u16(count)) return kShort;
     string_pending_ = false;
-    int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow", "BIFF_FORMULA sheet");
+    int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
     row_ = row;
     column_ = column;

@@ -14,9 +14,10 @@
 // and are passed over; the sheet's cells and objects around it are kept.
 // Chart sheets and module sheets hold no cells.
 //
-// A record shorter than its fixed fields is passed over with a line in the
-// book's log; only the container and the shared-string table can fail the
-// whole workbook.
+// A record shorter than its fixed fields, or a cell record whose position,
+// cell format or shared string lies outside its table, is passed over with
+// a line in the book's log; only the container, the shared-string table and
+// the limits of the book's tables fail the whole workbook.
 #ifndef VERGLE_XLS_BIFF_RECORDS_H
 #define VERGLE_XLS_BIFF_RECORDS_H
 
@@ -130,9 +131,9 @@ private:
     // Whether cells of the current substream have a place in the book.
     bool cells_wanted() const { return substream_ != 0x0020 && substream_ != 0x0006; }
 
-    // The checks shared by the cell records: the position, then the sheet.
-    int check_cell(unsigned row, unsigned column, const char* position_label,
-                   const char* sheet_label);
+    // The checks shared by the cell records: the position, then whether
+    // the substream has a sheet whose cells these are (1 when not).
+    int check_cell(unsigned row, unsigned column, const char* position_label);
     int check_xf(unsigned xf, const char* label);
     // The characters of a LABEL or STRING record after their count: 8-bit
     // in the code page (5.0/95), else an option byte and 8-bit or UTF-16LE
@@ -168,6 +169,7 @@ private:
     size_t text_left_ = 0;
     std::u16string text_;
     std::string note_bytes_;  // 8-bit, in the workbook's code page
+    std::string bad_;         // what was wrong with a record passed over
 };
 
 }  // namespace xls
