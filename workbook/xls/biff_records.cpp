@@ -152,42 +152,40 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
 }
 
 int biff_reader::dispatch(uint16_t type, const unsigned char* data, size_t len, uint64_t offset) {
-    {
-        switch (type) {
-        case BIFF_BOF: return on_bof(data, len, offset);
-        case BIFF_EOF:
-            string_pending_ = false;
-            in_substream_ = false;
-            return 0;
-        case BIFF_FILEPASS: return BIFF_ENCRYPTED;
-        case BIFF_CODEPAGE:
-            if (len >= 2) codepage_ = data[0] | (data[1] << 8);
-            return 0;
-        case BIFF_BOUNDSHEET: return on_boundsheet(data, len);
-        case BIFF_XF: return on_xf(data, len);
-        case BIFF_FORMAT: return on_format(data, len);
-        case BIFF_SST:
-            last_ = SST;
-            return sst_.start(data, len);
-        case BIFF_CONTINUE:
-            if (last_ == SST) return sst_.add(data, len, book_);
-            if (last_ == TXO) return on_txo_continue(data, len);
-            if (last_ == CELL_TEXT) return on_text_continue(data, len);
-            return 0;
-        case BIFF_NOTE: return on_note(data, len);
-        case BIFF_LABELSST: return on_labelsst(data, len);
-        case BIFF_NUMBER: return on_number(data, len);
-        case BIFF_RK: return on_rk(data, len);
-        case BIFF_MULRK: return on_mulrk(data, len);
-        case BIFF_FORMULA: return on_formula(data, len);
-        case BIFF_STRING: return on_string(data, len);
-        case BIFF_BLANK: return on_blank(data, len);
-        case BIFF_BOOLERR: return on_boolerr(data, len);
-        case BIFF_LABEL:
-        case BIFF_RSTRING: return on_label(data, len);
-        case BIFF_TXO: return on_txo(data, len);
-        default: return 0;
-        }
+    switch (type) {
+    case BIFF_BOF: return on_bof(data, len, offset);
+    case BIFF_EOF:
+        string_pending_ = false;
+        in_substream_ = false;
+        return 0;
+    case BIFF_FILEPASS: return BIFF_ENCRYPTED;
+    case BIFF_CODEPAGE:
+        if (len >= 2) codepage_ = data[0] | (data[1] << 8);
+        return 0;
+    case BIFF_BOUNDSHEET: return on_boundsheet(data, len);
+    case BIFF_XF: return on_xf(data, len);
+    case BIFF_FORMAT: return on_format(data, len);
+    case BIFF_SST:
+        last_ = SST;
+        return sst_.start(data, len);
+    case BIFF_CONTINUE:
+        if (last_ == SST) return sst_.add(data, len, book_);
+        if (last_ == TXO) return on_txo_continue(data, len);
+        if (last_ == CELL_TEXT) return on_text_continue(data, len);
+        return 0;
+    case BIFF_NOTE: return on_note(data, len);
+    case BIFF_LABELSST: return on_labelsst(data, len);
+    case BIFF_NUMBER: return on_number(data, len);
+    case BIFF_RK: return on_rk(data, len);
+    case BIFF_MULRK: return on_mulrk(data, len);
+    case BIFF_FORMULA: return on_formula(data, len);
+    case BIFF_STRING: return on_string(data, len);
+    case BIFF_BLANK: return on_blank(data, len);
+    case BIFF_BOOLERR: return on_boolerr(data, len);
+    case BIFF_LABEL:
+    case BIFF_RSTRING: return on_label(data, len);
+    case BIFF_TXO: return on_txo(data, len);
+    default: return 0;
     }
 }
 

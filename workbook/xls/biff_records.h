@@ -88,7 +88,8 @@ public:
     explicit biff_reader(biff_book& book) : book_(book) {}
 
     // One record: its type, its data and the offset of its header in the
-    // stream.  0: taken or ignored; BIFF_STREAM_OVER; BIFF_ENCRYPTED; -1
+    // stream.  0: taken, ignored, or passed over with a log line (a record
+    // too short or out of range); BIFF_STREAM_OVER; BIFF_ENCRYPTED; -1
     // malformed shared-string table; -2 memory; -9 a limit (message written).
     int record(uint16_t type, const unsigned char* data, size_t len, uint64_t offset);
 
