@@ -31,7 +31,7 @@
  *     cannot be opened; -103 the workbook cannot be written; -801 sheet index
  *     or name out of range; -901/-902/-903 current sheet, row or column out of
  *     range; -909 the caller's buffer is too small; -910 a legacy workbook
- *     that is damaged or protected by a read password.
+ *     protected by a read password.
  *   - Arguments are keyword texts: KEY=value tokens separated by blanks,
  *     values in double quotes when they hold blanks; ASCII keywords and values
  *     compare without regard to case, Japanese synonyms exactly.
@@ -217,10 +217,11 @@ typedef struct XLS_BOOK {
  *   READ_MEMORY = TRUE (the path names a memory file)   WRITE_MEMORY = TRUE
  *   TEMP_WORKBOOK_PATH = path (deleted when the book is released)
  * Writes every field of *book.  Returns 0; -1 version or record-size
- * mismatch, reader failure, internal error; -2 memory; -3 bad keyword text
- * (TABX-02200, TABX-02303, TABX-00005, or no message for a missing value);
- * -4 unsupported file (TABX-00900); -101 the file cannot be opened
- * (TABX-03101); -910 a legacy workbook that is damaged or read-protected.
+ * mismatch, reader failure (a damaged legacy workbook: TABX-03110),
+ * internal error; -2 memory; -3 bad keyword text (TABX-02200, TABX-02303,
+ * TABX-00005, or no message for a missing value); -4 unsupported file
+ * (TABX-00900); -101 the file cannot be opened (TABX-03101); -910 a legacy
+ * workbook protected by a read password.
  * A failed open releases what it allocated, except after a keyword error:
  * call TABX_close_book or TABX_free_book then. */
 int TABX_open_book(XLS_BOOK* book, const char* keywords);
