@@ -482,6 +482,7 @@ TEST(BiffSheets, EmbeddedChartsKeepTheirSeriesToThemselves) {
     st.add(xls::BIFF_EOF, "");
     st.add(xls::BIFF_TXO, bytes().u16(0x0212).u16(0).raw(std::string(6, '\0')).u16(5).u16(16).u32(0));
     st.add(xls::BIFF_CONTINUE, bytes().u8(0).raw("title"));
+    st.add(xls::BIFF_NUMBER, number(8, 0, 102));
     st.add(xls::BIFF_EOF, "");
     st.add(xls::BIFF_NUMBER, number(7, 0, 8));  // the sheet goes on
     st.add(xls::BIFF_TXO, bytes().u16(0x0212).u16(0).raw(std::string(6, '\0')).u16(4).u16(16).u32(0));
@@ -496,7 +497,8 @@ TEST(BiffSheets, EmbeddedChartsKeepTheirSeriesToThemselves) {
     EXPECT_EQ(b.find(0, 0, 0)->kind, 's');
     EXPECT_EQ(b.find(0, 5, 0)->number, 6);
     EXPECT_EQ(b.find(0, 7, 0)->number, 8);
-    EXPECT_EQ(b.objects, (std::vector<std::pair<int, std::string>>{{0, "note"}}));
+    // A shape drawn in the chart shows on the sheet: its text is kept.
+    EXPECT_EQ(b.objects, (std::vector<std::pair<int, std::string>>{{0, "title"}, {0, "note"}}));
 }
 
 TEST(BiffCells, TextsGoOnInContinueRecords) {

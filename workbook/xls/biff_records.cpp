@@ -112,14 +112,25 @@ int biff_reader::end_pending() {
 int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, uint64_t offset) {
     if (nested_ > 0) {
         // Inside an embedded substream (a chart in a sheet): its records
-        // are the chart's, up to its own EOF.  A BOF that a BOUNDSHEET
-        // entry names starts a sheet all the same.
-        if (type != BIFF_BOF || sheet_at_.find(offset) == sheet_at_.end()) {
+        // are the chart's, up to its own EOF, except the texts of shapes
+        // drawn in the chart, which show on the sheet.  A BOF that a
+        // BOUNDSHEET entry names starts a sheet all the same.
+        const bool shape_text = type == BIFF_TXO || (type == BIFF_CONTINUE && last_ == TXO);
+        if (type == BIFF_BOF && sheet_at_.find(offset) != sheet_at_.end()) {
+            nested_ = 0;
+        } else if (!shape_text) {
+            if (last_ == TXO) {
+                try {
+                    int rc = end_pending();
+                    if (rc != 0) return rc;
+                } catch (const std::bad_alloc&) {
+                    return -2;
+                }
+            }
             if (type == BIFF_BOF) ++nested_;
             if (type == BIFF_EOF) --nested_;
             return 0;
         }
-        nested_ = 0;
     }
     if (last_ == SST && type != BIFF_CONTINUE) {
         last_ = NONE;

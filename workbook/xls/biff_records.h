@@ -11,7 +11,8 @@
 //
 // Substreams nest: a BOF inside a sheet's substream (an embedded chart)
 // opens a substream whose records, up to its own EOF, belong to the chart
-// and are passed over; the sheet's cells and objects around it are kept.
+// and are passed over, but for the texts of shapes drawn in it; the sheet's
+// cells and objects around it are kept.
 // Chart sheets and module sheets hold no cells.
 //
 // A record shorter than its fixed fields, or a cell record whose position,
