@@ -20,7 +20,8 @@ rules are in tests/support/agreement.py).  Sheets are matched by name, else
 by position.
 
 Usage: xlrd_agreement.py DUMP_BOOK CORPUS_DIR [-v]
-Exit: 0 when at least 97% of the values agree, 1 otherwise, 77 (skipped)
+Exit: 0 when no cell is missing or extra and at least 97% of the values
+agree, 1 otherwise, 77 (skipped)
 when xlrd is not importable or the corpus is missing.
 """
 import os
