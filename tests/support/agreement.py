@@ -54,9 +54,10 @@ def unescape(t):
     return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)), t)
 
 
-def dump(tool, path):
+def dump(tool, path, objects=None):
     """The library's dump of a workbook: a list of (sheet name, {A1: text}),
-    or None when the library refuses it."""
+    or None when the library refuses it.  The texts of the shapes and
+    comments of sheet i go to objects[i] when a dict is given."""
     p = subprocess.run([tool, path], capture_output=True, timeout=300)
     if p.returncode != 0:
         return None
@@ -66,6 +67,8 @@ def dump(tool, path):
         if line.startswith("#sheet\t"):
             cur = {}
             sheets.append((line.split("\t", 2)[2], cur))
+        elif line.startswith("#object\t") and objects is not None:
+            objects.setdefault(len(sheets) - 1, []).append(unescape(line[len("#object\t"):]))
         elif line.startswith("#") or not line or cur is None:
             continue
         else:

@@ -12,7 +12,8 @@ of the same sheet and cell:
   separators, a leading currency backslash and a percent sign removed; a
   percentage shows value x 100), or, shown as a date, the date of its serial;
 - a number under a date format: some of its date or time fields (year,
-  month, day, hour, minute) among the numbers of the display, or a weekday.
+  month, day, hour, minute) among the numbers of the display, or a weekday;
+- a comment (note): its text among the sheet's shape and comment texts.
 
 A value shown as nothing is a missing cell, unless its number format hides
 it; a cell the library shows that xlrd does not have is an extra cell (the
@@ -43,9 +44,10 @@ def main():
     if not os.path.isdir(corpus):
         print("SKIPPED: no corpus")
         return 77
-    t = agreement.tally(("text", "bool", "error", "number", "date"))
+    t = agreement.tally(("text", "bool", "error", "number", "date", "note"))
     for path in agreement.workbooks(corpus, (".xls",)):
-        shown = agreement.dump(tool, path)
+        objects = {}
+        shown = agreement.dump(tool, path, objects)
         if shown is None:
             t.refused += 1
             continue
@@ -107,6 +109,11 @@ def main():
                     t.add(kind, ok, (book, ws.name, ref, kind, v, text))
             if cells is not None:
                 t.extras(book, ws.name, cells, have.__contains__)
+            texts = objects.get(at, [])
+            for (r, c), note in sorted(getattr(ws, "cell_note_map", {}).items()):
+                if note.text:
+                    ref = agreement.cell_name(r, c)
+                    t.add("note", note.text in texts, (book, ws.name, ref, "note", note.text, texts))
         for i, (name, cells) in enumerate(shown):
             if i not in matched:
                 t.extras(book, name, cells, None)
