@@ -11,7 +11,8 @@ show in the library's dump of the same sheet and cell:
   backslash and a percent sign removed; a percentage shows value x 100),
   or, shown as a date, the date of its serial;
 - a date or time: some of its date or time fields (year, month, day, hour,
-  minute) among the numbers of the display, or a weekday name.
+  minute) among the numbers of the display, or a weekday name;
+- a comment: its text among the sheet's shape and comment texts.
 
 A value shown as nothing is a missing cell, unless its number format hides
 it; a cell the library shows that openpyxl does not have is an extra cell
@@ -46,9 +47,10 @@ def main():
     if not os.path.isdir(corpus):
         print("SKIPPED: no corpus")
         return 77
-    t = agreement.tally(("text", "bool", "number", "date"))
+    t = agreement.tally(("text", "bool", "number", "date", "comment"))
     for path in agreement.workbooks(corpus, (".xlsx", ".xlsm")):
-        shown = agreement.dump(tool, path)
+        objects = {}
+        shown = agreement.dump(tool, path, objects)
         if shown is None:
             t.refused += 1
             continue
@@ -68,8 +70,12 @@ def main():
             cells = shown[at][1] if at is not None else None
             matched.add(at)
             have = set()
+            texts = objects.get(at, [])
             for row in ws.iter_rows():
                 for c in row:
+                    if c.comment is not None and c.comment.text:
+                        t.add("comment", c.comment.text in texts,
+                              (book, ws.title, c.coordinate, "comment", c.comment.text, texts, None))
                     v = c.value
                     if v is None or (isinstance(v, str) and v == ""):
                         continue
