@@ -172,6 +172,37 @@ TEST(ReadExcel2003, DamagedFilesAreNotTakenForProtectedOnes) {
     }
 }
 
+TEST(ReadExcel2003, EightBitFormatCodesShowAsTheirUtf16Twins) {
+    // "¥"#,##0 written with compressed characters by one writer and with
+    // UTF-16 ones by another shows the same text.
+    std::string shown[2];
+    for (int wide = 0; wide < 2; ++wide) {
+        stream st;
+        st.add(xls::BIFF_BOF, bof(0x0005));
+        if (wide) st.add(xls::BIFF_FORMAT, bytes().u16(164).u16(8).u8(1).wide(u"\"\u00A5\"#,##0"));
+        else st.add(xls::BIFF_FORMAT, bytes().u16(164).u16(8).u8(0).raw("\"\xA5\"#,##0"));
+        st.add(xls::BIFF_XF, xf(0));
+        st.add(xls::BIFF_XF, xf(164));
+        size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Yen"));
+        st.add(xls::BIFF_EOF, "");
+        st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+        st.add(xls::BIFF_NUMBER, number(0, 0, 1500, 1));
+        st.add(xls::BIFF_EOF, "");
+        vt::scratch_dir dir;
+        ASSERT_TRUE(vt::write_file(dir / "y.xls", cfbt::build({{"Workbook", st.s}})));
+        XLS_BOOK book{};
+        std::string kw = "CHARSET=UTF8 EXCEL=\"" + (dir / "y.xls") + "\" MODE=UNLOAD";
+        ASSERT_EQ(TABX_open_book(&book, kw.c_str()), 0);
+        char text[64] = "";
+        EXPECT_EQ(TABX_get_cell(&book, "A1", text, sizeof text, nullptr, 0), 0);
+        shown[wide] = text;
+        TABX_close_book(&book, "DESTROY");
+    }
+    EXPECT_EQ(shown[0], shown[1]);
+    EXPECT_NE(shown[0].find("1,500"), std::string::npos) << shown[0];
+    EXPECT_GT(shown[0].size(), 5u) << shown[0];  // the currency sign shows
+}
+
 TEST(ReadExcel2003, TheLongestCellTextComesWhole) {
     // 32,767 characters, the most a cell holds: as a label over CONTINUE
     // records and as a shared string, read back whole through the library.
