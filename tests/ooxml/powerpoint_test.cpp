@@ -128,3 +128,84 @@ TEST(PowerPointDump, Failures) {
 }
 
 }  // namespace
+
+namespace {
+
+const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+std::string rels(const std::vector<std::pair<std::string, std::string>>& type_target) {
+    std::string s = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    int id = 0;
+    for (const auto& [type, target] : type_target)
+        s += "<Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + kRel + type + "\" Target=\"" + target +
+             "\"/>";
+    return s + "</Relationships>";
+}
+
+std::string title(const std::string& t) { return vt::slide_xml(placeholder_shape("title", slide_paragraph(t))); }
+
+TEST(PowerPointDump, SlidesInThePresentationsOrder) {
+    vt::scratch_dir dir;
+    // Moved slides keep their file names; the third shown is hidden.
+    std::vector<vt::zip_member> members{
+        {"_rels/.rels", rels({{"officeDocument", "ppt/presentation.xml"}})},
+        {"ppt/presentation.xml",
+         "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId3\"/>"
+         "<p:sldId id=\"257\" r:id=\"rId1\"/><p:sldId id=\"258\" r:id=\"rId2\"/></p:sldIdLst></p:presentation>"},
+        {"ppt/_rels/presentation.xml.rels",
+         rels({{"slide", "slides/slide1.xml"}, {"slide", "slides/slide2.xml"}, {"slide", "/ppt/slides/slide10.xml"},
+               {"slideMaster", "slideMasters/slideMaster1.xml"}})},
+        {"ppt/slides/slide1.xml", title("one")},
+        {"ppt/slides/slide2.xml", "<p:sld xmlns:a=\"a\" xmlns:p=\"p\" show=\"0\"><p:cSld><p:spTree>" +
+                                      placeholder_shape("title", slide_paragraph("two")) + "</p:spTree></p:cSld></p:sld>"},
+        {"ppt/slides/slide10.xml", title("ten")},
+        {"ppt/slides/slide3.xml", title("not in the show")},
+    };
+    vt::dump_result r = dump_package(dir, members, false);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(slides(r.files), "[スライド000]ten\n[スライド001]one\n[スライド002]two\n");
+}
+
+TEST(PowerPointDump, NotesAndCommentsWithShapeText) {
+    vt::scratch_dir dir;
+    std::string notes = "<p:notes xmlns:a=\"a\" xmlns:p=\"p\"><p:cSld><p:spTree>" +
+                        placeholder_shape("sldImg", "") + placeholder_shape("body", slide_paragraph("note 1") +
+                                                                                          slide_paragraph("note 2")) +
+                        placeholder_shape("sldNum", slide_paragraph("1")) + "</p:spTree></p:cSld></p:notes>";
+    std::string legacy = "<p:cmLst xmlns:p=\"p\"><p:cm authorId=\"0\" idx=\"1\"><p:pos x=\"1\" y=\"1\"/>"
+                         "<p:text>old &amp; plain</p:text></p:cm></p:cmLst>";
+    std::string modern = "<p188:cmLst xmlns:a=\"a\" xmlns:p188=\"http://schemas.microsoft.com/office/powerpoint/2018/"
+                         "8/main\"><p188:cm id=\"{1}\" authorId=\"{2}\"><p188:replyLst><p188:reply id=\"{3}\">"
+                         "<p188:txBody><a:bodyPr/>" + slide_paragraph("reply") + "</p188:txBody></p188:reply>"
+                         "</p188:replyLst><p188:txBody><a:bodyPr/>" + slide_paragraph("modern") +
+                         "</p188:txBody></p188:cm></p188:cmLst>";
+    std::vector<vt::zip_member> members{
+        {"ppt/slides/slide1.xml", title("one")},
+        {"ppt/slides/_rels/slide1.xml.rels",
+         rels({{"notesSlide", "../notesSlides/notesSlide1.xml"}, {"comments", "../comments/comment1.xml"},
+               {"comments", "../comments/modernComment_1.xml"}})},
+        {"ppt/notesSlides/notesSlide1.xml", notes},
+        {"ppt/comments/comment1.xml", legacy},
+        {"ppt/comments/modernComment_1.xml", modern},
+        {"ppt/slides/slide2.xml", title("two")},
+    };
+    EXPECT_EQ(slides(dump_package(dir, members, false).files), "[スライド000]one\n[スライド001]two\n");
+    vt::dump_result on = dump_package(dir, members, false, {true, false});
+    ASSERT_EQ(on.rc, 0);
+    EXPECT_EQ(slides(on.files), "[スライド000]one\n" OFX_EXTRA_SEPARATOR "\n【ノート】\nnote 1\nnote 2\n【コメント】\n"
+                                "old & plain\n【コメント】\nreply\nmodern\n[スライド001]two\n" OFX_EXTRA_SEPARATOR "\n");
+}
+
+TEST(PowerPointDump, PackagesOfManyMembers) {
+    vt::scratch_dir dir;
+    std::vector<std::string> trees;
+    for (int i = 1; i <= 600; ++i) trees.push_back(placeholder_shape("title", slide_paragraph("S" + std::to_string(i))));
+    // 600 slides and their relationships: 1202 members.
+    vt::dump_result r = dump_slides(dir, trees);
+    ASSERT_EQ(r.rc, 0);
+    ASSERT_EQ(r.files.size(), 600u);
+    EXPECT_EQ(r.files["スライド000"], "S1\n");
+    EXPECT_EQ(r.files["スライド599"], "S600\n");
+}
+
+}  // namespace

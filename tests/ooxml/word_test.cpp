@@ -361,3 +361,66 @@ TEST(Walker, DamagedPartsNeverCrash) {
 }
 
 }  // namespace
+
+namespace {
+
+const std::string kW = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+std::string rels(const std::vector<std::pair<std::string, std::string>>& type_target) {
+    std::string s = "<?xml version=\"1.0\"?>\n<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                    "relationships\">";
+    int id = 0;
+    for (const auto& [type, target] : type_target)
+        s += "\n  <Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + kRel + type + "\" Target=\"" +
+             target + "\"/>";
+    return s + "\n</Relationships>";
+}
+
+TEST(WordDump, MainDocumentFromThePackageRelationships) {
+    vt::scratch_dir dir;
+    // The relationships name another part; "word/document.xml" is not it.
+    vt::dump_result r = dump_package(
+        dir,
+        {{"_rels/.rels", rels({{"officeDocument", "/word/document2.xml"}})},
+         {"word/document.xml", "<w:document " + kW + "><w:body>" + para("stale") + "</w:body></w:document>"},
+         {"word/document2.xml", "<w:document " + kW + "><w:body>" + para("main") + "</w:body></w:document>"}},
+        true);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[ページ001]main\n");
+}
+
+TEST(WordDump, CommentsHeadersFootersAndNotesWithShapeText) {
+    vt::scratch_dir dir;
+    auto part = [](const std::string& root, const std::string& inner) {
+        return "<w:" + root + " " + kW + ">" + inner + "</w:" + root + ">";
+    };
+    std::vector<vt::zip_member> members{
+        {"_rels/.rels", rels({{"officeDocument", "word/document.xml"}})},
+        {"word/document.xml", part("document", "<w:body>" + para("body") + kSect + "</w:body>")},
+        {"word/_rels/document.xml.rels",
+         rels({{"footer", "footer1.xml"}, {"header", "header2.xml"}, {"header", "header1.xml"},
+               {"comments", "comments.xml"}, {"footnotes", "footnotes.xml"}, {"endnotes", "endnotes.xml"},
+               {"hyperlink", "http://example.invalid/\" TargetMode=\"External"}})},
+        {"word/header1.xml", part("hdr", para("head 1"))},
+        {"word/header2.xml", part("hdr", para("head 2"))},
+        {"word/footer1.xml", part("ftr", para("foot") + "<w:p/>")},
+        {"word/comments.xml", part("comments", "<w:comment w:id=\"0\" w:author=\"A\">" + para("c1") + para("c2") +
+                                                   "</w:comment><w:comment w:id=\"1\">" + para("c3") + "</w:comment>")},
+        {"word/footnotes.xml",
+         part("footnotes", "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+                           "</w:footnote><w:footnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p/></w:footnote>"
+                           "<w:footnote w:id=\"1\">" + para("fn") + "</w:footnote>")},
+        {"word/endnotes.xml", part("endnotes", "<w:endnote w:id=\"1\">" + para("en") + "</w:endnote>")},
+    };
+    vt::dump_result off = dump_package(dir, members, true);
+    ASSERT_EQ(off.rc, 0);
+    EXPECT_EQ(pages(off.files), "[ページ001]body\n");
+    vt::dump_result on = dump_package(dir, members, true, {true, false});
+    ASSERT_EQ(on.rc, 0);
+    EXPECT_EQ(pages(on.files), "[ページ001]body\n" OFX_EXTRA_SEPARATOR
+                               "\n【コメント】\nc1\nc2\n【コメント】\nc3\n【ヘッダー】\nhead 1\n【ヘッダー】\nhead 2\n"
+                               "【フッター】\nfoot\n\n【脚注】\nfn\n【文末脚注】\nen\n");
+}
+
+}  // namespace
