@@ -1,7 +1,8 @@
 // The Word or PowerPoint dump of one document, for the agreement checks with
 // independent readers: dumps into FOLDER (created, then emptied) and prints
 // every file as "#file\tNAME" and its lines in UTF-8.
-//   ooxml_dump_document PATH FOLDER [textbox] [allpage]
+//   ooxml_dump_document PATH FOLDER [textbox] [allpage] [raw]
+// (raw: the files' bytes as written, not converted)
 //   ooxml_dump_document --through-cp932 < lines: each line converted to code
 //   page 932 and back, as a reader's text looks in the dump
 // Exit status 0, or 1 when the dump fails.
@@ -16,6 +17,11 @@
 #include "orb_file.h"
 #include "orb_text.h"
 #include "platform.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -46,13 +52,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ooxml_dump_document PATH FOLDER [textbox] [allpage]\n");
         return 2;
     }
-    bool textbox = false, allpage = false;
+    bool textbox = false, allpage = false, raw = false;
     for (int i = 3; i < argc; ++i) {
+        raw |= std::strcmp(argv[i], "raw") == 0;
         textbox |= std::strcmp(argv[i], "textbox") == 0;
         allpage |= std::strcmp(argv[i], "allpage") == 0;
     }
     std::string path = argv[1];
     bool word = path.find(".doc") != std::string::npos;
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);  // the bytes as they are
+#endif
     plat_remove_tree(argv[2]);
     orb_make_dir(argv[2]);
     quiet_ui ui;
@@ -70,8 +80,9 @@ int main(int argc, char** argv) {
         if (orb_load_file(true, full.c_str(), &buf, &len) != 0) continue;
         std::string text(buf, static_cast<size_t>(len));
         std::free(buf);
-        orb_convert_string(ORB_SJIS, ORB_UTF8, text);
-        std::printf("#file\t%s\n%s", plat_utf8_from_native(name).c_str(), text.c_str());
+        if (!raw) orb_convert_string(ORB_SJIS, ORB_UTF8, text);
+        std::printf("#file\t%s\n", plat_utf8_from_native(name).c_str());
+        std::fwrite(text.data(), 1, text.size(), stdout);
         if (!text.empty() && text.back() != '\n') std::printf("\n");
     }
     plat_remove_tree(argv[2]);
