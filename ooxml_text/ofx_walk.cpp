@@ -86,53 +86,58 @@ ns_id conventional(const std::string& prefix) {
 struct name_entry {
     ns_id ns;
     const char* local;
+    size_t len;
     tag_type type;
 };
 
+#define NAME(ns, local, type) {ns, local, sizeof local - 1, type}
+
 const name_entry k_names[] = {
-    {NS_W, "p", T_P},
-    {NS_W, "r", T_R},
-    {NS_W, "t", T_T},
-    {NS_W, "tab", T_TAB},
-    {NS_W, "ptab", T_PTAB},
-    {NS_W, "br", T_BR},
-    {NS_W, "cr", T_CR},
-    {NS_W, "noBreakHyphen", T_HYPHEN},
-    {NS_W, "softHyphen", T_SOFT_HYPHEN},
-    {NS_W, "sym", T_SYM},
-    {NS_W, "tbl", T_TBL},
-    {NS_W, "tr", T_TR},
-    {NS_W, "tc", T_TC},
-    {NS_W, "pPr", T_PPR},
-    {NS_W, "sectPr", T_SECTPR},
-    {NS_W, "type", T_SECT_TYPE},
-    {NS_W, "gridCol", T_GRIDCOL},
-    {NS_W, "pict", T_PICT},
-    {NS_W, "txbxContent", T_TXBX},
-    {NS_W, "del", T_SKIP},
-    {NS_W, "moveFrom", T_SKIP},
-    {NS_W, "comment", T_NOTE},
-    {NS_W, "footnote", T_NOTE},
-    {NS_W, "endnote", T_NOTE},
-    {NS_MC, "Fallback", T_SKIP},
-    {NS_A, "p", T_P},
-    {NS_A, "r", T_R},
-    {NS_A, "fld", T_R},
-    {NS_A, "t", T_T},
-    {NS_A, "br", T_BR},
-    {NS_A, "tab", T_TAB},
-    {NS_A, "tbl", T_TBL},
-    {NS_A, "tr", T_TR},
-    {NS_A, "tc", T_TC},
-    {NS_A, "pPr", T_PPR},
-    {NS_P, "sp", T_SP},
-    {NS_P, "ph", T_PH},
-    {NS_P, "txBody", T_TXBODY},
-    {NS_P, "cm", T_CM},
-    {NS_P, "text", T_CM_TEXT},
-    {NS_P188, "txBody", T_TXBODY},
-    {NS_P188, "cm", T_CM},
+    NAME(NS_W, "p", T_P),
+    NAME(NS_W, "r", T_R),
+    NAME(NS_W, "t", T_T),
+    NAME(NS_W, "tab", T_TAB),
+    NAME(NS_W, "ptab", T_PTAB),
+    NAME(NS_W, "br", T_BR),
+    NAME(NS_W, "cr", T_CR),
+    NAME(NS_W, "noBreakHyphen", T_HYPHEN),
+    NAME(NS_W, "softHyphen", T_SOFT_HYPHEN),
+    NAME(NS_W, "sym", T_SYM),
+    NAME(NS_W, "tbl", T_TBL),
+    NAME(NS_W, "tr", T_TR),
+    NAME(NS_W, "tc", T_TC),
+    NAME(NS_W, "pPr", T_PPR),
+    NAME(NS_W, "sectPr", T_SECTPR),
+    NAME(NS_W, "type", T_SECT_TYPE),
+    NAME(NS_W, "gridCol", T_GRIDCOL),
+    NAME(NS_W, "pict", T_PICT),
+    NAME(NS_W, "txbxContent", T_TXBX),
+    NAME(NS_W, "del", T_SKIP),
+    NAME(NS_W, "moveFrom", T_SKIP),
+    NAME(NS_W, "comment", T_NOTE),
+    NAME(NS_W, "footnote", T_NOTE),
+    NAME(NS_W, "endnote", T_NOTE),
+    NAME(NS_MC, "Fallback", T_SKIP),
+    NAME(NS_A, "p", T_P),
+    NAME(NS_A, "r", T_R),
+    NAME(NS_A, "fld", T_R),
+    NAME(NS_A, "t", T_T),
+    NAME(NS_A, "br", T_BR),
+    NAME(NS_A, "tab", T_TAB),
+    NAME(NS_A, "tbl", T_TBL),
+    NAME(NS_A, "tr", T_TR),
+    NAME(NS_A, "tc", T_TC),
+    NAME(NS_A, "pPr", T_PPR),
+    NAME(NS_P, "sp", T_SP),
+    NAME(NS_P, "ph", T_PH),
+    NAME(NS_P, "txBody", T_TXBODY),
+    NAME(NS_P, "cm", T_CM),
+    NAME(NS_P, "text", T_CM_TEXT),
+    NAME(NS_P188, "txBody", T_TXBODY),
+    NAME(NS_P188, "cm", T_CM),
 };
+
+#undef NAME
 
 // The lines of the extra parts are introduced by these labels.
 const char* const k_label_comment = "【コメント】";
@@ -318,13 +323,23 @@ struct walker {
     bool sp_placeholder = false;  // the current p:sp is a placeholder
     bool sp_notes_body = false;   // ... the body placeholder of a notes page
     std::string text;             // character data of the current text element
+    std::string out;              // lines for the output file, not yet converted and written
+
+    // Converts and writes the collected lines.
+    int flush() {
+        if (out.empty()) return 0;
+        if (orb_convert_string(ORB_UTF8, ORB_SJIS, out) != 0) return -2;
+        ofx_write(ctx, out.data(), out.size());
+        out.clear();
+        return 0;
+    }
 
     ns_id ns_of(const char* name, size_t n) {
         const char* colon = static_cast<const char*>(std::memchr(name, ':', n));
-        std::string prefix = colon ? std::string(name, colon) : std::string();
+        size_t len = colon ? static_cast<size_t>(colon - name) : 0;
         for (auto it = prefixes.rbegin(); it != prefixes.rend(); ++it)
-            if (it->first == prefix) return it->second;
-        return conventional(prefix);
+            if (it->first.size() == len && std::memcmp(it->first.data(), name, len) == 0) return it->second;
+        return conventional(std::string(name, len));
     }
 
     tag_type classify(const char* name, size_t n) {
@@ -334,8 +349,7 @@ struct walker {
         ns_id ns = ns_of(name, n);
         if (ns == NS_OTHER) return T_NONE;
         for (const name_entry& e : k_names)
-            if (e.ns == ns && std::strlen(e.local) == local_n && std::memcmp(e.local, local, local_n) == 0)
-                return e.type;
+            if (e.len == local_n && e.ns == ns && std::memcmp(e.local, local, local_n) == 0) return e.type;
         return T_NONE;
     }
 
@@ -385,15 +399,14 @@ struct walker {
         if (lines.empty()) return 0;
         while (pending_breaks > 0) {
             --pending_breaks;
-            int rc = page_break();
+            int rc = flush();
+            if (rc == 0) rc = page_break();
             if (rc != 0) return rc;
         }
-        std::string out = lines;
-        if (orb_convert_string(ORB_UTF8, ORB_SJIS, out) != 0) return -2;
-        ofx_write(ctx, out.data(), out.size());
+        out += lines;
         for (char c : lines)
             if (c == '\n') ctx->line_count += 1;
-        return 0;
+        return out.size() >= 65536 ? flush() : 0;
     }
 
     int page_break() {
@@ -618,16 +631,11 @@ struct walker {
 
 bool frames_for(tag_type t) { return t == T_P || t == T_CM_TEXT || t == T_TR || t == T_TC || t == T_TXBX; }
 
-int walk(OFX_CONTEXT* ctx, int mode, bool word, bool bare, const char* xml, size_t len) {
-    if (!ctx || (!xml && len > 0)) return -1;
-    const char* end = xml + len;
-    walker w;
-    w.ctx = ctx;
-    w.mode = mode;
-    w.word = word;
-    w.bare = bare;
+// The scan of one part; the lines it collects are written by the caller,
+// also when the scan fails part-way.
+int scan(walker& w, const char* xml, const char* end) {
     const char* p = xml;
-    try {
+    {
         while (p < end) {
             const char* lt = scan_to(p, '<', end);
             bool text_open = !w.stack.empty() && (w.stack.back().type == T_T || w.stack.back().type == T_CM_TEXT) &&
@@ -709,10 +717,27 @@ int walk(OFX_CONTEXT* ctx, int mode, bool word, bool bare, const char* xml, size
             }
             p = gt + 1;
         }
-    } catch (...) {
-        return -2;
     }
-    return ofx_write_failed(ctx) ? -103 : 0;
+    return 0;
+}
+
+int walk(OFX_CONTEXT* ctx, int mode, bool word, bool bare, const char* xml, size_t len) {
+    if (!ctx || (!xml && len > 0)) return -1;
+    walker w;
+    w.ctx = ctx;
+    w.mode = mode;
+    w.word = word;
+    w.bare = bare;
+    int rc;
+    try {
+        rc = scan(w, xml, xml + len);
+    } catch (...) {
+        rc = -2;
+    }
+    int flushed = w.flush();
+    if (rc == 0) rc = flushed;
+    if (rc == 0 && ofx_write_failed(ctx)) rc = -103;
+    return rc;
 }
 
 }  // namespace
