@@ -20,8 +20,25 @@ enum {
     OFX_WORK_EXTRA = 8192,
 };
 
-// Walk modes.
-enum { OFX_MODE_DOCX = 200, OFX_MODE_PPTX = 302 };
+// Walk modes: the part a walk reads.
+enum {
+    OFX_MODE_DOCX = 200,            // the document body
+    OFX_MODE_DOCX_COMMENTS = 201,   // comments: each introduced by "【コメント】"
+    OFX_MODE_DOCX_HEADER = 202,     // a header
+    OFX_MODE_DOCX_FOOTER = 203,     // a footer
+    OFX_MODE_DOCX_FOOTNOTES = 204,  // footnotes: each introduced by "【脚注】"
+    OFX_MODE_DOCX_ENDNOTES = 205,   // endnotes: each introduced by "【文末脚注】"
+    OFX_MODE_DOCX_PARAGRAPH = 206,  // one paragraph range (ofx_docx_paragraph_text)
+    OFX_MODE_PPTX = 302,            // a slide
+    OFX_MODE_PPTX_NOTES = 303,      // a notes page: the text of its body placeholder
+    OFX_MODE_PPTX_COMMENTS = 304,   // a slide's comments: each introduced by "【コメント】"
+    OFX_MODE_PPTX_PARAGRAPH = 305,  // one paragraph range (ofx_pptx_paragraph_text)
+};
+
+// The line that separates a page's or slide's own text from its comments,
+// notes, headers and footers (TEXTBOX on), as in the workbook dump.
+#define OFX_EXTRA_SEPARATOR "★★★以下オートシェイプ・コメント文字列---------------------------------------------->"
+
 
 // The output file being written (opaque; buffered, LF written as CR LF).
 struct ofx_stream;
@@ -55,8 +72,13 @@ int dump_word_text(const dump_request& req);
 int dump_powerpoint_text(const dump_request& req);
 
 // The extraction entries: unpack the package at ctx->input_path and write the
-// text of "word/document.xml" (Word) or of every "ppt/slides/slideN.xml" in
-// numeric order (PowerPoint) into ctx->output_folder.  Return 0, or:
+// text of its main document (Word; the part the package's relationships name,
+// "word/document.xml" when they name none) or of every slide in the order the
+// presentation shows them, hidden slides included (PowerPoint; without a slide
+// list, every "ppt/slides/slideN.xml" in numeric order) into
+// ctx->output_folder.  With skip shapes off, the separator line follows the
+// body, then the comments, headers, footers, footnotes and endnotes (Word) or
+// each slide's notes and comments (PowerPoint).  Return 0, or:
 //   -2 memory; -1 a part that cannot be read or XML that cannot be walked;
 //   -101 an output file that cannot be created (shown through ctx->ui);
 //   -103 an output file that cannot be written completely;
@@ -66,7 +88,8 @@ int ofx_docx_pptx(OFX_CONTEXT* ctx);
 int ofx_read_pptx(OFX_CONTEXT* ctx);
 
 // Walks one XML part of len bytes (it also ends at a NUL byte) and writes its
-// text to the current output file.  mode: OFX_MODE_DOCX or OFX_MODE_PPTX.
+// text to the current output file.  mode: one of the walk modes above for
+// the part's kind (OFX_MODE_DOCX... for ofx_walk_docx).
 // 0; -1 an end tag with nothing open or a tag name of 81 bytes or more; -9
 // more than 100 open elements; -101 a page file that cannot be created; -103
 // a short write; -2 memory.
@@ -74,7 +97,8 @@ int ofx_walk_docx(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len);
 int ofx_walk_pptx(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len);
 
 // Writes the texts of one paragraph: the range from its start to the '>' of
-// its end tag (inclusive), len bytes.  0, -2 or -103.
+// its end tag (inclusive), len bytes, without a line feed after it.  0, -2 or
+// -103.
 int ofx_docx_paragraph_text(OFX_CONTEXT* ctx, const char* start, size_t len);
 int ofx_pptx_paragraph_text(OFX_CONTEXT* ctx, const char* start, size_t len);
 
@@ -88,6 +112,11 @@ int ofx_output_path(const OFX_CONTEXT* ctx, bool word, int number, char* out, si
 // showing "ERROR:一時ファイル(%s)作成エラー"; -103 when the previous file
 // could not be written completely.
 int ofx_open_output(OFX_CONTEXT* ctx, const char* path);
+
+// Writes the line that introduces a part of this mode when the part as a
+// whole is one item: "【ヘッダー】", "【フッター】", "【ノート】"; nothing
+// for other modes.  0, -2 or -103.
+int ofx_write_label(OFX_CONTEXT* ctx, int mode);
 
 // Flushes and closes the current output file.  0, or -103 on a short write.
 int ofx_close_output(OFX_CONTEXT* ctx);

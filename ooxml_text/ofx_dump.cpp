@@ -2,47 +2,115 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "mfile.h"
 #include "ofx.h"
 #include "ofx_internal.h"
 #include "orb_file.h"
 #include "orb_text.h"
+#include "ofx_package.h"
 #include "orb_zip.h"
 #include "platform.h"
 
 namespace {
 
-// The unpacked package: the name slot table and the sorted member names.
-struct package {
-    char** table = nullptr;
-    int capacity = 0;
-    int count = 0;
-    ~package() { orb_free_slots(table, capacity); }
+bool ends_with(const std::string& s, const char* suffix) {
+    size_t n = std::strlen(suffix);
+    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
 
-    int unpack(const char* path) {
-        int rc = orb_grow_slots(&table, 0, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP);
-        if (rc != 0) return rc;
-        count = capacity;
-        rc = orb_unzip_package(ORB_UNZIP_MEMORY, path, "", &count, table);
-        if (rc != 0) return rc;
-        std::stable_sort(table, table + count, [](const char* a, const char* b) { return orb_name_order(a, b) < 0; });
-        return 0;
+// Walks one member, read whole.
+int walk_member(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& name, int mode) {
+    std::string xml;
+    int rc = pkg.read(name, xml);
+    if (rc != 0) return rc;
+    ctx->work_size = static_cast<int>(std::min<size_t>(xml.size() + OFX_WORK_EXTRA, INT32_MAX));
+    bool word = mode < OFX_MODE_PPTX;
+    return word ? ofx_walk_docx(ctx, mode, xml.data(), xml.size()) : ofx_walk_pptx(ctx, mode, xml.data(), xml.size());
+}
+
+int write_separator(OFX_CONTEXT* ctx) {
+    std::string line = OFX_EXTRA_SEPARATOR "\n";
+    if (orb_convert_string(ORB_UTF8, ORB_SJIS, line) != 0) return -2;
+    ofx_write(ctx, line.data(), line.size());
+    ctx->line_count += 1;
+    return 0;
+}
+
+// The parts related to `part` by a relationship type ending in suffix, in
+// the order of their names.
+std::vector<std::string> related(const ofx_package& pkg, const std::string& part, const char* suffix) {
+    std::vector<std::string> out;
+    for (const ofx_relationship& r : pkg.relationships(part))
+        if (ends_with(r.type, suffix) && pkg.has(r.target) &&
+            std::find(out.begin(), out.end(), r.target) == out.end())
+            out.push_back(r.target);
+    std::stable_sort(out.begin(), out.end(),
+                     [](const std::string& a, const std::string& b) { return orb_name_order(a.c_str(), b.c_str()) < 0; });
+    return out;
+}
+
+// Word with shape and comment text: what reviewers and page layout add.
+int write_word_extras(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& document) {
+    int rc = write_separator(ctx);
+    static const struct {
+        const char* suffix;
+        int mode;
+    } kinds[] = {
+        {"/comments", OFX_MODE_DOCX_COMMENTS}, {"/header", OFX_MODE_DOCX_HEADER},
+        {"/footer", OFX_MODE_DOCX_FOOTER},     {"/footnotes", OFX_MODE_DOCX_FOOTNOTES},
+        {"/endnotes", OFX_MODE_DOCX_ENDNOTES},
+    };
+    for (const auto& k : kinds) {
+        for (const std::string& part : related(pkg, document, k.suffix)) {
+            if (rc == 0) rc = ofx_write_label(ctx, k.mode);
+            if (rc == 0) rc = walk_member(ctx, pkg, part, k.mode);
+            if (rc != 0) return rc;
+        }
     }
-};
-
-bool starts_with(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
-
-// Walks one member, read whole from its memory file.
-int walk_member(OFX_CONTEXT* ctx, const char* name, bool word) {
-    Mfile* f = mopen(name, "rb");
-    if (!f) return -1;
-    const char* xml = reinterpret_cast<const char*>(f->data);
-    size_t len = f->data ? static_cast<size_t>(f->size) : 0;
-    ctx->work_size = static_cast<int>(std::min<int64_t>(f->size + OFX_WORK_EXTRA, INT32_MAX));
-    int rc = word ? ofx_walk_docx(ctx, OFX_MODE_DOCX, xml, len) : ofx_walk_pptx(ctx, OFX_MODE_PPTX, xml, len);
-    mclose(f);
     return rc;
+}
+
+// A slide's notes and comments (shape and comment text on).
+int write_slide_extras(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& slide) {
+    int rc = write_separator(ctx);
+    for (const std::string& part : related(pkg, slide, "/notesSlide")) {
+        if (rc == 0) rc = ofx_write_label(ctx, OFX_MODE_PPTX_NOTES);
+        if (rc == 0) rc = walk_member(ctx, pkg, part, OFX_MODE_PPTX_NOTES);
+    }
+    for (const std::string& part : related(pkg, slide, "/comments"))
+        if (rc == 0) rc = walk_member(ctx, pkg, part, OFX_MODE_PPTX_COMMENTS);
+    return rc;
+}
+
+// The slides in the order the presentation shows them; without a slide list,
+// every slide part in numeric order.
+std::vector<std::string> slide_parts(const ofx_package& pkg) {
+    std::vector<std::string> slides;
+    std::string presentation = pkg.target("", "/officeDocument");
+    if (presentation.empty()) presentation = "ppt/presentation.xml";
+    std::string xml;
+    if (pkg.read(presentation, xml) == 0) {
+        std::vector<ofx_relationship> rels = pkg.relationships(presentation);
+        for (const std::string& id : ofx_slide_ids(xml)) {
+            for (const ofx_relationship& r : rels) {
+                if (r.id == id && pkg.has(r.target)) {
+                    slides.push_back(r.target);
+                    break;
+                }
+            }
+        }
+    }
+    if (slides.empty()) {
+        for (int i = 0; i < pkg.count; ++i) {
+            const char* name = pkg.table[i];
+            // slide1.xml, ...: not the folder's "_rels" members.
+            if (std::strncmp(name, "ppt/slides/slide", 16) == 0 && std::strchr(name + 11, '/') == nullptr)
+                slides.push_back(name);
+        }
+    }
+    return slides;
 }
 
 int open_numbered(OFX_CONTEXT* ctx, bool word, int number) {
@@ -88,49 +156,50 @@ int run_dump(const dump_request& req, bool word) {
 }  // namespace
 
 int ofx_docx_pptx(OFX_CONTEXT* ctx) {
-    package pkg;
+    ofx_package pkg;
     int rc = pkg.unpack(ctx->input_path);
     if (rc != 0) return rc;
     ctx->page_number = 0;
     ctx->line_count = 0;
-    for (int i = 0; i < pkg.count; ++i) {
-        if (!starts_with(pkg.table[i], "word/document.xml")) continue;
-        rc = open_numbered(ctx, true, ctx->split_pages ? ctx->page_number + 1 : -1);
-        if (rc != 0) return rc;
-        ctx->line_count = 0;
-        ctx->grid_columns = 0;
-        rc = walk_member(ctx, pkg.table[i], true);
-        int close_rc = ofx_close_output(ctx);
-        if (rc != 0) return rc;
-        if (close_rc != 0) return close_rc;
-    }
-    if (ctx->split_pages && ctx->line_count == 0) {
-        // The last page file, opened by the last break, has stayed empty.
-        char path[OFX_PATH_SIZE + 64];
-        if (ofx_output_path(ctx, true, ctx->page_number + 1, path, sizeof path) == 0) plat_remove_file(path);
-    }
-    return 0;
+    std::string document = pkg.target("", "/officeDocument");
+    if (document.empty() || !pkg.has(document)) document = "word/document.xml";
+    if (!pkg.has(document)) return 0;  // no document part: nothing to write
+    rc = open_numbered(ctx, true, ctx->split_pages ? ctx->page_number + 1 : -1);
+    if (rc != 0) return rc;
+    ctx->line_count = 0;
+    ctx->grid_columns = 0;
+    rc = walk_member(ctx, pkg, document, OFX_MODE_DOCX);
+    if (rc == 0 && !ctx->skip_shapes) rc = write_word_extras(ctx, pkg, document);
+    int close_rc = ofx_close_output(ctx);
+    if (rc != 0) return rc;
+    return close_rc;
 }
 
 int ofx_read_pptx(OFX_CONTEXT* ctx) {
-    package pkg;
+    ofx_package pkg;
     int rc = pkg.unpack(ctx->input_path);
     if (rc != 0) return rc;
     ctx->page_number = 0;
     ctx->line_count = 0;
+    std::vector<std::string> slides;
+    try {
+        slides = slide_parts(pkg);
+    } catch (...) {
+        return -2;
+    }
     if (!ctx->split_pages) {
         rc = open_numbered(ctx, false, -1);
         if (rc != 0) return rc;
     }
-    for (int i = 0; i < pkg.count; ++i) {
-        if (!starts_with(pkg.table[i], "ppt/slides/slide")) continue;
+    for (const std::string& slide : slides) {
         ctx->page_number += 1;
         if (ctx->split_pages) {
             rc = open_numbered(ctx, false, ctx->page_number - 1);
             if (rc != 0) return rc;
         }
         ctx->line_count = 0;
-        rc = walk_member(ctx, pkg.table[i], false);
+        rc = walk_member(ctx, pkg, slide, OFX_MODE_PPTX);
+        if (rc == 0 && !ctx->skip_shapes) rc = write_slide_extras(ctx, pkg, slide);
         if (ctx->split_pages) {
             int close_rc = ofx_close_output(ctx);
             if (rc == 0) rc = close_rc;

@@ -1,5 +1,5 @@
 // The Word and PowerPoint tag walkers on one part (the first byte chooses
-// which).  Page files go into a scratch folder below the current folder,
+// which, the switches and, in its high bits, the kind of part).  Page files go into a scratch folder below the current folder,
 // removed after each input.
 #include <cstdint>
 #include <cstdio>
@@ -22,8 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char path[OFX_PATH_SIZE + 64];
     if (ofx_output_path(&ctx, word, ctx.split_pages ? 1 : -1, path, sizeof path) == 0) ofx_open_output(&ctx, path);
     const char* xml = reinterpret_cast<const char*>(data + 1);
-    if (word) ofx_walk_docx(&ctx, OFX_MODE_DOCX, xml, size - 1);
-    else ofx_walk_pptx(&ctx, OFX_MODE_PPTX, xml, size - 1);
+    static const int word_modes[] = {OFX_MODE_DOCX, OFX_MODE_DOCX_COMMENTS, OFX_MODE_DOCX_HEADER,
+                                     OFX_MODE_DOCX_FOOTNOTES, OFX_MODE_DOCX_ENDNOTES, OFX_MODE_DOCX_PARAGRAPH,
+                                     OFX_MODE_DOCX, OFX_MODE_DOCX};
+    static const int slide_modes[] = {OFX_MODE_PPTX, OFX_MODE_PPTX_NOTES, OFX_MODE_PPTX_COMMENTS,
+                                      OFX_MODE_PPTX_PARAGRAPH, OFX_MODE_PPTX, OFX_MODE_PPTX,
+                                      OFX_MODE_PPTX, OFX_MODE_PPTX};
+    const int kind = data[0] >> 5;
+    if (word) ofx_walk_docx(&ctx, word_modes[kind], xml, size - 1);
+    else ofx_walk_pptx(&ctx, slide_modes[kind], xml, size - 1);
     ofx_term(&ctx);
     plat_remove_tree(folder);
     mcloseall();

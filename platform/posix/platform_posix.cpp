@@ -1,9 +1,8 @@
 // The platform layer on POSIX systems: paths are UTF-8, "/" separates them,
-// code page 932 is reached through iconv.
+// code page 932 comes from the table of Windows' conversions (cp932_table.h).
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -16,6 +15,7 @@
 #include <cstring>
 #include <new>
 
+#include "cp932_table.h"
 #include "platform.h"
 
 extern char** environ;
@@ -274,124 +274,9 @@ void plat_local_time(plat_time* t) {
 }
 
 // ---------------------------------------------------------------------------
-// Code page 932 through iconv.  Windows' conversion services replace an
-// unmappable character by '?' and map invalid double-byte sequences to
-// U+30FB; iconv stops at them, so we convert one character at a time.  Each
-// character is asked of iconv once and remembered, so that converting a
-// large workbook costs a table look-up per character.
-
-namespace {
-
-struct iconv_handle {
-    iconv_t cd;
-    iconv_handle(const char* to, const char* from) : cd(iconv_open(to, from)) {}
-    ~iconv_handle() {
-        if (cd != (iconv_t)-1) iconv_close(cd);
-    }
-};
-
-// Remembered answers: 0 = not asked yet; otherwise the answer + 1.
-// Encoding: bytes in the low 16 bits (one byte when below 0x100), 0x10000 for
-// "unmappable".  Decoding: the UTF-16 unit, 0x10000 for "invalid".
-uint32_t enc_cache[65536];
-uint32_t dec_cache[65536];  // lead << 8 | trail; single bytes at 0..0xFF
-
-const uint32_t NO_MAPPING = 0x10000;
-const uint32_t QUESTION = 0x3F;
-
-// Where Windows' code page 932 and iconv's CP932 differ, Windows decides, so
-// that both builds write the same bytes: Windows' best-fit mappings (Latin-1
-// letters to their ASCII base, guillemets, superscripts, ...), the characters
-// iconv maps but Windows does not (U+2014, U+2016, U+203E, U+2212, U+301C
-// give "?"), and the private-use characters of the single bytes 0xA0 and
-// 0xFD-0xFF.  Read off Windows' conversion of every code point.
-struct cp932_override {
-    char16_t unit;
-    uint16_t bytes;  // one byte when below 0x100
-};
-const cp932_override ENCODE_OVERRIDES[] = {
-    {0x0080, 0x80}, {0x00A1, 0x21}, {0x00A6, 0x7C}, {0x00A9, 0x63}, {0x00AA, 0x61}, {0x00AB, 0x81E1},
-    {0x00AD, 0x2D}, {0x00AE, 0x52}, {0x00AF, 0x8150}, {0x00B2, 0x32}, {0x00B3, 0x33}, {0x00B5, 0x83CA},
-    {0x00B7, 0x8145}, {0x00B8, 0x8143}, {0x00B9, 0x31}, {0x00BA, 0x6F}, {0x00BB, 0x81E2}, {0x00C0, 0x41},
-    {0x00C1, 0x41}, {0x00C2, 0x41}, {0x00C3, 0x41}, {0x00C4, 0x41}, {0x00C5, 0x41}, {0x00C6, 0x41},
-    {0x00C7, 0x43}, {0x00C8, 0x45}, {0x00C9, 0x45}, {0x00CA, 0x45}, {0x00CB, 0x45}, {0x00CC, 0x49},
-    {0x00CD, 0x49}, {0x00CE, 0x49}, {0x00CF, 0x49}, {0x00D0, 0x44}, {0x00D1, 0x4E}, {0x00D2, 0x4F},
-    {0x00D3, 0x4F}, {0x00D4, 0x4F}, {0x00D5, 0x4F}, {0x00D6, 0x4F}, {0x00D8, 0x4F}, {0x00D9, 0x55},
-    {0x00DA, 0x55}, {0x00DB, 0x55}, {0x00DC, 0x55}, {0x00DD, 0x59}, {0x00DE, 0x54}, {0x00DF, 0x73},
-    {0x00E0, 0x61}, {0x00E1, 0x61}, {0x00E2, 0x61}, {0x00E3, 0x61}, {0x00E4, 0x61}, {0x00E5, 0x61},
-    {0x00E6, 0x61}, {0x00E7, 0x63}, {0x00E8, 0x65}, {0x00E9, 0x65}, {0x00EA, 0x65}, {0x00EB, 0x65},
-    {0x00EC, 0x69}, {0x00ED, 0x69}, {0x00EE, 0x69}, {0x00EF, 0x69}, {0x00F0, 0x64}, {0x00F1, 0x6E},
-    {0x00F2, 0x6F}, {0x00F3, 0x6F}, {0x00F4, 0x6F}, {0x00F5, 0x6F}, {0x00F6, 0x6F}, {0x00F8, 0x6F},
-    {0x00F9, 0x75}, {0x00FA, 0x75}, {0x00FB, 0x75}, {0x00FC, 0x75}, {0x00FD, 0x79}, {0x00FE, 0x74},
-    {0x00FF, 0x79}, {0x2014, 0x3F}, {0x2016, 0x3F}, {0x203E, 0x3F}, {0x2212, 0x3F}, {0x301C, 0x3F},
-    {0x3094, 0x8394}, {0xF8F0, 0xA0}, {0xF8F1, 0xFD}, {0xF8F2, 0xFE}, {0xF8F3, 0xFF},
-};
-const cp932_override DECODE_OVERRIDES[] = {
-    {0x0080, 0x80}, {0xF8F0, 0xA0}, {0xF8F1, 0xFD}, {0xF8F2, 0xFE}, {0xF8F3, 0xFF},
-};
-
-uint32_t encode_one(char16_t c) {
-    uint32_t& slot = enc_cache[c];
-    if (slot) return slot - 1;
-    for (const cp932_override& o : ENCODE_OVERRIDES) {
-        if (o.unit == c) {
-            uint32_t answer = o.bytes == QUESTION ? NO_MAPPING : o.bytes;
-            slot = answer + 1;
-            return answer;
-        }
-    }
-    static iconv_handle h("CP932", "UTF-16LE");
-    uint32_t answer = NO_MAPPING;
-    if (h.cd != (iconv_t)-1 && !(c >= 0xD800 && c <= 0xDFFF)) {
-        char* in = reinterpret_cast<char*>(&c);
-        size_t inleft = 2;
-        unsigned char buf[8];
-        char* o = reinterpret_cast<char*>(buf);
-        size_t oleft = sizeof buf;
-        if (iconv(h.cd, &in, &inleft, &o, &oleft) != (size_t)-1 && inleft == 0) {
-            size_t n = sizeof buf - oleft;
-            if (n == 1) answer = buf[0];
-            if (n == 2) answer = (buf[0] << 8) | buf[1];
-        } else {
-            iconv(h.cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    slot = answer + 1;
-    return answer;
-}
-
-uint32_t decode_one(unsigned lead, unsigned trail, bool pair) {
-    unsigned key = pair ? (lead << 8 | trail) : lead;
-    uint32_t& slot = dec_cache[key];
-    if (slot) return slot - 1;
-    if (!pair) {
-        for (const cp932_override& o : DECODE_OVERRIDES) {
-            if (o.bytes == lead) {
-                slot = o.unit + 1u;
-                return o.unit;
-            }
-        }
-    }
-    static iconv_handle h("UTF-16LE", "CP932");
-    uint32_t answer = NO_MAPPING;
-    if (h.cd != (iconv_t)-1) {
-        unsigned char b[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
-        char* in = reinterpret_cast<char*>(b);
-        size_t inleft = pair ? 2 : 1;
-        char16_t u[4];
-        char* o = reinterpret_cast<char*>(u);
-        size_t oleft = sizeof u;
-        if (iconv(h.cd, &in, &inleft, &o, &oleft) != (size_t)-1 && inleft == 0 && sizeof u - oleft == 2) {
-            answer = u[0];
-        } else {
-            iconv(h.cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    slot = answer + 1;
-    return answer;
-}
-
-}  // namespace
+// Code page 932 from the table of Windows' own conversions (cp932_table.h):
+// an unmappable character becomes '?', an invalid double-byte code U+30FB,
+// as on Windows.
 
 bool plat_cp932_to_utf16(const char* src, size_t n, std::u16string& out) {
     out.clear();
@@ -399,15 +284,15 @@ bool plat_cp932_to_utf16(const char* src, size_t n, std::u16string& out) {
         out.reserve(n);
         const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
         for (size_t i = 0; i < n; ++i) {
-            unsigned c = s[i];
+            unsigned char c = s[i];
             if (c < 0x80) {
                 out.push_back(static_cast<char16_t>(c));
-                continue;
+            } else if (cp932_is_lead(c) && i + 1 < n) {
+                out.push_back(cp932_decode_pair(c, s[i + 1]));
+                ++i;
+            } else {
+                out.push_back(cp932_decode_single(c));
             }
-            bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-            uint32_t u = lead && i + 1 < n ? decode_one(c, s[i + 1], true) : decode_one(c, 0, false);
-            if (lead && i + 1 < n) ++i;
-            out.push_back(u == NO_MAPPING ? char16_t(0x30FB) : static_cast<char16_t>(u));
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -430,8 +315,8 @@ bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
                 ++i;
                 continue;
             }
-            uint32_t b = encode_one(c);
-            if (b == NO_MAPPING) {
+            uint16_t b = (c >= 0xD800 && c <= 0xDFFF) ? uint16_t(CP932_NONE) : cp932_encode(c);
+            if (b == CP932_NONE) {
                 out.push_back('?');
             } else if (b < 0x100) {
                 out.push_back(static_cast<char>(b));

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "ofx.h"
 #include "ooxml_helpers.h"
 
 namespace {
@@ -53,17 +54,24 @@ TEST(PowerPointDump, TextBoxSwitch) {
     std::vector<std::string> trees{placeholder_shape("title", slide_paragraph("Title")) +
                                    text_box_shape(slide_paragraph("Box")) +
                                    placeholder_shape("body", slide_paragraph("Body"))};
-    // Off: the shape region begins at the text box and lasts to the slide's end.
-    EXPECT_EQ(slides(dump_slides(dir, trees).files), "[スライド000]Title\n");
-    EXPECT_EQ(slides(dump_slides(dir, trees, {true, false}).files), "[スライド000]Title\nBox\nBody\n");
+    // Off: only the text box is left out, whatever comes before a placeholder.
+    EXPECT_EQ(slides(dump_slides(dir, trees).files), "[スライド000]Title\nBody\n");
+    EXPECT_EQ(slides(dump_slides(dir, trees, {true, false}).files),
+              "[スライド000]Title\nBox\nBody\n" OFX_EXTRA_SEPARATOR "\n");
 
-    // Placeholders that carry their own geometry are no text shapes.
-    std::vector<std::string> geometry{placeholder_shape("title", slide_paragraph("T"), true) +
-                                      placeholder_shape("body", slide_paragraph("B"), true) +
-                                      text_box_shape(slide_paragraph("X"))};
-    EXPECT_EQ(slides(dump_slides(dir, geometry).files), "[スライド000]T\nB\n");
+    // Placeholders with their own geometry, pictures, lines and groups
+    // before them change nothing.
+    std::string picture = "<p:pic><p:nvPicPr><p:cNvPr id=\"5\" name=\"pic\"/><p:cNvPicPr/><p:nvPr/></p:nvPicPr>"
+                          "<p:spPr><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr></p:pic>";
+    std::string line = "<p:cxnSp><p:nvCxnSpPr><p:cNvPr id=\"6\" name=\"line\"/><p:cNvCxnSpPr/><p:nvPr/>"
+                       "</p:nvCxnSpPr><p:spPr><a:prstGeom prst=\"line\"><a:avLst/></a:prstGeom></p:spPr></p:cxnSp>";
+    std::vector<std::string> geometry{picture + line + placeholder_shape("title", slide_paragraph("T"), true) +
+                                      "<p:grpSp><p:nvGrpSpPr/><p:grpSpPr/>" + text_box_shape(slide_paragraph("X")) +
+                                      placeholder_shape("subTitle", slide_paragraph("S"), true) + "</p:grpSp>" +
+                                      placeholder_shape("body", slide_paragraph("B"), true)};
+    EXPECT_EQ(slides(dump_slides(dir, geometry).files), "[スライド000]T\nS\nB\n");
 
-    // A table ends the shape region.
+    // Tables are kept.
     std::vector<std::string> table{text_box_shape(slide_paragraph("X")) + table_frame({{"a", "b"}}) +
                                    placeholder_shape("body", slide_paragraph("after"))};
     EXPECT_EQ(slides(dump_slides(dir, table).files), "[スライド000]a\tb\t\nafter\n");
@@ -72,13 +80,17 @@ TEST(PowerPointDump, TextBoxSwitch) {
 TEST(PowerPointDump, ParagraphsBreaksAndTables) {
     vt::scratch_dir dir;
     std::string paragraphs = "<a:p><a:r><a:t>line</a:t></a:r><a:br><a:rPr lang=\"en\"/></a:br><a:r><a:t>next</a:t>"
-                             "</a:r></a:p><a:p><a:endParaRPr lang=\"ja-JP\"/></a:p><a:p><a:r><a:t>x</a:t></a:r><a:br/>"
-                             "<a:r><a:t/><a:t>y &amp; z</a:t></a:r></a:p>";
-    std::vector<std::string> trees{placeholder_shape("body", paragraphs) +
-                                   table_frame({{"1", "", "3"}, {"日本", "語", ""}})};
+                             "</a:r></a:p><a:p><a:endParaRPr lang=\"ja-JP\"/></a:p><a:p><a:pPr><a:tabLst><a:tab "
+                             "pos=\"1\"/></a:tabLst></a:pPr><a:r><a:t>x</a:t></a:r><a:br/>"
+                             "<a:r><a:t/><a:t>y &amp; z</a:t></a:r><a:fld type=\"slidenum\"><a:t>3</a:t></a:fld></a:p>";
+    std::string two_paragraph_cell = "<a:tc><a:txBody><a:bodyPr/>" + slide_paragraph("p1") + slide_paragraph("p2") +
+                                     "</a:txBody></a:tc>";
+    std::string table = table_frame({{"1", "", "3"}, {"日本", "語", ""}});
+    table.insert(table.find("</a:tr>"), two_paragraph_cell);
+    std::vector<std::string> trees{placeholder_shape("body", paragraphs) + table};
     vt::dump_result r = dump_slides(dir, trees);
     ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(slides(r.files), "[スライド000]line\nnext\n\nxy & z\n1\t\t3\t\n日本\t語\t\t\n");
+    EXPECT_EQ(slides(r.files), "[スライド000]line\nnext\n\nx\ny & z3\n1\t\t3\tp1\np2\t\n日本\t語\t\t\n");
 }
 
 TEST(PowerPointDump, OnlySlidePartsAreRead) {
@@ -110,10 +122,90 @@ TEST(PowerPointDump, Failures) {
     r = dump_package(dir, {bad}, false);
     EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-105"});
 
-    std::vector<vt::zip_member> many;
-    for (int i = 0; i < 1000; ++i) many.push_back({"ppt/media/m" + std::to_string(i), "", false});
-    r = dump_package(dir, many, false);
+    // A member name longer than the name slots is still refused.
+    r = dump_package(dir, {{"ppt/slides/slide1.xml", vt::slide_xml("")}, {std::string(300, 'n'), ""}}, false);
     EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-9"});
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+std::string rels(const std::vector<std::pair<std::string, std::string>>& type_target) {
+    std::string s = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    int id = 0;
+    for (const auto& [type, target] : type_target)
+        s += "<Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + kRel + type + "\" Target=\"" + target +
+             "\"/>";
+    return s + "</Relationships>";
+}
+
+std::string title(const std::string& t) { return vt::slide_xml(placeholder_shape("title", slide_paragraph(t))); }
+
+TEST(PowerPointDump, SlidesInThePresentationsOrder) {
+    vt::scratch_dir dir;
+    // Moved slides keep their file names; the third shown is hidden.
+    std::vector<vt::zip_member> members{
+        {"_rels/.rels", rels({{"officeDocument", "ppt/presentation.xml"}})},
+        {"ppt/presentation.xml",
+         "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId3\"/>"
+         "<p:sldId id=\"257\" r:id=\"rId1\"/><p:sldId id=\"258\" r:id=\"rId2\"/></p:sldIdLst></p:presentation>"},
+        {"ppt/_rels/presentation.xml.rels",
+         rels({{"slide", "slides/slide1.xml"}, {"slide", "slides/slide2.xml"}, {"slide", "/ppt/slides/slide10.xml"},
+               {"slideMaster", "slideMasters/slideMaster1.xml"}})},
+        {"ppt/slides/slide1.xml", title("one")},
+        {"ppt/slides/slide2.xml", "<p:sld xmlns:a=\"a\" xmlns:p=\"p\" show=\"0\"><p:cSld><p:spTree>" +
+                                      placeholder_shape("title", slide_paragraph("two")) + "</p:spTree></p:cSld></p:sld>"},
+        {"ppt/slides/slide10.xml", title("ten")},
+        {"ppt/slides/slide3.xml", title("not in the show")},
+    };
+    vt::dump_result r = dump_package(dir, members, false);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(slides(r.files), "[スライド000]ten\n[スライド001]one\n[スライド002]two\n");
+}
+
+TEST(PowerPointDump, NotesAndCommentsWithShapeText) {
+    vt::scratch_dir dir;
+    std::string notes = "<p:notes xmlns:a=\"a\" xmlns:p=\"p\"><p:cSld><p:spTree>" +
+                        placeholder_shape("sldImg", "") + placeholder_shape("body", slide_paragraph("note 1") +
+                                                                                          slide_paragraph("note 2")) +
+                        placeholder_shape("sldNum", slide_paragraph("1")) + "</p:spTree></p:cSld></p:notes>";
+    std::string legacy = "<p:cmLst xmlns:p=\"p\"><p:cm authorId=\"0\" idx=\"1\"><p:pos x=\"1\" y=\"1\"/>"
+                         "<p:text>old &amp; plain</p:text></p:cm></p:cmLst>";
+    std::string modern = "<p188:cmLst xmlns:a=\"a\" xmlns:p188=\"http://schemas.microsoft.com/office/powerpoint/2018/"
+                         "8/main\"><p188:cm id=\"{1}\" authorId=\"{2}\"><p188:replyLst><p188:reply id=\"{3}\">"
+                         "<p188:txBody><a:bodyPr/>" + slide_paragraph("reply") + "</p188:txBody></p188:reply>"
+                         "</p188:replyLst><p188:txBody><a:bodyPr/>" + slide_paragraph("modern") +
+                         "</p188:txBody></p188:cm></p188:cmLst>";
+    std::vector<vt::zip_member> members{
+        {"ppt/slides/slide1.xml", title("one")},
+        {"ppt/slides/_rels/slide1.xml.rels",
+         rels({{"notesSlide", "../notesSlides/notesSlide1.xml"}, {"comments", "../comments/comment1.xml"},
+               {"comments", "../comments/modernComment_1.xml"}})},
+        {"ppt/notesSlides/notesSlide1.xml", notes},
+        {"ppt/comments/comment1.xml", legacy},
+        {"ppt/comments/modernComment_1.xml", modern},
+        {"ppt/slides/slide2.xml", title("two")},
+    };
+    EXPECT_EQ(slides(dump_package(dir, members, false).files), "[スライド000]one\n[スライド001]two\n");
+    vt::dump_result on = dump_package(dir, members, false, {true, false});
+    ASSERT_EQ(on.rc, 0);
+    EXPECT_EQ(slides(on.files), "[スライド000]one\n" OFX_EXTRA_SEPARATOR "\n【ノート】\nnote 1\nnote 2\n【コメント】\n"
+                                "old & plain\n【コメント】\nreply\nmodern\n[スライド001]two\n" OFX_EXTRA_SEPARATOR "\n");
+}
+
+TEST(PowerPointDump, PackagesOfManyMembers) {
+    vt::scratch_dir dir;
+    std::vector<std::string> trees;
+    for (int i = 1; i <= 600; ++i) trees.push_back(placeholder_shape("title", slide_paragraph("S" + std::to_string(i))));
+    // 600 slides and their relationships: 1202 members.
+    vt::dump_result r = dump_slides(dir, trees);
+    ASSERT_EQ(r.rc, 0);
+    ASSERT_EQ(r.files.size(), 600u);
+    EXPECT_EQ(r.files["スライド000"], "S1\n");
+    EXPECT_EQ(r.files["スライド599"], "S600\n");
 }
 
 }  // namespace

@@ -39,20 +39,32 @@ TEST(WordDump, PageBreaks) {
         std::string body;
         std::string want;
     } cases[] = {
-        // A break inside a paragraph sends the whole paragraph to the new page.
+        // A break inside a paragraph ends the page where it stands.
         {"<w:p><w:r><w:t>one</w:t></w:r></w:p><w:p><w:r><w:t>before</w:t></w:r><w:r><w:br w:type=\"page\"/>"
          "</w:r><w:r><w:t>after</w:t></w:r></w:p>",
-         "[ページ001]one\n[ページ002]beforeafter\n"},
+         "[ページ001]one\nbefore\n[ページ002]after\n"},
         {"<w:p><w:r><w:t>a</w:t><w:br w:type='PAGE'/></w:r></w:p><w:p><w:r><w:t>b</w:t></w:r></w:p>",
-         "[ページ001][ページ002]a\nb\n"},
-        // Not page breaks.
+         "[ページ001]a\n[ページ002]b\n"},
+        {"<w:p><w:r><w:br w:type=\"page\"/><w:t>b</w:t></w:r></w:p>", "[ページ001][ページ002]b\n"},
+        // Two breaks leave an empty page between them.
+        {para("a") + "<w:p><w:r><w:br w:type=\"page\"/><w:br w:type=\"page\"/></w:r></w:p>" + para("c"),
+         "[ページ001]a\n[ページ002][ページ003]c\n"},
+        // Line breaks, not page breaks.
         {"<w:p><w:r><w:t>a</w:t><w:br w:type=\"textWrapping\"/><w:br/><w:br w:clear=\"all\"/>"
          "<w:t>b</w:t></w:r></w:p>",
-         "[ページ001]ab\n"},
-        // A section break in the paragraph properties starts a new page.
+         "[ページ001]a\n\n\nb\n"},
+        // A section break in the paragraph properties ends its page after
+        // that paragraph; a continuous one does not.
         {"<w:p><w:r><w:t>first</w:t></w:r></w:p><w:p><w:pPr>" + std::string(kSect) +
              "</w:pPr><w:r><w:t>sect end</w:t></w:r></w:p>" + para("second section"),
-         "[ページ001]first\n[ページ002]sect end\nsecond section\n"},
+         "[ページ001]first\nsect end\n[ページ002]second section\n"},
+        {"<w:p><w:pPr><w:sectPr><w:type w:val=\"continuous\"/></w:sectPr></w:pPr><w:r><w:t>a</w:t></w:r></w:p>" +
+             para("b"),
+         "[ページ001]a\nb\n"},
+        // A break inside a table cell does not split the table.
+        {"<w:tbl><w:tr><w:tc><w:p><w:r><w:t>x</w:t><w:br w:type=\"page\"/><w:t>y</w:t></w:r></w:p></w:tc></w:tr>"
+         "</w:tbl>",
+         "[ページ001]xy\t\n"},
     };
     for (const auto& c : cases) {
         vt::dump_result r = dump_word_body(dir, c.body + kSect);
@@ -69,15 +81,26 @@ TEST(WordDump, AllPageWritesOneFile) {
         {false, true});
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(pages(r.files), "[全文]a\nb\n\nc\n");
+    // The same lines as the page files together.
+    vt::dump_result split = dump_word_body(
+        dir, para("a") + "<w:p><w:r><w:br w:type=\"page\"/><w:t>b</w:t></w:r></w:p><w:p><w:pPr>" + kSect +
+                 "</w:pPr></w:p>" + para("c") + kSect);
+    EXPECT_EQ(pages(split.files), "[ページ001]a\n[ページ002]b\n\n[ページ003]c\n");
 }
 
 TEST(WordDump, LineBreaks) {
     vt::scratch_dir dir;
-    // "<w:br>" with content is a line feed; the empty form is not.
+    // Both forms of a break end the line; tabs, hyphens and symbols write
+    // their characters; tab stops in the properties write nothing.
     vt::dump_result r = dump_word_body(
-        dir, "<w:p><w:r><w:t>x</w:t><w:br></w:br><w:t>y</w:t><w:br/><w:t>z</w:t></w:r></w:p>" + kSect);
+        dir, "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"100\"/></w:tabs></w:pPr><w:r><w:t>x</w:t>"
+             "<w:br></w:br><w:t>y</w:t><w:br/><w:t>z</w:t><w:cr/><w:t>tab</w:t><w:tab/><w:t>separated</w:t>"
+             "<w:ptab w:relativeTo=\"margin\" w:alignment=\"right\" w:leader=\"none\"/><w:t>words</w:t></w:r></w:p>"
+             "<w:p><w:r><w:t>e</w:t><w:noBreakHyphen/><w:t>mail</w:t><w:softHyphen/><w:t>x</w:t>"
+             "<w:sym w:font=\"Symbol\" w:char=\"03B1\"/><w:sym w:font=\"Wingdings\" w:char=\"zz\"/></w:r></w:p>" +
+                 kSect);
     ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(pages(r.files), "[ページ001]x\nyz\n");
+    EXPECT_EQ(pages(r.files), "[ページ001]x\ny\nz\ntab\tseparated\twords\ne-mail-xα\n");
 }
 
 TEST(WordDump, Tables) {
@@ -91,7 +114,23 @@ TEST(WordDump, Tables) {
                       cell("q") + "</w:tr></w:tbl>";
     vt::dump_result r = dump_word_body(dir, para("before") + three + one + para("after") + kSect);
     ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(pages(r.files), "[ページ001]before\na\tb\tc\t\nd\te\tf\t\np\n\t\nq\n\t\nafter\n");
+    EXPECT_EQ(pages(r.files), "[ページ001]before\na\tb\tc\t\nd\te\tf\t\np\t\nq\t\nafter\n");
+
+    // Every paragraph of a cell is a line of its own within the cell; a
+    // picture, a field or a nested table leaves the layout as it is.
+    std::string picture = "<w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic/></a:graphicData>"
+                          "</a:graphic></wp:inline></w:drawing></w:r>";
+    std::string field = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText>"
+                        "</w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r><w:r><w:t>7</w:t></w:r>"
+                        "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+    std::string rich = "<w:tbl><w:tblGrid><w:gridCol/><w:gridCol/></w:tblGrid><w:tr><w:tc>" + para("one") +
+                       "<w:p>" + picture + "<w:r><w:t>two</w:t></w:r></w:p></w:tc><w:tc><w:p>" + field +
+                       "</w:p></w:tc></w:tr><w:tr><w:tc><w:tbl><w:tr>" + cell("in") + cell("ner") +
+                       "</w:tr></w:tbl><w:p/></w:tc>" + cell("z") + "</w:tr></w:tbl>";
+    vt::dump_result rr = dump_word_body(dir, rich + rich + kSect);
+    ASSERT_EQ(rr.rc, 0);
+    std::string once = "one\ntwo\t7\t\nin\tner\t\n\tz\t\n";
+    EXPECT_EQ(pages(rr.files), "[ページ001]" + once + once);
 }
 
 // A paragraph holding a DrawingML text box and its VML fallback.
@@ -114,8 +153,14 @@ TEST(WordDump, DrawingsAndVmlPictures) {
     EXPECT_EQ(pages(off.files), "[ページ001]first\nown text tail\nlast\n");
     vt::dump_result on = dump_word_body(dir, body, {true, false});
     ASSERT_EQ(on.rc, 0);
-    // The text box text once (from the VML picture), then the paragraph.
-    EXPECT_EQ(pages(on.files), "[ページ001]first\nbox text\nown text tail\nlast\n");
+    // The paragraph, then its text box once (not again from the fallback).
+    EXPECT_EQ(pages(on.files), "[ページ001]first\nown text tail\nbox text\nlast\n" OFX_EXTRA_SEPARATOR "\n");
+    // A VML text box without a drawing beside it.
+    vt::dump_result vml = dump_word_body(
+        dir, "<w:p><w:r><w:pict><v:shape><v:textbox><w:txbxContent>" + para("vml") +
+                 "</w:txbxContent></v:textbox></v:shape></w:pict></w:r><w:r><w:t>anchor</w:t></w:r></w:p>" + kSect,
+        {true, false});
+    EXPECT_EQ(pages(vml.files), "[ページ001]anchor\nvml\n" OFX_EXTRA_SEPARATOR "\n");
 
     // An inline picture between two texts of one paragraph.
     vt::dump_result pic = dump_word_body(
@@ -130,21 +175,26 @@ TEST(WordDump, TextEscapesAndOddMarkup) {
     vt::dump_result r = dump_word_body(
         dir,
         "<!-- <w:p><w:r><w:t>comment</w:t></w:r></w:p> --><?pi data?>"
-        "<w:p><w:r><w:t>&lt;a&gt; &amp; &quot;q&quot; _x005F_x000D_ &#13;</w:t></w:r></w:p>"
-        "<w:p><w:r><w:t xml:space=\"preserve\"/><w:t xml:space=\"preserve\"> sp </w:t><w:tab/></w:r></w:p>" +
+        "<w:p><w:r><w:t>&lt;a&gt; &amp; &quot;q&quot; _x005F_x000D_ &#x3042;&#12354;&bogus; &#;</w:t></w:r></w:p>"
+        "<w:p><w:r><w:t xml:space=\"preserve\"/><w:t xml:space=\"preserve\"> sp </w:t><w:tab/></w:r></w:p>"
+        "<w:p><w:r><w:t><![CDATA[<raw> &amp;]]></w:t><w:delText>deleted</w:delText></w:r>"
+        "<w:del><w:r><w:t>gone</w:t></w:r></w:del><w:moveFrom><w:r><w:t>moved</w:t></w:r></w:moveFrom></w:p>" +
             kSect);
     ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(pages(r.files), "[ページ001]<a> & \"q\" _x000D_ &#13;\n sp \n");
+    // Numeric references are characters; "_x005F_" is no escape in a document.
+    EXPECT_EQ(pages(r.files), "[ページ001]<a> & \"q\" _x005F_x000D_ ああ&bogus; &#;\n sp \t\n<raw> &amp;\n");
 }
 
-TEST(WordDump, WhitespaceBetweenTagsKeepsTheLastClassifiedType) {
+TEST(WordDump, IndentedXmlAndOtherPrefixes) {
     vt::scratch_dir dir;
-    // The paragraph's content begins with a blank: its end tag is not
-    // classified and the run's end action (none) applies.
-    vt::dump_result r =
-        dump_word_body(dir, "<w:p> <w:r><w:t>lost</w:t></w:r></w:p>" + para("kept") + kSect);
+    // Whitespace between tags is no content; a self-closing paragraph is an
+    // empty line; another prefix for the same namespace reads the same.
+    vt::dump_result r = dump_word_body(
+        dir, "\n  <w:p>\n    <w:r>\n      <w:t>indented</w:t>\n    </w:r>\n  </w:p>\n  <w:p/>\n"
+             "<x:p xmlns:x=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><x:r><x:t>x</x:t>"
+             "</x:r></x:p>\n" + kSect + "\n");
     ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(pages(r.files), "[ページ001]kept\n");
+    EXPECT_EQ(pages(r.files), "[ページ001]indented\n\nx\n");
 }
 
 TEST(WordDump, NestingLimit) {
@@ -251,10 +301,10 @@ TEST(WordWalker, ParagraphTextRoutine) {
     ASSERT_EQ(ofx_init(&ctx), 0);
     std::string path = dir / "page";
     ASSERT_EQ(ofx_open_output(&ctx, path.c_str()), 0);
-    // A text whose closing tag lies beyond the range is not written.
-    std::string range = "<w:p><w:r><w:t>a</w:t><w:br><w:t>b</w:t></w:r><w:t>cut</w:";
+    // A paragraph cut before its end is not written.
+    std::string range = "<w:p><w:r><w:t>a</w:t><w:br/><w:t>b</w:t></w:r></w:p><w:p><w:t>cut</w:";
     EXPECT_EQ(ofx_docx_paragraph_text(&ctx, range.data(), range.size()), 0);
-    EXPECT_EQ(ctx.line_count, 3);
+    EXPECT_EQ(ctx.line_count, 1);
     std::string slide = "<a:p><a:t/><a:t>x</a:t><a:br><a:rPr/></a:br><a:t>y</a:t></a:p>";
     EXPECT_EQ(ofx_pptx_paragraph_text(&ctx, slide.data(), slide.size()), 0);
     EXPECT_EQ(ofx_close_output(&ctx), 0);
@@ -308,6 +358,69 @@ TEST(Walker, DamagedPartsNeverCrash) {
             ofx_term(&ctx);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kW = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+std::string rels(const std::vector<std::pair<std::string, std::string>>& type_target) {
+    std::string s = "<?xml version=\"1.0\"?>\n<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                    "relationships\">";
+    int id = 0;
+    for (const auto& [type, target] : type_target)
+        s += "\n  <Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + kRel + type + "\" Target=\"" +
+             target + "\"/>";
+    return s + "\n</Relationships>";
+}
+
+TEST(WordDump, MainDocumentFromThePackageRelationships) {
+    vt::scratch_dir dir;
+    // The relationships name another part; "word/document.xml" is not it.
+    vt::dump_result r = dump_package(
+        dir,
+        {{"_rels/.rels", rels({{"officeDocument", "/word/document2.xml"}})},
+         {"word/document.xml", "<w:document " + kW + "><w:body>" + para("stale") + "</w:body></w:document>"},
+         {"word/document2.xml", "<w:document " + kW + "><w:body>" + para("main") + "</w:body></w:document>"}},
+        true);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(pages(r.files), "[ページ001]main\n");
+}
+
+TEST(WordDump, CommentsHeadersFootersAndNotesWithShapeText) {
+    vt::scratch_dir dir;
+    auto part = [](const std::string& root, const std::string& inner) {
+        return "<w:" + root + " " + kW + ">" + inner + "</w:" + root + ">";
+    };
+    std::vector<vt::zip_member> members{
+        {"_rels/.rels", rels({{"officeDocument", "word/document.xml"}})},
+        {"word/document.xml", part("document", "<w:body>" + para("body") + kSect + "</w:body>")},
+        {"word/_rels/document.xml.rels",
+         rels({{"footer", "footer1.xml"}, {"header", "header2.xml"}, {"header", "header1.xml"},
+               {"comments", "comments.xml"}, {"footnotes", "footnotes.xml"}, {"endnotes", "endnotes.xml"},
+               {"hyperlink", "http://example.invalid/\" TargetMode=\"External"}})},
+        {"word/header1.xml", part("hdr", para("head 1"))},
+        {"word/header2.xml", part("hdr", para("head 2"))},
+        {"word/footer1.xml", part("ftr", para("foot") + "<w:p/>")},
+        {"word/comments.xml", part("comments", "<w:comment w:id=\"0\" w:author=\"A\">" + para("c1") + para("c2") +
+                                                   "</w:comment><w:comment w:id=\"1\">" + para("c3") + "</w:comment>")},
+        {"word/footnotes.xml",
+         part("footnotes", "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+                           "</w:footnote><w:footnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p/></w:footnote>"
+                           "<w:footnote w:id=\"1\">" + para("fn") + "</w:footnote>")},
+        {"word/endnotes.xml", part("endnotes", "<w:endnote w:id=\"1\">" + para("en") + "</w:endnote>")},
+    };
+    vt::dump_result off = dump_package(dir, members, true);
+    ASSERT_EQ(off.rc, 0);
+    EXPECT_EQ(pages(off.files), "[ページ001]body\n");
+    vt::dump_result on = dump_package(dir, members, true, {true, false});
+    ASSERT_EQ(on.rc, 0);
+    EXPECT_EQ(pages(on.files), "[ページ001]body\n" OFX_EXTRA_SEPARATOR
+                               "\n【コメント】\nc1\nc2\n【コメント】\nc3\n【ヘッダー】\nhead 1\n【ヘッダー】\nhead 2\n"
+                               "【フッター】\nfoot\n\n【脚注】\nfn\n【文末脚注】\nen\n");
 }
 
 }  // namespace

@@ -154,6 +154,11 @@ TEST(PlatformCodePage, Cp932BestFitAndUnmappable) {
         {"\xE3\x82\x94", "\x83\x94"},  // ゔ
         {"\xF0\x9F\x98\x80", "??"},    // an emoji: one "?" for each half of the pair
         {"\xE4\xB8\x82", "?"},          // a CJK character outside JIS
+        // Characters with two codes: Windows writes the IBM extension's
+        // (small roman numerals) or the older row's (because).
+        {"\xE2\x85\xB0", "\xFA\x40"},  // ⅰ
+        {"\xE2\x88\xB5", "\x81\xE6"},  // ∵
+        {"\xE7\xBA\x8A", "\xFA\x5C"},  // 纊: 0xED40 decodes to it, Windows writes 0xFA5C
     };
     for (const cp932_row& r : rows) {
         std::u16string w;

@@ -1,0 +1,204 @@
+// Package members and relationships for the dump.
+#include "ofx_package.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "mfile.h"
+#include "orb_text.h"
+#include "orb_zip.h"
+
+namespace {
+
+// Unpacking tries again with a larger name table while the package declares
+// more members, up to what the memory-file table can hold.
+constexpr int MEMBER_LIMIT = static_cast<int>(MFILE_MAX_OPEN_FILES) + static_cast<int>(ORB_SLOT_STEP);
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The value of attribute `name` in the tag text [p, end); a name beginning
+// with ':' matches that local name under any prefix.
+bool attribute(const char* p, const char* end, const char* name, std::string* value) {
+    size_t want = std::strlen(name);
+    while (p < end && !is_blank(*p) && *p != '>') ++p;
+    while (p < end) {
+        while (p < end && (is_blank(*p) || *p == '/')) ++p;
+        const char* n = p;
+        while (p < end && !is_blank(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
+        size_t len = static_cast<size_t>(p - n);
+        while (p < end && is_blank(*p)) ++p;
+        if (p >= end || *p != '=') {
+            if (len == 0) ++p;
+            continue;
+        }
+        ++p;
+        while (p < end && is_blank(*p)) ++p;
+        if (p >= end || (*p != '"' && *p != '\'')) continue;
+        char q = *p++;
+        const char* v = p;
+        while (p < end && *p != q) ++p;
+        bool match = name[0] == ':' ? (len > want && std::memcmp(n + len - want, name, want) == 0)
+                                    : (len == want && std::memcmp(n, name, want) == 0);
+        if (match) {
+            value->assign(v, p);
+            // The references a member name or URI may hold.
+            static const struct { const char* ref; char c; } refs[] = {
+                {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+            for (const auto& r : refs) {
+                size_t at;
+                while ((at = value->find(r.ref)) != std::string::npos) value->replace(at, std::strlen(r.ref), 1, r.c);
+            }
+            return true;
+        }
+        if (p < end) ++p;
+    }
+    return false;
+}
+
+// Calls f(tag start, tag end) for every start or empty tag whose local name
+// is `local` (any prefix).
+template <typename F>
+void each_tag(const std::string& xml, const char* local, F f) {
+    size_t n = std::strlen(local);
+    const char* s = xml.c_str();
+    const char* end = s + xml.size();
+    for (const char* p = s; (p = static_cast<const char*>(std::memchr(p, '<', end - p))) != nullptr; ++p) {
+        const char* name = p + 1;
+        const char* q = name;
+        while (q < end && !is_blank(*q) && *q != '/' && *q != '>') ++q;
+        const char* colon = static_cast<const char*>(std::memchr(name, ':', q - name));
+        const char* l = colon ? colon + 1 : name;
+        if (static_cast<size_t>(q - l) != n || std::memcmp(l, local, n) != 0) continue;
+        const char* gt = static_cast<const char*>(std::memchr(q, '>', end - q));
+        if (!gt) return;
+        f(p, gt);
+    }
+}
+
+// Resolves a target against the folder of its source part: "slides/slide1.xml"
+// from "ppt/presentation.xml" gives "ppt/slides/slide1.xml"; a target
+// beginning with "/" is taken from the package root.
+std::string resolve(const std::string& source, const std::string& target) {
+    std::vector<std::string> parts;
+    std::string path;
+    if (!target.empty() && target[0] == '/') {
+        path = target.substr(1);
+    } else {
+        size_t slash = source.rfind('/');
+        path = (slash == std::string::npos ? std::string() : source.substr(0, slash + 1)) + target;
+    }
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        std::string piece = path.substr(i, j - i);
+        if (piece == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!piece.empty() && piece != ".") {
+            parts.push_back(piece);
+        }
+        i = j + 1;
+    }
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "/") + p;
+    return out;
+}
+
+}  // namespace
+
+ofx_package::~ofx_package() { orb_free_slots(table, capacity); }
+
+int ofx_package::unpack(const char* path) {
+    int rc = orb_grow_slots(&table, 0, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP);
+    if (rc != 0) return rc;
+    for (;;) {
+        count = capacity;
+        rc = orb_unzip_package(ORB_UNZIP_MEMORY, path, "", &count, table);
+        if (rc == -9 && orb_zip_declared_members() >= capacity && capacity < MEMBER_LIMIT) {
+            // A full table: grow it to the declared member count at once.
+            int needed = std::min(orb_zip_declared_members(), MEMBER_LIMIT - 1);
+            if (orb_grow_slots(&table, needed, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0) return -2;
+            continue;
+        }
+        if (rc != 0) {
+            count = 0;
+            return rc;
+        }
+        break;
+    }
+    std::stable_sort(table, table + count, [](const char* a, const char* b) { return orb_name_order(a, b) < 0; });
+    return 0;
+}
+
+// Part names compare without regard to ASCII letter case; an exact match
+// wins.
+const char* ofx_package::stored_name(const std::string& name) const {
+    const char* folded = nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (name == table[i]) return table[i];
+        if (!folded && name.size() == std::strlen(table[i])) {
+            bool same = true;
+            for (size_t k = 0; k < name.size() && same; ++k) {
+                char a = name[k], b = table[i][k];
+                if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
+                if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
+                same = a == b;
+            }
+            if (same) folded = table[i];
+        }
+    }
+    return folded;
+}
+
+bool ofx_package::has(const std::string& name) const { return stored_name(name) != nullptr; }
+
+int ofx_package::read(const std::string& name, std::string& out) const {
+    const char* stored = stored_name(name);
+    if (!stored) return -1;
+    Mfile* f = mopen(stored, "rb");
+    if (!f) return -1;
+    int rc = 0;
+    try {
+        out.assign(reinterpret_cast<const char*>(f->data), f->data ? static_cast<size_t>(f->size) : 0);
+    } catch (...) {
+        rc = -2;
+    }
+    mclose(f);
+    return rc;
+}
+
+std::vector<ofx_relationship> ofx_package::relationships(const std::string& part) const {
+    std::vector<ofx_relationship> out;
+    size_t slash = part.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+    std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
+    std::string xml;
+    if (read(folder + "_rels/" + file + ".rels", xml) != 0) return out;
+    each_tag(xml, "Relationship", [&](const char* p, const char* gt) {
+        std::string mode, target;
+        if (attribute(p, gt, "TargetMode", &mode) && mode == "External") return;
+        if (!attribute(p, gt, "Target", &target)) return;
+        ofx_relationship r;
+        attribute(p, gt, "Id", &r.id);
+        attribute(p, gt, "Type", &r.type);
+        r.target = resolve(part, target);
+        out.push_back(std::move(r));
+    });
+    return out;
+}
+
+std::string ofx_package::target(const std::string& part, const char* type_suffix) const {
+    size_t n = std::strlen(type_suffix);
+    for (const ofx_relationship& r : relationships(part))
+        if (r.type.size() >= n && r.type.compare(r.type.size() - n, n, type_suffix) == 0) return r.target;
+    return std::string();
+}
+
+std::vector<std::string> ofx_slide_ids(const std::string& presentation_xml) {
+    std::vector<std::string> ids;
+    each_tag(presentation_xml, "sldId", [&](const char* p, const char* gt) {
+        std::string id;
+        if (attribute(p, gt, ":id", &id)) ids.push_back(id);
+    });
+    return ids;
+}
