@@ -28,7 +28,7 @@ bool terminal_ui::ask_retry(const std::string& text) {
 void terminal_ui::sheet_begun(int sheet, int sheets, const std::string& name_utf8) {
     if (!folder_.empty()) sheets_[folder_].push_back({sheet_file_name(name_utf8), name_utf8});
     if (!progress) return;
-    if (std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+    if (std::chrono::steady_clock::now() - start_ < progress_after) return;
     // The document's file name only, so that the line fits and "\r" can
     // take it back.
     size_t cut = document_.find_last_of('/');

@@ -20,6 +20,8 @@ struct terminal_ui : vergle_ui {
     std::FILE* in = stdin;
     bool interactive = false;
     bool progress = false;  // show progress on err (a terminal)
+    // How long a document runs before its progress is shown.
+    std::chrono::milliseconds progress_after{1000};
 
     void show_error(const std::string& text, bool owned) override;
     bool ask_retry(const std::string& text) override;
