@@ -22,14 +22,14 @@ cd "$work/repo"
 git init -q .
 git config user.name Vergle && git config user.email vergle@example.com
 # The set-up the README gives.
-printf '*.xlsx diff=vergle\n*.xls diff=vergle\n*.docx diff=vergle\n*.pptx diff=vergle\n' > .gitattributes
+printf '%s diff=vergle\n' '*.xls' '*.xls[xm]' '*.doc[xm]' '*.ppt[xm]' >> .gitattributes
 git config diff.vergle.textconv "'$vergle' --text"
 
 cp "$samples/budget_v1.xlsx" budget.xlsx
 cp "$samples/report_v1.docx" report.docx
 have_slides=
-if [ -n "$corpus" ] && [ -f "$corpus/generated/pptx_titles_bodies__libreoffice.pptx" ]; then
-    cp "$corpus/generated/pptx_titles_bodies__libreoffice.pptx" slides.pptx
+if [ -n "$corpus" ] && [ -f "$corpus/generated/pptx_many_slides__libreoffice.pptx" ]; then
+    cp "$corpus/generated/pptx_many_slides__libreoffice.pptx" slides.pptx
     have_slides=1
 fi
 git add . && git commit -qm "first"
@@ -37,7 +37,7 @@ git add . && git commit -qm "first"
 cp "$samples/budget_v2.xlsx" budget.xlsx
 cp "$samples/report_v2.docx" report.docx
 if [ -n "$have_slides" ]; then
-    # The second version: one word of the last slide changed inside the
+    # The second version: the number on the ninth slide changed inside the
     # package, with Python's zip module (no tool of this project).
     python3 - <<'PY'
 import zipfile, shutil
@@ -45,8 +45,8 @@ src = zipfile.ZipFile("slides.pptx")
 out = zipfile.ZipFile("slides.new", "w", zipfile.ZIP_DEFLATED)
 for info in src.infolist():
     data = src.read(info.filename)
-    if info.filename == "ppt/slides/slide3.xml":
-        data = data.replace("最後のスライド".encode(), "最終スライド".encode())
+    if info.filename == "ppt/slides/slide9.xml":
+        data = data.replace(b">9<", ">九<".encode())
     out.writestr(info, data)
 out.close()
 shutil.move("slides.new", "slides.pptx")
@@ -61,8 +61,11 @@ check "a sheet header as context" grep -q "^ === Info ===$" "$work/diff"
 check "a changed paragraph" has "$work/diff" "+月次報告書 2024年3月（改訂版）"
 check "a new table row" has "$work/diff" "+ぶどう	30	400	"
 if [ -n "$have_slides" ]; then
-    check "a changed slide text" has "$work/diff" "+最終スライド"
-    check "the slide text it replaced" has "$work/diff" "-最後のスライド"
+    check "a changed slide text" has "$work/diff" "+本文 九"
+    check "the slide text it replaced" has "$work/diff" "-本文 9"
+    # The optional third line: hunk headers name the slide before the hunk.
+    git -c diff.vergle.xfuncname='^=== (.*) ===$' diff slides.pptx > "$work/diff"
+    check "hunk header names the slide" grep -q '^@@ -[0-9,]* +[0-9,]* @@ スライド007$' "$work/diff"
 fi
 
 git commit -qam "second"
