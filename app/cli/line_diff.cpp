@@ -49,6 +49,10 @@ private:
         long a0, a1, b0, b1;
     };
 
+    // Edits searched from each end before the search settles for a good
+    // split instead of the best one.
+    static constexpr long COST_LIMIT = 256;
+
     // A point (x, y) on a shortest path through the range that is neither of
     // its corners: the end of the forward snake where the searches from both
     // ends first overlap.  The range starts and ends with a difference.
@@ -65,13 +69,25 @@ private:
         long k1start = 0, k1end = 0, k2start = 0, k2end = 0;
         const int* a = a_.data() + r.a0;
         const int* b = b_.data() + r.b0;
+        // The forward point that got furthest, for when the search costs
+        // too much.
+        long best_x = 0, best_y = 0;
         for (long d = 0; d < max_d; ++d) {
+            if (d >= COST_LIMIT) {
+                // Many differences: split where the forward search got
+                // furthest, as diff does without --minimal.  The script
+                // stays correct, though maybe not the shortest.
+                if ((best_x == 0 && best_y == 0) || (best_x == n && best_y == m)) return false;
+                sx = r.a0 + best_x, sy = r.b0 + best_y;
+                return true;
+            }
             for (long k1 = -d + k1start; k1 <= d - k1end; k1 += 2) {
                 long i = off + k1;
                 long x1 = (k1 == -d || (k1 != d && fwd_[i - 1] < fwd_[i + 1])) ? fwd_[i + 1] : fwd_[i - 1] + 1;
                 long y1 = x1 - k1;
                 while (x1 < n && y1 < m && a[x1] == b[y1]) ++x1, ++y1;
                 fwd_[i] = x1;
+                if (x1 <= n && y1 <= m && x1 + y1 > best_x + best_y) best_x = x1, best_y = y1;
                 if (x1 > n) {
                     k1end += 2;
                 } else if (y1 > m) {
@@ -227,16 +243,37 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 
 void diff_lines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b,
                 std::vector<bool>& deleted, std::vector<bool>& inserted) {
+    // Lines as numbers; a line found in one sequence only is deleted or
+    // inserted whatever else happens, so only the others are searched
+    // (a column added to a sheet changes every row: nothing is left).
     std::unordered_map<std::string_view, int> ids;
     std::vector<int> na, nb;
     na.reserve(a.size());
     nb.reserve(b.size());
     for (std::string_view l : a) na.push_back(ids.emplace(l, static_cast<int>(ids.size())).first->second);
     for (std::string_view l : b) nb.push_back(ids.emplace(l, static_cast<int>(ids.size())).first->second);
+    std::vector<char> in(ids.size(), 0);  // bit 1: in a, bit 2: in b
+    for (int id : na) in[id] |= 1;
+    for (int id : nb) in[id] |= 2;
     deleted.assign(a.size(), false);
     inserted.assign(b.size(), false);
-    myers m(na, nb, deleted, inserted);
-    m.solve(0, static_cast<long>(a.size()), 0, static_cast<long>(b.size()));
+    std::vector<int> ra, rb;        // the lines found on both sides
+    std::vector<size_t> ia, ib;     // and where they stand
+    for (size_t i = 0; i < na.size(); ++i) {
+        if (in[na[i]] == 3) ra.push_back(na[i]), ia.push_back(i);
+        else deleted[i] = true;
+    }
+    for (size_t j = 0; j < nb.size(); ++j) {
+        if (in[nb[j]] == 3) rb.push_back(nb[j]), ib.push_back(j);
+        else inserted[j] = true;
+    }
+    std::vector<bool> rdel(ra.size(), false), rins(rb.size(), false);
+    myers m(ra, rb, rdel, rins);
+    m.solve(0, static_cast<long>(ra.size()), 0, static_cast<long>(rb.size()));
+    for (size_t i = 0; i < ra.size(); ++i)
+        if (rdel[i]) deleted[ia[i]] = true;
+    for (size_t j = 0; j < rb.size(); ++j)
+        if (rins[j]) inserted[ib[j]] = true;
 }
 
 bool write_hunks(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b,

@@ -56,6 +56,31 @@ TEST(LineDiff, LongSheetWithFewChanges) {
               "@@ -199998,3 +199997,4 @@\n row\t199997\n row\t199998\n row\t199999\n+appended\n");
 }
 
+TEST(LineDiff, ManyDifferencesStillGiveAValidScript) {
+    // Two long sequences of few distinct lines: the search settles for good
+    // splits instead of the best; what stays unmarked is still common to
+    // both and in order.  And a sheet whose every row changed.
+    std::mt19937 rng(7);
+    std::vector<std::string> a(30000), b(30000), c(30000);
+    for (auto& l : a) l = std::string(1, static_cast<char>('a' + rng() % 4));
+    for (auto& l : b) l = std::string(1, static_cast<char>('a' + rng() % 4));
+    for (size_t i = 0; i < c.size(); ++i) c[i] = "new\t" + a[i];
+    for (const auto* other : {&b, &c}) {
+        std::vector<bool> del, ins;
+        diff_lines(lines_of(a), lines_of(*other), del, ins);
+        std::vector<std::string> kept_a, kept_b;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (!del[i]) kept_a.push_back(a[i]);
+        for (size_t j = 0; j < other->size(); ++j)
+            if (!ins[j]) kept_b.push_back((*other)[j]);
+        EXPECT_EQ(kept_a, kept_b);
+        if (other == &b)
+            EXPECT_GT(kept_a.size(), a.size() / 2) << "a common subsequence, if not the longest";
+        else
+            EXPECT_TRUE(kept_a.empty()) << "no row in common";
+    }
+}
+
 struct hunk_case {
     const char* what;
     std::vector<std::string> a, b;
