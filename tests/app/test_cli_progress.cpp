@@ -1,6 +1,7 @@
-// Progress of the command line's dumps on standard error, and the order of
-// the sheets it learns from them.
+// Progress of the command line's dumps on standard error, the order of the
+// sheets it learns from them, and the private folder of --text.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
@@ -60,6 +61,36 @@ TEST(CliProgress, ShownOnlyWhenAskedAndAfterItsDelay) {
         EXPECT_TRUE(left.empty()) << "the private folder is removed";
     }
     plat_setenv("TEMP", nullptr);
+}
+
+}  // namespace
+
+// The folder --text works in: new, for this user alone, under the folder
+// given; an existing name is never taken over.
+namespace {
+
+struct quiet_ui : vergle_ui {
+    std::string last;
+    void show_error(const std::string& text, bool) override { last = text; }
+    bool ask_retry(const std::string&) override { return false; }
+    bool pump_one_message() override { return true; }
+};
+
+TEST(CliRunFolder, NewAndPrivate) {
+    vt::scratch_dir base;
+    quiet_ui ui;
+    std::string a = make_run_folder(base.path(), ui), b = make_run_folder(base.path(), ui);
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind(base.path(), 0), 0u);
+    struct stat st;
+    ASSERT_EQ(lstat(a.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(plat_make_private_dir(a.c_str()), -1) << "an existing folder is refused";
+    EXPECT_EQ(make_run_folder(base / "missing", ui), "");
+    EXPECT_EQ(ui.last, ui_format("一時フォルダを作成できません。(%s)", base / "missing"));
 }
 
 }  // namespace
