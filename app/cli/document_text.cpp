@@ -22,6 +22,30 @@ std::string make_run_folder(const std::string& base, vergle_ui& ui) {
     return "";
 }
 
+namespace {
+
+// Each section after its header line.  0, or 2 after a file that cannot be
+// read (shown on ui) or a write that fails.
+int write_sections(const std::string& folder, const std::vector<text_section>& sections, int charset, vergle_ui& ui,
+                   std::FILE* out) {
+    for (const text_section& sec : sections) {
+        std::string text, p = folder + plat_separator() + sec.file;
+        if (!read_written_text(p, charset, text)) {
+            ui.show_error(ui_format("テキストファイルを読めません。(%s)", p), true);
+            return 2;
+        }
+        if (!text.empty() && text.back() != '\n') text += '\n';
+        std::string head = "=== " + sec.title + " ===\n";
+        if (std::fwrite(head.data(), 1, head.size(), out) != head.size() ||
+            std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
+            return 2;
+        }
+    }
+    return std::fflush(out) == 0 ? 0 : 2;
+}
+
+}  // namespace
+
 int print_document_text(const char* path, const run_settings& s, const dump_table& dumps, int charset,
                         terminal_ui& ui, std::FILE* out) {
     int kind = -1;
@@ -60,24 +84,13 @@ int print_document_text(const char* path, const run_settings& s, const dump_tabl
         ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", run), true);
     } else {
         dump_request req{path, folder, s.textbox, s.allpage, run.c_str(), &ui};
-        if (fn(req) == 0) {
-            rc = 0;
-            for (const text_section& sec : folder_sections(folder, ui.sheets_of(folder))) {
-                std::string text, p = std::string(folder) + plat_separator() + sec.file;
-                if (!read_written_text(p, charset, text)) {
-                    ui.show_error(ui_format("テキストファイルを読めません。(%s)", p), true);
-                    rc = 2;
-                    break;
-                }
-                if (!text.empty() && text.back() != '\n') text += '\n';
-                std::string head = "=== " + sec.title + " ===\n";
-                if (std::fwrite(head.data(), 1, head.size(), out) != head.size() ||
-                    std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
-                    rc = 2;
-                    break;
-                }
-            }
-            if (std::fflush(out) != 0) rc = 2;
+        std::vector<text_section> sections;
+        if (fn(req) != 0) {
+            // The dump has shown its message.
+        } else if (plat_path_kind(folder) != PLAT_NONE && !folder_sections(folder, ui.sheets_of(folder), sections)) {
+            ui.show_error(ui_format("テキストファイルを読めません。(%s)", std::string(folder)), true);
+        } else {
+            rc = write_sections(folder, sections, charset, ui, out);
         }
     }
     orb_remove_tree(run.c_str());

@@ -65,10 +65,11 @@ bool load(const std::string& folder, const std::vector<text_section>& sections, 
 
 }  // namespace
 
-std::vector<text_section> folder_sections(const std::string& folder, const std::vector<text_section>& known) {
+bool folder_sections(const std::string& folder, const std::vector<text_section>& known,
+                     std::vector<text_section>& out) {
     std::vector<plat_dirent> entries;
-    std::vector<text_section> out;
-    if (plat_list_dir(folder.c_str(), entries) != 0) return out;
+    out.clear();
+    if (plat_list_dir(folder.c_str(), entries) != 0) return false;
     std::map<std::string, bool> present;
     for (const plat_dirent& e : entries) {
         if (e.kind == PLAT_FILE) present[e.name] = false;
@@ -91,7 +92,7 @@ std::vector<text_section> folder_sections(const std::string& folder, const std::
     }
     std::sort(rest.begin(), rest.end(), natural_less);
     for (const std::string& r : rest) out.push_back({r, plat_utf8_from_native(r)});
-    return out;
+    return true;
 }
 
 bool read_written_text(const std::string& path, int charset, std::string& out) {

@@ -20,8 +20,9 @@ struct text_section {
 // The text files of a folder in the document's order: those of known first
 // (the sheets as the dump began them; a later sheet writing the same file
 // takes its place), then the others by name, numbers by value ("ページ2"
-// before "ページ10").  Empty when the folder cannot be listed.
-std::vector<text_section> folder_sections(const std::string& folder, const std::vector<text_section>& known);
+// before "ページ10").  False when the folder cannot be listed.
+bool folder_sections(const std::string& folder, const std::vector<text_section>& known,
+                     std::vector<text_section>& out);
 
 // A written text file in UTF-8 with LF line ends: code page 932 (charset 1)
 // is converted, CR before LF dropped.  False when the file cannot be read.

@@ -80,8 +80,14 @@ struct view_context {
 
 int view(const char* folder1, const char* folder2, void* ctx) {
     view_context& v = *static_cast<view_context*>(ctx);
-    std::vector<text_section> s1 = folder_sections(folder1, v.ui->sheets_of(folder1));
-    std::vector<text_section> s2 = folder_sections(folder2, v.ui->sheets_of(folder2));
+    std::vector<text_section> s1, s2;
+    for (const char* f : {folder1, folder2}) {
+        // A document without any text may leave no folder.
+        if (plat_path_kind(f) != PLAT_NONE && !folder_sections(f, v.ui->sheets_of(f), f == folder1 ? s1 : s2)) {
+            v.ui->show_error(ui_format("テキストファイルを読めません。(%s)", f), true);
+            return TROUBLE;
+        }
+    }
     return diff_folders(folder1, s1, folder2, s2, v.opt, *v.ui, stdout);
 }
 
