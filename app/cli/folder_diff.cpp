@@ -38,30 +38,22 @@ std::string join(const std::string& folder, const std::string& name) {
     return p;
 }
 
-struct loaded {
-    text_section section;
-    std::string text;
-    std::vector<std::string_view> lines;
-};
-
-// Reads every section of a folder.  False after the message when one cannot
-// be read.
-bool load(const std::string& folder, const std::vector<text_section>& sections, int charset, vergle_ui& ui,
-          std::vector<loaded>& out) {
-    out.resize(sections.size());
-    for (size_t i = 0; i < sections.size(); ++i) {
-        out[i].section = sections[i];
-        std::string path = join(folder, sections[i].file);
-        if (path.empty() || !read_written_text(path, charset, out[i].text)) {
-            ui.show_error(ui_format("テキストファイルを読めません。(%s)", path.empty() ? sections[i].file : path),
-                          true);
-            return false;
-        }
-    }
-    // Views into the texts only once the vector no longer moves them.
-    for (loaded& l : out) l.lines = split_lines(l.text);
-    return true;
+// Reads one section's text.  False after the message when it cannot be
+// read.
+bool load(const std::string& folder, const text_section& section, int charset, vergle_ui& ui, std::string& text) {
+    std::string path = join(folder, section.file);
+    if (!path.empty() && read_written_text(path, charset, text)) return true;
+    ui.show_error(ui_format("テキストファイルを読めません。(%s)", path.empty() ? section.file : path), true);
+    return false;
 }
+
+// A section's text is read when it is compared and let go after, so that
+// only one pair of sheets is held at a time; a section found on one side
+// only is read once before, for a fingerprint that finds it renamed.
+struct fingerprint {
+    size_t size = 0, hash = 0;
+    bool operator==(const fingerprint& o) const { return size == o.size && hash == o.hash; }
+};
 
 }  // namespace
 
@@ -117,53 +109,61 @@ bool read_written_text(const std::string& path, int charset, std::string& out) {
     return true;
 }
 
-int diff_folders(const std::string& folder1, const std::vector<text_section>& sections1,
-                 const std::string& folder2, const std::vector<text_section>& sections2,
+int diff_folders(const std::string& folder1, const std::vector<text_section>& one,
+                 const std::string& folder2, const std::vector<text_section>& two,
                  const folder_diff_options& opt, vergle_ui& ui, std::FILE* out) {
-    std::vector<loaded> one, two;
-    if (!load(folder1, sections1, opt.charset, ui, one) || !load(folder2, sections2, opt.charset, ui, two)) return 2;
-
     // Pairs in the order of the second document, with the sections only in
     // the first put where they stood; an unpaired section of the first
     // whose text stands unchanged, unpaired, in the second is paired with it.
-    std::map<std::string, size_t> index1, index2;
-    for (size_t i = 0; i < one.size(); ++i) index1[one[i].section.file] = i;
-    for (size_t j = 0; j < two.size(); ++j) index2[two[j].section.file] = j;
+    std::map<std::string, size_t> index2;
+    for (size_t j = 0; j < two.size(); ++j) index2[two[j].file] = j;
     std::vector<long> partner1(one.size(), -1), partner2(two.size(), -1);
     for (size_t i = 0; i < one.size(); ++i) {
-        auto it = index2.find(one[i].section.file);
+        auto it = index2.find(one[i].file);
         if (it != index2.end()) partner1[i] = static_cast<long>(it->second), partner2[it->second] = static_cast<long>(i);
+    }
+    std::string ta, tb;
+    std::vector<fingerprint> prints2(two.size());
+    for (size_t j = 0; j < two.size(); ++j) {
+        if (partner2[j] >= 0) continue;
+        if (!load(folder2, two[j], opt.charset, ui, tb)) return 2;
+        prints2[j] = {tb.size(), std::hash<std::string>{}(tb)};
     }
     for (size_t i = 0; i < one.size(); ++i) {
         if (partner1[i] >= 0) continue;
+        if (!load(folder1, one[i], opt.charset, ui, ta)) return 2;
+        fingerprint f{ta.size(), std::hash<std::string>{}(ta)};
         for (size_t j = 0; j < two.size(); ++j) {
-            if (partner2[j] < 0 && two[j].text == one[i].text) {
-                partner1[i] = static_cast<long>(j), partner2[j] = static_cast<long>(i);
-                break;
-            }
+            if (partner2[j] >= 0 || !(prints2[j] == f)) continue;
+            if (!load(folder2, two[j], opt.charset, ui, tb)) return 2;
+            if (tb != ta) continue;
+            partner1[i] = static_cast<long>(j), partner2[j] = static_cast<long>(i);
+            break;
         }
     }
 
     const bool col = opt.style.colour;
     int result = 0;
     std::string text;
-    auto header = [&](const char* sign, const std::string& name, const loaded* l) {
+    auto header = [&](const char* sign, const std::string& name, const text_section* s) {
         if (col) text += colour::header;
         text += sign;
-        text += l ? name + ": " + l->section.title : std::string("/dev/null");
+        text += s ? name + ": " + s->title : std::string("/dev/null");
         if (col) text += colour::reset;
         text += '\n';
     };
-    static const std::vector<std::string_view> nothing;
-    auto section = [&](const loaded* a, const loaded* b) {
+    // One section: 0 shown or the same, 2 after trouble.
+    auto section = [&](const text_section* a, const text_section* b) {
+        ta.clear(), tb.clear();
+        if ((a && !load(folder1, *a, opt.charset, ui, ta)) || (b && !load(folder2, *b, opt.charset, ui, tb))) return 2;
         text.clear();
         header("--- ", opt.name1, a);
         header("+++ ", opt.name2, b);
-        bool differs = write_hunks(a ? a->lines : nothing, b ? b->lines : nothing, opt.style, text);
+        bool differs = write_hunks(split_lines(ta), split_lines(tb), opt.style, text);
         // A sheet added or removed shows its headers even without text.
-        if (a && b && !differs && a->section.title == b->section.title) return true;
+        if (a && b && !differs && a->title == b->title) return 0;
         result = 1;
-        return std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        return std::fwrite(text.data(), 1, text.size(), out) == text.size() ? 0 : 2;
     };
     std::vector<bool> done1(one.size(), false);
     size_t i = 0;
@@ -171,25 +171,22 @@ int diff_folders(const std::string& folder1, const std::vector<text_section>& se
         // Sections of the first document before position upto that are
         // not paired are shown as removed, in their order.
         for (; i < upto && i < one.size(); ++i) {
-            if (done1[i]) continue;
-            if (partner1[i] < 0) {
-                done1[i] = true;
-                if (!section(&one[i], nullptr)) return false;
-            }
+            if (done1[i] || partner1[i] >= 0) continue;
+            done1[i] = true;
+            if (section(&one[i], nullptr) != 0) return 2;
         }
-        return true;
+        return 0;
     };
     for (size_t j = 0; j < two.size(); ++j) {
         if (partner2[j] >= 0) {
             size_t p = static_cast<size_t>(partner2[j]);
-            if (!flush_first(p)) return 2;
+            if (flush_first(p) != 0) return 2;
             done1[p] = true;
-            if (!section(&one[p], &two[j])) return 2;
-        } else if (!section(nullptr, &two[j])) {
+            if (section(&one[p], &two[j]) != 0) return 2;
+        } else if (section(nullptr, &two[j]) != 0) {
             return 2;
         }
     }
-    if (!flush_first(one.size())) return 2;
-    if (std::fflush(out) != 0) return 2;
+    if (flush_first(one.size()) != 0 || std::fflush(out) != 0) return 2;
     return result;
 }
