@@ -138,7 +138,10 @@ int dump_one(const run_settings& s, const dump_table& dumps, vergle_ui& ui, cons
 
 }  // namespace
 
-int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui) {
+namespace {
+
+int run(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
+        const run_options& opt, bool& launch_failed) {
     if (argc < 3 || !argv[1] || !argv[2]) return -1;
     const char* path1 = argv[1];
     const char* path2 = argv[2];
@@ -165,9 +168,29 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
     if (rc == -2) remove_output_folders(s, path1, suffix1, "", "");
     // A second file refused before its dump leaves the first folder as it is.
     if (rc != 0) return -1;
-    launch_folder_compare(s, ui, path1, suffix1, path2, suffix2);
+    int result = 0;
+    if (opt.compare) {
+        std::string f1 = output_folder(s, path1, suffix1), f2 = output_folder(s, path2, suffix2);
+        result = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
+    } else {
+        launch_failed = launch_folder_compare(s, ui, path1, suffix1, path2, suffix2) != 0;
+    }
     remove_output_folders(s, path1, suffix1, path2, suffix2);
-    return 0;
+    return result;
+}
+
+}  // namespace
+
+int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui) {
+    bool launch_failed = false;
+    return run(argc, argv, s, dumps, ui, run_options{}, launch_failed);
+}
+
+int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
+                   const run_options& opt) {
+    bool launch_failed = false;
+    int rc = run(argc, argv, s, dumps, ui, opt, launch_failed);
+    return launch_failed ? -1 : rc;
 }
 
 int run_comparison(int argc, const char* const* argv, vergle_ui& ui) {

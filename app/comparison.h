@@ -44,6 +44,25 @@ int remove_output_folders(const run_settings& s, const char* path1, const char* 
 // both dumps succeeded, -1 otherwise; every failure has been shown on ui.
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui);
 
+// What a caller may change about a run.  compare, when set, is called on the
+// two written folders instead of starting the folder-compare program; it
+// returns 0 when they are the same, 1 when they differ, 2 or more after its
+// own message.  keep_dir and out_charset belong to the caller's options for
+// the written folders.
+using compare_fn = int (*)(const char* folder1, const char* folder2, void* ctx);
+struct run_options {
+    compare_fn compare = nullptr;
+    void* compare_ctx = nullptr;
+    const char* keep_dir = nullptr;
+    int out_charset = 1;
+};
+
+// The same with options: -1 on failure (after its message; a folder-compare
+// program that cannot be started counts as a failure), else the result of
+// compare (0 when the folder-compare program ran).
+int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
+                   const run_options& opt);
+
 // The same with the process's settings and dumps.
 int run_comparison(int argc, const char* const* argv, vergle_ui& ui);
 

@@ -243,6 +243,7 @@ int dump_workbook_text(const dump_request& req) {
         if (!valid_utf8(name)) orb_convert_string(ORB_SJIS, ORB_UTF8, name);  // stored unconverted
 
         if (!ui.pump_one_message()) return -1;
+        ui.sheet_begun(sheet, TABX_sheet_num(book.get()), name);
 
         if (!req.allpage) {
             char p[ORB_PATH_MAX];

@@ -77,6 +77,11 @@ plat_kind plat_path_kind(const char* path);
 // -1 otherwise.
 int plat_make_dir(const char* path);
 
+// Creates one folder that must not exist yet, for this user alone (mode
+// 0700 on POSIX).  0 when created, -1 otherwise (it exists, or the system
+// refuses).
+int plat_make_private_dir(const char* path);
+
 // Removes one file (or a link, never what it points at).  0 or -1.
 int plat_remove_file(const char* path);
 
@@ -127,11 +132,15 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
 std::string plat_default_temp_folder();
 
 // The folder-compare program when the settings name none: "WinMergeU.exe" on
-// Windows, "diff" on POSIX.
+// Windows; "" on POSIX, where the command line shows the differences itself.
 const char* plat_default_diff_program();
 
 // True when standard input is an interactive terminal.
 bool plat_stdin_is_terminal();
+
+// True when standard output (1) or standard error (2) is an interactive
+// terminal.
+bool plat_stream_is_terminal(int stream);
 
 // The machine's physical memory in bytes, 0 when it cannot be queried.
 uint64_t plat_physical_memory();

@@ -22,6 +22,13 @@ struct vergle_ui {
     // Handles at most one pending window message.  False when the user asked
     // to quit: the caller then ends its work.
     virtual bool pump_one_message() = 0;
+
+    // A workbook dump begins a sheet: its index from 0, the number of
+    // sheets, and its name in UTF-8.  For progress shown to the user and
+    // the order of the sheets' files; by default nothing.
+    virtual void sheet_begun(int sheet, int sheets, const std::string& name_utf8) {
+        (void)sheet, (void)sheets, (void)name_utf8;
+    }
 };
 
 // Fills the first "%s" (or "%d") of a UTF-8 message template with arg and

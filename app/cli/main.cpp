@@ -1,18 +1,26 @@
 // vergle: the comparison from the command line.
 //
 //   vergle [options] FILE1 FILE2
+//   vergle [options] --text FILE
 //
-// reads "Vergle.ini" beside the executable, writes the text of both documents
-// into two folders under the temporary folder, starts the folder-compare
-// program on them, waits for it and removes the folders.  Exit status 0 when
-// both documents were written, 1 when the comparison failed, 2 for a usage
-// error.
+// reads "Vergle.ini" beside the executable and writes the text of both
+// documents into two folders under the temporary folder.  With no
+// folder-compare program named, it shows their differences itself (a
+// unified difference, one section per sheet, page or slide, in UTF-8);
+// otherwise it starts the program on the folders and waits for it.  The
+// folders are removed at the end.  --text writes one document's text to
+// standard output instead.  Exit status as diff's: 0 the same, 1 different,
+// 2 trouble.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "comparison.h"
+#include "document_text.h"
+#include "folder_diff.h"
 #include "linked_dumps.h"
 #include "platform.h"
 #include "settings.h"
@@ -22,53 +30,112 @@ namespace {
 
 const char* const VERSION = "3.0.0.0";
 
+// Exit statuses.
+enum { SAME = 0, DIFFERENT = 1, TROUBLE = 2 };
+
 void usage(std::FILE* out) {
     std::fputs(
         "usage: vergle [options] FILE1 FILE2\n"
+        "       vergle [options] --text FILE\n"
         "\n"
         "Compares two Excel workbooks (.xls, .xlsx, .xlsm), Word documents (.docx,\n"
-        ".docm) or PowerPoint presentations (.pptx, .pptm) by their text with a\n"
-        "folder-compare program.\n"
+        ".docm) or PowerPoint presentations (.pptx, .pptm) by the text a person sees\n"
+        "in them.  With no folder-compare program named, the differences are shown\n"
+        "here: a unified difference in UTF-8, one section per sheet, page or slide.\n"
         "\n"
         "options (override the settings file for this run):\n"
-        "  --program PATH   the folder-compare program\n"
+        "  --program PATH   start this folder-compare program on the two text folders\n"
+        "  --no-program     show the differences here (the default)\n"
+        "  --color[=WHEN]   colour the differences: auto (on a terminal, unless\n"
+        "                   NO_COLOR is set; the default), always or never\n"
+        "  --text           write the text of one document to standard output, each\n"
+        "                   sheet, page or slide after a line \"=== NAME ===\"\n"
         "  --textbox        include shape and comment text\n"
         "  --no-textbox     leave shape and comment text out\n"
         "  --allpage        one text file per document\n"
         "  --no-allpage     one text file per sheet, page or slide\n"
-        "  --save           write these settings into Vergle.ini\n"
+        "  --save           write the program and switches into Vergle.ini\n"
         "  --help           show this text\n"
-        "  --version        show the version\n",
+        "  --version        show the version\n"
+        "\n"
+        "exit status: 0 no differences, 1 differences, 2 or more trouble (a document\n"
+        "refused or unreadable, a usage error, a program that cannot be started);\n"
+        "0 after a folder-compare program ran, whatever it found.\n",
         out);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    read_settings();
-    run_settings& s = g_settings;
+struct cli_options {
     bool save = false;
+    bool text = false;
+    int colour = -1;     // -1 auto, 0 never, 1 always
+    int out_charset = 1; // of the written files: 1 code page 932, 3 UTF-8
     std::vector<const char*> files;
+};
+
+// What the built-in view needs while the run calls it.
+struct view_context {
+    folder_diff_options opt;
+    terminal_ui* ui;
+};
+
+int view(const char* folder1, const char* folder2, void* ctx) {
+    view_context& v = *static_cast<view_context*>(ctx);
+    std::vector<text_section> s1, s2;
+    for (const char* f : {folder1, folder2}) {
+        // A document without any text may leave no folder.
+        if (plat_path_kind(f) != PLAT_NONE && !folder_sections(f, v.ui->sheets_of(f), f == folder1 ? s1 : s2)) {
+            v.ui->show_error(ui_format("テキストファイルを読めません。(%s)", f), true);
+            return TROUBLE;
+        }
+    }
+    return diff_folders(folder1, s1, folder2, s2, v.opt, *v.ui, stdout);
+}
+
+bool use_colour(int setting) {
+    if (setting >= 0) return setting == 1;
+    std::string v;
+    if (plat_getenv("NO_COLOR", v) && !v.empty()) return false;
+    if (plat_getenv("TERM", v) && v == "dumb") return false;
+    return plat_stream_is_terminal(1);
+}
+
+// 0 and the options, or the exit status of a usage error (or of --help).
+int parse(int argc, char** argv, run_settings& s, cli_options& o, bool& done) {
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
             usage(stdout);
+            done = true;
             return 0;
         } else if (!std::strcmp(a, "--version")) {
             std::printf("%s\n", VERSION);
+            done = true;
             return 0;
         } else if (!std::strcmp(a, "--program")) {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "vergle: --program needs a path\n");
-                return 2;
+                return TROUBLE;
             }
             const char* p = argv[++i];
             if (!*p || std::strlen(p) >= sizeof s.diff_program) {
                 std::fprintf(stderr, "vergle: the program path is empty or longer than %d bytes\n",
                              static_cast<int>(sizeof s.diff_program) - 1);
-                return 2;
+                return TROUBLE;
             }
             std::strcpy(s.diff_program, p);
+        } else if (!std::strcmp(a, "--no-program")) {
+            s.diff_program[0] = 0;
+        } else if (!std::strcmp(a, "--color") || !std::strcmp(a, "--color=always")) {
+            o.colour = 1;
+        } else if (!std::strcmp(a, "--color=never")) {
+            o.colour = 0;
+        } else if (!std::strcmp(a, "--color=auto")) {
+            o.colour = -1;
+        } else if (!std::strncmp(a, "--color=", 8)) {
+            std::fprintf(stderr, "vergle: --color takes auto, always or never, not %s\n", a + 8);
+            return TROUBLE;
+        } else if (!std::strcmp(a, "--text")) {
+            o.text = true;
         } else if (!std::strcmp(a, "--textbox")) {
             s.textbox = true;
         } else if (!std::strcmp(a, "--no-textbox")) {
@@ -78,26 +145,66 @@ int main(int argc, char** argv) {
         } else if (!std::strcmp(a, "--no-allpage")) {
             s.allpage = false;
         } else if (!std::strcmp(a, "--save")) {
-            save = true;
+            o.save = true;
         } else if (!std::strcmp(a, "--")) {
-            for (++i; i < argc; ++i) files.push_back(argv[i]);
+            for (++i; i < argc; ++i) o.files.push_back(argv[i]);
         } else if (a[0] == '-' && a[1] != 0) {
             std::fprintf(stderr, "vergle: unknown option %s\n", a);
             usage(stderr);
-            return 2;
+            return TROUBLE;
         } else {
-            files.push_back(a);
+            o.files.push_back(a);
         }
     }
-    if (save) write_settings();
-    if (files.empty() && save) return 0;
-    if (files.size() != 2) {
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef SIGPIPE
+    // A reader that stops early (a pager, head) must not end the run before
+    // it removes its folders: a failed write ends it instead.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    read_settings();
+    run_settings& s = g_settings;
+    // "diff" was the program of earlier versions when none was chosen; it
+    // shows code page 932 bytes as they are, so the built-in view takes its
+    // place.  Name its full path to have it started all the same.
+    if (!std::strcmp(s.diff_program, "diff")) s.diff_program[0] = 0;
+
+    cli_options o;
+    bool done = false;
+    int rc = parse(argc, argv, s, o, done);
+    if (rc != 0 || done) return rc;
+    if (o.save) write_settings();
+    if (o.files.empty() && o.save && !o.text) return SAME;
+    if (o.files.size() != (o.text ? 1u : 2u)) {
         usage(stderr);
-        return 2;
+        return TROUBLE;
     }
-    register_linked_dumps(g_dumps);
+
+    dump_table linked, dumps;
+    register_linked_dumps(linked);
+    follow_dumps(linked, dumps);
     terminal_ui ui;
     ui.interactive = plat_stdin_is_terminal();
-    const char* args[3] = {"Vergle", files[0], files[1]};
-    return run_comparison(3, args, ui) == 0 ? 0 : 1;
+    ui.progress = plat_stream_is_terminal(2);
+    if (o.text) return print_document_text(o.files[0], s, dumps, o.out_charset, ui, stdout);
+
+    view_context v{{}, &ui};
+    v.opt.name1 = o.files[0];
+    v.opt.name2 = o.files[1];
+    v.opt.charset = o.out_charset;
+    v.opt.style.colour = use_colour(o.colour);
+    run_options ro;
+    ro.out_charset = o.out_charset;
+    if (!s.diff_program[0]) {
+        ro.compare = view;
+        ro.compare_ctx = &v;
+    }
+    const char* args[3] = {"Vergle", o.files[0], o.files[1]};
+    rc = run_comparison(3, args, s, dumps, ui, ro);
+    return rc < 0 ? TROUBLE : rc;
 }

@@ -1,11 +1,18 @@
 #include "terminal_ui.h"
 
+#include "comparison.h"
+#include "workbook_dump.h"
+
 void terminal_ui::show_error(const std::string& text, bool) {
+    if (shown_) std::fputs("\r\033[K", err);
+    shown_ = false;
     std::fprintf(err, "Vergle: %s\n", text.c_str());
     std::fflush(err);
 }
 
 bool terminal_ui::ask_retry(const std::string& text) {
+    if (shown_) std::fputs("\r\033[K", err);
+    shown_ = false;
     std::fprintf(err, "Vergle: %s\n", text.c_str());
     if (!interactive) {
         std::fprintf(err, "%s\n", ui_text("再試行しません(標準入力が端末ではありません)。").c_str());
@@ -16,4 +23,64 @@ bool terminal_ui::ask_retry(const std::string& text) {
     char line[64];
     if (!std::fgets(line, sizeof line, in)) return false;
     return line[0] == 'y' || line[0] == 'Y';
+}
+
+void terminal_ui::sheet_begun(int sheet, int sheets, const std::string& name_utf8) {
+    if (!folder_.empty()) sheets_[folder_].push_back({sheet_file_name(name_utf8), name_utf8});
+    if (!progress) return;
+    if (std::chrono::steady_clock::now() - start_ < progress_after) return;
+    // The document's file name only, so that the line fits and "\r" can
+    // take it back.
+    size_t cut = document_.find_last_of('/');
+    std::string name = cut == std::string::npos ? document_ : document_.substr(cut + 1);
+    std::fprintf(err, "\r\033[K%s: %s %d/%d", name.c_str(), ui_text("シート").c_str(), sheet + 1, sheets);
+    std::fflush(err);
+    shown_ = true;
+}
+
+void terminal_ui::begin_document(const std::string& document, const std::string& folder) {
+    document_ = document;
+    folder_ = folder;
+    sheets_[folder].clear();
+    start_ = std::chrono::steady_clock::now();
+}
+
+void terminal_ui::end_document() {
+    if (shown_) {
+        std::fputs("\r\033[K", err);
+        std::fflush(err);
+    }
+    shown_ = false;
+    folder_.clear();
+}
+
+const std::vector<text_section>& terminal_ui::sheets_of(const std::string& folder) const {
+    static const std::vector<text_section> none;
+    auto it = sheets_.find(folder);
+    return it == sheets_.end() ? none : it->second;
+}
+
+namespace {
+
+dump_table g_linked;
+
+int followed(dump_fn fn, const dump_request& req) {
+    terminal_ui* ui = dynamic_cast<terminal_ui*>(req.ui);
+    if (ui) ui->begin_document(req.path, req.output_folder);
+    int rc = fn(req);
+    if (ui) ui->end_document();
+    return rc;
+}
+
+int followed_workbook(const dump_request& req) { return followed(g_linked.workbook, req); }
+int followed_word(const dump_request& req) { return followed(g_linked.word, req); }
+int followed_powerpoint(const dump_request& req) { return followed(g_linked.powerpoint, req); }
+
+}  // namespace
+
+void follow_dumps(const dump_table& linked, dump_table& out) {
+    g_linked = linked;
+    out.workbook = linked.workbook ? followed_workbook : nullptr;
+    out.word = linked.word ? followed_word : nullptr;
+    out.powerpoint = linked.powerpoint ? followed_powerpoint : nullptr;
 }

@@ -1,21 +1,50 @@
 // The command line's stand-in for message boxes: messages go to standard
 // error, the retry question is asked on the terminal (answered "no" when
-// standard input is not a terminal).
+// standard input is not a terminal).  It also follows the dumps: the sheets
+// each document's folder received, in order, and progress on standard error
+// while a document takes longer than a second.
 #ifndef VERGLE_TERMINAL_UI_H
 #define VERGLE_TERMINAL_UI_H
 
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
 
+#include "folder_diff.h"
 #include "ui.h"
 
 struct terminal_ui : vergle_ui {
     std::FILE* err = stderr;
     std::FILE* in = stdin;
     bool interactive = false;
+    bool progress = false;  // show progress on err (a terminal)
+    // How long a document runs before its progress is shown.
+    std::chrono::milliseconds progress_after{1000};
 
     void show_error(const std::string& text, bool owned) override;
     bool ask_retry(const std::string& text) override;
     bool pump_one_message() override { return true; }
+    void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override;
+
+    // The dump of document into folder begins or ends.
+    void begin_document(const std::string& document, const std::string& folder);
+    void end_document();
+
+    // The sheets the dump of folder began, in order, with their files.
+    const std::vector<text_section>& sheets_of(const std::string& folder) const;
+
+private:
+    std::map<std::string, std::vector<text_section>> sheets_;
+    std::string folder_, document_;
+    std::chrono::steady_clock::time_point start_;
+    bool shown_ = false;
 };
+
+// The table of dumps with each dump announced to the terminal_ui it reports
+// to, so that it can follow the sheets and show progress.
+struct dump_table;
+void follow_dumps(const dump_table& linked, dump_table& followed);
 
 #endif

@@ -125,6 +125,8 @@ int plat_make_dir(const char* path) {
     return -1;
 }
 
+int plat_make_private_dir(const char* path) { return mkdir(path, 0700) == 0 ? 0 : -1; }
+
 int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
 
 int plat_remove_dir(const char* path) { return rmdir(path) == 0 ? 0 : -1; }
@@ -261,6 +263,8 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
 
 bool plat_stdin_is_terminal() { return isatty(0) == 1; }
 
+bool plat_stream_is_terminal(int stream) { return (stream == 1 || stream == 2) && isatty(stream) == 1; }
+
 uint64_t plat_physical_memory() {
     long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);
     return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : 0;
@@ -340,4 +344,4 @@ std::string plat_default_temp_folder() {
     return "/tmp";
 }
 
-const char* plat_default_diff_program() { return "diff"; }
+const char* plat_default_diff_program() { return ""; }

@@ -186,6 +186,8 @@ int plat_make_dir(const char* path) {
     return -1;
 }
 
+int plat_make_private_dir(const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
+
 int plat_remove_file(const char* path) {
     DWORD attr = GetFileAttributesA(path);
     if (attr == INVALID_FILE_ATTRIBUTES) return -1;
@@ -408,8 +410,12 @@ uint64_t plat_physical_memory() {
     return GlobalMemoryStatusEx(&st) ? static_cast<uint64_t>(st.ullTotalPhys) : 0;
 }
 
-bool plat_stdin_is_terminal() {
-    HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
+bool plat_stdin_is_terminal() { return plat_stream_is_terminal(0); }
+
+bool plat_stream_is_terminal(int stream) {
+    if (stream < 0 || stream > 2) return false;
+    static const DWORD ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE h = GetStdHandle(ids[stream]);
     if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
     // NUL is a character device too, but has no console mode.
     DWORD mode;
