@@ -66,6 +66,7 @@ int run_dump(const dump_request& req, bool word) {
         ctx.split_pages = !req.allpage;
         ctx.skip_shapes = !req.textbox;
         ctx.ui = req.ui;
+        ctx.out_charset = req.out_charset;
         if (!copy_path(ctx.output_folder, req.output_folder) || !copy_path(ctx.input_path, req.path)) {
             rc = -9;
         } else {

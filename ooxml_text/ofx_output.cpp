@@ -45,6 +45,7 @@ void reset_fields(OFX_CONTEXT* ctx) {
 int ofx_init(OFX_CONTEXT* ctx) {
     reset_fields(ctx);
     ctx->ui = nullptr;
+    ctx->out_charset = 1;
     ctx->out = new (std::nothrow) ofx_stream;
     return ctx->out ? 0 : -2;
 }

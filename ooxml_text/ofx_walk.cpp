@@ -437,7 +437,7 @@ int paragraph_text(OFX_CONTEXT* ctx, char prefix, const char* start, size_t len)
             if (xml_escape(XML_UNESCAPE, text.data(), &n) != 0) return -2;
             text.resize(static_cast<size_t>(n));
         }
-        if (orb_convert_string(ORB_UTF8, ORB_SJIS, text) != 0) return -2;
+        if (ctx->out_charset != ORB_UTF8 && orb_convert_string(ORB_UTF8, ORB_SJIS, text) != 0) return -2;
         ofx_write(ctx, text.c_str(), std::strlen(text.c_str()));
         ctx->line_count += 1;
         q = stop + sizeof close;

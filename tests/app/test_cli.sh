@@ -54,13 +54,15 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
 else
     echo "corpus not found: corpus checks skipped"
 fi
+# Each run writes into a folder of its own under TEMP.
+run="$work/temp/Vergle-[A-Za-z0-9]{6}"
 # A whole comparison of the bundled samples through a folder-compare program
 # that records what it was given.
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 export VERGLE_RECORD=$work/record.txt
 "$vergle" --program "$recorder" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
 check "comparison exits 0" test $? -eq 0
-check "first folder given" grep -q "^arg=$work/temp/report_v1$" "$VERGLE_RECORD"
+check "first folder given" grep -qE "^arg=$run/report_v1$" "$VERGLE_RECORD"
 check "pages written" grep -q "^  ページ002=" "$VERGLE_RECORD"
 # Equal names in two folders get "_1" and "_2".
 mkdir -p "$work/a" "$work/b"
@@ -68,8 +70,8 @@ cp "$samples/report_v1.docx" "$work/a/report.docx"
 cp "$samples/report_v2.docx" "$work/b/report.docx"
 "$vergle" --allpage --program "$recorder" "$work/a/report.docx" "$work/b/report.docx" < /dev/null
 check "equal stems: exit 0" test $? -eq 0
-check "equal stems: _1" grep -q "^arg=$work/temp/report_1$" "$VERGLE_RECORD"
-check "equal stems: _2" grep -q "^arg=$work/temp/report_2$" "$VERGLE_RECORD"
+check "equal stems: _1" grep -qE "^arg=$run/report_1$" "$VERGLE_RECORD"
+check "equal stems: _2" grep -qE "^arg=$run/report_2$" "$VERGLE_RECORD"
 check "one file with --allpage" grep -q "^  全文=" "$VERGLE_RECORD"
 # Two workbooks, one sheet name with a blank.
 "$vergle" --textbox --program "$recorder" "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null
@@ -80,7 +82,7 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
     "$vergle" --program "$recorder" "$corpus/generated/xls_basic_types__libreoffice.xls" \
         "$corpus/generated/xls_basic_types__gnumeric.xls" < /dev/null
     check "legacy workbooks: exit 0" test $? -eq 0
-    check "legacy workbooks: both folders" grep -q "^arg=$work/temp/xls_basic_types__gnumeric$" "$VERGLE_RECORD"
+    check "legacy workbooks: both folders" grep -qE "^arg=$run/xls_basic_types__gnumeric$" "$VERGLE_RECORD"
     check "legacy workbooks: image removed" test ! -e "$work/temp/Vergle2003.tmp"
 fi
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
