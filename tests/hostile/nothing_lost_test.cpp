@@ -123,6 +123,22 @@ TEST_F(NothingLost, SheetNamesThatClimbOutStayInsideTheOutputFolder) {
     EXPECT_GE(files, 2u) << seen;
 }
 
+// Sheets whose file names coincide ("a b" and "a_b", and on Windows "A_B")
+// are all written, none replacing another.
+TEST_F(NothingLost, SheetsWhoseFileNamesCoincideAreAllWritten) {
+    std::string a = doc("a.xlsx", workbook_with_sheets({"a b", "a_b", "a?b", "A_B"}));
+    std::string b = doc("b.xlsx", workbook_with_sheets({"x"}));
+    EXPECT_EQ(run(a, b), 0) << (ui.errors.empty() ? "" : ui.errors[0].text);
+    std::string seen = vt::read_file(record);
+    std::string folder1 = seen.substr(seen.find("folder 1:"), seen.find("folder 2:") - seen.find("folder 1:"));
+    bool folded = plat_same_file_name("a_b", "A_B");
+    std::string lines = folder1.substr(folder1.find('\n') + 1);
+    EXPECT_NE(lines.find("a_b(2)=cell 1"), std::string::npos) << seen;
+    EXPECT_NE(lines.find("a_b(3)=cell 2"), std::string::npos) << seen;
+    EXPECT_NE(lines.find(folded ? "A_B(4)=cell 3" : "A_B=cell 3"), std::string::npos) << seen;
+    EXPECT_NE(lines.find("a_b=cell 0"), std::string::npos) << seen;
+}
+
 // A folder of the user's named like a document's stem, holding a link to
 // another folder: the run neither writes into it nor removes it.
 TEST_F(NothingLost, AFolderAtAStemsPlaceIsLeftAloneLinksAndAll) {
