@@ -64,7 +64,7 @@ int ofx_close_output(OFX_CONTEXT* ctx) {
     ofx_stream* s = ctx->out;
     if (!s || !s->file) return 0;
     flush(s);
-    plat_close(s->file);
+    if (plat_close(s->file) != 0) s->failed = true;
     s->file = nullptr;
     bool failed = s->failed;
     s->failed = false;

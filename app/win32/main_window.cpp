@@ -138,6 +138,7 @@ void on_drop_files(vergle_window& w, HDROP drop) {
 }
 
 void on_browse(vergle_window& w) {
+    if (w.running) return;  // the run is using the program path
     OPENFILENAMEA ofn;
     std::memset(&ofn, 0, sizeof ofn);
     static const char filter[] = "(*.exe)\0*.exe\0";
