@@ -162,7 +162,11 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
     if (check_file(ui, base.c_str(), path1, suffix1) == 0 && check_file(ui, base.c_str(), path2, suffix2) == 0) {
         std::string f1 = output_folder(base.c_str(), path1, suffix1);
         std::string f2 = output_folder(base.c_str(), path2, suffix2);
-        if (dump_one(dumps, ui, s, opt, base, path1, f1) == 0 && dump_one(dumps, ui, s, opt, base, path2, f2) == 0) {
+        // Between the steps one pending window message is handled, so that
+        // a cancel or close asked for during a dump that does not look at
+        // messages still ends the run before the compare program starts.
+        if (dump_one(dumps, ui, s, opt, base, path1, f1) == 0 && ui.pump_one_message() &&
+            dump_one(dumps, ui, s, opt, base, path2, f2) == 0 && ui.pump_one_message()) {
             if (opt.compare) {
                 rc = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
                 if (rc < 0) rc = 2;

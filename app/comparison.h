@@ -59,6 +59,8 @@ struct run_options {
 // two documents' folders (named after their stems, "_1" and "_2" when the
 // stems name the same folder) and a legacy workbook's stream image inside
 // it, compares the two folders and removes its folder, whatever happened.
+// After each dump it handles one pending window message: a quit request
+// there ends the run (-1, no message).
 // -1 after a failure (shown on ui, the external program's launch failure
 // included); otherwise the compare result (0 when the external program ran).
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,

@@ -197,6 +197,15 @@ TEST_F(RunTest, SecondDumpFailingRemovesBothFolders) {
     EXPECT_FALSE(vt::exists(record));
 }
 
+TEST_F(RunTest, QuitRequestBetweenTheDumpsEndsTheRun) {
+    ui.quit_after_pumps = true;
+    EXPECT_EQ(run(doc("a.docx"), doc("b.docx")), -1);
+    EXPECT_EQ(ui.pumps, 1);
+    EXPECT_TRUE(ui.errors.empty());
+    EXPECT_FALSE(vt::exists(record)) << "the folder-compare program never started";
+    EXPECT_TRUE(temp_entries().empty());
+}
+
 TEST_F(RunTest, FirstDumpFailingLeavesNothingBehind) {
     EXPECT_EQ(run(doc("a.docx", "FAIL here"), doc("b.docx")), -1);
     EXPECT_TRUE(temp_entries().empty());
