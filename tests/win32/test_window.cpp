@@ -84,9 +84,15 @@ struct WindowTest : ::testing::Test {
         g_settings = run_settings();
         g_dumps.workbook = g_dumps.word = g_dumps.powerpoint = fake_dump;
         during_first_dump = nullptr;
+        had_temp = plat_getenv("TEMP", saved_temp);
         plat_setenv("TEMP", temp.path().c_str());
     }
+    // The scratch folders of the next test are made under TEMP: it goes
+    // back to what it was.
+    std::string saved_temp;
+    bool had_temp = false;
     void TearDown() override {
+        plat_setenv("TEMP", had_temp ? saved_temp.c_str() : nullptr);
         vergle_release(w);
         pump();
         DeleteFileA(ini.c_str());
