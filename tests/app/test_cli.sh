@@ -147,7 +147,7 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
     same=0
     for i in $(seq 0 15); do
         if [ -s "$work/par/alone.$i" ] && [ ! -s "$work/par/err.$i" ] &&
-            diff <(grep -v '^arg=' "$work/par/alone.$i") <(grep -v '^arg=' "$work/par/together.$i") > /dev/null; then
+            diff <(grep -av '^arg=' "$work/par/alone.$i") <(grep -av '^arg=' "$work/par/together.$i") > /dev/null; then
             same=$((same + 1))
         fi
     done
