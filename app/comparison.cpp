@@ -31,78 +31,26 @@ void name_stem(const char* path, char* out) {
     out[n] = 0;
 }
 
-std::string output_folder(const run_settings& s, const char* path, const char* suffix) {
+std::string output_folder(const char* base, const char* path, const char* suffix) {
     char stem[RUN_PATH_MAX];
     name_stem(path, stem);
     std::string name = std::string(stem) + suffix;
     char out[RUN_PATH_MAX];
-    if (orb_join_path(out, sizeof out, s.temp_folder, name.c_str()) != 0) return "";
+    if (orb_join_path(out, sizeof out, base, name.c_str()) != 0) return "";
     return out;
 }
 
-int launch_folder_compare(const run_settings& s, vergle_ui& ui, const char* path1, const char* suffix1,
-                          const char* path2, const char* suffix2) {
-    std::string f1 = output_folder(s, path1, suffix1);
-    std::string f2 = output_folder(s, path2, suffix2);
-    if (plat_run_and_wait(s.diff_program, f1.c_str(), f2.c_str(), nullptr) != 0) {
+int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
+                          const std::string& folder2) {
+    if (plat_run_and_wait(s.diff_program, folder1.c_str(), folder2.c_str(), nullptr) != 0) {
         ui.show_error(ui_text("フォルダ比較プログラム起動エラー"), true);
         return -1;
     }
     return 0;
 }
 
-int remove_output_folders(const run_settings& s, const char* path1, const char* suffix1, const char* path2,
-                          const char* suffix2) {
-    std::string f1 = output_folder(s, path1, suffix1);
-    if (!f1.empty()) orb_remove_tree(f1.c_str());
-    if (path2 && *path2) {
-        std::string f2 = output_folder(s, path2, suffix2);
-        if (!f2.empty()) orb_remove_tree(f2.c_str());
-    }
-    return 0;
-}
-
-namespace {
-
-// Refuses what the fixed buffers cannot hold, and a stem that would make the
-// output folder the temporary folder itself or its parent, before anything is
-// written.  0, or -1 after the message.
-int check_file(const run_settings& s, vergle_ui& ui, const char* path, const char* suffix) {
-    if (std::strlen(path) >= RUN_PATH_MAX) {
-        ui.show_error(ui_format("ファイルのパスが長すぎます。(%s)", path), true);
-        return -1;
-    }
-    char stem[RUN_PATH_MAX];
-    name_stem(path, stem);
-    if ((!stem[0] || !std::strcmp(stem, ".") || !std::strcmp(stem, "..")) && !*suffix) {
-        ui.show_error(ui_format("ファイル名から出力フォルダ名を作れません。(%s)", path), true);
-        return -1;
-    }
-    if (!stem[0] || !std::strcmp(stem, ".") || !std::strcmp(stem, "..")) {
-        // "_1" and "_2" would make harmless names, but two such files are
-        // still refused so that both names follow one rule.
-        ui.show_error(ui_format("ファイル名から出力フォルダ名を作れません。(%s)", path), true);
-        return -1;
-    }
-    std::string folder = output_folder(s, path, suffix);
-    if (folder.empty()) {
-        ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", path), true);
-        return -1;
-    }
-    plat_kind k = plat_path_kind(folder.c_str());
-    if (k != PLAT_NONE && k != PLAT_DIR) {
-        // A link or a file in the folder's place: writing through it would
-        // put files outside the temporary folder.
-        ui.show_error(ui_format("出力フォルダを作成できません。(%s)", folder), true);
-        return -1;
-    }
-    return 0;
-}
-
-// Kind detection and the dump of one file.  0; -1 when the file was refused
-// before its dump (after the message); -2 when the dump itself failed (it has
-// shown its message).
-int dump_one(const run_settings& s, const dump_table& dumps, vergle_ui& ui, const char* path, const char* suffix) {
+int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset, const char* base,
+                  const char* path, const char* folder) {
     int kind = -1;
     if (orb_file_type(ORB_SOURCE_DISK, path, &kind) != 0) {
         ui.show_error(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", path), true);
@@ -128,24 +76,52 @@ int dump_one(const run_settings& s, const dump_table& dumps, vergle_ui& ui, cons
         ui.show_error(ui_format("サポート対象外のファイルです(%s)。", path), true);
         return -1;
     }
-    std::string folder = output_folder(s, path, suffix);
-    dump_request req{path, folder.c_str(), s.textbox, s.allpage, s.temp_folder, &ui};
-    if (fn(req) == 0) return 0;
-    // What a failed dump wrote would stay beside the next run's files.
-    orb_remove_tree(folder.c_str());
-    return -2;
+    dump_request req{path, folder, s.textbox, s.allpage, base, &ui};
+    req.out_charset = out_charset;
+    return fn(req) == 0 ? 0 : -1;
 }
-
-}  // namespace
 
 namespace {
 
-int run(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
-        const run_options& opt, bool& launch_failed) {
-    if (argc < 3 || !argv[1] || !argv[2]) return -1;
-    const char* path1 = argv[1];
-    const char* path2 = argv[2];
+// Refuses what the fixed buffers cannot hold and a stem that names no
+// folder, before anything is written.  0, or -1 after the message.
+int check_file(vergle_ui& ui, const char* base, const char* path, const char* suffix) {
+    if (std::strlen(path) >= RUN_PATH_MAX) {
+        ui.show_error(ui_format("ファイルのパスが長すぎます。(%s)", path), true);
+        return -1;
+    }
+    char stem[RUN_PATH_MAX];
+    name_stem(path, stem);
+    if (!stem[0] || !std::strcmp(stem, ".") || !std::strcmp(stem, "..")) {
+        // "_1" and "_2" would make harmless names, but two such files are
+        // still refused so that both names follow one rule.
+        ui.show_error(ui_format("ファイル名から出力フォルダ名を作れません。(%s)", path), true);
+        return -1;
+    }
+    if (output_folder(base, path, suffix).empty()) {
+        ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", path), true);
+        return -1;
+    }
+    return 0;
+}
 
+// The base folder of a run: a new folder of its own under the temporary
+// folder, or the keep folder, created here.  0, or -1 after the message.
+int make_base(run_settings& s, vergle_ui& ui, const run_options& opt, std::string& base) {
+    if (opt.keep_dir) {
+        if (std::strlen(opt.keep_dir) >= RUN_PATH_MAX) {
+            ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", opt.keep_dir), true);
+            return -1;
+        }
+        // Only a folder this run creates is written into.
+        if (plat_make_dir(opt.keep_dir) != 0) {
+            ui.show_error(ui_format("出力フォルダを作成できません(既にあるフォルダは使いません)。(%s)", opt.keep_dir),
+                          true);
+            return -1;
+        }
+        base = opt.keep_dir;
+        return 0;
+    }
     std::string temp;
     if (!plat_getenv("TEMP", temp)) temp = plat_default_temp_folder();
     if (temp.empty() || temp.size() >= sizeof s.temp_folder) {
@@ -153,44 +129,61 @@ int run(int argc, const char* const* argv, run_settings& s, const dump_table& du
         return -1;
     }
     std::memcpy(s.temp_folder, temp.c_str(), temp.size() + 1);
-
-    char stem1[RUN_PATH_MAX], stem2[RUN_PATH_MAX];
-    name_stem(path1, stem1);
-    name_stem(path2, stem2);
-    bool same = std::strcmp(stem1, stem2) == 0;
-    const char* suffix1 = same ? "_1" : "";
-    const char* suffix2 = same ? "_2" : "";
-
-    if (check_file(s, ui, path1, suffix1) != 0 || check_file(s, ui, path2, suffix2) != 0) return -1;
-
-    if (dump_one(s, dumps, ui, path1, suffix1) != 0) return -1;
-    int rc = dump_one(s, dumps, ui, path2, suffix2);
-    if (rc == -2) remove_output_folders(s, path1, suffix1, "", "");
-    // A second file refused before its dump leaves the first folder as it is.
-    if (rc != 0) return -1;
-    int result = 0;
-    if (opt.compare) {
-        std::string f1 = output_folder(s, path1, suffix1), f2 = output_folder(s, path2, suffix2);
-        result = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
-    } else {
-        launch_failed = launch_folder_compare(s, ui, path1, suffix1, path2, suffix2) != 0;
+    if (plat_make_run_dir(s.temp_folder, base) != 0) {
+        ui.show_error(ui_format("出力フォルダを作成できません。(%s)", temp), true);
+        return -1;
     }
-    remove_output_folders(s, path1, suffix1, path2, suffix2);
-    return result;
+    return 0;
 }
 
 }  // namespace
 
-int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui) {
-    bool launch_failed = false;
-    return run(argc, argv, s, dumps, ui, run_options{}, launch_failed);
-}
-
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
                    const run_options& opt) {
-    bool launch_failed = false;
-    int rc = run(argc, argv, s, dumps, ui, opt, launch_failed);
-    return launch_failed ? -1 : rc;
+    if (argc < 3 || !argv[1] || !argv[2]) return -1;
+    const char* path1 = argv[1];
+    const char* path2 = argv[2];
+
+    char stem1[RUN_PATH_MAX], stem2[RUN_PATH_MAX];
+    name_stem(path1, stem1);
+    name_stem(path2, stem2);
+    // Stems that would name one folder get "_1" and "_2" (on Windows also
+    // stems that differ only in letter case).
+    bool same = plat_same_file_name(stem1, stem2);
+    const char* suffix1 = same ? "_1" : "";
+    const char* suffix2 = same ? "_2" : "";
+
+    std::string base;
+    if (make_base(s, ui, opt, base) != 0) return -1;
+    bool keep = opt.keep_dir != nullptr;
+    int rc = -1;
+    if (check_file(ui, base.c_str(), path1, suffix1) == 0 && check_file(ui, base.c_str(), path2, suffix2) == 0) {
+        std::string f1 = output_folder(base.c_str(), path1, suffix1);
+        std::string f2 = output_folder(base.c_str(), path2, suffix2);
+        // Between the steps one pending window message is handled, so that
+        // a cancel or close asked for during a dump that does not look at
+        // messages still ends the run before the compare program starts.
+        if (dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path1, f1.c_str()) == 0 && ui.pump_one_message() &&
+            dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path2, f2.c_str()) == 0 && ui.pump_one_message()) {
+            if (opt.compare) {
+                rc = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
+                if (rc < 0) rc = 2;
+            } else {
+                rc = launch_folder_compare(s, ui, f1, f2);
+            }
+        }
+    }
+    // The run's folder goes, and with it everything the run wrote; a kept
+    // folder stays only when the run succeeded.
+    if ((!keep || rc < 0) && plat_remove_tree(base.c_str()) != 0) {
+        ui.show_error(ui_format("出力フォルダを削除できません。(%s)", base), true);
+        rc = -1;
+    }
+    return rc;
+}
+
+int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui) {
+    return run_comparison(argc, argv, s, dumps, ui, run_options());
 }
 
 int run_comparison(int argc, const char* const* argv, vergle_ui& ui) {

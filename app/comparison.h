@@ -26,42 +26,55 @@ extern dump_table g_dumps;
 // RUN_PATH_MAX bytes.
 void name_stem(const char* path, char* out);
 
-// temp_folder, the separator, the stem of path and the suffix; "" when that
-// does not fit in a path buffer.
-std::string output_folder(const run_settings& s, const char* path, const char* suffix);
+// The folder a document's text goes to: base (the run's own folder), the
+// separator, the stem of path and the suffix; "" when that does not fit in a
+// path buffer.
+std::string output_folder(const char* base, const char* path, const char* suffix);
 
 // Starts the folder-compare program on the two output folders and waits until
 // it ends.  0 when it was started, -1 (after the message) when not.
-int launch_folder_compare(const run_settings& s, vergle_ui& ui, const char* path1, const char* suffix1,
-                          const char* path2, const char* suffix2);
+int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
+                          const std::string& folder2);
 
-// Removes the first output folder and, when path2 is not empty, the second.
-// Always 0.
-int remove_output_folders(const run_settings& s, const char* path1, const char* suffix1, const char* path2,
-                          const char* suffix2);
+// Detects the kind of the file at path and dumps it into folder (created by
+// the dump) in the character set out_charset (1 code page 932, 3 UTF-8);
+// work_folder holds the dump's temporary files.  0, or -1 after the message
+// (the dump's own, or the refusal of a locked or unsupported file).
+int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset,
+                  const char* work_folder, const char* path, const char* folder);
 
-// argv holds "Vergle", the first file and the second file (argc 3).  0 when
-// both dumps succeeded, -1 otherwise; every failure has been shown on ui.
-int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui);
-
-// What a caller may change about a run.  compare, when set, is called on the
-// two written folders instead of starting the folder-compare program; it
-// returns 0 when they are the same, 1 when they differ, 2 or more after its
-// own message.  keep_dir and out_charset belong to the caller's options for
-// the written folders.
+// What compares the two written folders.  Null: the settings' external
+// program.  Otherwise called with the two folders; returns 0 (no
+// differences), 1 (differences) or 2 and above (trouble, after its message).
 using compare_fn = int (*)(const char* folder1, const char* folder2, void* ctx);
+
 struct run_options {
     compare_fn compare = nullptr;
     void* compare_ctx = nullptr;
+    // Write the two folders into this folder and keep them.  It must not
+    // exist yet: the run creates it, so nothing of the user's is written
+    // into.  Null: a folder of the run's own under the temporary folder,
+    // removed at the end.
     const char* keep_dir = nullptr;
+    // Character set of the written files: 1 code page 932 (the default),
+    // 3 UTF-8.
     int out_charset = 1;
 };
 
-// The same with options: -1 on failure (after its message; a folder-compare
-// program that cannot be started counts as a failure), else the result of
-// compare (0 when the folder-compare program ran).
+// argv holds "Vergle", the first file and the second file (argc 3).  The run
+// creates a folder of its own under the temporary folder ("TEMP"), writes the
+// two documents' folders (named after their stems, "_1" and "_2" when the
+// stems name the same folder) and a legacy workbook's stream image inside
+// it, compares the two folders and removes its folder, whatever happened.
+// After each dump it handles one pending window message: a quit request
+// there ends the run (-1, no message).
+// -1 after a failure (shown on ui, the external program's launch failure
+// included); otherwise the compare result (0 when the external program ran).
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
                    const run_options& opt);
+
+// The same with the external program: 0 when it ran, -1 otherwise.
+int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui);
 
 // The same with the process's settings and dumps.
 int run_comparison(int argc, const char* const* argv, vergle_ui& ui);

@@ -4,6 +4,7 @@
 
 #include "orb_file.h"
 #include "platform.h"
+#include "ui.h"
 
 run_settings g_settings;
 
@@ -50,7 +51,7 @@ void read_settings_from(const std::string& path, run_settings& s) {
     for (std::string& l : lines) {
         if (!l.empty() && l.back() == '\r') l.pop_back();
     }
-    if (!too_long && !lines[0].empty() && lines[0].size() < sizeof s.diff_program) {
+    if (!too_long && valid_program_path(lines[0].c_str())) {
         std::memcpy(s.diff_program, lines[0].c_str(), lines[0].size() + 1);
     }
     auto has_y = [](const std::string& l) { return l.find_first_of("Yy") != std::string::npos; };
@@ -58,15 +59,27 @@ void read_settings_from(const std::string& path, run_settings& s) {
     if (has_y(lines[2])) s.allpage = true;
 }
 
-void write_settings_to(const std::string& path, const run_settings& s) {
-    if (path.empty()) return;
-    ORB_FILE* f = orb_fopen(path.c_str(), 2);
-    if (!f) return;
+bool valid_program_path(const char* path) {
+    if (!path || !*path || std::strlen(path) >= RUN_PATH_MAX) return false;
+    for (const char* p = path; *p; ++p) {
+        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7F) return false;
+    }
+    return true;
+}
+
+int write_settings_to(const std::string& path, const run_settings& s) {
+    // A line break in the program path would turn the file into more lines
+    // than it has, and the next start would read them as the switches.  An
+    // empty line is kept: no program chosen.
+    if (path.empty() || (s.diff_program[0] && !valid_program_path(s.diff_program))) return -1;
     std::string text = s.diff_program;
     text += s.textbox ? "\r\nTEXTBOX=Y" : "\r\nTEXTBOX=N";
     text += s.allpage ? "\r\nALLPAGE=Y" : "\r\nALLPAGE=N";
-    orb_fwrite(text.data(), text.size(), f);
-    orb_fclose(f);
+    plat_file* f = plat_open(path.c_str(), PLAT_WRITE);
+    if (!f) return -1;
+    bool whole = plat_write(f, text.data(), text.size()) == text.size();
+    if (plat_close(f) != 0) whole = false;
+    return whole ? 0 : -1;
 }
 
 int read_settings() {
@@ -74,7 +87,9 @@ int read_settings() {
     return 0;
 }
 
-int write_settings() {
-    write_settings_to(settings_path(), g_settings);
-    return 0;
+int write_settings() { return write_settings_to(settings_path(), g_settings); }
+
+std::string settings_error_text() {
+    std::string p = settings_path();
+    return ui_format("設定ファイル(%s)を保存できません。", p.empty() ? std::string("Vergle.ini") : p);
 }

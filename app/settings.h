@@ -26,14 +26,26 @@ extern run_settings g_settings;
 // executable's path cannot be had or the result would be too long).
 std::string settings_path();
 
-// Reads or writes the settings file at path.  Missing or unreadable files
-// leave the settings as they are; a write that fails is ignored.  A first line
-// that is empty or longer than the program field holds is ignored.
-void read_settings_from(const std::string& path, run_settings& s);
-void write_settings_to(const std::string& path, const run_settings& s);
+// True when path can be the folder-compare program: not empty, shorter than
+// the program field, and free of line breaks and other control characters
+// (the settings file holds it as one line).
+bool valid_program_path(const char* path);
 
-// The same on g_settings and settings_path().  Always 0.
+// Reads or writes the settings file at path.  Missing or unreadable files
+// leave the settings as they are.  A first line that is empty or longer than
+// the program field holds is ignored.  The write is 0, or -1 when the file
+// cannot be written completely or the program path is not valid (the file
+// is then left as it was).
+void read_settings_from(const std::string& path, run_settings& s);
+int write_settings_to(const std::string& path, const run_settings& s);
+
+// The same on g_settings and settings_path().  read_settings: always 0;
+// write_settings: 0, or -1 when the file could not be saved.
 int read_settings();
 int write_settings();
+
+// The message for a settings file that could not be saved, in the native
+// encoding.
+std::string settings_error_text();
 
 #endif

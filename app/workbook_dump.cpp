@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cfb.h"
 #include "orb_file.h"
@@ -17,14 +18,15 @@ namespace {
 
 const char* const SHAPE_HEADER = "★★★以下オートシェイプ・コメント文字列---------------------------------------------->";
 
-// An output text file: CP932 bytes, every line feed written as CR LF, in
-// large pieces.
+// An output text file: every line feed written as CR LF, in large pieces.
+// The file is always a new one, never an existing file or a link.
 class text_file {
 public:
     ~text_file() { close(); }
     bool open(const std::string& path) {
         close();
-        f_ = plat_open(path.c_str(), PLAT_WRITE);
+        ok_ = true;
+        f_ = plat_open(path.c_str(), PLAT_CREATE);
         return f_ != nullptr;
     }
     void put(const char* text, size_t n) {
@@ -45,7 +47,7 @@ public:
     bool close() {
         if (!f_) return true;
         bool ok = flush();
-        plat_close(f_);
+        if (plat_close(f_) != 0) ok = false;
         f_ = nullptr;
         return ok && ok_;
     }
@@ -89,10 +91,26 @@ bool valid_utf8(const std::string& s) {
     return back == s;
 }
 
-std::string to_cp932(const std::string& utf8) {
+// A text of the library (UTF-8) in the character set of the output files.
+std::string to_output(const std::string& utf8, int charset) {
     std::string s = utf8;
-    orb_convert_string(ORB_UTF8, ORB_SJIS, s);
+    if (charset != ORB_UTF8) orb_convert_string(ORB_UTF8, ORB_SJIS, s);
     return s;
+}
+
+// The file name of a sheet, made distinct from those already used in the
+// folder: a name that coincides (as the file system compares names) gets
+// "(2)", "(3)", ... so that no sheet's text replaces another's.
+std::string distinct_name(const std::string& name, std::vector<std::string>& used) {
+    std::string candidate = name;
+    for (int n = 2;; ++n) {
+        bool taken = false;
+        for (const std::string& u : used) taken = taken || plat_same_file_name(u, candidate);
+        if (!taken) break;
+        candidate = name + "(" + std::to_string(n) + ")";
+    }
+    used.push_back(candidate);
+    return candidate;
 }
 
 // Opens path, asking the user again while it fails.  False when the user
@@ -106,15 +124,15 @@ bool open_with_retry(text_file& f, const std::string& path, vergle_ui& ui) {
 
 // The shape and comment section: the header line and the texts of the
 // drawing objects (of one sheet, or of all when sheet is -1).
-void write_shapes(text_file& f, const XLS_BOOK& book, int sheet) {
-    f.put(to_cp932(SHAPE_HEADER));
+void write_shapes(text_file& f, const XLS_BOOK& book, int sheet, int charset) {
+    f.put(to_output(SHAPE_HEADER, charset));
     f.put("\n", 1);
     for (int i = 0; i < book.drawing_count; ++i) {
         const XLS_DRAWING& d = book.drawings[i];
         if (d.kind != 1 || !d.data || (sheet >= 0 && d.sheet != sheet)) continue;
         const XLS_OBJECT_TEXT* t = static_cast<const XLS_OBJECT_TEXT*>(d.data);
         if (t->tag != 302 || !t->text) continue;
-        f.put(to_cp932(t->text));
+        f.put(to_output(t->text, charset));
         f.put("\n", 1);
     }
 }
@@ -222,13 +240,14 @@ int dump_workbook_text(const dump_request& req) {
         return -1;
     }
     text_file out;
+    char all_path[ORB_PATH_MAX] = {0};
     if (req.allpage) {
-        char p[ORB_PATH_MAX];
-        if (orb_join_path(p, sizeof p, req.output_folder, plat_native_from_utf8("全シート").c_str()) != 0 ||
-            !open_with_retry(out, p, ui)) {
+        if (orb_join_path(all_path, sizeof all_path, req.output_folder, plat_native_from_utf8("全シート").c_str()) != 0 ||
+            !open_with_retry(out, all_path, ui)) {
             return -1;
         }
     }
+    std::vector<std::string> used_names;
 
     // The longest cell (32,767 characters) in UTF-8, and its terminator.
     // The type text is not asked for: a formula longer than its buffer
@@ -236,6 +255,7 @@ int dump_workbook_text(const dump_request& req) {
     std::unique_ptr<char[]> text(new (std::nothrow) char[TABX_CELL_TEXT_BUF]);
     if (!text) return -1;
     cp932_text cp932;
+    const bool convert = req.out_charset != ORB_UTF8;
     for (int sheet = 0; sheet < TABX_sheet_num(book.get()); ++sheet) {
         char name_buf[256] = {0};
         TABX_sheet_name(book.get(), sheet, name_buf);
@@ -245,9 +265,10 @@ int dump_workbook_text(const dump_request& req) {
         if (!ui.pump_one_message()) return -1;
         ui.sheet_begun(sheet, TABX_sheet_num(book.get()), name);
 
+        char p[ORB_PATH_MAX] = {0};
         if (!req.allpage) {
-            char p[ORB_PATH_MAX];
-            if (orb_join_path(p, sizeof p, req.output_folder, sheet_file_name(name).c_str()) != 0) {
+            std::string file = distinct_name(sheet_file_name(name), used_names);
+            if (orb_join_path(p, sizeof p, req.output_folder, file.c_str()) != 0) {
                 ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", req.output_folder), true);
                 return -1;
             }
@@ -265,21 +286,25 @@ int dump_workbook_text(const dump_request& req) {
                     std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
                     return -1;
                 }
-                std::string_view t = cp932.convert(text.get(), std::strlen(text.get()));
+                size_t len = std::strlen(text.get());
+                std::string_view t = convert ? cp932.convert(text.get(), len) : std::string_view(text.get(), len);
                 out.put(t.data(), t.size());
                 out.put("\t", 1);
             }
             out.put("\n", 1);
         }
-        if (req.textbox && !req.allpage) write_shapes(out, *book, sheet);
+        if (req.textbox && !req.allpage) write_shapes(out, *book, sheet, req.out_charset);
         if (!req.allpage && !out.close()) {
-            ui.show_error(ui_format("一時テキストファイル(%s)作成エラー。", name), true);
+            ui.show_error(ui_format("一時テキストファイル(%s)作成エラー。", std::string(p)), true);
             return -1;
         }
     }
     if (req.allpage) {
-        if (req.textbox) write_shapes(out, *book, -1);
-        out.close();
+        if (req.textbox) write_shapes(out, *book, -1, req.out_charset);
+        if (!out.close()) {
+            ui.show_error(ui_format("一時テキストファイル(%s)作成エラー。", std::string(all_path)), true);
+            return -1;
+        }
     }
     guard.open = false;
     TABX_close_book(book.get(), "DESTROY");

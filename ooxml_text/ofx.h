@@ -55,6 +55,7 @@ struct OFX_CONTEXT {
     bool split_pages;  // ALLPAGE off: one file per page or slide
     bool skip_shapes;  // TEXTBOX off: text of shapes and VML pictures is left out
     vergle_ui* ui;     // where file errors are shown (may be null)
+    int out_charset;   // the files' text: 1 code page 932 (set by ofx_init), 3 UTF-8
 };
 
 // Clears both paths and the counters; split pages on, skip shapes off, no

@@ -32,8 +32,7 @@ int walk_member(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& nam
 
 int write_separator(OFX_CONTEXT* ctx) {
     std::string line = OFX_EXTRA_SEPARATOR "\n";
-    if (orb_convert_string(ORB_UTF8, ORB_SJIS, line) != 0) return -2;
-    ofx_write(ctx, line.data(), line.size());
+    if (ofx_write_utf8(ctx, line) != 0) return -2;
     ctx->line_count += 1;
     return 0;
 }
@@ -134,6 +133,7 @@ int run_dump(const dump_request& req, bool word) {
         ctx.split_pages = !req.allpage;
         ctx.skip_shapes = !req.textbox;
         ctx.ui = req.ui;
+        ctx.out_charset = req.out_charset;
         if (!copy_path(ctx.output_folder, req.output_folder) || !copy_path(ctx.input_path, req.path)) {
             rc = -9;
         } else {

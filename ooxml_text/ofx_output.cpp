@@ -9,6 +9,7 @@
 #include "ofx.h"
 #include "ofx_internal.h"
 #include "orb_file.h"
+#include "orb_text.h"
 #include "platform.h"
 
 struct ofx_stream {
@@ -45,6 +46,7 @@ void reset_fields(OFX_CONTEXT* ctx) {
 int ofx_init(OFX_CONTEXT* ctx) {
     reset_fields(ctx);
     ctx->ui = nullptr;
+    ctx->out_charset = 1;
     ctx->out = new (std::nothrow) ofx_stream;
     return ctx->out ? 0 : -2;
 }
@@ -63,7 +65,7 @@ int ofx_close_output(OFX_CONTEXT* ctx) {
     ofx_stream* s = ctx->out;
     if (!s || !s->file) return 0;
     flush(s);
-    plat_close(s->file);
+    if (plat_close(s->file) != 0) s->failed = true;
     s->file = nullptr;
     bool failed = s->failed;
     s->failed = false;
@@ -92,6 +94,12 @@ int ofx_output_path(const OFX_CONTEXT* ctx, bool word, int number, char* out, si
     }
     std::string native = plat_native_from_utf8(name);
     return orb_join_path(out, size, ctx->output_folder, native.c_str());
+}
+
+int ofx_write_utf8(OFX_CONTEXT* ctx, std::string& text) {
+    if (ctx->out_charset != ORB_UTF8 && orb_convert_string(ORB_UTF8, ORB_SJIS, text) != 0) return -2;
+    ofx_write(ctx, text.data(), text.size());
+    return 0;
 }
 
 void ofx_write(OFX_CONTEXT* ctx, const char* text, size_t n) {

@@ -328,8 +328,7 @@ struct walker {
     // Converts and writes the collected lines.
     int flush() {
         if (out.empty()) return 0;
-        if (orb_convert_string(ORB_UTF8, ORB_SJIS, out) != 0) return -2;
-        ofx_write(ctx, out.data(), out.size());
+        if (ofx_write_utf8(ctx, out) != 0) return -2;
         out.clear();
         return 0;
     }
@@ -749,8 +748,7 @@ int ofx_write_label(OFX_CONTEXT* ctx, int mode) {
                                                   : nullptr;
     if (!l) return 0;
     std::string out = std::string(l) + "\n";
-    if (orb_convert_string(ORB_UTF8, ORB_SJIS, out) != 0) return -2;
-    ofx_write(ctx, out.data(), out.size());
+    if (ofx_write_utf8(ctx, out) != 0) return -2;
     ctx->line_count += 1;
     return ofx_write_failed(ctx) ? -103 : 0;
 }

@@ -44,12 +44,16 @@ enum {
     PLAT_WRITE = 2,      // write; created or truncated
     PLAT_APPEND = 3,     // write; opened or created, positioned at the end
     PLAT_READWRITE = 4,  // read and write; opened or created
+    PLAT_CREATE = 5,     // write; a new file: fails when anything (a link
+                         // included) is already at the path
 };
 
 // Returns the open file, or nullptr when the mode is unknown or the system
 // refuses.
 plat_file* plat_open(const char* path, int mode);
-void plat_close(plat_file* f);
+// Closes the file: 0, or -1 when the system reports a failure (data that
+// may not have reached the disk).
+int plat_close(plat_file* f);
 // Bytes read (0 at end of file or on failure).
 size_t plat_read(plat_file* f, void* buf, size_t n);
 // Bytes written (less than n on failure).
@@ -77,10 +81,14 @@ plat_kind plat_path_kind(const char* path);
 // -1 otherwise.
 int plat_make_dir(const char* path);
 
-// Creates one folder that must not exist yet, for this user alone (mode
-// 0700 on POSIX).  0 when created, -1 otherwise (it exists, or the system
-// refuses).
-int plat_make_private_dir(const char* path);
+// Creates a folder of its own under base: base, the separator, "Vergle-"
+// and a random part, made exclusively (never an existing folder or link) and
+// on POSIX readable by the user alone.  0 and out set, or -1.
+int plat_make_run_dir(const char* base, std::string& out);
+
+// True when the two file names name the same entry of a folder: compared
+// without regard to letter case on Windows, byte for byte on POSIX.
+bool plat_same_file_name(const std::string& a, const std::string& b);
 
 // Removes one file (or a link, never what it points at).  0 or -1.
 int plat_remove_file(const char* path);

@@ -44,8 +44,9 @@ struct dump_request {
     const char* output_folder;  // full path of the output folder
     bool textbox;               // include shape and comment text
     bool allpage;               // one output file for the whole document
-    const char* temp_folder;    // the run's temporary folder
+    const char* temp_folder;    // the run's own folder: temporary files go here
     vergle_ui* ui;
+    int out_charset = 1;        // the files' text: 1 code page 932, 3 UTF-8
 };
 
 // A dump writes the document's text into its output folder, shows its own

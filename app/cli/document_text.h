@@ -16,9 +16,8 @@
 int print_document_text(const char* path, const run_settings& s, const dump_table& dumps, int charset,
                         terminal_ui& ui, std::FILE* out);
 
-// Creates a folder of this run's own under base: base, the separator and
-// "vergle-" with random hexadecimal digits, for this user alone.  The
-// folder's path, or "" after the message on ui.
+// Creates a folder of this run's own under base (see plat_make_run_dir).
+// The folder's path, or "" after the message on ui.
 std::string make_run_folder(const std::string& base, vergle_ui& ui);
 
 #endif

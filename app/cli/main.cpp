@@ -55,20 +55,29 @@ void usage(std::FILE* out) {
         "  --allpage        one text file per document\n"
         "  --no-allpage     one text file per sheet, page or slide\n"
         "  --save           write the program and switches into Vergle.ini\n"
+        "  --encoding utf-8|cp932\n"
+        "                   character set of the written text files (cp932; the\n"
+        "                   built-in view and --text read UTF-8 unless --keep)\n"
+        "  --keep DIR       write the two text folders into DIR (which must not\n"
+        "                   exist yet) and keep them\n"
         "  --help           show this text\n"
         "  --version        show the version\n"
         "\n"
+        "Each comparison writes into a folder of its own under TEMP (else TMPDIR,\n"
+        "else /tmp), readable by you alone, and removes it at the end.\n"
+        "\n"
         "exit status: 0 no differences, 1 differences, 2 or more trouble (a document\n"
-        "refused or unreadable, a usage error, a program that cannot be started);\n"
-        "0 after a folder-compare program ran, whatever it found.\n",
+        "refused or unreadable, a usage error, a program that cannot be started, a\n"
+        "failed write); 0 after a folder-compare program ran, whatever it found.\n",
         out);
 }
 
 struct cli_options {
     bool save = false;
     bool text = false;
-    int colour = -1;     // -1 auto, 0 never, 1 always
-    int out_charset = 1; // of the written files: 1 code page 932, 3 UTF-8
+    int colour = -1;                // -1 auto, 0 never, 1 always
+    int out_charset = 0;            // of the written files: 1 code page 932, 3 UTF-8; 0 not given
+    const char* keep_dir = nullptr; // --keep
     std::vector<const char*> files;
 };
 
@@ -117,8 +126,10 @@ int parse(int argc, char** argv, run_settings& s, cli_options& o, bool& done) {
                 return TROUBLE;
             }
             const char* p = argv[++i];
-            if (!*p || std::strlen(p) >= sizeof s.diff_program) {
-                std::fprintf(stderr, "vergle: the program path is empty or longer than %d bytes\n",
+            if (!valid_program_path(p)) {
+                std::fprintf(stderr,
+                             "vergle: the program path is empty, longer than %d bytes or holds a line break or "
+                             "control character\n",
                              static_cast<int>(sizeof s.diff_program) - 1);
                 return TROUBLE;
             }
@@ -146,6 +157,22 @@ int parse(int argc, char** argv, run_settings& s, cli_options& o, bool& done) {
             s.allpage = false;
         } else if (!std::strcmp(a, "--save")) {
             o.save = true;
+        } else if (!std::strcmp(a, "--encoding")) {
+            const char* e = i + 1 < argc ? argv[++i] : "";
+            if (!std::strcmp(e, "utf-8") || !std::strcmp(e, "utf8")) {
+                o.out_charset = 3;
+            } else if (!std::strcmp(e, "cp932")) {
+                o.out_charset = 1;
+            } else {
+                std::fprintf(stderr, "vergle: --encoding takes utf-8 or cp932\n");
+                return TROUBLE;
+            }
+        } else if (!std::strcmp(a, "--keep")) {
+            if (i + 1 >= argc || !*argv[i + 1]) {
+                std::fprintf(stderr, "vergle: --keep needs a folder\n");
+                return TROUBLE;
+            }
+            o.keep_dir = argv[++i];
         } else if (!std::strcmp(a, "--")) {
             for (++i; i < argc; ++i) o.files.push_back(argv[i]);
         } else if (a[0] == '-' && a[1] != 0) {
@@ -178,7 +205,11 @@ int main(int argc, char** argv) {
     bool done = false;
     int rc = parse(argc, argv, s, o, done);
     if (rc != 0 || done) return rc;
-    if (o.save) write_settings();
+    terminal_ui ui;
+    if (o.save && write_settings() != 0) {
+        ui.show_error(settings_error_text(), true);
+        return TROUBLE;
+    }
     if (o.files.empty() && o.save && !o.text) return SAME;
     if (o.files.size() != (o.text ? 1u : 2u)) {
         usage(stderr);
@@ -188,18 +219,26 @@ int main(int argc, char** argv) {
     dump_table linked, dumps;
     register_linked_dumps(linked);
     follow_dumps(linked, dumps);
-    terminal_ui ui;
     ui.interactive = plat_stdin_is_terminal();
     ui.progress = plat_stream_is_terminal(2);
-    if (o.text) return print_document_text(o.files[0], s, dumps, o.out_charset, ui, stdout);
+    // A file-size limit then fails the write, which is reported, instead of
+    // ending the process with the run's folder left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The built-in view and --text read the files back as UTF-8 text: written
+    // in UTF-8 they lose no character that code page 932 lacks.  Files that
+    // are kept or handed to a program are code page 932 unless asked.
+    bool own_reader = o.text || !s.diff_program[0];
+    int charset = o.out_charset ? o.out_charset : own_reader && !o.keep_dir ? 3 : 1;
+    if (o.text) return print_document_text(o.files[0], s, dumps, charset, ui, stdout);
 
     view_context v{{}, &ui};
     v.opt.name1 = o.files[0];
     v.opt.name2 = o.files[1];
-    v.opt.charset = o.out_charset;
+    v.opt.charset = charset;
     v.opt.style.colour = use_colour(o.colour);
     run_options ro;
-    ro.out_charset = o.out_charset;
+    ro.out_charset = charset;
+    ro.keep_dir = o.keep_dir;
     if (!s.diff_program[0]) {
         ro.compare = view;
         ro.compare_ctx = &v;

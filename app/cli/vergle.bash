@@ -9,6 +9,15 @@ _vergle() {
         COMPREPLY=($(compgen -c -- "$cur"))
         return
         ;;
+    --encoding)
+        COMPREPLY=($(compgen -W "utf-8 cp932" -- "$cur"))
+        return
+        ;;
+    --keep)
+        compopt -o filenames 2> /dev/null
+        COMPREPLY=($(compgen -d -- "$cur"))
+        return
+        ;;
     esac
     case $cur in
     --color=*)
@@ -17,7 +26,7 @@ _vergle() {
         ;;
     -*)
         COMPREPLY=($(compgen -W "--program --no-program --color --color=auto --color=always --color=never
-            --text --textbox --no-textbox --allpage --no-allpage --save --help --version" -- "$cur"))
+            --text --textbox --no-textbox --allpage --no-allpage --save --encoding --keep --help --version" -- "$cur"))
         return
         ;;
     esac

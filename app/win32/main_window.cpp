@@ -101,10 +101,26 @@ void on_paint(vergle_window& w, HWND hwnd) {
     EndPaint(hwnd, &ps);
 }
 
+// Saves the settings; a file that cannot be written is reported.
+void save_settings(vergle_window& w) {
+    if (write_settings() != 0) {
+        vergle_message_box(w.main, settings_error_text().c_str(), CAPTION, MB_OK | MB_ICONERROR | MB_TOPMOST);
+    }
+}
+
+// The program path as the settings file can hold it; false after the
+// warning.
+bool program_path_ok(vergle_window& w, const char* path) {
+    if (valid_program_path(path)) return true;
+    warn(w, "フォルダ比較プログラムのパスが空か、改行や制御文字を含んでいます。");
+    return false;
+}
+
 void on_drop_files(vergle_window& w, HDROP drop) {
     w.path_buf[0] = 0;
     UINT n = DragQueryFileA(drop, 0, w.path_buf, sizeof w.path_buf);
     DragFinish(drop);
+    if (w.running) return;  // the run holds the two files: no change now
     if (n == 0 || n >= sizeof w.path_buf) return;
     if (w.file_count == 0) {
         SetWindowTextA(w.file1_edit, w.path_buf);
@@ -122,6 +138,7 @@ void on_drop_files(vergle_window& w, HDROP drop) {
 }
 
 void on_browse(vergle_window& w) {
+    if (w.running) return;  // the run is using the program path
     OPENFILENAMEA ofn;
     std::memset(&ofn, 0, sizeof ofn);
     static const char filter[] = "(*.exe)\0*.exe\0";
@@ -136,10 +153,18 @@ void on_browse(vergle_window& w) {
     ofn.Flags = OFN_FILEMUSTEXIST;
     ofn.lpstrDefExt = "";
     if (!vergle_open_dialog(&ofn)) return;
+    if (!program_path_ok(w, w.path_buf)) return;
     SetWindowTextA(w.program_edit, w.path_buf);
     std::strncpy(g_settings.diff_program, w.path_buf, sizeof g_settings.diff_program - 1);
     g_settings.diff_program[sizeof g_settings.diff_program - 1] = 0;
-    write_settings();
+    save_settings(w);
+}
+
+// The end of the program: the settings are saved first.
+void end_program(vergle_window& w, bool destroy) {
+    save_settings(w);
+    if (destroy) DestroyWindow(w.main);
+    vergle_exit(w);
 }
 
 void on_run(vergle_window& w) {
@@ -151,17 +176,34 @@ void on_run(vergle_window& w) {
     g_settings.allpage = SendMessageA(w.allpage_check, BM_GETCHECK, 0, 0) == BST_CHECKED;
     char program[257];
     GetWindowTextA(w.program_edit, program, sizeof program);
+    if (!program_path_ok(w, program)) return;
     std::strcpy(g_settings.diff_program, program);
     HWND run = GetDlgItem(w.main, IDC_RUN);
+    HWND clear = GetDlgItem(w.main, IDC_CLEAR);
     EnableWindow(run, FALSE);
-    write_settings();
+    EnableWindow(clear, FALSE);
+    save_settings(w);
+    // The run works on copies: the fields may not change under it, and the
+    // dump handles window messages between sheets.
+    std::string file1 = w.file1, file2 = w.file2;
+    w.running = true;
+    w.exit_after_run = false;
     window_ui ui(&w);
-    const char* argv[3] = {"Vergle", w.file1, w.file2};
+    const char* argv[3] = {"Vergle", file1.c_str(), file2.c_str()};
     run_comparison(3, argv, ui);
+    w.running = false;
+    if (w.exit_after_run) {
+        // Cancel or close came during the run: it has ended and removed its
+        // folder; now the program ends as asked.
+        end_program(w, true);
+        return;
+    }
     EnableWindow(run, TRUE);
+    EnableWindow(clear, TRUE);
 }
 
 void on_clear(vergle_window& w) {
+    if (w.running) return;
     SetWindowTextA(w.file1_edit, "");
     SetWindowTextA(w.file2_edit, "");
     w.file_count = 0;
@@ -186,9 +228,11 @@ void on_command(vergle_window& w, int id) {
     case IDC_BROWSE: on_browse(w); break;
     case IDC_CANCEL:
     case IDM_EXIT:
-        write_settings();
-        DestroyWindow(w.main);
-        vergle_exit(w);
+        if (w.running) {
+            w.exit_after_run = true;  // the run ends at its next message
+            return;
+        }
+        end_program(w, true);
         return;
     case IDC_RUN: on_run(w); break;
     case IDC_CLEAR: on_clear(w); break;
@@ -216,8 +260,11 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DROPFILES: on_drop_files(*w, reinterpret_cast<HDROP>(wp)); return 0;
     case WM_COMMAND: on_command(*w, LOWORD(wp)); return 0;
     case WM_CLOSE:
-        write_settings();
-        vergle_exit(*w);
+        if (w->running) {
+            w->exit_after_run = true;  // the run ends at its next message
+            return 0;
+        }
+        end_program(*w, false);
         return 0;
     case WM_DESTROY:
         w->main = nullptr;
@@ -319,5 +366,5 @@ bool window_ui::pump_one_message() {
     }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
-    return true;
+    return !w->exit_after_run;
 }

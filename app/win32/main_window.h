@@ -25,6 +25,8 @@ struct vergle_window {
     int file_count = 0;
     char path_buf[MAX_PATH] = {};   // dropped files and the file dialog
     char title_buf[MAX_PATH] = {};  // the file dialog's file title
+    bool running = false;           // a comparison is under way
+    bool exit_after_run = false;    // cancel or close came during the run
 };
 
 // Calls the window makes to the outside, replaceable for tests: the message
@@ -59,7 +61,9 @@ void vergle_release(vergle_window& w);
 void vergle_exit_process(vergle_window& w);
 
 // The message boxes and message pumping of the comparison run, on the main
-// window.
+// window.  pump_one_message answers false once cancel or close has been
+// asked for during the run, so that the dump ends and the run removes what
+// it wrote before the program ends.
 struct window_ui : vergle_ui {
     vergle_window* w;
     explicit window_ui(vergle_window* win) : w(win) {}

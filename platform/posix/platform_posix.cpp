@@ -42,6 +42,7 @@ plat_file* plat_open(const char* path, int mode) {
     case PLAT_WRITE: flags = O_WRONLY | O_CREAT | O_TRUNC; break;
     case PLAT_APPEND: flags = O_WRONLY | O_CREAT; break;
     case PLAT_READWRITE: flags = O_RDWR | O_CREAT; break;
+    case PLAT_CREATE: flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
     default: return nullptr;
     }
     int fd = ::open(path, flags | O_CLOEXEC, 0666);
@@ -60,10 +61,13 @@ plat_file* plat_open(const char* path, int mode) {
     return f;
 }
 
-void plat_close(plat_file* f) {
-    if (!f) return;
-    ::close(f->fd);
+int plat_close(plat_file* f) {
+    if (!f) return 0;
+    // close() may report a write that failed late (a full disk over NFS);
+    // EINTR leaves the descriptor closed on Linux.
+    int rc = ::close(f->fd) == 0 || errno == EINTR ? 0 : -1;
     delete f;
+    return rc;
 }
 
 size_t plat_read(plat_file* f, void* buf, size_t n) {
@@ -125,7 +129,18 @@ int plat_make_dir(const char* path) {
     return -1;
 }
 
-int plat_make_private_dir(const char* path) { return mkdir(path, 0700) == 0 ? 0 : -1; }
+int plat_make_run_dir(const char* base, std::string& out) {
+    if (!base || !*base) return -1;
+    std::string tmpl = base;
+    if (tmpl.back() != '/') tmpl += '/';
+    tmpl += "Vergle-XXXXXX";
+    // mkdtemp creates the folder exclusively with mode 0700 and a random name.
+    if (!mkdtemp(&tmpl[0])) return -1;
+    out = tmpl;
+    return 0;
+}
+
+bool plat_same_file_name(const std::string& a, const std::string& b) { return a == b; }
 
 int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
 

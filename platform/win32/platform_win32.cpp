@@ -42,12 +42,16 @@ plat_file* plat_open(const char* path, int mode) {
     case PLAT_WRITE: access = GENERIC_WRITE, disposition = CREATE_ALWAYS; break;
     case PLAT_APPEND: access = GENERIC_WRITE, disposition = OPEN_ALWAYS; break;
     case PLAT_READWRITE: access = GENERIC_READ | GENERIC_WRITE, disposition = OPEN_ALWAYS; break;
+    case PLAT_CREATE: access = GENERIC_WRITE, disposition = CREATE_NEW; break;
     default: return nullptr;
     }
     if (!path) return nullptr;
-    // Folders cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS).
+    // Folders cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS).  A
+    // new file never goes through a link: CREATE_NEW fails on any existing
+    // entry, and the reparse flag keeps a link from being followed.
+    DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == PLAT_CREATE ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     if (mode == PLAT_APPEND) {
         LARGE_INTEGER zero{};
@@ -61,10 +65,11 @@ plat_file* plat_open(const char* path, int mode) {
     return f;
 }
 
-void plat_close(plat_file* f) {
-    if (!f) return;
-    CloseHandle(f->h);
+int plat_close(plat_file* f) {
+    if (!f) return 0;
+    int rc = CloseHandle(f->h) ? 0 : -1;
     delete f;
+    return rc;
 }
 
 // ReadFile and WriteFile take a DWORD count: larger requests go in pieces.
@@ -186,7 +191,46 @@ int plat_make_dir(const char* path) {
     return -1;
 }
 
-int plat_make_private_dir(const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
+int plat_make_run_dir(const char* base, std::string& out) {
+    if (!base || !*base) return -1;
+    std::string prefix = base;
+    if (!plat_is_separator(prefix.back())) prefix += '\\';
+    prefix += "Vergle-";
+    // The name only has to be hard to guess and unlikely to be taken:
+    // CreateDirectory never opens an existing folder or link, so a taken
+    // name is simply tried again with another.
+    static unsigned counter = 0;
+    for (int tries = 0; tries < 100; ++tries) {
+        LARGE_INTEGER t;
+        QueryPerformanceCounter(&t);
+        unsigned long long mix = static_cast<unsigned long long>(t.QuadPart) * 0x9E3779B97F4A7C15ull ^
+                                 (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
+                                 GetTickCount64() ^ (++counter * 0xBF58476D1CE4E5B9ull);
+        char part[16];
+        static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+        for (int i = 0; i < 8; ++i) {
+            part[i] = digits[mix % 36];
+            mix /= 36;
+        }
+        part[8] = 0;
+        std::string path = prefix + part;
+        if (CreateDirectoryA(path.c_str(), nullptr)) {
+            out = path;
+            return 0;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return -1;
+    }
+    return -1;
+}
+
+bool plat_same_file_name(const std::string& a, const std::string& b) {
+    // NTFS and FAT compare names without regard to case.
+    std::u16string wa, wb;
+    if (!plat_cp932_to_utf16(a.data(), a.size(), wa) || !plat_cp932_to_utf16(b.data(), b.size(), wb)) return a == b;
+    return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(wa.c_str()), static_cast<int>(wa.size()),
+                                reinterpret_cast<const wchar_t*>(wb.c_str()), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
+}
 
 int plat_remove_file(const char* path) {
     DWORD attr = GetFileAttributesA(path);

@@ -54,13 +54,15 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
 else
     echo "corpus not found: corpus checks skipped"
 fi
+# Each run writes into a folder of its own under TEMP.
+run="$work/temp/Vergle-[A-Za-z0-9]{6}"
 # A whole comparison of the bundled samples through a folder-compare program
 # that records what it was given.
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 export VERGLE_RECORD=$work/record.txt
 "$vergle" --program "$recorder" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
 check "comparison exits 0" test $? -eq 0
-check "first folder given" grep -q "^arg=$work/temp/report_v1$" "$VERGLE_RECORD"
+check "first folder given" grep -qE "^arg=$run/report_v1$" "$VERGLE_RECORD"
 check "pages written" grep -q "^  ページ002=" "$VERGLE_RECORD"
 # Equal names in two folders get "_1" and "_2".
 mkdir -p "$work/a" "$work/b"
@@ -68,8 +70,8 @@ cp "$samples/report_v1.docx" "$work/a/report.docx"
 cp "$samples/report_v2.docx" "$work/b/report.docx"
 "$vergle" --allpage --program "$recorder" "$work/a/report.docx" "$work/b/report.docx" < /dev/null
 check "equal stems: exit 0" test $? -eq 0
-check "equal stems: _1" grep -q "^arg=$work/temp/report_1$" "$VERGLE_RECORD"
-check "equal stems: _2" grep -q "^arg=$work/temp/report_2$" "$VERGLE_RECORD"
+check "equal stems: _1" grep -qE "^arg=$run/report_1$" "$VERGLE_RECORD"
+check "equal stems: _2" grep -qE "^arg=$run/report_2$" "$VERGLE_RECORD"
 check "one file with --allpage" grep -q "^  全文=" "$VERGLE_RECORD"
 # Two workbooks, one sheet name with a blank.
 "$vergle" --textbox --program "$recorder" "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null
@@ -80,10 +82,78 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
     "$vergle" --program "$recorder" "$corpus/generated/xls_basic_types__libreoffice.xls" \
         "$corpus/generated/xls_basic_types__gnumeric.xls" < /dev/null
     check "legacy workbooks: exit 0" test $? -eq 0
-    check "legacy workbooks: both folders" grep -q "^arg=$work/temp/xls_basic_types__gnumeric$" "$VERGLE_RECORD"
+    check "legacy workbooks: both folders" grep -qE "^arg=$run/xls_basic_types__gnumeric$" "$VERGLE_RECORD"
     check "legacy workbooks: image removed" test ! -e "$work/temp/Vergle2003.tmp"
 fi
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
+
+# Failures change the exit status: a compare program that cannot start
+# (missing, a folder, not executable).
+printf 'text' > "$work/not-executable"
+for prog in "$work/no-such-program" "$work/cwd" "$work/not-executable"; do
+    err=$("$vergle" --program "$prog" "$samples/report_v1.docx" "$samples/report_v2.docx" 2>&1 < /dev/null)
+    rc=$?
+    check "program $(basename "$prog"): exit 2" test $rc -eq 2
+    check "program $(basename "$prog"): message" test "$err" = "Vergle: フォルダ比較プログラム起動エラー"
+done
+check "nothing left after failed launches" test -z "$(ls -A "$work/temp")"
+# A short write (a file-size limit) in both modes.
+big="$work/big.xlsx"
+if [ -n "$corpus" ] && [ -d "$corpus" ]; then
+    big=$(ls -S "$corpus"/generated/*.xlsx | head -1)
+fi
+for mode in --no-allpage --allpage; do
+    err=$( (ulimit -f 1; "$vergle" $mode --program "$recorder" "$big" "$samples/budget_v1.xlsx" 2>&1 < /dev/null) )
+    check "short write $mode: exit 2 ($err)" test $? -eq 2
+    check "short write $mode: message" grep -q "作成エラー" <<< "$err"
+done
+check "nothing left after short writes" test -z "$(ls -A "$work/temp")"
+# Settings that cannot be saved, and a program path that would add lines.
+cp "$work/bin/Vergle.ini" "$work/ini.before"
+"$vergle" --program $'/opt/tool\nTEXTBOX=Y' --save > /dev/null 2>&1
+check "line break in the program path: exit 2" test $? -eq 2
+check "settings file unchanged" cmp -s "$work/ini.before" "$work/bin/Vergle.ini"
+mkdir -p "$work/ro/bin"
+cp "$vergle" "$work/ro/bin/vergle"
+mkdir "$work/ro/bin/Vergle.ini"  # not a file: cannot be written, even by root
+err=$("$work/ro/bin/vergle" --textbox --save 2>&1)
+check "unsaved settings: exit 2" test $? -eq 2
+check "unsaved settings: message" test "$err" = "Vergle: 設定ファイル($work/ro/bin/Vergle.ini)を保存できません。"
+# --encoding and --keep: the kept folders hold UTF-8 text.
+"$vergle" --encoding utf-8 --keep "$work/kept" --program true "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null
+check "--keep: exit 0" test $? -eq 0
+check "--keep: UTF-8 text kept" grep -q "旅費" "$work/kept/budget_v1/予算_2024"
+check "--keep: nothing under TEMP" test -z "$(ls -A "$work/temp")"
+"$vergle" --keep "$work/kept" --program true "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null 2> /dev/null
+check "--keep into an existing folder: exit 2" test $? -eq 2
+"$vergle" --encoding latin1 a b > /dev/null 2>&1
+check "--encoding latin1: exit 2" test $? -eq 2
+
+# 16 runs at once with one TEMP, each with its own documents: each compare
+# program sees exactly what the same run alone shows it.
+if [ -n "$corpus" ] && [ -d "$corpus" ]; then
+    mapfile -t books < <(ls "$corpus"/generated/xls_*.xls "$corpus"/public/*/*.xls | grep -v password | head -17)
+    mkdir -p "$work/par"
+    for i in $(seq 0 15); do
+        a=${books[$i]} b=${books[$((i + 1))]}
+        VERGLE_RECORD="$work/par/alone.$i" "$vergle" --program "$recorder" "$a" "$b" < /dev/null > /dev/null 2>&1
+    done
+    for i in $(seq 0 15); do
+        a=${books[$i]} b=${books[$((i + 1))]}
+        VERGLE_RECORD="$work/par/together.$i" "$vergle" --program "$recorder" "$a" "$b" < /dev/null \
+            > /dev/null 2> "$work/par/err.$i" &
+    done
+    wait
+    same=0
+    for i in $(seq 0 15); do
+        if [ -s "$work/par/alone.$i" ] && [ ! -s "$work/par/err.$i" ] &&
+            diff <(grep -av '^arg=' "$work/par/alone.$i") <(grep -av '^arg=' "$work/par/together.$i") > /dev/null; then
+            same=$((same + 1))
+        fi
+    done
+    check "16 parallel runs each saw their own documents ($same)" test "$same" -eq 16
+    check "nothing left after parallel runs" test -z "$(ls -A "$work/temp")"
+fi
 
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,6 +2,7 @@
 // program that records what it was given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "comparison.h"
@@ -64,6 +65,17 @@ struct RunTest : ::testing::Test {
         return names;
     }
     std::string last_error() { return ui.errors.empty() ? "" : ui.errors.back().text; }
+    // The run's own folder, as the folder-compare program saw it: the
+    // parent of the first folder it was given.
+    std::string run_dir() {
+        std::string rec = vt::read_file(record);
+        size_t at = rec.find("arg=");
+        if (at == std::string::npos) return "";
+        std::string first = rec.substr(at + 4, rec.find('\n', at) - at - 4);
+        size_t cut = first.size();
+        while (cut > 0 && !plat_is_separator(first[cut - 1])) --cut;
+        return first.substr(0, cut > 0 ? cut - 1 : 0);
+    }
 };
 
 TEST(NameStem, Table) {
@@ -106,7 +118,12 @@ TEST_F(RunTest, EqualStemsGetSuffixesAndFoldersAreRemoved) {
     EXPECT_EQ(run(a, b), 0);
     EXPECT_TRUE(ui.errors.empty()) << last_error();
     std::string rec = vt::read_file(record);
-    std::string f1 = temp / "plan_1", f2 = temp / "plan_2";
+    // Both folders lie in a folder of the run's own under TEMP.
+    std::string base = run_dir();
+    std::string name = base.substr(base.size() < temp.path().size() + 1 ? 0 : temp.path().size() + 1);
+    EXPECT_EQ(base, temp / name);
+    EXPECT_EQ(name.substr(0, 7), "Vergle-") << base;
+    std::string f1 = vt::join(base, "plan_1"), f2 = vt::join(base, "plan_2");
     EXPECT_EQ(rec, "argc=3\narg=" + f1 + "\narg=" + f2 + "\nfolder 1:\n  text=" + ZIP_HEAD + "first\nfolder 2:\n  text=" +
                        ZIP_HEAD + "second\n");
     EXPECT_TRUE(temp_entries().empty()) << "both folders are gone";
@@ -115,12 +132,16 @@ TEST_F(RunTest, EqualStemsGetSuffixesAndFoldersAreRemoved) {
 TEST_F(RunTest, DifferentStemsGetNoSuffix) {
     EXPECT_EQ(run(doc("budget.docx"), doc("budget_old.docx")), 0);
     std::string rec = vt::read_file(record);
-    EXPECT_NE(rec.find("arg=" + (temp / "budget") + "\n"), std::string::npos) << rec;
-    EXPECT_NE(rec.find("arg=" + (temp / "budget_old") + "\n"), std::string::npos) << rec;
-    // Names that differ only in letter case are different stems.
+    EXPECT_NE(rec.find("arg=" + vt::join(run_dir(), "budget") + "\n"), std::string::npos) << rec;
+    EXPECT_NE(rec.find("arg=" + vt::join(run_dir(), "budget_old") + "\n"), std::string::npos) << rec;
+    // Names that differ only in letter case name one folder where the file
+    // system ignores case (Windows): they get suffixes there, and not here.
     EXPECT_EQ(run(doc("Plan.pptx"), doc("plan.pptm")), 0);
     rec = vt::read_file(record);
-    EXPECT_NE(rec.find("arg=" + (temp / "Plan") + "\n"), std::string::npos) << rec;
+    bool folded = plat_same_file_name("Plan", "plan");
+    EXPECT_NE(rec.find("arg=" + vt::join(run_dir(), folded ? "Plan_1" : "Plan") + "\n"), std::string::npos) << rec;
+    EXPECT_NE(rec.find("arg=" + vt::join(run_dir(), folded ? "plan_2" : "plan") + "\n"), std::string::npos) << rec;
+    EXPECT_NE(rec.find("folder 2:\n  text="), std::string::npos) << "the second folder holds its own text";
     EXPECT_TRUE(temp_entries().empty());
 }
 
@@ -159,13 +180,13 @@ TEST_F(RunTest, FamilyWithoutADumpIsUnsupported) {
     EXPECT_EQ(last_error(), ui_format("サポート対象外のファイルです(%s)。", a));
 }
 
-TEST_F(RunTest, SecondFileRefusedKeepsTheFirstFolder) {
+TEST_F(RunTest, SecondFileRefusedLeavesNothingBehind) {
     std::string a = doc("a.docx");
     std::string b = docs / "b.doc";
     ASSERT_TRUE(vt::write_file(b, "not a document at all"));
     EXPECT_EQ(run(a, b), -1);
     EXPECT_EQ(last_error(), ui_format("サポート対象外のファイルです(%s)。", b));
-    EXPECT_EQ(temp_entries(), std::vector<std::string>{"a"});
+    EXPECT_TRUE(temp_entries().empty());
 }
 
 TEST_F(RunTest, SecondDumpFailingRemovesBothFolders) {
@@ -176,16 +197,72 @@ TEST_F(RunTest, SecondDumpFailingRemovesBothFolders) {
     EXPECT_FALSE(vt::exists(record));
 }
 
+TEST_F(RunTest, QuitRequestBetweenTheDumpsEndsTheRun) {
+    ui.quit_after_pumps = true;
+    EXPECT_EQ(run(doc("a.docx"), doc("b.docx")), -1);
+    EXPECT_EQ(ui.pumps, 1);
+    EXPECT_TRUE(ui.errors.empty());
+    EXPECT_FALSE(vt::exists(record)) << "the folder-compare program never started";
+    EXPECT_TRUE(temp_entries().empty());
+}
+
 TEST_F(RunTest, FirstDumpFailingLeavesNothingBehind) {
     EXPECT_EQ(run(doc("a.docx", "FAIL here"), doc("b.docx")), -1);
     EXPECT_TRUE(temp_entries().empty());
 }
 
-TEST_F(RunTest, ProgramThatCannotStartStillRemovesFolders) {
-    std::strcpy(s.diff_program, "vergle-no-such-folder-compare-program");
-    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), 0) << "the launch result does not change the run's";
-    EXPECT_EQ(last_error(), ui_text("フォルダ比較プログラム起動エラー"));
+TEST_F(RunTest, ProgramThatCannotStartIsAFailure) {
+    // Missing, a folder, and (on POSIX) a file that is not executable.
+    std::vector<std::string> programs = {"vergle-no-such-folder-compare-program", docs.path()};
+    std::string plain = docs / "not-a-program";
+    ASSERT_TRUE(vt::write_file(plain, "just text"));
+    if (plat_separator() == '/') programs.push_back(plain);
+    for (const std::string& p : programs) {
+        std::strcpy(s.diff_program, p.c_str());
+        ui.errors.clear();
+        EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), -1) << p;
+        EXPECT_EQ(last_error(), ui_text("フォルダ比較プログラム起動エラー")) << p;
+        EXPECT_TRUE(temp_entries().empty()) << p;
+    }
+}
+
+// What the run hands to a compare function of the caller's, and what it
+// keeps with a keep folder.
+int compare_in_process(const char* f1, const char* f2, void* ctx) {
+    std::string& seen = *static_cast<std::string*>(ctx);
+    seen = vt::read_file(vt::join(f1, "text")) + "|" + vt::read_file(vt::join(f2, "text"));
+    return 1;
+}
+
+TEST_F(RunTest, CompareFunctionAndKeepFolder) {
+    std::string seen;
+    run_options opt;
+    opt.compare = compare_in_process;
+    opt.compare_ctx = &seen;
+    std::string a = doc("a.docx", "one"), b = doc("b.docx", "two");
+    const char* argv[3] = {"Vergle", a.c_str(), b.c_str()};
+    EXPECT_EQ(run_comparison(3, argv, s, dumps, ui, opt), 1) << "the compare result comes back";
+    EXPECT_EQ(seen, ZIP_HEAD + "one|" + ZIP_HEAD + "two");
+    EXPECT_FALSE(vt::exists(record)) << "no external program";
     EXPECT_TRUE(temp_entries().empty());
+
+    std::string keep = docs / "kept";
+    opt.keep_dir = keep.c_str();
+    EXPECT_EQ(run_comparison(3, argv, s, dumps, ui, opt), 1);
+    EXPECT_EQ(vt::read_file(vt::join(vt::join(keep, "b"), "text")), ZIP_HEAD + "two");
+    EXPECT_TRUE(temp_entries().empty()) << "nothing under TEMP with a keep folder";
+    // An existing folder is never written into.
+    ui.errors.clear();
+    EXPECT_EQ(run_comparison(3, argv, s, dumps, ui, opt), -1);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(vt::read_file(vt::join(vt::join(keep, "b"), "text")), ZIP_HEAD + "two") << "and stays as it was";
+    // A failed run removes the keep folder it made.
+    std::string keep2 = docs / "kept2";
+    opt.keep_dir = keep2.c_str();
+    std::string bad = doc("c.docx", "a FAIL");
+    const char* argv2[3] = {"Vergle", a.c_str(), bad.c_str()};
+    EXPECT_EQ(run_comparison(3, argv2, s, dumps, ui, opt), -1);
+    EXPECT_FALSE(vt::exists(keep2));
 }
 
 TEST_F(RunTest, StemsThatWouldNameTheTemporaryFolderAreRefused) {
@@ -215,12 +292,16 @@ TEST_F(RunTest, OverlongPathsAreRefusedNotCut) {
     std::string deep_temp = temp / std::string(100, 'd');
     ASSERT_EQ(plat_make_dir(deep_temp.c_str()), 0);
     plat_setenv("TEMP", deep_temp.c_str());
-    size_t stem_len = RUN_PATH_MAX - deep_temp.size();  // folder: deep_temp + sep + stem >= 260 bytes
+    // folder: deep_temp, sep, "Vergle-" and at least six more, sep, stem: 260 bytes or more
+    size_t stem_len = RUN_PATH_MAX - deep_temp.size() - 14;
     std::string p = docs / (std::string(stem_len, 's') + ".xlsx");
     ASSERT_LT(p.size(), static_cast<size_t>(RUN_PATH_MAX)) << "the scratch folders are too deep for this test";
     ASSERT_TRUE(vt::write_file(p, ZIP_HEAD));
     EXPECT_EQ(run(p, doc("b.xlsx")), -1);
     EXPECT_EQ(last_error(), ui_format("出力フォルダのパスが長すぎます。(%s)", p));
+    std::vector<plat_dirent> left;
+    plat_list_dir(deep_temp.c_str(), left);
+    EXPECT_TRUE(left.empty()) << "the run's folder is gone";
     plat_remove_tree(deep_temp.c_str());
     plat_setenv("TEMP", temp.path().c_str());
     std::string very_long = docs / (std::string(250, 'v') + ".xlsx");
@@ -229,20 +310,24 @@ TEST_F(RunTest, OverlongPathsAreRefusedNotCut) {
     EXPECT_TRUE(temp_entries().empty());
 }
 
-TEST_F(RunTest, SomethingInTheOutputFolderPlaceIsRefused) {
-    ASSERT_TRUE(vt::write_file(temp / "a", "a file where the folder would go"));
-    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), -1);
-    EXPECT_EQ(last_error(), ui_format("出力フォルダを作成できません。(%s)", temp / "a"));
-    EXPECT_EQ(vt::read_file(temp / "a"), "a file where the folder would go");
-}
-
-TEST_F(RunTest, LeftoverFilesInAnExistingFolderStay) {
-    // An existing output folder is used as it is.
-    ASSERT_EQ(plat_make_dir((temp / "a").c_str()), 0);
-    ASSERT_TRUE(vt::write_file(vt::join(temp / "a", "old"), "x"));
-    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), 0);
+TEST_F(RunTest, TheUsersFilesAndFoldersNamedLikeAStemAreLeftAlone) {
+    // A file where the old fixed folder "a" would go, and a folder "b" with
+    // the user's files (or the leftovers of a run that ended early).
+    ASSERT_TRUE(vt::write_file(temp / "a", "a file of the user's"));
+    ASSERT_EQ(plat_make_dir((temp / "b").c_str()), 0);
+    ASSERT_EQ(plat_make_dir(vt::join(temp / "b", "sub").c_str()), 0);
+    ASSERT_TRUE(vt::write_file(vt::join(temp / "b", "precious.txt"), "keep"));
+    ASSERT_TRUE(vt::write_file(vt::join(vt::join(temp / "b", "sub"), "old"), "x"));
+    EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), 0) << last_error();
     std::string rec = vt::read_file(record);
-    EXPECT_NE(rec.find("  old=x\n"), std::string::npos) << rec;
+    EXPECT_EQ(rec.find("precious"), std::string::npos) << "not part of the comparison: " << rec;
+    EXPECT_EQ(rec.find("  old="), std::string::npos) << rec;
+    EXPECT_EQ(vt::read_file(temp / "a"), "a file of the user's");
+    EXPECT_EQ(vt::read_file(vt::join(temp / "b", "precious.txt")), "keep");
+    EXPECT_EQ(vt::read_file(vt::join(vt::join(temp / "b", "sub"), "old")), "x");
+    std::vector<std::string> names = temp_entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b"})) << "the run's own folder is gone";
 }
 
 }  // namespace

@@ -42,6 +42,8 @@ TEST(Settings, LinesAreToldByPositionAndTheLetterY) {
         {"\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // an empty first line too
         {std::string(300, 'p') + "\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // too long: ignored
         {std::string(259, 'p'), std::string(259, 'p'), false, false},  // the longest that fits
+        {"pro\tg\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // a control character: ignored
+        {"pro\rg\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},
     };
     for (const row& r : rows) {
         run_settings s = read_from(r.file);
@@ -69,10 +71,10 @@ TEST(Settings, WrittenBytesAndRoundTrip) {
     std::strcpy(s.diff_program, "C:\\Program Files\\WinMerge\\WinMergeU.exe");
     s.textbox = false;
     s.allpage = true;
-    write_settings_to(p, s);
+    EXPECT_EQ(write_settings_to(p, s), 0);
     EXPECT_EQ(vt::read_file(p), "C:\\Program Files\\WinMerge\\WinMergeU.exe\r\nTEXTBOX=N\r\nALLPAGE=Y");
     s.textbox = true;
-    write_settings_to(p, s);
+    EXPECT_EQ(write_settings_to(p, s), 0);
     EXPECT_EQ(vt::read_file(p), "C:\\Program Files\\WinMerge\\WinMergeU.exe\r\nTEXTBOX=Y\r\nALLPAGE=Y")
         << "the file is truncated, not appended to";
     run_settings back;
@@ -80,8 +82,34 @@ TEST(Settings, WrittenBytesAndRoundTrip) {
     EXPECT_STREQ(back.diff_program, s.diff_program);
     EXPECT_TRUE(back.textbox);
     EXPECT_TRUE(back.allpage);
-    // A file that cannot be written is ignored.
-    write_settings_to(dir / "missing" + std::string(1, plat_separator()) + "Vergle.ini", s);
+    // A file that cannot be written is reported: a missing folder, a folder
+    // in the file's place.
+    EXPECT_EQ(write_settings_to(dir / "missing" + std::string(1, plat_separator()) + "Vergle.ini", s), -1);
+    std::string folder = dir / "folder.ini";
+    ASSERT_EQ(plat_make_dir(folder.c_str()), 0);
+    EXPECT_EQ(write_settings_to(folder, s), -1);
+}
+
+TEST(Settings, AProgramPathWithALineBreakIsNeverWritten) {
+    vt::scratch_dir dir;
+    std::string p = dir / "Vergle.ini";
+    ASSERT_TRUE(vt::write_file(p, "prog\r\nTEXTBOX=N\r\nALLPAGE=N"));
+    for (const char* bad : {"a\nTEXTBOX=Y", "a\r\nb", "tab\there", "del\x7f"}) {
+        EXPECT_FALSE(valid_program_path(bad)) << bad;
+        run_settings s;
+        std::strcpy(s.diff_program, bad);
+        EXPECT_EQ(write_settings_to(p, s), -1) << bad;
+        EXPECT_EQ(vt::read_file(p), "prog\r\nTEXTBOX=N\r\nALLPAGE=N") << "left as it was";
+    }
+    // No program chosen is an empty first line, not a refusal.
+    run_settings none;
+    none.diff_program[0] = 0;
+    EXPECT_EQ(write_settings_to(p, none), 0);
+    EXPECT_EQ(vt::read_file(p), "\r\nTEXTBOX=N\r\nALLPAGE=N");
+    EXPECT_FALSE(valid_program_path(""));
+    EXPECT_TRUE(valid_program_path("C:\\Program Files\\WinMerge\\WinMergeU.exe"));
+    EXPECT_TRUE(valid_program_path("\xE6\xAF\x94\xE8\xBC\x83.exe"));
+    EXPECT_FALSE(valid_program_path(std::string(260, 'p').c_str()));
 }
 
 TEST(Settings, PathIsBesideTheExecutable) {

@@ -9,6 +9,8 @@
 #include "orb_text.h"
 #include "platform.h"
 #include "test_support.h"
+#include "comparison.h"
+#include "linked_dumps.h"
 #include "workbook_dump.h"
 
 namespace {
@@ -152,6 +154,53 @@ TEST_F(DumpTest, QuitRequestEndsTheDump) {
     EXPECT_EQ(dump(book), -1);
     EXPECT_EQ(ui.pumps, 1) << "one pending message before the first sheet";
     EXPECT_TRUE(ui.errors.empty());
+}
+
+// The exact text of every message the refused documents of the corpus give,
+// through the whole run with the linked dumps: the library's message of a
+// failed open arrives in the native character set like every other.
+TEST(CorpusRefusals, EveryMessage) {
+    if (vt::corpus_dir().empty()) GTEST_SKIP() << "no corpus";
+    std::string dir = vt::join(vt::corpus_dir(), "generated");
+    auto path = [&](const char* name) { return vt::join(dir, name); };
+    const std::string unsupported = "サポート対象外のファイルです(%s)。";
+    const std::string password = "読み取りパスワードが設定されているファイルはサポート対象外です。(%s)";
+    struct row {
+        const char* name;
+        std::string message;
+    } rows[] = {
+        {"bad_15_bytes.xls", unsupported},
+        {"bad_docx_content_named.xlsx", "Excelブックではありません。%s"},
+        {"bad_empty.xlsx", unsupported},
+        {"bad_truncated.xlsx", "ERROR:TABX_open_book() rc=-101 TABX-03101 Excelファイルオープンエラー(\"%s\")。"},
+        {"bad_xls_content_named.xlsx", "ファイルオープンエラー時にエラーが発生しました。(%s)"},
+        {"bad_xlsx_content_named.xls", unsupported},
+        {"docx_password_open__libreoffice.docx", password},
+        {"pptx_password_open__libreoffice.pptx", password},
+        {"xls_password_open__libreoffice.xls", password},
+        {"xlsm_password_open__libreoffice.xlsm", unsupported},
+        {"xlsx_password_open__libreoffice.xlsx", password},
+    };
+    vt::scratch_dir temp;
+    std::string saved;
+    bool had = plat_getenv("TEMP", saved);
+    plat_setenv("TEMP", temp.path().c_str());
+    dump_table dumps;
+    register_linked_dumps(dumps);
+    run_settings s;
+    for (const row& r : rows) {
+        std::string p = path(r.name);
+        ASSERT_TRUE(vt::exists(p)) << p;
+        vt::recording_ui ui;
+        const char* argv[3] = {"Vergle", p.c_str(), p.c_str()};
+        EXPECT_EQ(run_comparison(3, argv, s, dumps, ui), -1) << r.name;
+        ASSERT_EQ(ui.errors.size(), 1u) << r.name;
+        EXPECT_EQ(ui.errors[0].text, ui_format(r.message.c_str(), p)) << r.name;
+        std::vector<plat_dirent> left;
+        plat_list_dir(temp.path().c_str(), left);
+        EXPECT_TRUE(left.empty()) << r.name;
+    }
+    plat_setenv("TEMP", had ? saved.c_str() : nullptr);
 }
 
 // Every workbook of the corpus dumps or is refused with a message.

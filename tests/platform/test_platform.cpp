@@ -44,6 +44,42 @@ TEST(PlatformFiles, OpenModesReadWriteSeek) {
     EXPECT_EQ(plat_open(dir.path().c_str(), PLAT_READ), nullptr) << "a folder is not a file";
 }
 
+TEST(PlatformFiles, CreateModeMakesOnlyNewFiles) {
+    vt::scratch_dir dir;
+    std::string p = dir / "new.txt";
+    plat_file* f = plat_open(p.c_str(), PLAT_CREATE);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(plat_write(f, "one", 3), 3u);
+    EXPECT_EQ(plat_close(f), 0);
+    EXPECT_EQ(plat_open(p.c_str(), PLAT_CREATE), nullptr) << "an existing file is never opened";
+    EXPECT_EQ(vt::read_file(p), "one");
+    EXPECT_EQ(plat_open(dir.path().c_str(), PLAT_CREATE), nullptr);
+}
+
+TEST(PlatformFolders, RunFoldersAreNewAndDistinct) {
+    vt::scratch_dir dir;
+    std::string a, b;
+    ASSERT_EQ(plat_make_run_dir(dir.path().c_str(), a), 0);
+    ASSERT_EQ(plat_make_run_dir(dir.path().c_str(), b), 0);
+    EXPECT_NE(a, b);
+    std::string sep(1, plat_separator());
+    EXPECT_EQ(a.substr(0, dir.path().size() + 8), dir.path() + sep + "Vergle-");
+    EXPECT_EQ(plat_path_kind(a.c_str()), PLAT_DIR);
+    EXPECT_EQ(plat_make_dir(a.c_str()), 1);
+    EXPECT_EQ(plat_make_run_dir((dir / "missing").c_str(), a), -1);
+}
+
+TEST(PlatformFolders, SameFileName) {
+    EXPECT_TRUE(plat_same_file_name("plan", "plan"));
+    EXPECT_FALSE(plat_same_file_name("plan", "plan2"));
+    EXPECT_FALSE(plat_same_file_name("a_b", "a b"));
+    // Letter case: the file system decides.
+    vt::scratch_dir dir;
+    ASSERT_TRUE(vt::write_file(dir / "Plan", "x"));
+    bool folded = vt::exists(dir / "plan");
+    EXPECT_EQ(plat_same_file_name("Plan", "plan"), folded);
+}
+
 TEST(PlatformFolders, MakeListRemove) {
     vt::scratch_dir dir;
     std::string sub = dir / "sub";

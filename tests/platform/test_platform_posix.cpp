@@ -1,5 +1,6 @@
 // POSIX-only behaviour of the platform layer: symbolic links.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform.h"
@@ -38,6 +39,25 @@ TEST(PlatformLinks, RemoveTreeNeverFollowsLinks) {
     EXPECT_FALSE(vt::exists(tree));
     EXPECT_EQ(vt::read_file(vt::join(precious, "keep.txt")), "keep me");
     EXPECT_EQ(vt::read_file(vt::join(vt::join(precious, "inner"), "also.txt")), "and me");
+}
+
+TEST(PlatformLinks, NewFilesAndRunFoldersNeverGoThroughLinks) {
+    vt::scratch_dir dir;
+    std::string target = dir / "target";
+    ASSERT_TRUE(vt::write_file(target, "target"));
+    std::string link = dir / "link", dangling = dir / "dangling";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(symlink((dir / "nowhere").c_str(), dangling.c_str()), 0);
+    EXPECT_EQ(plat_open(link.c_str(), PLAT_CREATE), nullptr);
+    EXPECT_EQ(plat_open(dangling.c_str(), PLAT_CREATE), nullptr);
+    EXPECT_EQ(vt::read_file(target), "target");
+    EXPECT_FALSE(vt::exists(dir / "nowhere"));
+    // The run folder: readable by the user alone.
+    std::string run;
+    ASSERT_EQ(plat_make_run_dir(dir.path().c_str(), run), 0);
+    struct stat st;
+    ASSERT_EQ(lstat(run.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 TEST(PlatformLinks, RemoveTreeOnALinkRemovesOnlyTheLink) {

@@ -42,10 +42,21 @@ BOOL WINAPI fake_dialog(LPOPENFILENAMEA ofn) {
 HWND run_button = nullptr;
 std::vector<BOOL> run_enabled_during_dump;
 
+// What the user does while the first dump works: called after the dump has
+// written its file, before it handles one pending window message as the
+// workbook dump does between sheets.
+void (*during_first_dump)() = nullptr;
+
 int fake_dump(const dump_request& req) {
     if (run_button) run_enabled_during_dump.push_back(IsWindowEnabled(run_button));
     if (plat_make_dir(req.output_folder) < 0) return -1;
     vt::write_file(vt::join(req.output_folder, "text"), vt::read_file(req.path));
+    if (during_first_dump) {
+        void (*act)() = during_first_dump;
+        during_first_dump = nullptr;
+        act();
+        if (!req.ui->pump_one_message()) return -1;
+    }
     return 0;
 }
 
@@ -72,9 +83,16 @@ struct WindowTest : ::testing::Test {
         DeleteFileA(ini.c_str());
         g_settings = run_settings();
         g_dumps.workbook = g_dumps.word = g_dumps.powerpoint = fake_dump;
+        during_first_dump = nullptr;
+        had_temp = plat_getenv("TEMP", saved_temp);
         plat_setenv("TEMP", temp.path().c_str());
     }
+    // The scratch folders of the next test are made under TEMP: it goes
+    // back to what it was.
+    std::string saved_temp;
+    bool had_temp = false;
     void TearDown() override {
+        plat_setenv("TEMP", had_temp ? saved_temp.c_str() : nullptr);
         vergle_release(w);
         pump();
         DeleteFileA(ini.c_str());
@@ -245,12 +263,109 @@ TEST_F(WindowTest, RunStartsTheFolderCompareProgramAndSavesSettings) {
     EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text);
     EXPECT_EQ(vt::read_file(ini), program + "\r\nTEXTBOX=Y\r\nALLPAGE=Y");
     std::string rec = vt::read_file(record);
-    EXPECT_NE(rec.find("arg=" + (temp / "first") + "\n"), std::string::npos) << rec;
-    EXPECT_NE(rec.find("arg=" + (temp / "second") + "\n"), std::string::npos) << rec;
+    // Both folders lie in the run's own folder under TEMP.
+    EXPECT_NE(rec.find("arg=" + (temp / "Vergle-")), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\\first\n"), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\\second\n"), std::string::npos) << rec;
     EXPECT_NE(rec.find("text=PK"), std::string::npos) << rec;
-    EXPECT_FALSE(vt::exists(temp / "first")) << "the folders are removed after the program ends";
+    std::vector<plat_dirent> left;
+    plat_list_dir(temp.path().c_str(), left);
+    EXPECT_TRUE(left.empty()) << "the folders are removed after the program ends";
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(w.main, IDC_RUN))) << "the run button is enabled again";
     EXPECT_EQ(w.file_count, 2) << "both files stay selected";
+}
+
+HWND main_window = nullptr;
+void post_clear() { PostMessageA(main_window, WM_COMMAND, MAKEWPARAM(IDC_CLEAR, BN_CLICKED), 0); }
+void post_cancel() { PostMessageA(main_window, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED), 0); }
+void post_close() { PostMessageA(main_window, WM_CLOSE, 0, 0); }
+
+std::string third_doc;
+BOOL clear_enabled_during_run = TRUE;
+
+// A drop of one file, sent straight to the window.
+void send_drop(const std::string& f) {
+    HGLOBAL mem = GlobalAlloc(GHND, sizeof(DROPFILES) + f.size() + 2);
+    char* p = static_cast<char*>(GlobalLock(mem));
+    reinterpret_cast<DROPFILES*>(p)->pFiles = sizeof(DROPFILES);
+    std::memcpy(p + sizeof(DROPFILES), f.c_str(), f.size() + 1);
+    GlobalUnlock(mem);
+    SendMessageA(main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+}
+
+TEST_F(WindowTest, ClearAndDropDuringARunChangeNothing) {
+    start();
+    std::string record = docs / "record.txt";
+    plat_setenv("VERGLE_RECORD", record.c_str());
+    SetWindowTextA(w.program_edit, vt::beside_tests("record_compare").c_str());
+    std::string a = doc("first.docx"), b = doc("second.docx");
+    third_doc = doc("third.docx");
+    drop({a});
+    drop({b});
+    main_window = w.main;
+    during_first_dump = [] {
+        clear_enabled_during_run = IsWindowEnabled(GetDlgItem(main_window, IDC_CLEAR));
+        post_clear();  // handled by the dump's message pumping
+        send_drop(third_doc);
+    };
+    command(IDC_RUN);
+    EXPECT_FALSE(clear_enabled_during_run) << "クリア is disabled during the run";
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(w.main, IDC_CLEAR))) << "and enabled again after it";
+    EXPECT_EQ(w.file_count, 2) << "neither the clear nor the drop changed the files";
+    EXPECT_EQ(edit_text(w.file1_edit), a);
+    EXPECT_EQ(edit_text(w.file2_edit), b);
+    std::string rec = vt::read_file(record);
+    EXPECT_NE(rec.find("second.docx"), std::string::npos) << "the run compared what it started with: " << rec;
+    EXPECT_EQ(rec.find("third"), std::string::npos) << rec;
+    EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text);
+    std::vector<plat_dirent> left;
+    plat_list_dir(temp.path().c_str(), left);
+    EXPECT_TRUE(left.empty());
+}
+
+TEST_F(WindowTest, CancelOrCloseDuringARunEndsItAndRemovesWhatItWrote) {
+    for (void (*act)() : {post_cancel, post_close}) {
+        start();
+        std::string record = docs / "record.txt";
+        DeleteFileA(record.c_str());
+        plat_setenv("VERGLE_RECORD", record.c_str());
+        SetWindowTextA(w.program_edit, vt::beside_tests("record_compare").c_str());
+        drop({doc("first.docx")});
+        drop({doc("second.docx")});
+        main_window = w.main;
+        during_first_dump = act;
+        exits = 0;
+        DeleteFileA(ini.c_str());
+        command(IDC_RUN);
+        EXPECT_EQ(exits, 1) << "the program ends once the run has ended";
+        EXPECT_FALSE(vt::exists(record)) << "the folder-compare program never started";
+        std::vector<plat_dirent> left;
+        plat_list_dir(temp.path().c_str(), left);
+        EXPECT_TRUE(left.empty()) << "what the run wrote is gone";
+        EXPECT_TRUE(vt::exists(ini)) << "settings written on the way out";
+        EXPECT_TRUE(boxes.empty());
+        vergle_release(w);
+        pump();
+    }
+}
+
+TEST_F(WindowTest, SettingsThatCannotBeSavedAndBadProgramPaths) {
+    start();
+    SetWindowTextA(w.program_edit, "C:\\tool.exe\r\nTEXTBOX=Y");
+    drop({doc("a.docx")});
+    drop({doc("b.docx")});
+    command(IDC_RUN);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, native("フォルダ比較プログラムのパスが空か、改行や制御文字を含んでいます。"));
+    EXPECT_FALSE(vt::exists(ini)) << "nothing saved, nothing run";
+    // A settings file that cannot be written: a folder in its place.
+    ASSERT_TRUE(CreateDirectoryA(ini.c_str(), nullptr));
+    boxes.clear();
+    SendMessageA(w.main, WM_CLOSE, 0, 0);
+    RemoveDirectoryA(ini.c_str());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, settings_error_text());
+    EXPECT_EQ(exits, 1);
 }
 
 TEST_F(WindowTest, BrowseTakesTheChosenProgram) {

@@ -148,6 +148,7 @@ void copy_path(char* dst, const std::string& src) {
 
 // What TABX_close_book does without SAVE.
 void release_book(XLS_BOOK* book) {
+    tbx_message_before_release(book);
     tbx_free_private(book);
     mcloseall();
 }
@@ -303,18 +304,7 @@ extern "C" int TABX_error_code(XLS_BOOK* book) { return book ? book->error_code 
 
 extern "C" const char* TABX_error_mesg(XLS_BOOK* book) {
     if (!book) return "";
-    const char* end = static_cast<const char*>(std::memchr(book->error_info, '\0', TABX_MESSAGE_BUF));
-    size_t len = end ? static_cast<size_t>(end - book->error_info) : TABX_MESSAGE_BUF;
-    if (len >= TABX_MESSAGE_LEN) {
-        std::snprintf(book->error_mesg, TABX_RETURNED_BUF, "%s", TBX_MSG_TOO_LONG);
-    } else {
-        std::memcpy(book->error_mesg, book->error_info, len);
-        book->error_mesg[len] = '\0';
-    }
-    int n = static_cast<int>(std::strlen(book->error_mesg));
-    // Too large a result or no memory: the message stays in the system code page.
-    orb_convert(ORB_SJIS, tbx_charset(book), book->error_mesg, &n, TABX_RETURNED_BUF);
-    return book->error_mesg;
+    return tbx_returned_message(book);
 }
 
 extern "C" int TABX_version(XLS_BOOK* book, char* version) {

@@ -71,7 +71,43 @@ const catalogue_entry kCatalogue[] = {
     {4100, "圧縮／解凍処理でエラーが発生しました(\"%s\")。処理を中断します。"},
 };
 
+// The caller's character set of a book whose private block went during the
+// current call on this thread (see tbx_message_before_release).
+thread_local const XLS_BOOK* released_book = nullptr;
+thread_local int released_charset = ORB_SJIS;
+
+int message_charset(const XLS_BOOK* book) {
+    if (book->priv) return tbx_charset(book);
+    return book == released_book ? released_charset : ORB_SJIS;
+}
+
+// error_info (system code page) into error_mesg in the character set.
+void convert_message(XLS_BOOK* book, int charset) {
+    const char* end = static_cast<const char*>(std::memchr(book->error_info, '\0', TABX_MESSAGE_BUF));
+    size_t len = end ? static_cast<size_t>(end - book->error_info) : TABX_MESSAGE_BUF;
+    if (len >= TABX_MESSAGE_LEN) {
+        std::snprintf(book->error_mesg, TABX_RETURNED_BUF, "%s", TBX_MSG_TOO_LONG);
+    } else {
+        std::memcpy(book->error_mesg, book->error_info, len);
+        book->error_mesg[len] = '\0';
+    }
+    int n = static_cast<int>(std::strlen(book->error_mesg));
+    // Too large a result or no memory: the message stays in the system code page.
+    orb_convert(ORB_SJIS, charset, book->error_mesg, &n, TABX_RETURNED_BUF);
+}
+
 }  // namespace
+
+void tbx_message_before_release(XLS_BOOK* book) {
+    if (!book || !book->priv) return;
+    released_book = book;
+    released_charset = tbx_charset(book);
+}
+
+const char* tbx_returned_message(XLS_BOOK* book) {
+    if (book->priv) convert_message(book, tbx_charset(book));
+    return book->error_mesg;
+}
 
 void tbx_message(XLS_BOOK* book, const char* format, ...) {
     if (!book) return;
@@ -103,6 +139,7 @@ void tbx_message(XLS_BOOK* book, const char* format, ...) {
     size_t len = text.size() < TABX_MESSAGE_LEN ? text.size() : TABX_MESSAGE_LEN;
     std::memcpy(book->error_info, text.data(), len);
     book->error_info[len] = '\0';
+    convert_message(book, message_charset(book));
     std::string trace;
     if (plat_getenv("TABX_TRACE", trace)) std::fprintf(stderr, "tabx: %s\n", format);
 }

@@ -43,6 +43,15 @@ void tbx_message(XLS_BOOK* book, const char* format, ...)
 #endif
     ;
 
+// The book's private block is about to be released while a message may
+// still follow (a failed open): remembers the caller's character set, so
+// that the message still reaches the caller in it.
+void tbx_message_before_release(XLS_BOOK* book);
+
+// The last message in the caller's character set: converted again while the
+// book has its private block; without one, as it was converted when written.
+const char* tbx_returned_message(XLS_BOOK* book);
+
 // Stores code as the book's error code and returns it (for
 // "return tbx_fail(book, -3);").
 int tbx_fail(XLS_BOOK* book, int code);

@@ -386,12 +386,12 @@ int extract_workbook_stream(const char* compound_path, const char* image_path, b
     } catch (const std::bad_alloc&) {
         return -2;
     }
-    plat_file* out = plat_open(image_path, PLAT_WRITE);
+    plat_file* out = plat_open(image_path, PLAT_CREATE);
     if (!out) return -101;
     bool whole = true;
     for (const xls::compound_file::piece& p : pieces)
         if (whole && plat_write(out, p.data, p.size) != p.size) whole = false;
-    plat_close(out);
+    if (plat_close(out) != 0) whole = false;
     if (!whole) {
         plat_remove_file(image_path);
         return -103;
