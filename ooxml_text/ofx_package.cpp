@@ -75,35 +75,6 @@ void each_tag(const std::string& xml, const char* local, F f) {
     }
 }
 
-// Resolves a target against the folder of its source part: "slides/slide1.xml"
-// from "ppt/presentation.xml" gives "ppt/slides/slide1.xml"; a target
-// beginning with "/" is taken from the package root.
-std::string resolve(const std::string& source, const std::string& target) {
-    std::vector<std::string> parts;
-    std::string path;
-    if (!target.empty() && target[0] == '/') {
-        path = target.substr(1);
-    } else {
-        size_t slash = source.rfind('/');
-        path = (slash == std::string::npos ? std::string() : source.substr(0, slash + 1)) + target;
-    }
-    size_t i = 0;
-    while (i <= path.size()) {
-        size_t j = path.find('/', i);
-        if (j == std::string::npos) j = path.size();
-        std::string piece = path.substr(i, j - i);
-        if (piece == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!piece.empty() && piece != ".") {
-            parts.push_back(piece);
-        }
-        i = j + 1;
-    }
-    std::string out;
-    for (const std::string& p : parts) out += (out.empty() ? "" : "/") + p;
-    return out;
-}
-
 }  // namespace
 
 ofx_package::~ofx_package() { orb_free_slots(table, capacity); }
@@ -181,7 +152,7 @@ std::vector<ofx_relationship> ofx_package::relationships(const std::string& part
         ofx_relationship r;
         attribute(p, gt, "Id", &r.id);
         attribute(p, gt, "Type", &r.type);
-        r.target = resolve(part, target);
+        r.target = orb_package_target(folder, target);
         out.push_back(std::move(r));
     });
     return out;

@@ -21,6 +21,7 @@
 #include "ofx.h"
 #include "ofx_internal.h"
 #include "orb_text.h"
+#include "platform.h"
 
 namespace {
 
@@ -187,23 +188,11 @@ const char* tag_end(const char* p, const char* end) {
     return nullptr;
 }
 
-void append_utf8(std::string& out, unsigned cp) {
+
+// A character of a reference or a symbol; nothing for what no text holds.
+void append_utf8(std::string& out, unsigned long cp) {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    plat_append_utf8(out, static_cast<uint32_t>(cp));
 }
 
 // Appends character data with its references resolved: the five named
@@ -235,7 +224,7 @@ void append_text(std::string& out, const char* p, const char* end) {
             char* stop = nullptr;
             unsigned long cp = *digits ? std::strtoul(digits, &stop, hex ? 16 : 10) : 0;
             if (stop && *stop == '\0' && cp > 0 && cp <= 0x10FFFF)
-                append_utf8(out, static_cast<unsigned>(cp));
+                append_utf8(out, cp);
             else
                 done = false;
         } else {
@@ -549,7 +538,7 @@ struct walker {
                 unsigned long cp = std::strtoul(code.c_str(), &stop, 16);
                 if (stop && *stop == '\0' && cp > 0) {
                     std::string s;
-                    append_utf8(s, static_cast<unsigned>(cp));
+                    append_utf8(s, cp);
                     put(s.c_str());
                 }
             }

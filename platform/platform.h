@@ -170,6 +170,10 @@ void plat_local_time(plat_time* t);
 bool plat_cp932_to_utf16(const char* src, size_t n, std::u16string& out);
 bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out);
 
+// Appends the UTF-8 form of code point cp (at most U+10FFFF; the caller
+// rejects what it must not write).  May throw std::bad_alloc.
+void plat_append_utf8(std::string& out, uint32_t cp);
+
 // UTF-8 to and from UTF-16.  Invalid UTF-8 sequences decode to U+FFFD; lone
 // surrogates encode as U+FFFD.
 bool plat_utf8_to_utf16(const char* src, size_t n, std::u16string& out);

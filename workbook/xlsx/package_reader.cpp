@@ -127,36 +127,6 @@ int unpack(package& pkg, const char* path, bool from_memory, bool fallback) {
     }
 }
 
-// Resolves a relationship target against the folder of its source part
-// ("xl/worksheets/"): "../drawings/drawing1.xml" gives
-// "xl/drawings/drawing1.xml"; a target beginning with "/" is taken from the
-// package root.
-std::string resolve_target(std::string_view base, std::string_view target) {
-    std::vector<std::string> parts;
-    auto push = [&](std::string_view path) {
-        size_t b = 0;
-        while (b <= path.size()) {
-            size_t e = path.find('/', b);
-            if (e == std::string_view::npos) e = path.size();
-            std::string_view seg = path.substr(b, e - b);
-            if (seg == "..") {
-                if (!parts.empty()) parts.pop_back();
-            } else if (!seg.empty() && seg != ".") {
-                parts.emplace_back(seg);
-            }
-            b = e + 1;
-        }
-    };
-    if (target.empty() || target[0] != '/') push(base);
-    push(target);
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i) out += '/';
-        out += parts[i];
-    }
-    return out;
-}
-
 // Calls fn(id, target) for every "Relationship" of a relationship part.
 template <class Fn>
 void each_relationship(std::string_view text, Fn fn) {
@@ -207,7 +177,7 @@ int read_links(const package& pkg, package_links& links) {
             std::string_view body(text.data, text.size);
             if (book_rels) {
                 each_relationship(body, [&](std::string_view id, std::string_view target) {
-                    links.workbook_targets[std::string(id)] = resolve_target("xl", target);
+                    links.workbook_targets[std::string(id)] = orb_package_target("xl", target);
                 });
                 continue;
             }
@@ -218,7 +188,7 @@ int read_links(const package& pkg, package_links& links) {
             auto it = sheet_index.find(sheet_member);
             if (it == sheet_index.end()) continue;
             each_relationship(body, [&](std::string_view, std::string_view target) {
-                std::string member = resolve_target("xl/worksheets", target);
+                std::string member = orb_package_target("xl/worksheets", target);
                 int kind = part_kind_of(member.c_str());
                 if (kind == PART_DRAWING || kind == PART_COMMENTS)
                     links.sheet_of_part.emplace(member, it->second);

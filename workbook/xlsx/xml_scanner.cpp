@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform.h"
 #include "xlsx_scan.h"
 #include "xml_text.h"
 
@@ -296,23 +297,6 @@ void xml_append_piece(xml_scan& s, std::string_view piece) {
 
 namespace {
 
-void put_utf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Resolves the numeric character references ("&#10;", "&#x3042;") that the
 // entity unescaping leaves alone; a reference to one of the characters that
@@ -343,7 +327,7 @@ void resolve_char_refs(std::string& text) {
                 if (cp == '&') out += "&amp;";
                 else if (cp == '<') out += "&lt;";
                 else if (cp == '>') out += "&gt;";
-                else put_utf8(out, cp);
+                else plat_append_utf8(out, static_cast<uint32_t>(cp));
                 i = j + 1;
                 continue;
             }

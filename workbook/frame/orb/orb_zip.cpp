@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -545,3 +547,30 @@ extern "C" int orb_zip_on_memory(int flag) {
     g_package_on_disk = flag;
     return 0;
 }
+
+std::string orb_package_target(std::string_view folder, std::string_view target) {
+    std::vector<std::string> parts;
+    auto push = [&](std::string_view path) {
+        size_t b = 0;
+        while (b <= path.size()) {
+            size_t e = path.find('/', b);
+            if (e == std::string_view::npos) e = path.size();
+            std::string_view seg = path.substr(b, e - b);
+            if (seg == "..") {
+                if (!parts.empty()) parts.pop_back();
+            } else if (!seg.empty() && seg != ".") {
+                parts.emplace_back(seg);
+            }
+            b = e + 1;
+        }
+    };
+    if (target.empty() || target[0] != '/') push(folder);
+    push(target);
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '/';
+        out += parts[i];
+    }
+    return out;
+}
+

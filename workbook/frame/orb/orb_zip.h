@@ -14,6 +14,8 @@
 #define ORB_ZIP_H
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 enum {
     ORB_SLOT_SIZE = 257,      // a member name of at most 256 bytes and its terminator
@@ -91,5 +93,11 @@ void orb_zip_set_limits(int64_t total, int64_t member);
 // Chooses how the zip reader reaches the package file: non-zero (the state at
 // start) means a disk file, 0 a memory file of that name.  Returns 0.
 extern "C" int orb_zip_on_memory(int flag);
+
+// The member a relationship target names, resolved against the folder of
+// its source part ("xl/worksheets"): "../drawings/drawing1.xml" gives
+// "xl/drawings/drawing1.xml"; a target beginning with "/" is taken from the
+// package root, ".." never climbs above it.
+std::string orb_package_target(std::string_view folder, std::string_view target);
 
 #endif
