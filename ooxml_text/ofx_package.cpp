@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mfile.h"
+#include "ofx_internal.h"
 #include "orb_text.h"
 #include "orb_zip.h"
 
@@ -16,44 +17,6 @@ constexpr int MEMBER_LIMIT = static_cast<int>(MFILE_MAX_OPEN_FILES) + static_cas
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The value of attribute `name` in the tag text [p, end); a name beginning
-// with ':' matches that local name under any prefix.
-bool attribute(const char* p, const char* end, const char* name, std::string* value) {
-    size_t want = std::strlen(name);
-    while (p < end && !is_blank(*p) && *p != '>') ++p;
-    while (p < end) {
-        while (p < end && (is_blank(*p) || *p == '/')) ++p;
-        const char* n = p;
-        while (p < end && !is_blank(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
-        size_t len = static_cast<size_t>(p - n);
-        while (p < end && is_blank(*p)) ++p;
-        if (p >= end || *p != '=') {
-            if (len == 0) ++p;
-            continue;
-        }
-        ++p;
-        while (p < end && is_blank(*p)) ++p;
-        if (p >= end || (*p != '"' && *p != '\'')) continue;
-        char q = *p++;
-        const char* v = p;
-        while (p < end && *p != q) ++p;
-        bool match = name[0] == ':' ? (len > want && std::memcmp(n + len - want, name, want) == 0)
-                                    : (len == want && std::memcmp(n, name, want) == 0);
-        if (match) {
-            value->assign(v, p);
-            // The references a member name or URI may hold.
-            static const struct { const char* ref; char c; } refs[] = {
-                {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-            for (const auto& r : refs) {
-                size_t at;
-                while ((at = value->find(r.ref)) != std::string::npos) value->replace(at, std::strlen(r.ref), 1, r.c);
-            }
-            return true;
-        }
-        if (p < end) ++p;
-    }
-    return false;
-}
 
 // Calls f(tag start, tag end) for every start or empty tag whose local name
 // is `local` (any prefix).
@@ -147,11 +110,11 @@ std::vector<ofx_relationship> ofx_package::relationships(const std::string& part
     if (read(folder + "_rels/" + file + ".rels", xml) != 0) return out;
     each_tag(xml, "Relationship", [&](const char* p, const char* gt) {
         std::string mode, target;
-        if (attribute(p, gt, "TargetMode", &mode) && mode == "External") return;
-        if (!attribute(p, gt, "Target", &target)) return;
+        if (ofx_attribute(p, gt, "TargetMode", &mode) && mode == "External") return;
+        if (!ofx_attribute(p, gt, "Target", &target)) return;
         ofx_relationship r;
-        attribute(p, gt, "Id", &r.id);
-        attribute(p, gt, "Type", &r.type);
+        ofx_attribute(p, gt, "Id", &r.id);
+        ofx_attribute(p, gt, "Type", &r.type);
         r.target = orb_package_target(folder, target);
         out.push_back(std::move(r));
     });
@@ -169,7 +132,7 @@ std::vector<std::string> ofx_slide_ids(const std::string& presentation_xml) {
     std::vector<std::string> ids;
     each_tag(presentation_xml, "sldId", [&](const char* p, const char* gt) {
         std::string id;
-        if (attribute(p, gt, ":id", &id)) ids.push_back(id);
+        if (ofx_attribute(p, gt, ":id", &id)) ids.push_back(id);
     });
     return ids;
 }

@@ -239,39 +239,6 @@ void append_text(std::string& out, const char* p, const char* end) {
     }
 }
 
-// One attribute of a tag: the value of the attribute whose name is `name`
-// (with any prefix when name starts with ':'); false when it is absent.
-bool attribute(const char* tag, const char* tag_end_p, const char* name, std::string* value) {
-    const char* p = tag + 1;
-    while (p < tag_end_p && !is_blank(*p) && *p != '/' && *p != '>') ++p;  // the tag name
-    size_t want = std::strlen(name);
-    while (p < tag_end_p) {
-        while (p < tag_end_p && (is_blank(*p) || *p == '/')) ++p;
-        const char* n = p;
-        while (p < tag_end_p && !is_blank(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
-        size_t len = static_cast<size_t>(p - n);
-        while (p < tag_end_p && is_blank(*p)) ++p;
-        if (p >= tag_end_p || *p != '=') {
-            if (len == 0) ++p;
-            continue;
-        }
-        ++p;
-        while (p < tag_end_p && is_blank(*p)) ++p;
-        if (p >= tag_end_p || (*p != '"' && *p != '\'')) continue;
-        char q = *p++;
-        const char* v = p;
-        while (p < tag_end_p && *p != q) ++p;
-        bool match = name[0] == ':' ? (len > want && std::memcmp(n + len - want, name, want) == 0)
-                                    : (len == want && std::memcmp(n, name, want) == 0);
-        if (match) {
-            value->clear();
-            append_text(*value, v, p);
-            return true;
-        }
-        if (p < tag_end_p) ++p;
-    }
-    return false;
-}
 
 bool equals_nocase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -488,7 +455,7 @@ struct walker {
 
     int line_break_in_paragraph(const char* tag, const char* gt) {
         std::string type;
-        bool page = attribute(tag, gt, "w:type", &type) && equals_nocase(type, "page");
+        bool page = ofx_attribute(tag, gt, "w:type", &type) && equals_nocase(type, "page");
         if (!word || !page) {
             put("\n");
             return 0;
@@ -533,7 +500,7 @@ struct walker {
         case T_SOFT_HYPHEN: put("\xC2\xAD"); return 0;
         case T_SYM: {
             std::string code;
-            if (attribute(tag, gt, "w:char", &code)) {
+            if (ofx_attribute(tag, gt, "w:char", &code)) {
                 char* stop = nullptr;
                 unsigned long cp = std::strtoul(code.c_str(), &stop, 16);
                 if (stop && *stop == '\0' && cp > 0) {
@@ -548,7 +515,7 @@ struct walker {
         case T_SECT_TYPE:
             if (parent == T_SECTPR) {
                 std::string v;
-                section_continuous = attribute(tag, gt, "w:val", &v) && v == "continuous";
+                section_continuous = ofx_attribute(tag, gt, "w:val", &v) && v == "continuous";
             }
             return 0;
         case T_GRIDCOL: ctx->grid_columns += 1; return 0;
@@ -556,13 +523,13 @@ struct walker {
         case T_PH: {
             sp_placeholder = true;
             std::string v;
-            sp_notes_body = attribute(tag, gt, "type", &v) && v == "body";
+            sp_notes_body = ofx_attribute(tag, gt, "type", &v) && v == "body";
             return 0;
         }
         case T_NOTE: {
             std::string v;
             // Separators of footnotes and endnotes are no notes.
-            if (attribute(tag, gt, "w:type", &v) && v != "normal") return 0;
+            if (ofx_attribute(tag, gt, "w:type", &v) && v != "normal") return 0;
             const char* l = mode == OFX_MODE_DOCX_FOOTNOTES ? k_label_footnote
                           : mode == OFX_MODE_DOCX_ENDNOTES  ? k_label_endnote
                           : mode == OFX_MODE_DOCX_COMMENTS  ? k_label_comment
@@ -586,7 +553,7 @@ struct walker {
             return false;
         case T_NOTE: {
             std::string v;
-            return attribute(tag, gt, "w:type", &v) && v != "normal";
+            return ofx_attribute(tag, gt, "w:type", &v) && v != "normal";
         }
         default: return false;
         }
@@ -729,6 +696,38 @@ int walk(OFX_CONTEXT* ctx, int mode, bool word, bool bare, const char* xml, size
 }
 
 }  // namespace
+
+bool ofx_attribute(const char* tag, const char* tag_end_p, const char* name, std::string* value) {
+    const char* p = tag + 1;
+    while (p < tag_end_p && !is_blank(*p) && *p != '/' && *p != '>') ++p;  // the tag name
+    size_t want = std::strlen(name);
+    while (p < tag_end_p) {
+        while (p < tag_end_p && (is_blank(*p) || *p == '/')) ++p;
+        const char* n = p;
+        while (p < tag_end_p && !is_blank(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
+        size_t len = static_cast<size_t>(p - n);
+        while (p < tag_end_p && is_blank(*p)) ++p;
+        if (p >= tag_end_p || *p != '=') {
+            if (len == 0) ++p;
+            continue;
+        }
+        ++p;
+        while (p < tag_end_p && is_blank(*p)) ++p;
+        if (p >= tag_end_p || (*p != '"' && *p != '\'')) continue;
+        char q = *p++;
+        const char* v = p;
+        while (p < tag_end_p && *p != q) ++p;
+        bool match = name[0] == ':' ? (len > want && std::memcmp(n + len - want, name, want) == 0)
+                                    : (len == want && std::memcmp(n, name, want) == 0);
+        if (match) {
+            value->clear();
+            append_text(*value, v, p);
+            return true;
+        }
+        if (p < tag_end_p) ++p;
+    }
+    return false;
+}
 
 int ofx_write_label(OFX_CONTEXT* ctx, int mode) {
     const char* l = mode == OFX_MODE_DOCX_HEADER  ? k_label_header
