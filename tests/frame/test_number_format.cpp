@@ -1,0 +1,210 @@
+// The number-format engine against the case table (number_format_cases.tsv:
+// code, value and the text Excel shows, grouped by feature), and the rule
+// that no change is hidden: two values Excel shows differently give
+// different texts under every kind of code.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cell_format.h"
+#include "number_format.h"
+
+namespace {
+
+struct row {
+    std::string feature, code, value, expected, note;
+    int line;
+};
+
+std::vector<row> load_cases() {
+    std::vector<row> rows;
+    std::ifstream in(VERGLE_NUMBER_FORMAT_CASES);
+    std::string line;
+    int n = 0;
+    while (std::getline(in, line)) {
+        ++n;
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> f;
+        size_t start = 0;
+        for (;;) {
+            size_t tab = line.find('\t', start);
+            f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        while (f.size() < 5) f.emplace_back();
+        rows.push_back({f[0], f[1], f[2], f[3], f[4], n});
+    }
+    return rows;
+}
+
+std::string code_of(const std::string& code) {
+    if (code.compare(0, 3, "id:") == 0) {
+        const char* b = nf_builtin_code(std::atoi(code.c_str() + 3));
+        return b ? b : "General";
+    }
+    return code;
+}
+
+std::string render(const std::string& code, const std::string& value, bool date1904) {
+    nf_format_ptr f = nf_compile(code_of(code).c_str());
+    std::vector<char> out(TBX_RENDER_BUF);
+    if (value.compare(0, 2, "s:") == 0) {
+        nf_render_text(f.get(), value.c_str() + 2, value.size() - 2, out.data(), out.size());
+    } else {
+        double x = std::strtod(value.c_str(), nullptr);
+        nf_render_number(f.get(), x, date1904, out.data(), out.size());
+    }
+    return out.data();
+}
+
+TEST(NumberFormat, CaseTable) {
+    std::vector<row> rows = load_cases();
+    ASSERT_GE(rows.size(), 400u);
+    std::map<std::string, int> failed;
+    for (const row& r : rows) {
+        std::string got = render(r.code, r.value, r.feature == "date1904");
+        EXPECT_EQ(got, r.expected) << "line " << r.line << " [" << r.feature << "] code " << r.code
+                                   << " value " << r.value;
+        if (got != r.expected) failed[r.feature]++;
+    }
+    for (const auto& f : failed) ADD_FAILURE() << f.first << ": " << f.second << " rows differ";
+}
+
+TEST(NumberFormat, ValueTypes) {
+    struct {
+        const char* code;
+        int type;
+    } cases[] = {
+        {"yyyy/mm/dd", TBX_DATE},
+        {"yyyy\"年\"m\"月\"d\"日\"(aaa)", TBX_DATE},
+        {"m/d(aaa)", TBX_DATE},
+        {"0.00;[Red]-0.00", TBX_GENERAL_NUMBER},
+        {"0.0\"days\"", TBX_GENERAL_NUMBER},
+        {"[h]:mm", TBX_DATE_TIME},
+        {"[h]:mm:ss", TBX_DATE_TIME},
+        {"HH:MM:SS", TBX_DATE_TIME},
+        {"yyyy/m/d h:mm", TBX_DATE_TIME},
+        {"0.0%", TBX_PERCENT},
+        {"0\"%\"", TBX_GENERAL_NUMBER},
+        {"[Red]0", TBX_GENERAL_NUMBER},
+        {"[$-411]ggge\"年\"m\"月\"d\"日\"", TBX_DATE},
+        {"General", TBX_GENERAL_NUMBER},
+        {"@", TBX_GENERAL_NUMBER},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(nf_value_type(nf_compile(c.code).get()), c.type) << c.code;
+    }
+}
+
+// For every kind of code, two values Excel shows differently give two
+// different texts.
+TEST(NumberFormat, NoChangeHidden) {
+    auto serial = [](int y, int m, int d) {
+        double s = 0;
+        datetime_to_serial(y, m, d, 0, 0, 0, &s);
+        return s;
+    };
+    const double jan5 = serial(2024, 1, 5), jan12 = serial(2024, 1, 12), jan5_2023 = serial(2023, 1, 5);
+    struct {
+        const char* code;
+        double a, b;
+    } pairs[] = {
+        {"General", 0.1, 0.2},
+        {"General", 1e100, 2e100},
+        {"[>=100]0;0.0", 150, 151},
+        {"[Red]0", 1, 2},
+        {"[Color10]0", 1, 2},
+        {"[$-411]0", 1, 2},
+        {"[$-ja-JP]0", 1, 2},
+        {"[$¥-411]#,##0", 1, 2},
+        {"[$-F800]dddd, mmmm dd, yyyy", jan5, jan12},
+        {"[$-F400]h:mm:ss AM/PM", 0.25, 0.5},
+        {"0\"days\"", 2, 3},
+        {"0\\h", 1, 2},
+        {"_(0_)", 1, 2},
+        {"*-0", 1, 2},
+        {"0;-0;0;@", 1, 2},
+        {"0", 1234, 1235},
+        {"#", 1, 2},
+        {"?", 1, 2},
+        {"0.00", 1.01, 1.02},
+        {"#,##0", 1234, 1235},
+        {"#,##0,", 1234000, 1235000},
+        {"0%", 0.01, 0.02},
+        {"0.00E+00", 12345, 12355},
+        {"# ?/?", 1.5, 1.25},
+        {"?/8", 0.25, 0.5},
+        {"0.00;[Red]-0.00", 1234.5, 4156.5},
+        {"0.0\"days\"", 2.5, 3.5},
+        {"y", jan5, jan5_2023},
+        {"yy", jan5, jan5_2023},
+        {"yyyy", jan5, jan5_2023},
+        {"yyyy/mm/dd", jan5, jan5_2023},
+        {"yyyy\"年\"mm\"月\"dd\"日\"", jan5, jan5_2023},
+        {"m", jan5, serial(2024, 2, 5)},
+        {"mm", jan5, serial(2024, 2, 5)},
+        {"mmm", jan5, serial(2024, 2, 5)},
+        {"mmmm", jan5, serial(2024, 2, 5)},
+        {"mmmmm", jan5, serial(2024, 2, 5)},
+        {"mmm\\ yyyy", jan5, jan5_2023},
+        {"d", jan5, jan12},
+        {"dd", jan5, jan12},
+        {"ddd", jan5, jan5 + 1},
+        {"dddd", jan5, jan5 + 1},
+        {"yyyy\"年\"m\"月\"d\"日\"(aaa)", jan5, jan12},
+        {"yyyy/m/d(aaa)", jan5, jan12},
+        {"m/d(aaa)", jan5, jan12},
+        {"h", 0.25, 0.5},
+        {"hh", 0.25, 0.5},
+        {"h:mm", 0.25, 0.25 + 1.0 / 1440},
+        {"s", 0, 1.0 / 86400},
+        {"ss", 0, 1.0 / 86400},
+        {"mm:ss.0", 0, 0.1 / 86400},
+        {"mm:ss.00", 0, 0.01 / 86400},
+        {"h:mm AM/PM", 0.25, 0.75},
+        {"h:mm A/P", 0.25, 0.75},
+        {"午前/午後h:mm", 0.25, 0.75},
+        {"[h]:mm", 1.5, 0.5},
+        {"[m]", 1.0 / 24, 2.0 / 24},
+        {"[s]", 1.0 / 1440, 2.0 / 1440},
+        {"HH:MM:SS", 0.458333333333333, 0.5},
+        {"yyyy\"年\"m\"月\"d\"日\" h:mm", jan5 + 0.25, jan5 + 0.5},
+        {"g", serial(2018, 1, 1), serial(2020, 1, 1)},
+        {"gg", serial(2018, 1, 1), serial(2020, 1, 1)},
+        {"ggg", serial(2018, 1, 1), serial(2020, 1, 1)},
+        {"e", jan5, jan5_2023},
+        {"ee", jan5, jan5_2023},
+        {"aaa", jan5, jan5 + 1},
+        {"aaaa", jan5, jan5 + 1},
+        {"[DBNum1]0", 1, 2},
+        {"[DBNum2]0", 1, 2},
+        {"[DBNum3]0", 1, 2},
+        {";;;", 1, 1},  // hidden: Excel shows nothing for either
+    };
+    for (const auto& p : pairs) {
+        nf_format_ptr f = nf_compile(p.code);
+        std::vector<char> a(256), b(256);
+        nf_render_number(f.get(), p.a, false, a.data(), a.size());
+        nf_render_number(f.get(), p.b, false, b.data(), b.size());
+        if (std::strcmp(p.code, ";;;") == 0) {
+            EXPECT_STREQ(a.data(), "");
+            continue;
+        }
+        EXPECT_STRNE(a.data(), b.data()) << p.code << ": " << p.a << " and " << p.b;
+    }
+    // Text sections: two texts stay two texts.
+    nf_format_ptr t = nf_compile("0;-0;0;\"<\"@\">\"");
+    std::vector<char> a(64), b(64);
+    nf_render_text(t.get(), "x", 1, a.data(), a.size());
+    nf_render_text(t.get(), "y", 1, b.data(), b.size());
+    EXPECT_STRNE(a.data(), b.data());
+}
+
+}  // namespace
