@@ -47,7 +47,8 @@ def main():
             t.refused += 1
             continue
         try:
-            wb = xlrd.open_workbook(path, on_demand=False, logfile=open(os.devnull, "w"))
+            wb = xlrd.open_workbook(path, on_demand=False, logfile=open(os.devnull, "w"),
+                                    formatting_info=True)
         except Exception:
             t.unread += 1
             continue
@@ -65,6 +66,10 @@ def main():
                     if ct in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK) or (ct == xlrd.XL_CELL_TEXT and v == ""):
                         continue
                     ref = agreement.cell_name(r, c)
+                    try:
+                        code = wb.format_map[wb.xf_list[cell.xf_index].format_key].format_str
+                    except (AttributeError, IndexError, KeyError, TypeError):
+                        code = ""
                     text = cells.get(ref, "") if cells is not None else None
                     if ct == xlrd.XL_CELL_TEXT:
                         kind = "text"
@@ -79,6 +84,7 @@ def main():
                     else:
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
+                                                   agreement.shown_number_agrees(v, text, code) or
                                                    (text != "" and agreement.date_agrees(v, text)))
                     t.add(kind, ok, (os.path.relpath(path, corpus), ws.name, ref, kind, v, text))
     return t.report("xlrd", "-v" in sys.argv, "MISMATCH %s [%s] %s %s: xlrd %r, library %r")

@@ -289,7 +289,7 @@ TEST(ReadExcel2003Corpus, KnownContents) {
     } cases[] = {
         {"xls_basic_types__libreoffice.xls",
          {"[Types]\nKind\tValue\tNote\t\nascii\tHello, world\t\n", "japanese\t日本語のテキスト（全角）\t",
-          "emoji (4-byte UTF-8)\t絵文字😀テスト\t", "large integer\t1234567890123\t", "[数値 一覧]\n0\t1\t2\t3\t"}},
+          "emoji (4-byte UTF-8)\t絵文字😀テスト\t", "large integer\t1.23457E+12\t", "[数値 一覧]\n0\t1\t2\t3\t"}},
         {"xls95_basic_types__gnumeric.xls",
          {"ascii\tHello, world\t\n", "japanese\t日本語のテキスト（全角）\t", "halfwidth kana\tﾊﾝｶｸｶﾀｶﾅ\t"}},
         {"xls95_basic_types_cp1252__gnumeric.xls", {"ascii\tHello, world\t\n"}},

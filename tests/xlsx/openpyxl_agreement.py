@@ -68,6 +68,7 @@ def main():
                         # built-in ids) agrees by its serial's date.
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
+                                                   agreement.shown_number_agrees(v, text, c.number_format) or
                                                    (text != "" and agreement.date_agrees(v, text)))
                     elif isinstance(v, (datetime.date, datetime.time, datetime.timedelta)):
                         kind, ok = "date", text is not None and agreement.date_agrees(v, text)
