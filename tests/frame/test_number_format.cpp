@@ -14,6 +14,8 @@
 
 #include "cell_format.h"
 #include "number_format.h"
+#include "tabx.h"
+#include "test_support.h"
 
 namespace {
 
@@ -205,6 +207,42 @@ TEST(NumberFormat, NoChangeHidden) {
     nf_render_text(t.get(), "x", 1, a.data(), a.size());
     nf_render_text(t.get(), "y", 1, b.data(), b.size());
     EXPECT_STRNE(a.data(), b.data());
+}
+
+}  // namespace
+
+namespace {
+
+// DISPLAY=CLASSIC keeps the closed list of renderings; the default shows the
+// same cells as Excel does.
+TEST(NumberFormat, ClassicDisplayKeyword) {
+    const std::string path = vt::join(vt::join(vt::corpus_dir(), "generated"),
+                                      "xlsx_dates_japanese__xlsxwriter.xlsx");
+    if (!std::ifstream(path).good()) GTEST_SKIP() << "no corpus";
+    struct {
+        const char* keywords;
+        const char* text;
+    } modes[] = {{"", "0:15"}, {" DISPLAY=EXCEL", "0:15"}, {" DISPLAY=CLASSIC", "00:15"}};
+    for (const auto& m : modes) {
+        XLS_BOOK book;
+        std::string args = "EXCEL=\"" + path + "\" MODE=UNLOAD CHARSET=UTF8" + m.keywords;
+        ASSERT_EQ(TABX_open_book(&book, args.c_str()), 0) << m.keywords;
+        char text[256], type[64];
+        int found = -1;
+        for (int s = 0; s < TABX_sheet_num(&book); ++s) {
+            char name[300];
+            TABX_sheet_name(&book, s, name);
+            if (std::string(name) == "時刻") found = s;
+        }
+        ASSERT_GE(found, 0);
+        TABX_open_sheet2(&book, found);
+        ASSERT_EQ(TABX_get_cell(&book, "B2", text, sizeof text, type, sizeof type), 0);
+        EXPECT_STREQ(text, m.text) << m.keywords;
+        TABX_close_book(&book, "DESTROY");
+    }
+    XLS_BOOK book;
+    EXPECT_EQ(TABX_open_book(&book, "DISPLAY=SOMETIMES"), -3);
+    TABX_close_book(&book, "DESTROY");
 }
 
 }  // namespace

@@ -118,7 +118,22 @@ size_t utf8_len(const char* p) {
     return n;
 }
 
+void add_lit_raw(section& s, const char* text, size_t len);
+
+// A literal text.  A backslash shown as text is the yen sign of a Japanese
+// code ("\"#,##0 is how Shift-JIS writes "¥"#,##0).
 void add_lit(section& s, const char* text, size_t len) {
+    const char* b = static_cast<const char*>(std::memchr(text, '\\', len));
+    if (!b) {
+        add_lit_raw(s, text, len);
+        return;
+    }
+    add_lit_raw(s, text, static_cast<size_t>(b - text));
+    add_lit_raw(s, "¥", 2);
+    add_lit(s, b + 1, len - static_cast<size_t>(b - text) - 1);
+}
+
+void add_lit_raw(section& s, const char* text, size_t len) {
     if (!len) return;
     if (!s.tok.empty() && s.tok.back().kind == T_LIT &&
         s.tok.back().off + s.tok.back().len == s.lits.size() && s.lits.size() + len < 65000) {
