@@ -139,7 +139,7 @@ TEST(XlsxCorpus, KnownCells) {
         {"xlsx_number_formats__xlsxwriter.xlsx", "書式", "B7", "25%"},
         {"xlsx_number_formats__xlsxwriter.xlsx", "書式", "B8", "12.50%"},
         {"xlsx_number_formats__xlsxwriter.xlsx", "書式", "B10", "1,000"},
-        {"xlsx_number_formats__xlsxwriter.xlsx", "書式", "B13", "\\1,500"},
+        {"xlsx_number_formats__xlsxwriter.xlsx", "書式", "B13", "¥1,500"},
         {"xlsx_number_formats__xlsxwriter.xlsx", "書式", "B24", "0123"},
         {"xlsx_rich_text__xlsxwriter.xlsx", nullptr, nullptr, nullptr},
     };
