@@ -819,7 +819,7 @@ void render_date(const section& s, double value, bool date1904, writer& w) {
     const long long per_day = 86400LL * per_second;
     if (!(value >= 0) || value >= 2958466.0 + (date1904 ? -1462 : 0) || !std::isfinite(value)) {
         // Excel shows negative and too large dates as a row of #.
-        if (!(s.elapsed && value >= 0 && std::isfinite(value) && value < 1e11)) {
+        if (!(s.elapsed && value >= 0 && std::isfinite(value) && value < 1e10)) {
             hashes(w);
             return;
         }
@@ -1060,6 +1060,12 @@ void approximate(double x, long long limit, long long* p, long long* q) {
 void render_fraction(const section& s, double x, writer& w) {
     size_t slash = 0;
     while (slash < s.tok.size() && s.tok[slash].kind != T_SLASH) ++slash;
+    if (!(x < 1e15)) {
+        // Beyond the digits a workbook keeps no fraction is left: the number.
+        char buf[32];
+        w.put(buf, general_into(x, buf, sizeof buf));
+        return;
+    }
     long long whole = 0;
     double rest = x;
     if (s.int_part) {
