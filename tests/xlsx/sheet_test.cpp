@@ -193,3 +193,19 @@ TEST(SheetXml, LongValuesAreCut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A workbook in the 1904 date system counts its serials from 1904-01-01.
+TEST(SheetXml, Date1904Workbook) {
+    for (bool on : {false, true}) {
+        test_book b;
+        add_formats(b);
+        std::string pr = on ? "<workbookPr date1904=\"1\"/>" : "<workbookPr date1904=\"0\"/>";
+        ASSERT_EQ(b.scan(PART_WORKBOOK, "<workbook>" + pr + "</workbook>"), 0);
+        ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" s=\"2\"><v>43830</v></c></row>"), 0);
+        EXPECT_EQ(b.cell("A1"), on ? "2024/1/1" : "2019/12/31");
+    }
+}
+
+}  // namespace

@@ -1060,7 +1060,12 @@ void approximate(double x, long long limit, long long* p, long long* q) {
 void render_fraction(const section& s, double x, writer& w) {
     size_t slash = 0;
     while (slash < s.tok.size() && s.tok[slash].kind != T_SLASH) ++slash;
-    if (!(x < 1e15)) {
+    double max_den = s.den_fixed;
+    if (!s.den_fixed) {
+        max_den = 1;
+        for (int i = 0; i < s.den_digits && i < 9; ++i) max_den *= 10;
+    }
+    if (!(x < 1e15) || !(x * max_den < 4e18)) {
         // Beyond the digits a workbook keeps no fraction is left: the number.
         char buf[32];
         w.put(buf, general_into(x, buf, sizeof buf));
