@@ -360,11 +360,16 @@ void engine_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     case TBX_TIME_HM:
     case TBX_TIME_HMS: {
         const nf_format* f = tbx_format_of_cell(book, cell);
-        if (cell->type == TBX_INTEGER && nf_is_general(f) && cell->text) {
-            // A whole number of at most 11 characters shows as it is stored.
-            size_t len = std::strlen(cell->text);
-            if (len <= 11) {
-                std::memcpy(out, cell->text, len + 1);
+        if ((cell->type == TBX_INTEGER || cell->type == TBX_FLOAT) && nf_is_general(f) && cell->text) {
+            // A number text of at most 11 characters shows as it is stored
+            // (its fifteen significant digits, no trailing zeros), unless
+            // General writes it in scientific form (below 0.0001).
+            const char* t = cell->text;
+            size_t len = std::strlen(t);
+            const char* digits = *t == '-' ? t + 1 : t;
+            bool tiny = digits[0] == '0' && digits[1] == '.' && std::strncmp(digits + 2, "000", 3) == 0;
+            if (len <= 11 && !tiny && !std::strpbrk(t, "eEin")) {
+                std::memcpy(out, t, len + 1);
                 return;
             }
         }
