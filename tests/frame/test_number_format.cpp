@@ -246,3 +246,61 @@ TEST(NumberFormat, ClassicDisplayKeyword) {
 }
 
 }  // namespace
+
+namespace {
+
+// The code a cell is shown with: the book's own, else the built-in one.
+std::string code_of_cell(const XLS_BOOK& b, const XLS_CELL& c) {
+    int id = c.xf >= 0 && c.xf < b.xf_count ? b.xf[c.xf].numfmt : 0;
+    for (int i = 0; i < b.numfmt_count; ++i) {
+        if (b.numfmt[i].id == id) return b.numfmt[i].code;
+    }
+    const char* builtin = nf_builtin_code(id);
+    return builtin ? builtin : "General";
+}
+
+// The same sheets saved by two writers: wherever both files give a cell the
+// same value kind and the same format code, the texts are the same.
+TEST(NumberFormat, TwoWritersShowTheSameText) {
+    const std::string gen = vt::join(vt::corpus_dir(), "generated");
+    const char* pairs[][2] = {
+        {"xls_number_formats__gnumeric.xls", "xls_number_formats__libreoffice.xls"},
+        {"xls_basic_types__gnumeric.xls", "xls_basic_types__libreoffice.xls"},
+        {"xlsx_number_formats__libreoffice.xlsx", "xlsx_number_formats__xlsxwriter.xlsx"},
+        {"xlsx_dates_japanese__libreoffice.xlsx", "xlsx_dates_japanese__xlsxwriter.xlsx"},
+        {"xlsx_basic_types__libreoffice.xlsx", "xlsx_basic_types__xlsxwriter.xlsx"},
+    };
+    int compared = 0;
+    for (const auto& p : pairs) {
+        if (!std::ifstream(vt::join(gen, p[0])).good()) GTEST_SKIP() << "no corpus";
+        XLS_BOOK a, b;
+        ASSERT_EQ(TABX_open_book(&a, ("EXCEL=\"" + vt::join(gen, p[0]) + "\" MODE=UNLOAD CHARSET=UTF8").c_str()), 0);
+        ASSERT_EQ(TABX_open_book(&b, ("EXCEL=\"" + vt::join(gen, p[1]) + "\" MODE=UNLOAD CHARSET=UTF8").c_str()), 0);
+        std::vector<char> ta(TBX_RENDER_BUF), tb(TBX_RENDER_BUF);
+        for (int s = 0; s < a.sheet_count && s < b.sheet_count; ++s) {
+            const XLS_SHEET& sa = a.sheets[s];
+            const XLS_SHEET& sb = b.sheets[s];
+            for (int r = 0; r < sa.used_rows && r < sb.used_rows; ++r) {
+                for (int c = 0; c < sa.rows[r].used && c < sb.rows[r].used; ++c) {
+                    const XLS_CELL& ca = sa.rows[r].cells[c];
+                    const XLS_CELL& cb = sb.rows[r].cells[c];
+                    bool number_a = ca.type >= TBX_INTEGER && ca.type <= TBX_TIME_HMS;
+                    bool number_b = cb.type >= TBX_INTEGER && cb.type <= TBX_TIME_HMS;
+                    if (!number_a || !number_b || code_of_cell(a, ca) != code_of_cell(b, cb)) continue;
+                    if (cell_number(&ca) != cell_number(&cb)) continue;  // not the same value
+                    format_cell(&a, &ca, ta.data());
+                    format_cell(&b, &cb, tb.data());
+                    EXPECT_STREQ(ta.data(), tb.data()) << p[0] << " and " << p[1] << " sheet " << s << " row "
+                                                       << r + 1 << " column " << c + 1 << " code "
+                                                       << code_of_cell(a, ca);
+                    ++compared;
+                }
+            }
+        }
+        TABX_close_book(&a, "DESTROY");
+        TABX_close_book(&b, "DESTROY");
+    }
+    EXPECT_GT(compared, 50);
+}
+
+}  // namespace
