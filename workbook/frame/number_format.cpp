@@ -73,6 +73,7 @@ struct section {
     bool fraction = false;
     bool exponent = false;
     bool gannen = false;     // first year of an era as 元
+    int system = 0;          // [$-F800] 1: the system's long date, [$-F400] 2: its time
     int dbnum = 0;           // 1-3
     int scale = 0;           // powers of ten: +2 per %, -3 per scaling comma
     int int_digits = 0;      // placeholders before the point (or the exponent)
@@ -181,6 +182,8 @@ void bracket(section& s, const char* p, const char* end) {
         std::string shown = b.substr(1, dash == std::string::npos ? std::string::npos : dash - 1);
         add_lit(s, shown.data(), shown.size());
         if (low.find("gannen") != std::string::npos) s.gannen = true;
+        if (low == "$-f800") s.system = 1;
+        if (low == "$-f400") s.system = 2;
         return;
     }
     if (low.size() >= 6 && low.compare(0, 5, "dbnum") == 0) {
@@ -568,6 +571,16 @@ nf_format_ptr nf_compile(const char* code) {
     for (auto& part : parts) {
         section s;
         tokenize(s, part.first, part.second);
+        if (s.system) {
+            // The system's long date or time format, whatever the code
+            // writes after it: in Japanese, 2024年1月5日 and 13:05:09.
+            static const char long_date[] = "yyyy\"年\"m\"月\"d\"日\"";
+            static const char time[] = "h:mm:ss";
+            const char* code = s.system == 1 ? long_date : time;
+            section sys;
+            tokenize(sys, code, code + std::strlen(code));
+            s = std::move(sys);
+        }
         analyse(s);
         f->sec.push_back(std::move(s));
     }
