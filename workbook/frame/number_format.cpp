@@ -276,12 +276,12 @@ void tokenize(section& s, const char* p, const char* end) {
             s.ampm = true;
             p += 13;
         } else if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'g' ||
-                   lc == 'e' || lc == 'a' || lc == 'b') {
+                   lc == 'e' || lc == 'a') {
             int n = 0;
             while (p + n < end && lower(p[n]) == lc) ++n;
             if (lc == 'a' && n < 3) {
                 add_lit(s, p, static_cast<size_t>(n));  // a lone a is a letter
-            } else if (lc == 'y' || lc == 'b') {
+            } else if (lc == 'y') {
                 add_tok(s, T_YEAR, n <= 2 ? 2 : 4);
             } else if (lc == 'm') {
                 add_tok(s, T_MONTH, n > 5 ? 4 : n);  // mmmmmm+ is mmmm
