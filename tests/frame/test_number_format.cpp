@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "cell_format.h"
 #include "number_format.h"
 #include "tabx.h"
+#include "tbx_private.h"
 #include "test_support.h"
 
 namespace {
@@ -301,6 +303,50 @@ TEST(NumberFormat, TwoWritersShowTheSameText) {
         TABX_close_book(&b, "DESTROY");
     }
     EXPECT_GT(compared, 50);
+}
+
+}  // namespace
+
+namespace {
+
+// The published format-code tables of another project's test suite: each
+// row holds Excel's TEXT(value, code) result as cached by Excel, the code and
+// the value.  At least 95% of the rows show Excel's text.
+TEST(NumberFormat, PublishedTablesOfExcelResults) {
+    const char* books[] = {"NumberFormatTests.xlsx", "DateFormatTests.xlsx"};
+    for (const char* name : books) {
+        const std::string path = vt::join(vt::join(vt::join(vt::corpus_dir(), "public"), "apache__poi"), name);
+        if (!std::ifstream(path).good()) GTEST_SKIP() << "no corpus";
+        XLS_BOOK b;
+        ASSERT_EQ(TABX_open_book(&b, ("EXCEL=\"" + path + "\" MODE=UNLOAD CHARSET=UTF8").c_str()), 0);
+        int rows = 0, same = 0;
+        std::string misses;
+        std::vector<char> out(TBX_RENDER_BUF), want(TBX_RENDER_BUF), code(TBX_RENDER_BUF);
+        for (int s = 0; s < b.sheet_count; ++s) {
+            const XLS_SHEET& sh = b.sheets[s];
+            for (int r = 1; r < sh.used_rows; ++r) {
+                const XLS_ROW& row = sh.rows[r];
+                if (row.used < 3) continue;
+                const XLS_CELL& result = row.cells[0];
+                const XLS_CELL& fmt = row.cells[1];
+                const XLS_CELL& value = row.cells[2];
+                if (result.type != TBX_CHARACTER || (fmt.type != TBX_SHARED_STRING && fmt.type != TBX_CHARACTER)) continue;
+                if (value.type < TBX_INTEGER || value.type > TBX_TIME_HMS) continue;
+                format_cell(&b, &result, want.data());
+                format_cell(&b, &fmt, code.data());
+                nf_format_ptr f = nf_compile(code.data());
+                const tbx_private* p = tbx_priv(&b);
+                nf_render_number(f.get(), cell_number(&value), p && p->date1904, out.data(), out.size());
+                ++rows;
+                if (std::strcmp(out.data(), want.data()) == 0) ++same;
+                else misses += std::string("  ") + code.data() + " " + std::to_string(cell_number(&value)) + " -> \"" + out.data() + "\", Excel \"" + want.data() + "\"\n";
+            }
+        }
+        TABX_close_book(&b, "DESTROY");
+        ASSERT_GT(rows, 20) << name;
+        EXPECT_GE(same * 100, rows * 95) << name << ": " << same << " of " << rows << "\n" << misses;
+        std::printf("%s: %d of %d rows show Excel's text\n%s", name, same, rows, misses.c_str());
+    }
 }
 
 }  // namespace

@@ -907,7 +907,7 @@ void render_date(const section& s, double value, bool date1904, writer& w) {
             bool pm = hour >= 12;
             switch (k.ch) {
             case 'A': w.put(pm ? "PM" : "AM"); break;
-            case 'a': w.put(pm ? "pm" : "am"); break;
+            case 'a': w.put(pm ? "PM" : "AM"); break;  // am/pm shows in upper case too
             case 'P': w.put(pm ? "P" : "A"); break;
             case 'p': w.put(pm ? "p" : "a"); break;
             default: w.put(pm ? "午後" : "午前"); break;
@@ -1070,9 +1070,31 @@ void approximate(double x, long long limit, long long* p, long long* q) {
     *q = q1;
 }
 
+// Does a token range hold a placeholder of the kind?
+bool has_placeholder(const section& s, size_t from, size_t to, char kind) {
+    for (size_t i = from; i < to; ++i) {
+        if (s.tok[i].kind == T_DIGIT && s.tok[i].ch == kind) return true;
+    }
+    return false;
+}
+
+// Blanks for every character the tokens would take.
+void put_blanks(const section& s, size_t from, size_t to, writer& w) {
+    for (size_t i = from; i < to; ++i) {
+        const token& k = s.tok[i];
+        size_t n = k.kind == T_LIT ? k.len : 1;
+        for (size_t c = 0; c < n; ++c) w.put(' ');
+    }
+}
+
+// A fraction: [prefix][whole part][separator][numerator][/][denominator]
+// [suffix].  The numerator is the last run of placeholders before the
+// slash; the whole part is every placeholder before it, with the literals
+// between them in place.
 void render_fraction(const section& s, double x, writer& w) {
+    const size_t end = s.tok.size();
     size_t slash = 0;
-    while (slash < s.tok.size() && s.tok[slash].kind != T_SLASH) ++slash;
+    while (slash < end && s.tok[slash].kind != T_SLASH) ++slash;
     double max_den = s.den_fixed;
     if (!s.den_fixed) {
         max_den = 1;
@@ -1084,9 +1106,26 @@ void render_fraction(const section& s, double x, writer& w) {
         w.put(buf, general_into(x, buf, sizeof buf));
         return;
     }
+    // The numerator's run and the literals between it and the slash.
+    size_t ne = slash;
+    while (ne > 0 && s.tok[ne - 1].kind != T_DIGIT) --ne;
+    size_t nb = ne;
+    while (nb > 0 && s.tok[nb - 1].kind == T_DIGIT) --nb;
+    size_t i0 = 0;
+    while (i0 < nb && s.tok[i0].kind != T_DIGIT) ++i0;
+    const bool whole_part = i0 < nb;
+    size_t we = nb;  // the whole part ends after its last placeholder
+    while (whole_part && we > i0 && s.tok[we - 1].kind != T_DIGIT) --we;
+    // The denominator's run.
+    size_t db = slash + 1;
+    while (db < end && s.tok[db].kind != T_DIGIT) ++db;
+    size_t de = db;
+    while (de < end && s.tok[de].kind == T_DIGIT) ++de;
+    if (s.den_fixed) db = de = slash + 1;
+
     long long whole = 0;
     double rest = x;
-    if (s.int_part) {
+    if (whole_part) {
         whole = static_cast<long long>(std::floor(x));
         rest = x - static_cast<double>(whole);
     }
@@ -1095,65 +1134,64 @@ void render_fraction(const section& s, double x, writer& w) {
         den = s.den_fixed;
         num = static_cast<long long>(std::floor(rest * den + 0.5));
     } else {
-        long long limit = 1;
-        for (int i = 0; i < s.den_digits && i < 9; ++i) limit *= 10;
         long long wi = static_cast<long long>(std::floor(rest));
-        approximate(rest - static_cast<double>(wi), limit, &num, &den);
+        approximate(rest - static_cast<double>(wi), static_cast<long long>(max_den), &num, &den);
         num += wi * den;
     }
-    if (s.int_part && num >= den) {
+    if (whole_part && num >= den) {
         whole += num / den;
         num %= den;
     }
-    // Split the tokens: [integer placeholders][literal][numerator]/[denominator].
-    size_t i0 = 0;
-    while (i0 < slash && s.tok[i0].kind != T_DIGIT) ++i0;
-    size_t int_end = i0, num_begin = i0;
-    if (s.int_part) {
-        int_end = i0;
-        while (int_end < slash && s.tok[int_end].kind == T_DIGIT) ++int_end;
-        num_begin = int_end;
-        while (num_begin < slash && s.tok[num_begin].kind != T_DIGIT) ++num_begin;
-    }
+    if (num == 0) den = 1;
+    const bool any_blank = has_placeholder(s, i0, de, '?');
+    const bool zero_shown = has_placeholder(s, nb, ne, '0');
+    const bool zero_fraction = whole_part && num == 0 && !zero_shown;
     char buf[24];
     int n = 0;
-    const char* lits = s.lits.data();
     for (size_t i = 0; i < i0; ++i) put_other(s, s.tok[i], x, w);
-    bool zero_fraction = s.int_part && num == 0;
-    if (s.int_part) {
+    if (whole_part) {
         put_digits_of(whole, buf, &n);
-        if (n == 0 && zero_fraction) {
-            buf[0] = '0';
-            n = 1;
+        bool blank_whole = false, drop_whole = false;
+        if (n == 0) {
+            const token& units = s.tok[we - 1];
+            if (zero_fraction) {
+                buf[0] = '0';
+                n = 1;
+            } else if (units.ch == '#') {
+                drop_whole = true;
+            } else if (units.ch == '?' && num != 0) {
+                blank_whole = true;
+            } else {
+                buf[0] = '0';
+                n = 1;
+            }
         }
-        put_integer_part(s, i0, int_end, buf, n, s.thousands, w);
-        for (size_t i = int_end; i < num_begin; ++i) {
-            if (s.tok[i].kind == T_LIT) {
-                if (zero_fraction) {
-                    for (uint16_t c = 0; c < s.tok[i].len; ++c) w.put(' ');
-                } else {
-                    w.put(lits + s.tok[i].off, s.tok[i].len);
-                }
+        if (drop_whole) {
+            // The whole part's placeholders do not show, its literals do;
+            // the separator gives way to the numerator (blank before a ?).
+            for (size_t i = i0; i < we; ++i) {
+                if (s.tok[i].kind == T_LIT) put_other(s, s.tok[i], x, w);
+            }
+            if (s.tok[nb].ch == '?') put_blanks(s, we, nb, w);
+        } else if (blank_whole) {
+            put_blanks(s, i0, nb, w);
+        } else {
+            put_integer_part(s, i0, we, buf, n, s.thousands, w);
+            if (!zero_fraction) {
+                for (size_t i = we; i < nb; ++i) put_other(s, s.tok[i], x, w);
             }
         }
     }
     if (zero_fraction) {
-        // The fraction's place is kept blank.
-        for (size_t i = num_begin; i < s.tok.size(); ++i) {
-            const token& k = s.tok[i];
-            if (k.kind == T_DIGIT || k.kind == T_SLASH) w.put(' ');
-            else if (k.kind == T_LIT && i > slash) {
-                // A fixed denominator's digits are blank too.
-                for (uint16_t c = 0; c < k.len; ++c) w.put(' ');
+        // Nothing of the fraction shows; blanks keep its place when a ?
+        // asks for them.
+        if (any_blank) {
+            put_blanks(s, we, de, w);
+            if (s.den_fixed) {
+                for (long long d = s.den_fixed; d; d /= 10) w.put(' ');
             }
         }
-        if (s.den_fixed) {
-            long long d = s.den_fixed;
-            while (d) {
-                w.put(' ');
-                d /= 10;
-            }
-        }
+        for (size_t i = de; i < end; ++i) put_other(s, s.tok[i], x, w);
         return;
     }
     put_digits_of(num, buf, &n);
@@ -1161,24 +1199,28 @@ void render_fraction(const section& s, double x, writer& w) {
         buf[0] = '0';
         n = 1;
     }
-    put_integer_part(s, num_begin, slash, buf, n, false, w);
+    put_integer_part(s, nb, ne, buf, n, false, w);
+    for (size_t i = ne; i < slash; ++i) put_other(s, s.tok[i], x, w);
     w.put('/');
+    for (size_t i = slash + 1; i < db; ++i) put_other(s, s.tok[i], x, w);
+    put_digits_of(den, buf, &n);
     if (s.den_fixed) {
-        put_digits_of(den, buf, &n);
         w.put(buf, static_cast<size_t>(n));
     } else {
-        // The denominator is left-aligned: blanks for ? go after it.
-        put_digits_of(den, buf, &n);
-        w.put(buf, static_cast<size_t>(n));
-        int pad = 0;
-        for (size_t i = slash + 1; i < s.tok.size(); ++i) {
-            if (s.tok[i].kind == T_DIGIT && s.tok[i].ch == '?') ++pad;
+        // Zeros before the denominator for 0, blanks after it for ?.
+        int zeros = 0, places = 0;
+        for (size_t i = db; i < de; ++i) {
+            ++places;
+            if (s.tok[i].ch == '0') ++zeros;
         }
-        for (int i = n; i < pad; ++i) w.put(' ');
+        for (int i = n; i < zeros; ++i) w.put('0');
+        w.put(buf, static_cast<size_t>(n));
+        int shown = n > zeros ? n : zeros;
+        if (has_placeholder(s, db, de, '?')) {
+            for (int i = shown; i < places; ++i) w.put(' ');
+        }
     }
-    for (size_t i = slash + 1; i < s.tok.size(); ++i) {
-        if (s.tok[i].kind != T_DIGIT) put_other(s, s.tok[i], x, w);
-    }
+    for (size_t i = de; i < end; ++i) put_other(s, s.tok[i], x, w);
 }
 
 void render_scientific(const section& s, decimal v, writer& w) {
