@@ -101,8 +101,15 @@ def shown_number_agrees(value, text, code):
     if not code:
         return False
     if text.strip() == "":
+        # The section that takes the value shows no placeholder at all.
         sections = code.split(";")
-        return any(s == "" for s in sections) and value != 0 or code in (";;;", ";;")
+        pick = 0
+        if len(sections) >= 2 and value < 0:
+            pick = 1
+        elif len(sections) >= 3 and value == 0:
+            pick = 2
+        bare = re.sub(r'"[^"]*"|\\.|\[[^\]]*\]|_.|\*.', "", sections[pick])
+        return not re.search(r"[0#?@]|general", bare, re.I)
     t = text.strip()
     negative = value < 0
     m = re.search(r"(\d+) (\d+)/(\d+)$|^(\d+)/(\d+)$", t.replace("  ", " ").strip())
@@ -131,7 +138,7 @@ def shown_number_agrees(value, text, code):
     scales = [1.0]
     if "%" in plain:
         scales = [100.0]
-    trailing = re.search(r"[0#?](,+)(?:[^0#?]*)$", plain.split(".")[0]) or re.search(r"[0#?](,+)", plain)
+    trailing = re.search(r"[0#?](,+)[^0#?]*$", plain.split(".")[0]) or re.search(r"[0#?](,+)[^0#?]*$", plain)
     if trailing:
         scales.append(10.0 ** (-3 * len(trailing.group(1))))
     tol = 0.5 * 10.0 ** (exp - decimals) * (1 + 1e-9) + 1e-12
@@ -156,7 +163,7 @@ def serial_fields(value):
             fields |= {d.year, d.year % 100, d.month, d.day}
             month = d.month
     else:
-        fields |= {1900, 0, 1}
+        fields |= {1900, 0, 1, 33}  # 1900/1/0, Meiji 33
     name = MONTHS[month - 1]
     fields |= {name, name[:3], name[0]}
     if day >= 61 or 1 <= day < 60:
@@ -174,27 +181,52 @@ def serial_fields(value):
     return fields
 
 
-def value_fields(value):
+def calendar_fields(d, h=0, m=0, sec=0):
+    """The era year, the compact forms and the month's initial of a date."""
+    key = (d.year, d.month, d.day)
+    eras = ((1868, (1868, 9, 8)), (1912, (1912, 7, 30)), (1926, (1926, 12, 25)), (1989, (1989, 1, 8)),
+            (2019, (2019, 5, 1)))
+    start = max([y for y, first in eras if key >= first] or [1868])
+    return {d.year - start + 1, int("%04d%02d%02d" % key), int("%04d%02d%02d%02d%02d%02d" % (key + (h, m, sec))),
+            MONTHS[d.month - 1][0]}
+
+
+def value_fields(value, offset=0):
     """Date and time fields of a date, time or serial."""
     if isinstance(value, (int, float)):
         return serial_fields(value)
     fields = set()
     if isinstance(value, (datetime.date, datetime.datetime)):
         fields |= {value.year, value.year % 100, value.month, value.day}
+        if isinstance(value, datetime.datetime):
+            fields |= calendar_fields(value, value.hour, value.minute, value.second)
+        else:
+            fields |= calendar_fields(value)
+    if isinstance(value, datetime.time):
+        # A time alone is serial 0 and below 1: day 0 of the date system.
+        fields |= {1904, 1} if offset else {1900, 1, 0}
     if isinstance(value, (datetime.datetime, datetime.time)):
         fields |= {value.hour, value.hour % 12 or 12, value.minute}
     return fields
 
 
-def date_agrees(value, text):
+def date_agrees(value, text, offset=0):
     """Some of the date's fields among the numbers and words of the display,
-    or a weekday name."""
+    or a weekday name.  offset: 1462 for a serial of the 1904 date system.
+    A row of # stands for a date that cannot be shown (before the system's
+    first day or after 9999-12-31)."""
     if not text:
         return False
+    if isinstance(value, (int, float)) and offset:
+        value = value + offset
+    if text.strip("#") == "":
+        if isinstance(value, (int, float)):
+            return value < offset or value >= 2958466
+        return isinstance(value, (datetime.date, datetime.datetime)) and value.year < 1900 + 4 * (offset > 0)
     if isinstance(value, datetime.timedelta):
         return bool(re.search(r"\d", text))
     shown = {int(n) for n in re.findall(r"\d+", text)} | set(re.findall(r"[A-Za-z]+", text))
-    return bool(shown & value_fields(value)) or any(w in text for w in WEEKDAYS)
+    return bool(shown & value_fields(value, offset)) or any(w in text for w in WEEKDAYS)
 
 
 def cell_name(r, c):

@@ -80,12 +80,12 @@ def main():
                         kind, ok = "error", text == xlrd.error_text_from_code.get(v)
                     elif ct == xlrd.XL_CELL_DATE:
                         kind = "date"
-                        ok = text is not None and (agreement.date_agrees(v, text) or agreement.number_agrees(v, text))
+                        ok = text is not None and (agreement.date_agrees(v, text, 1462 if wb.datemode else 0) or agreement.number_agrees(v, text))
                     else:
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
                                                    agreement.shown_number_agrees(v, text, code) or
-                                                   (text != "" and agreement.date_agrees(v, text)))
+                                                   (text != "" and agreement.date_agrees(v, text, 1462 if wb.datemode else 0)))
                     t.add(kind, ok, (os.path.relpath(path, corpus), ws.name, ref, kind, v, text))
     return t.report("xlrd", "-v" in sys.argv, "MISMATCH %s [%s] %s %s: xlrd %r, library %r")
 

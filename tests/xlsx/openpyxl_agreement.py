@@ -69,9 +69,9 @@ def main():
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
                                                    agreement.shown_number_agrees(v, text, c.number_format) or
-                                                   (text != "" and agreement.date_agrees(v, text)))
+                                                   (text != "" and agreement.date_agrees(v, text, 1462 if getattr(wb, "epoch", None) and wb.epoch.year == 1904 else 0)))
                     elif isinstance(v, (datetime.date, datetime.time, datetime.timedelta)):
-                        kind, ok = "date", text is not None and agreement.date_agrees(v, text)
+                        kind, ok = "date", text is not None and agreement.date_agrees(v, text, 1462 if getattr(wb, "epoch", None) and wb.epoch.year == 1904 else 0)
                     else:
                         kind, ok = "text", text == str(v)
                     t.add(kind, ok, (os.path.relpath(path, corpus), ws.title, c.coordinate, kind, v, text,
