@@ -840,7 +840,10 @@ void render_date(const section& s, double value, bool date1904, writer& w) {
     // The product of a serial kept to fifteen digits may fall a hair short
     // of a half tick: two units in the last place decide for it.
     double scaled = value * static_cast<double>(per_day);
-    long long ticks = static_cast<long long>(std::floor(scaled + 0.5 + std::fabs(scaled) * 4e-16));
+    // A code without time parts shows the day the serial falls on: a time
+    // just before midnight does not move the date.
+    const double half = s.has_time ? 0.5 : 0.0;
+    long long ticks = static_cast<long long>(std::floor(scaled + half + std::fabs(scaled) * 4e-16));
     // Excel keeps 15 significant digits: a serial of 45000.9999999999 is
     // not nudged past the next tick by the binary error of the product.
     long long day = ticks / per_day;
