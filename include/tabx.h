@@ -212,6 +212,11 @@ typedef struct XLS_BOOK {
  *   MODE | モード = READ|読込|読み込み, UPDATE|更新, LOAD|ロード,
  *        UNLOAD|アンロード (cells as their formats display them),
  *        LIST|一覧, CREATE|新規 (the default: an empty book, disk untouched)
+ *   DISPLAY = EXCEL (the default: cells through the number-format engine,
+ *        as Excel in a Japanese locale shows them) | CLASSIC (the closed
+ *        list of renderings of release 2.0.4.0 and before: a format code is
+ *        matched against sample codes, dates are split to whole seconds,
+ *        unrecognised codes show the plain number)
  *   CHARSET | キャラクタセット = SJIS | EUC | UTF8
  *   VERSION = "2.0.4.0"    XLS_BOOK = sizeof(XLS_BOOK)
  *   READ_MEMORY = TRUE (the path names a memory file)   WRITE_MEMORY = TRUE

@@ -1,7 +1,9 @@
 // Number-format classification and cell rendering: the input holds a value
 // (8 bytes), a value kind and a format code; the code is classified, stored
 // as the book's only custom format and used to render the value with every
-// date type and with the classified type.
+// date type and with the classified type; the number-format engine
+// compiles the code and renders the value (in both date systems) and the
+// code's bytes as a text.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "cell_format.h"
 #include "mfile.h"
+#include "number_format.h"
 #include "tabx.h"
 #include "tbx_store.h"
 
@@ -20,6 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string code(reinterpret_cast<const char*>(data + 9), size - 9);
     const int type = classify_format_code(code.c_str());
     static std::vector<char> out(TBX_RENDER_BUF);
+    {
+        nf_format_ptr f = nf_compile(code.c_str());
+        nf_value_type(f.get());
+        nf_render_number(f.get(), value, (kind & 4) != 0, out.data(), out.size());
+        nf_render_number(f.get(), value, false, out.data(), 16);  // a short buffer
+        nf_render_text(f.get(), code.data(), code.size(), out.data(), out.size());
+        nf_general(value, out.data(), 12);
+    }
     XLS_BOOK book;
     if (TABX_open_book(&book, "MODE=CREATE") == 0 && tbx_add_sheet(&book, 0) == 0 &&
         tbx_add_numfmt(&book, 200, code.c_str()) == 0 && tbx_add_xf(&book, 200) == 0) {

@@ -49,7 +49,7 @@ screen no_color "NO_COLOR=1 '$work/bin/vergle' report_v1.docx report_v2.docx"
 # What the screens say without their attributes.
 plain() { sed $'s/\033\\[[0-9;]*m//g' "$1"; }
 check "changed cell in reverse video and green" grep -q $'\033\\[7m\033\\[32m135,000' "$work/workbooks.txt"
-check "Japanese text in its place" grep -q '^+旅費 *135,000 *27.0%$' <(plain "$work/workbooks.txt")
+check "Japanese text in its place" grep -q '^+旅費 *135,000 *27%$' <(plain "$work/workbooks.txt")
 check "no colours with NO_COLOR" test -z "$(grep $'\033' "$work/no_color.txt")"
 check "exit status on the screen" grep -q '^\[exit 1\]$' <(plain "$work/workbooks.txt")
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"

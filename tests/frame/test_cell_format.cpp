@@ -310,7 +310,7 @@ TEST(FormatClassify, ValueTypeOfFormatIds) {
     ASSERT_EQ(tbx_add_numfmt(&t.b, 180, "yyyy/m/d;@"), 0);          // 302
     ASSERT_EQ(tbx_add_numfmt(&t.b, 181, "yyyymmdd"), 0);            // 319 -> date
     ASSERT_EQ(tbx_add_numfmt(&t.b, 182, "h:mm"), 0);                // 401
-    ASSERT_EQ(tbx_add_numfmt(&t.b, 183, "0.0&quot;%&quot;"), 0);    // 501
+    ASSERT_EQ(tbx_add_numfmt(&t.b, 183, "0.0%"), 0);                // 501
     ASSERT_EQ(tbx_add_numfmt(&t.b, 184, "#,##0"), 0);               // 107
     ASSERT_EQ(tbx_add_numfmt(&t.b, 185, "yyyy/m/d\\ h:mm"), 0);     // 303
     ASSERT_EQ(tbx_add_numfmt(&t.b, 180, "#,##0"), 0);               // second 180 ignored
@@ -454,11 +454,13 @@ TEST(PutNumber, LegacyNumbersBecomeTypedCells) {
         {1234567.25, 0, TBX_FLOAT, "1234567.25", 1234567},
         {1.5e-20, 0, TBX_FLOAT, "0.000000000000000000015", 0},
         {-7, 0, TBX_INTEGER, "-7", -7},
-        {0.125, 10, TBX_PERCENT, "0.125000", 0},
-        {0, 14, TBX_DATE, nullptr, 1},          // day 0 becomes day 1
-        {45292, 14, TBX_DATE, nullptr, 45292},
-        {0.5, 22, TBX_DATE_TIME, "0.500000", 1},
-        {0.75, 20, TBX_TIME_HM, "0.750000", 1},
+        {0.125, 10, TBX_PERCENT, "0.125", 0},
+        // Dates keep their serial: whole days and the rest of the day.
+        {0, 14, TBX_DATE, "0", 0},
+        {45292, 14, TBX_DATE, "0", 45292},
+        {0.5, 22, TBX_DATE_TIME, "0.5", 0},
+        {0.75, 20, TBX_TIME_HM, "0.75", 0},
+        {45296.25, 22, TBX_DATE_TIME, "0.25", 45296},
         {4294967296.0 + 5, 0, TBX_INTEGER, "4294967301", 5},  // low 32 bits
     };
     int col = 0;
@@ -667,8 +669,11 @@ TEST(RenderCell, StoredValuesAsDisplayed) {
     v.text = "A1+1";
     ASSERT_EQ(put_typed_value(TBX_FORMULA, t.cell(0, 9), &v), 0);
 
-    const char* formatted[] = {"1,234,567", "\\-1,234.5", "2.5", "", "12.5%",
-                               "2024/1/1", "shared", "", "text", ""};
+    // Through each cell's own format: id 5 is Japanese currency, the
+    // percentage stored under id 10 shows by its General cell format, and
+    // id 22 is yyyy/m/d h:mm.
+    const char* formatted[] = {"1,234,567", "\xC2\xA5-1,235", "2.5", "", "0.125",
+                               "2024/1/1 12:00", "shared", "", "text", ""};
     const char* raw[] = {"1234567", "-1234.5", "2.5", "42", "12.5%",
                          "2024/1/1 12:00", "shared", "", "text", ""};
     for (int col = 0; col < 10; ++col) {

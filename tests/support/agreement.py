@@ -101,6 +101,61 @@ def number_agrees(value, text):
     return math.isclose(shown, want, rel_tol=1e-9, abs_tol=5e-7 if coarse else 1e-12)
 
 
+NUMBER = re.compile(r"(\d[\d,]*(?:\.\d*)?|\.\d+)(?:E([+-]?\d+))?")
+
+
+def shown_number_agrees(value, text, code):
+    """The number a format code shows: the digits of the text, read with
+    the scale the code implies (a percent sign, scaling commas, a fraction),
+    equal to the value within half a unit of the last digit shown.  An
+    empty text only where the code has an empty section."""
+    if not code:
+        return False
+    if text.strip() == "":
+        # The section that takes the value shows no placeholder at all.
+        sections = code.split(";")
+        pick = 0
+        if len(sections) >= 2 and value < 0:
+            pick = 1
+        elif len(sections) >= 3 and value == 0:
+            pick = 2
+        bare = re.sub(r'"[^"]*"|\\.|\[[^\]]*\]|_.|\*.', "", sections[pick])
+        return not re.search(r"[0#?@]|general", bare, re.I)
+    t = text.strip()
+    negative = value < 0
+    m = re.search(r"(\d+) (\d+)/(\d+)$|^(\d+)/(\d+)$", t.replace("  ", " ").strip())
+    if m:  # a fraction: whole part, numerator, denominator
+        if m.group(1):
+            shown = int(m.group(1)) + int(m.group(2)) / int(m.group(3))
+            den = int(m.group(3))
+        else:
+            shown = int(m.group(4)) / int(m.group(5))
+            den = int(m.group(5))
+        return abs(shown - abs(value)) <= 0.5 / den + 1e-9
+    found = NUMBER.search(t.replace("\u00a5", "").replace("$", ""))
+    if not found:
+        return False
+    digits = found.group(1).replace(",", "")
+    decimals = len(digits.split(".")[1]) if "." in digits else 0
+    shown = float(digits or "0")
+    if found.group(2):
+        shown *= 10.0 ** int(found.group(2))
+        exp = int(found.group(2))
+    else:
+        exp = 0
+    want = abs(value)
+    first = code.split(";")[0]
+    plain = re.sub(r'"[^"]*"|\\.|\[[^\]]*\]', "", first)
+    scales = [1.0]
+    if "%" in plain:
+        scales = [100.0]
+    trailing = re.search(r"[0#?](,+)[^0#?]*$", plain.split(".")[0]) or re.search(r"[0#?](,+)[^0#?]*$", plain)
+    if trailing:
+        scales.append(10.0 ** (-3 * len(trailing.group(1))))
+    tol = 0.5 * 10.0 ** (exp - decimals) * (1 + 1e-9) + 1e-12
+    return any(abs(shown - want * k) <= max(tol, abs(want * k) * 1e-14) for k in scales)
+
+
 def serial_fields(value):
     """Date and time fields of a serial of the 1900 date system, and the
     names of its month."""
@@ -119,36 +174,70 @@ def serial_fields(value):
             fields |= {d.year, d.year % 100, d.month, d.day}
             month = d.month
     else:
-        fields |= {1900, 0, 1}
+        fields |= {1900, 0, 1, 33}  # 1900/1/0, Meiji 33
     name = MONTHS[month - 1]
     fields |= {name, name[:3], name[0]}
+    if day >= 61 or 1 <= day < 60:
+        d = (datetime.date(1899, 12, 31) if day < 60 else datetime.date(1899, 12, 30)) + datetime.timedelta(days=day)
+        key = (d.year, d.month, d.day)
+        eras = ((1868, (1868, 9, 8)), (1912, (1912, 7, 30)), (1926, (1926, 12, 25)), (1989, (1989, 1, 8)),
+                (2019, (2019, 5, 1)))
+        start = max(y for y, first in eras if key >= first)
+        fields |= {d.year - start + 1, int("%04d%02d%02d" % key)}  # era year, compact date
+        fields |= {int("%04d%02d%02d%02d%02d%02d" % (key + divmod(int(round((value - day) * 86400)) // 60, 60)
+                                                         + (int(round((value - day) * 86400)) % 60,)))}
     secs = int(round((value - day) * 86400))
     h, m = secs // 3600, secs % 3600 // 60
     fields |= {h, h % 12 or 12, m}
     return fields
 
 
-def value_fields(value):
+def calendar_fields(d, h=0, m=0, sec=0):
+    """The era year, the compact forms and the month's initial of a date."""
+    key = (d.year, d.month, d.day)
+    eras = ((1868, (1868, 9, 8)), (1912, (1912, 7, 30)), (1926, (1926, 12, 25)), (1989, (1989, 1, 8)),
+            (2019, (2019, 5, 1)))
+    start = max([y for y, first in eras if key >= first] or [1868])
+    return {d.year - start + 1, int("%04d%02d%02d" % key), int("%04d%02d%02d%02d%02d%02d" % (key + (h, m, sec))),
+            MONTHS[d.month - 1][0]}
+
+
+def value_fields(value, offset=0):
     """Date and time fields of a date, time or serial."""
     if isinstance(value, (int, float)):
         return serial_fields(value)
     fields = set()
     if isinstance(value, (datetime.date, datetime.datetime)):
         fields |= {value.year, value.year % 100, value.month, value.day}
+        if isinstance(value, datetime.datetime):
+            fields |= calendar_fields(value, value.hour, value.minute, value.second)
+        else:
+            fields |= calendar_fields(value)
+    if isinstance(value, datetime.time):
+        # A time alone is serial 0 and below 1: day 0 of the date system.
+        fields |= {1904, 1} if offset else {1900, 1, 0}
     if isinstance(value, (datetime.datetime, datetime.time)):
         fields |= {value.hour, value.hour % 12 or 12, value.minute}
     return fields
 
 
-def date_agrees(value, text):
+def date_agrees(value, text, offset=0):
     """Some of the date's fields among the numbers and words of the display,
-    or a weekday name."""
+    or a weekday name.  offset: 1462 for a serial of the 1904 date system.
+    A row of # stands for a date that cannot be shown (before the system's
+    first day or after 9999-12-31)."""
     if not text:
         return False
+    if isinstance(value, (int, float)) and offset:
+        value = value + offset
+    if text.strip("#") == "":
+        if isinstance(value, (int, float)):
+            return value < offset or value >= 2958466
+        return isinstance(value, (datetime.date, datetime.datetime)) and value.year < 1900 + 4 * (offset > 0)
     if isinstance(value, datetime.timedelta):
         return bool(re.search(r"\d", text))
     shown = {int(n) for n in re.findall(r"\d+", text)} | set(re.findall(r"[A-Za-z]+", text))
-    return bool(shown & value_fields(value)) or any(w in text for w in WEEKDAYS)
+    return bool(shown & value_fields(value, offset)) or any(w in text for w in WEEKDAYS)
 
 
 def hidden_by_format(value, fmt):

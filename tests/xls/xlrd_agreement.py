@@ -64,6 +64,7 @@ def main():
             continue
         t.books += 1
         book = os.path.relpath(path, corpus)
+        base = 1462 if wb.datemode else 0  # serials of the 1904 date system
         by_name = {name: i for i, (name, _) in enumerate(shown)}
         matched = set()
         for i, ws in enumerate(wb.sheets()):
@@ -101,11 +102,12 @@ def main():
                         kind, ok = "error", text == xlrd.error_text_from_code.get(v)
                     elif ct == xlrd.XL_CELL_DATE:
                         kind = "date"
-                        ok = text is not None and (agreement.date_agrees(v, text) or agreement.number_agrees(v, text))
+                        ok = text is not None and (agreement.date_agrees(v, text, base) or agreement.number_agrees(v, text))
                     else:
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
-                                                   (text != "" and agreement.date_agrees(v, text)))
+                                                   agreement.shown_number_agrees(v, text, number_format(wb, cell) or "") or
+                                                   (text != "" and agreement.date_agrees(v, text, base)))
                     t.add(kind, ok, (book, ws.name, ref, kind, v, text))
             if cells is not None:
                 t.extras(book, ws.name, cells, have.__contains__)

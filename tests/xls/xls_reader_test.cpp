@@ -9,6 +9,7 @@
 
 #include "biff_fixtures.h"
 #include "cfb.h"
+#include "cell_format.h"
 #include "cfb_builder.h"
 #include "tabx.h"
 #include "tbx_message.h"
@@ -280,6 +281,29 @@ TEST(ReadExcel2003, ReadingModesEmptyTheNumberFormatTable) {
     }
 }
 
+// DATEMODE 1: the book counts its serials from 1904-01-01.
+TEST(ReadExcel2003, DateModeRecord) {
+    vt::scratch_dir dir;
+    for (int mode : {0, 1}) {
+        stream st;
+        st.add(xls::BIFF_BOF, bof(0x0005));
+        st.add(xls::BIFF_DATEMODE, bytes().u16(static_cast<uint16_t>(mode)).s);
+        st.add(xls::BIFF_XF, xf(14));  // yyyy/m/d
+        size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Data"));
+        st.add(xls::BIFF_EOF, "");
+        st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+        st.add(xls::BIFF_NUMBER, number(0, 0, 43830));
+        st.add(xls::BIFF_EOF, "");
+        ASSERT_TRUE(vt::write_file(dir / "a.xls", cfbt::build({{"Workbook", st.s}})));
+        legacy_book b;
+        b.book.raw_display = 0;  // shown by the number format
+        ASSERT_EQ(tbx_read_excel2003(&b.book, (dir / "a.xls").c_str()), 0);
+        std::vector<char> out(TBX_RENDER_BUF);
+        format_cell(&b.book, &b.book.sheets[0].rows[0].cells[0], out.data());
+        EXPECT_STREQ(out.data(), mode ? "2024/1/1" : "2019/12/31");
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The corpus, through the library's interface
 // ---------------------------------------------------------------------------
@@ -380,7 +404,7 @@ TEST(ReadExcel2003Corpus, KnownContents) {
     } cases[] = {
         {"xls_basic_types__libreoffice.xls",
          {"[Types]\nKind\tValue\tNote\t\nascii\tHello, world\t\n", "japanese\t日本語のテキスト（全角）\t",
-          "emoji (4-byte UTF-8)\t絵文字😀テスト\t", "large integer\t1234567890123\t", "[数値 一覧]\n0\t1\t2\t3\t"}},
+          "emoji (4-byte UTF-8)\t絵文字😀テスト\t", "large integer\t1.23457E+12\t", "[数値 一覧]\n0\t1\t2\t3\t"}},
         {"xls95_basic_types__gnumeric.xls",
          {"ascii\tHello, world\t\n", "japanese\t日本語のテキスト（全角）\t", "halfwidth kana\tﾊﾝｶｸｶﾀｶﾅ\t"}},
         {"xls95_basic_types_cp1252__gnumeric.xls", {"ascii\tHello, world\t\n"}},

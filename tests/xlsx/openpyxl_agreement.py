@@ -97,9 +97,10 @@ def main():
                         # built-in ids) agrees by its serial's date.
                         kind = "number"
                         ok = text is not None and (agreement.number_agrees(v, text) or
-                                                   (text != "" and agreement.date_agrees(v, text)))
+                                                   agreement.shown_number_agrees(v, text, c.number_format) or
+                                                   (text != "" and agreement.date_agrees(v, text, 1462 if getattr(wb, "epoch", None) and wb.epoch.year == 1904 else 0)))
                     elif isinstance(v, (datetime.date, datetime.time, datetime.timedelta)):
-                        kind, ok = "date", text is not None and agreement.date_agrees(v, text)
+                        kind, ok = "date", text is not None and agreement.date_agrees(v, text, 1462 if getattr(wb, "epoch", None) and wb.epoch.year == 1904 else 0)
                     else:
                         kind, ok = "text", text == str(v)
                     t.add(kind, ok, (book, ws.title, c.coordinate, kind, v, text, c.number_format))

@@ -72,7 +72,7 @@ TEST(XmlScanner, TagsAreCutAt255Bytes) {
                       "<c r=\"B1\" s=\"1\"><v>0.5</v></c></row>"),
               0);
     EXPECT_EQ(b.cell("A1"), "0.5");
-    EXPECT_EQ(b.cell("B1"), "50.0%");
+    EXPECT_EQ(b.cell("B1"), "50.00%");
 }
 
 TEST(XmlScanner, EveryPrefixOfAWorksheetEndsCleanly) {

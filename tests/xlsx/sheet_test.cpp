@@ -33,14 +33,14 @@ TEST(SheetXml, ValuesByPendingType) {
     } rows[] = {
         {"integer", "<c r=\"A1\"><v>42</v></c>", "42", TABX_INTEGER},
         {"negative integer", "<c r=\"A1\"><v>-7</v></c>", "-7", TABX_INTEGER},
-        {"64-bit integer", "<c r=\"A1\"><v>1234567890123</v></c>", "1234567890123", TABX_INTEGER},
+        {"64-bit integer", "<c r=\"A1\"><v>1234567890123</v></c>", "1.23457E+12", TABX_INTEGER},
         {"decimal", "<c r=\"A1\"><v>2.5</v></c>", "2.5", TABX_FLOAT},
-        {"long decimal", "<c r=\"A1\"><v>0.30000000000000004</v></c>", "0.30000000000000004", TABX_FLOAT},
-        {"exponent without point", "<c r=\"A1\"><v>1E+20</v></c>", "100000000000000000000", TABX_FLOAT},
-        {"small exponent", "<c r=\"A1\"><v>1E-7</v></c>", "0.0000001", TABX_FLOAT},
+        {"long decimal", "<c r=\"A1\"><v>0.30000000000000004</v></c>", "0.3", TABX_FLOAT},
+        {"exponent without point", "<c r=\"A1\"><v>1E+20</v></c>", "1E+20", TABX_FLOAT},
+        {"small exponent", "<c r=\"A1\"><v>1E-7</v></c>", "1E-07", TABX_FLOAT},
         {"exponent giving a whole number", "<c r=\"A1\"><v>1.5E3</v></c>", "1500", TABX_FLOAT},
         {"not a number", "<c r=\"A1\"><v>abc</v></c>", "0", TABX_INTEGER},
-        {"percentage", "<c r=\"A1\" s=\"1\"><v>0.125</v></c>", "12.5%", TABX_PERCENT},
+        {"percentage", "<c r=\"A1\" s=\"1\"><v>0.125</v></c>", "13%", TABX_PERCENT},
         {"built-in date", "<c r=\"A1\" s=\"2\"><v>45296</v></c>", "2024/1/5", TABX_DATE},
         {"built-in time", "<c r=\"A1\" s=\"3\"><v>0.5</v></c>", "12:00", TABX_TIME_HM},
         {"Japanese date", "<c r=\"A1\" s=\"4\"><v>45296</v></c>", "2024年1月5日", TABX_DATE},
@@ -50,6 +50,8 @@ TEST(SheetXml, ValuesByPendingType) {
         {"shared string out of range", "<c r=\"A1\" t=\"s\"><v>2</v></c>", "", TABX_EMPTY},
         {"negative shared string", "<c r=\"A1\" t=\"s\"><v>-1</v></c>", "", TABX_EMPTY},
         {"text without formula", "<c r=\"A1\" t=\"str\"><v>007</v></c>", "007", TABX_CHARACTER},
+        {"escaped formula text", "<c r=\"A1\" t=\"str\"><f>A2</f><v>R&amp;D &lt;x&gt;</v></c>", "R&D <x>", TABX_CHARACTER},
+        {"ISO date", "<c r=\"A1\" s=\"4\" t=\"d\"><v>2024-01-05T00:00:00Z</v></c>", "2024年1月5日", TABX_DATE},
         {"error value", "<c r=\"A1\" t=\"e\"><v>#DIV/0!</v></c>", "#DIV/0!", TABX_CHARACTER},
         {"boolean true", "<c r=\"A1\" t=\"b\"><v>1</v></c>", "TRUE", TABX_CHARACTER},
         {"boolean false", "<c r=\"A1\" t=\"b\"><v>0</v></c>", "FALSE", TABX_CHARACTER},
@@ -212,6 +214,22 @@ TEST(SheetXml, LongTextsComeWhole) {
     EXPECT_EQ(b.cell("A1"), digits);
     EXPECT_TRUE(b.cell("B1") == jp);
     EXPECT_TRUE(b.cell("C1") == jp);
+}
+
+}  // namespace
+
+namespace {
+
+// A workbook in the 1904 date system counts its serials from 1904-01-01.
+TEST(SheetXml, Date1904Workbook) {
+    for (bool on : {false, true}) {
+        test_book b;
+        add_formats(b);
+        std::string pr = on ? "<workbookPr date1904=\"1\"/>" : "<workbookPr date1904=\"0\"/>";
+        ASSERT_EQ(b.scan(PART_WORKBOOK, "<workbook>" + pr + "</workbook>"), 0);
+        ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" s=\"2\"><v>43830</v></c></row>"), 0);
+        EXPECT_EQ(b.cell("A1"), on ? "2024/1/1" : "2019/12/31");
+    }
 }
 
 }  // namespace

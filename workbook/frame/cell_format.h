@@ -97,6 +97,21 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* value);
 int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, int xf_index,
                double value);
 
+// Stores a number into a cell by the value type of its format (t from
+// value_type_of_format): PERCENT, a date kind, else INTEGER or FLOAT with the
+// fifteen significant digits a workbook keeps.  Date kinds keep the serial
+// as it is (whole days in the payload, the rest of the day as the value
+// text) unless the book asked for the classic renderings, where the serial
+// is split into fields and rebuilt.  0, or the status of put_typed_value.
+int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value);
+
+// The number a number or date cell holds (0 for other cells).
+double cell_number(const XLS_CELL* cell);
+
+// The decimal count that shows a number with fifteen significant digits and
+// no trailing zeros (at most 40).
+int significant_decimals(double value);
+
 // ---------------------------------------------------------------------------
 // Number formats
 // ---------------------------------------------------------------------------

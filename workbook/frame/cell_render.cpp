@@ -24,6 +24,9 @@
 #include <string>
 
 #include "cell_format.h"
+#include "number_format.h"
+#include "orb_text.h"
+#include "tbx_private.h"
 
 namespace {
 
@@ -320,8 +323,73 @@ static std::string percent_text(const XLS_CELL* cell, int decimals, bool tidy) {
     return percent;
 }
 
+namespace {
+
+// A text cell through its format's text section, if it has one.
+void engine_text(const XLS_BOOK* book, const XLS_CELL* cell, const char* text, size_t len,
+                 char* out) {
+    const nf_format* f = tbx_format_of_cell(book, cell);
+    if (!nf_has_text_section(f)) {
+        put_bounded(out, text, len);
+        return;
+    }
+    nf_render_text(f, text, len, out, TBX_RENDER_BUF);
+}
+
+// The cell as Excel shows it, through the number-format engine (UTF-8).
+void engine_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
+    switch (cell->type) {
+    case TBX_CHARACTER:
+        engine_text(book, cell, text_of(cell), std::strlen(text_of(cell)), out);
+        return;
+    case TBX_SHARED_STRING:
+        if (cell->value >= 0 && cell->value < book->sst_count) {
+            const XLS_SST& e = book->sst[cell->value];
+            if (e.text && e.length > 0) {
+                engine_text(book, cell, e.text, static_cast<size_t>(e.length), out);
+            } else {
+                engine_text(book, cell, "", 0, out);
+            }
+        }
+        return;
+    case TBX_INTEGER:
+    case TBX_FLOAT:
+    case TBX_PERCENT:
+    case TBX_DATE:
+    case TBX_DATE_TIME:
+    case TBX_TIME_HM:
+    case TBX_TIME_HMS: {
+        const nf_format* f = tbx_format_of_cell(book, cell);
+        if ((cell->type == TBX_INTEGER || cell->type == TBX_FLOAT) && nf_is_general(f) && cell->text) {
+            // A number text of at most 11 characters shows as it is stored
+            // (its fifteen significant digits, no trailing zeros), unless
+            // General writes it in scientific form (below 0.0001).
+            const char* t = cell->text;
+            size_t len = std::strlen(t);
+            const char* digits = *t == '-' ? t + 1 : t;
+            bool tiny = digits[0] == '0' && digits[1] == '.' && std::strncmp(digits + 2, "000", 3) == 0;
+            if (len <= 11 && !tiny && !std::strpbrk(t, "eEin")) {
+                std::memcpy(out, t, len + 1);
+                return;
+            }
+        }
+        const tbx_private* p = tbx_priv(book);
+        nf_render_number(f, cell_number(cell), p && p->date1904, out, TBX_RENDER_BUF);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+}  // namespace
+
 void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     out[0] = '\0';
+    if (tbx_engine_display(book)) {
+        engine_cell(book, cell, out);
+        return;
+    }
     const bool raw = book->raw_display != 0;
     switch (cell->type) {
     case TBX_CHARACTER:
@@ -376,6 +444,11 @@ void format_cell_with(const XLS_BOOK* book, const XLS_CELL* cell, int date_type,
     case TBX_TIME_HM:
     case TBX_TIME_HMS:
         format_date_value(book, cell, date_type, out);
+        if (tbx_engine_display(book)) {
+            // Callers of an engine book take every text as UTF-8.
+            int len = static_cast<int>(std::strlen(out));
+            if (orb_convert(ORB_SJIS, ORB_UTF8, out, &len, TBX_RENDER_BUF) != 0) out[0] = '\0';
+        }
         break;
     default:
         break;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cell_format.h"
+#include "tbx_private.h"
 #include "tbx_store.h"
 
 namespace {
@@ -62,6 +63,8 @@ int truncated(double v) {
 // a workbook keeps, without trailing zeros: 2.0000001 needs 7, 0.0000001
 // needs 7, 0.1 + 0.2 needs 1 (0.3).  Six decimals would turn the first two
 // into "2" and "0".  At most 40.
+}  // namespace
+
 int significant_decimals(double value) {
     char text[64];
     auto r = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::general, 15);
@@ -74,6 +77,8 @@ int significant_decimals(double value) {
     int decimals = fraction - exponent;
     return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals;
 }
+
+namespace {
 
 void replace_text(XLS_CELL* cell, char* text) {
     tbx_free_cell_text(cell->text);
@@ -162,31 +167,81 @@ void value_from_serial(double serial, tbx_value* v) {
     v->second = static_cast<int16_t>(s);
 }
 
+int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value) {
+    tbx_value v;
+    v.book = book;
+    const bool exact = tbx_exact_values(book);
+    if (t == TBX_PERCENT) {
+        v.number = value;
+        // Classic: printed with "%lf", six decimals; else the fifteen
+        // significant digits a workbook keeps.
+        v.decimals = static_cast<signed char>(exact ? significant_decimals(value) : 6);
+        return put_typed_value(TBX_PERCENT, cell, &v);
+    }
+    if (t == TBX_DATE || t == TBX_DATE_TIME || t == TBX_TIME_HM || t == TBX_TIME_HMS) {
+        if (!exact) {
+            value_from_serial(value, &v);
+            return put_typed_value(t, cell, &v);
+        }
+        if (!std::isfinite(value)) value = 0;
+        // The serial as it is: whole days in the payload, the rest of the
+        // day as the value text (the shortest text that reads back the same
+        // double, so that day + rest is the serial again).
+        double day = std::floor(value);
+        if (day < -2147483648.0 || day > 2147483647.0) day = value < 0 ? -2147483648.0 : 2147483647.0;
+        double rest = value - day;
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, rest);
+        char* copy = dup_bytes(&v, buf, static_cast<size_t>(r.ptr - buf));
+        if (!copy) return -2;
+        replace_text(cell, copy);
+        cell->value = static_cast<int>(day);
+        cell->type = static_cast<signed char>(t);
+        return 0;
+    }
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9223372036854775808.0) {
+        v.integer = static_cast<int64_t>(value);
+        return put_typed_value(TBX_INTEGER, cell, &v);
+    }
+    v.number = value;
+    v.decimals = static_cast<signed char>(significant_decimals(value));
+    return put_typed_value(TBX_FLOAT, cell, &v);
+}
+
+double cell_number(const XLS_CELL* cell) {
+    const char* t = cell->text;
+    double x = 0;
+    switch (cell->type) {
+    case TBX_INTEGER:
+    case TBX_FLOAT:
+    case TBX_PERCENT:
+        if (!t) return cell->value;
+        {
+            const char* b = *t == '+' ? t + 1 : t;
+            auto r = std::from_chars(b, b + std::strlen(b), x);
+            if (r.ec != std::errc()) x = std::strtod(t, nullptr);
+        }
+        return x;
+    case TBX_DATE:
+    case TBX_DATE_TIME:
+    case TBX_TIME_HM:
+    case TBX_TIME_HMS:
+        if (t && *t) {
+            auto r = std::from_chars(t, t + std::strlen(t), x);
+            if (r.ec != std::errc()) x = 0;
+        }
+        return cell->value + x;
+    default:
+        return 0;
+    }
+}
+
 int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, int xf_index,
                double value) {
     XLS_CELL* cell = nullptr;
     int rc = tbx_ensure_cell(book, sheet, row, column, &cell);
     if (rc != 0) return rc;
-    tbx_value v;
-    v.book = book;
-    int t = value_type_of_format(book, numfmt_id);
-    if (t == TBX_PERCENT) {
-        // Printed with "%lf": six decimals.
-        v.number = value;
-        v.decimals = 6;
-        rc = put_typed_value(TBX_PERCENT, cell, &v);
-    } else if (t == TBX_DATE || t == TBX_DATE_TIME || t == TBX_TIME_HM || t == TBX_TIME_HMS) {
-        value_from_serial(value, &v);
-        rc = put_typed_value(t, cell, &v);
-    } else if (std::isfinite(value) && value == std::trunc(value) &&
-               std::fabs(value) < 9223372036854775808.0) {
-        v.integer = static_cast<int64_t>(value);
-        rc = put_typed_value(TBX_INTEGER, cell, &v);
-    } else {
-        v.number = value;
-        v.decimals = static_cast<signed char>(significant_decimals(value));
-        rc = put_typed_value(TBX_FLOAT, cell, &v);
-    }
+    rc = put_number_cell(book, cell, value_type_of_format(book, numfmt_id), value);
     if (rc == 0) cell->xf = xf_index;
     return rc;
 }

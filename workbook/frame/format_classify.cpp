@@ -9,6 +9,8 @@
 #include <string>
 
 #include "cell_format.h"
+#include "number_format.h"
+#include "tbx_private.h"
 
 namespace {
 
@@ -190,6 +192,12 @@ int value_type_of_format(const XLS_BOOK* book, int id) {
     // when the cell is displayed: some writers give their own formats ids
     // below 164 (a yyyy/m/d h:mm under id 55 is not the built-in date 55).
     const XLS_NUMFMT* f = find_numfmt(book, id);
+    const bool engine = tbx_exact_values(book) && tbx_priv(book);
+    if (f && engine) {
+        // The compiled code decides: its first section's date, time and
+        // percent parts, outside quotes, brackets and escapes.
+        return nf_value_type(tbx_format_of_id(book, id));
+    }
     if (!f) {
         switch (id) {
         case 9: case 10: return TBX_PERCENT;
@@ -198,7 +206,10 @@ int value_type_of_format(const XLS_BOOK* book, int id) {
         case 18: case 20: case 32: return TBX_TIME_HM;
         case 19: case 21: case 33: case 45: case 46: case 47: return TBX_TIME_HMS;
         case 22: return TBX_DATE_TIME;
-        default: return TBX_GENERAL_NUMBER;  // 0 General, 49 text, ...
+        default:
+            // The Japanese date forms (27-29, 34-36, 50-54, 57) are dates.
+            if (engine && nf_builtin_code(id)) return nf_value_type(tbx_format_of_id(book, id));
+            return TBX_GENERAL_NUMBER;  // 0 General, 49 text, ...
         }
     }
     int t = f->type;

@@ -41,7 +41,8 @@ bool is_ascii(const char* s, size_t n) {
 int to_caller(const XLS_BOOK* book, int value_type, char* text, int* len) {
     *len = static_cast<int>(std::strlen(text));
     if (is_ascii(text, static_cast<size_t>(*len))) return 0;
-    int from = is_date_kind(value_type) ? ORB_SJIS : ORB_UTF8;
+    // The engine writes UTF-8; the classic date renderings are Shift-JIS.
+    int from = is_date_kind(value_type) && !tbx_engine_display(book) ? ORB_SJIS : ORB_UTF8;
     int rc = orb_convert(from, tbx_charset(book), text, len, TBX_RENDER_BUF);
     if (rc == -9) {
         // Cannot happen for short renderings; a text too long to convert

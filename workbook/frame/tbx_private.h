@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "number_format.h"
 #include "tabx.h"
 
 struct tbx_store_owner;  // tbx_store.cpp
@@ -28,6 +29,13 @@ struct tbx_private {
 
     std::unique_ptr<tbx_store_owner> store;
     std::vector<char> work;  // a cell's rendering buffer, made on first use
+
+    // Cell display: the compiled number formats of the book, the workbook's
+    // date system, and the classic renderings asked for with DISPLAY=CLASSIC
+    // (the closed list of internal format types instead of the engine).
+    std::unique_ptr<tbx_format_cache> formats;
+    bool date1904 = false;
+    bool classic = false;
 
     tbx_private();
     ~tbx_private();
@@ -61,6 +69,21 @@ char* tbx_work_buffer(XLS_BOOK* book);
 inline int tbx_charset(const XLS_BOOK* book) {
     const tbx_private* p = tbx_priv(book);
     return p ? p->charset : 1;
+}
+
+// True when cells are rendered through the number-format engine: the book
+// shows cells as their formats display them (MODE=UNLOAD) and the classic
+// renderings were not asked for.
+inline bool tbx_engine_display(const XLS_BOOK* book) {
+    const tbx_private* p = tbx_priv(book);
+    return p && !p->classic && book->raw_display == 0;
+}
+
+// True when the readers store numbers as they are (every mode but the
+// classic one, which splits date serials into fields and back).
+inline bool tbx_exact_values(const XLS_BOOK* book) {
+    const tbx_private* p = tbx_priv(book);
+    return !p || !p->classic;
 }
 
 #endif

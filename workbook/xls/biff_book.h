@@ -48,6 +48,9 @@ public:
     // A text box or comment text (UTF-8) on a sheet.
     virtual int add_text_object(int sheet, const std::string& utf8) = 0;
 
+    // The workbook counts its date serials from 1904-01-01 (DATEMODE 1).
+    virtual void set_date1904(bool) {}
+
     // Writes a coded message (UTF-8) as the book's message.
     virtual void message(const std::string& utf8) = 0;
     // Writes a line into the book's log (UTF-8): something was passed over

@@ -173,6 +173,9 @@ int biff_reader::dispatch(uint16_t type, const unsigned char* data, size_t len, 
     case BIFF_CODEPAGE:
         if (len >= 2) codepage_ = data[0] | (data[1] << 8);
         return 0;
+    case BIFF_DATEMODE:
+        if (len >= 2) book_.set_date1904((data[0] | data[1]) != 0);
+        return 0;
     case BIFF_BOUNDSHEET: return on_boundsheet(data, len);
     case BIFF_XF: return on_xf(data, len);
     case BIFF_FORMAT: return on_format(data, len);

@@ -1,6 +1,8 @@
 // The record reader's view of the library's book (see xls_book.h).
 #include "xls_book.h"
 
+#include "tbx_private.h"
+
 #include "cell_format.h"
 #include "tbx_message.h"
 #include "tbx_store.h"
@@ -70,6 +72,10 @@ int xls_book::numfmt_count() const { return book_->numfmt_count; }
 
 int xls_book::add_numfmt(int id, const std::string& code_sjis) {
     return tbx_add_numfmt(book_, id, code_sjis.c_str());
+}
+
+void xls_book::set_date1904(bool on) {
+    if (tbx_private* p = tbx_priv(book_)) p->date1904 = on;
 }
 
 int xls_book::add_text_object(int sheet, const std::string& utf8) {

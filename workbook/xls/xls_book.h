@@ -31,6 +31,7 @@ public:
     int add_text_object(int sheet, const std::string& utf8) override;
     void message(const std::string& utf8) override;
     void log(const std::string& utf8) override;
+    void set_date1904(bool on) override;
 
 private:
     XLS_BOOK* book_;

@@ -6,6 +6,7 @@
 // from there.
 #include <cstring>
 
+#include "tbx_private.h"
 #include "tbx_store.h"
 #include "xlsx_scan.h"
 
@@ -20,6 +21,16 @@ bool xlsx_sheet_name(std::string_view raw, std::string& out) {
 }
 
 int workbook_part_event(xml_scan& s, int event, int code, std::string_view text) {
+    if (code == X_WORKBOOKPR && (event == XML_START || event == XML_EMPTY)) {
+        // date1904="1": serials count from 1904-01-01.
+        xml_attrs a(text);
+        std::string_view name, raw;
+        while (a.next(name, raw)) {
+            std::string_view v = xml_unquoted(raw);
+            if (name == "date1904" && tbx_priv(s.book)) tbx_priv(s.book)->date1904 = v == "1" || v == "true";
+        }
+        return 0;
+    }
     if (code != X_SHEET || (event != XML_START && event != XML_EMPTY)) return 0;
     xml_attrs a(text);
     std::string_view name, raw;

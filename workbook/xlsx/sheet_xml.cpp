@@ -7,10 +7,13 @@
 // by that type.
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "cell_format.h"
+#include "tbx_private.h"
 #include "tbx_store.h"
 #include "xlsx_scan.h"
 
@@ -85,6 +88,9 @@ int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
 // A number text under a value type: 13 percentage, 20-24 date kinds, else
 // a plain number (decimal when it holds a point or an exponent).
 int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
+    if (tbx_exact_values(book) && (type == TBX_PERCENT || is_date_kind(type))) {
+        return put_number_cell(book, cell, type, number_of(t));  // the number as it is
+    }
     tbx_value v;
     v.book = book;
     if (type == TBX_PERCENT) {
@@ -99,8 +105,10 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
         return rc == -4 ? 0 : rc;  // not a date: the cell keeps no value
     }
     if (std::strchr(t, '.')) {
+        // The fifteen significant digits a workbook keeps, as in .xls:
+        // "0.30000000000000004" is 0.3.
         v.number = number_of(t);
-        v.decimals = static_cast<signed char>(decimals_of(t));
+        v.decimals = static_cast<signed char>(significant_decimals(v.number));
         return put_typed_value(TBX_FLOAT, cell, &v);
     }
     if (std::strpbrk(t, "eE")) {
@@ -247,10 +255,30 @@ int on_formula(xml_scan& s, int event, std::string_view text) {
     return 0;
 }
 
-// A value of a text kind of cell ("str", "e", "b", "d"): its text.
-int store_kind_text(XLS_BOOK* book, XLS_CELL* cell, char kind, const char* t) {
+// The serial of an ISO 8601 date and time ("2024-01-05T13:04:05Z"), false
+// when the text is none.
+bool iso_serial(const XLS_BOOK* book, const char* t, double* serial) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+    int n = std::sscanf(t, "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &sec);
+    if (n < 3 && std::sscanf(t, "%d:%d:%d", &h, &mi, &sec) >= 2) y = mo = d = 0;
+    else if (n < 3) return false;
+    if (datetime_to_serial(y, mo, d, h, mi, sec, serial) != 0) return false;
+    const tbx_private* p = tbx_priv(book);
+    if (p && p->date1904 && y) *serial -= 1462;
+    return true;
+}
+
+// A value of a text kind of cell ("str", "e", "b", "d"): its text,
+// unescaped; a date (t="d") becomes its serial under the cell's format.
+int store_kind_text(XLS_BOOK* book, XLS_CELL* cell, char kind, const char* t, int format_type) {
     if (kind == 'b') return store_text(book, cell, xml_leading_int(t) != 0 ? "TRUE" : "FALSE");
-    return store_text(book, cell, t);
+    if (kind == 'd' && tbx_exact_values(book)) {
+        double serial = 0;
+        if (iso_serial(book, t, &serial)) return put_number_cell(book, cell, format_type, serial);
+    }
+    std::string text(t);
+    if (std::strchr(t, '&') && xml_unescape_text(text) != 0) text = t;
+    return store_text(book, cell, text.c_str());
 }
 
 // The "v" leaf: the value by the pending value type.
@@ -278,12 +306,12 @@ int on_value(xml_scan& s, std::string_view text) {
     case TBX_FORMULA:
         s.text.clear();
         if (!load_mode(s.book)) break;  // the cell keeps its formula only
-        if (text_kind) rc = store_kind_text(s.book, cell, s.cell_kind, t.buf);
+        if (text_kind) rc = store_kind_text(s.book, cell, s.cell_kind, t.buf, s.format_type);
         else rc = store_number(s.book, cell, t.buf, s.format_type);
         break;
     default:
         if (text_kind) {
-            rc = store_kind_text(s.book, cell, s.cell_kind, t.buf);
+            rc = store_kind_text(s.book, cell, s.cell_kind, t.buf, s.format_type);
         } else if (s.pending == TBX_GENERAL_NUMBER || s.pending == TBX_INTEGER ||
                    s.pending == TBX_FLOAT || s.pending == TBX_PERCENT || is_date_kind(s.pending)) {
             rc = store_number(s.book, cell, t.buf, s.pending);

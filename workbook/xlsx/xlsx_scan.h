@@ -62,6 +62,7 @@ enum {
     X_PROPERTY, X_VT_LPWSTR,
     // drawings
     X_TWOCELLANCHOR, X_ONECELLANCHOR, X_CNVPR, X_TXBODY, X_PRSTGEOM, X_A_P, X_A_T,
+    X_WORKBOOKPR,
 };
 
 enum xml_event { XML_START, XML_EMPTY, XML_LEAF, XML_END };
