@@ -75,7 +75,9 @@ int ofx_close_output(OFX_CONTEXT* ctx) {
 int ofx_open_output(OFX_CONTEXT* ctx, const char* path) {
     if (!ctx->out) return -2;
     int rc = ofx_close_output(ctx);
-    ctx->out->file = plat_open(path, PLAT_WRITE);
+    // Every page file is new: a file or link already in its place is never
+    // written through.
+    ctx->out->file = plat_open(path, PLAT_CREATE);
     if (!ctx->out->file) {
         if (ctx->ui) ctx->ui->show_error(ui_format("ERROR:一時ファイル(%s)作成エラー", std::string(path)), false);
         return -101;
