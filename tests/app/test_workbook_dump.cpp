@@ -178,7 +178,7 @@ TEST(CorpusRefusals, EveryMessage) {
         {"docx_password_open__libreoffice.docx", password},
         {"pptx_password_open__libreoffice.pptx", password},
         {"xls_password_open__libreoffice.xls", password},
-        {"xlsm_password_open__libreoffice.xlsm", unsupported},
+        {"xlsm_password_open__libreoffice.xlsm", password},
         {"xlsx_password_open__libreoffice.xlsx", password},
     };
     vt::scratch_dir temp;

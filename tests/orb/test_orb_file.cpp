@@ -148,7 +148,7 @@ TEST(OrbFileType, EveryCorpusFile) {
         {"bad_docx_content_named.xlsx", 12},
         {"bad_truncated.xlsx", 12},
         {"xlsx_password_open__libreoffice.xlsx", 19},
-        {"xlsm_password_open__libreoffice.xlsm", -1},
+        {"xlsm_password_open__libreoffice.xlsm", 19},
         {"docx_password_open__libreoffice.docx", 29},
         {"pptx_password_open__libreoffice.pptx", 39},
         {"too_small.xls", -1},

@@ -28,7 +28,7 @@ struct kind_entry {
 
 // Searched in this order: the first entry whose magic bytes and extension
 // both fit wins, so "zip" must come before the Open XML kinds.
-const kind_entry KINDS[32] = {
+const kind_entry KINDS[] = {
     {202, "JPEG", "jpg", "FF D8 FF", 3},
     {202, "JPEG", "jpeg", "FF D8 FF", 3},
     {204, "GIF", "gif", "47 49 46 38", 4},
@@ -42,14 +42,17 @@ const kind_entry KINDS[32] = {
     {13, "MS-Excel2007-BINARY", "xlsb", "50 4B 03 04", 4},
     {14, "MS-Excel2007-Macro", "xlsm", "50 4B 03 04", 4},
     {19, "MS-Excel2007-Locked", "xlsx", "D0 CF 11 E0 A1 B1 1A E1", 8},
+    {19, "MS-Excel2007-Locked", "xlsm", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {21, "MS-Word2003", "doc", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {22, "MS-Word2007", "docx", "50 4B 03 04", 4},
     {23, "MS-Word2007-Macrp", "docm", "50 4B 03 04", 4},
     {29, "MS-Word2007-Locked", "docx", "D0 CF 11 E0 A1 B1 1A E1", 8},
+    {29, "MS-Word2007-Locked", "docm", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {31, "MS-PowerPoint2003", "ppt", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {32, "MS-PowerPoint2007", "pptx", "50 4B 03 04", 4},
     {33, "MS-PowerPoint2007-Macro", "pptm", "50 4B 03 04", 4},
     {39, "MS-PowerPoint2007-Locked", "pptx", "D0 CF 11 E0 A1 B1 1A E1", 8},
+    {39, "MS-PowerPoint2007-Locked", "pptm", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {40, "MS-Project", "mpp", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {101, "MS-Visio", "vsd", "D0 CF 11 E0 A1 B1 1A E1", 8},
     {102, "Adobe-PDF", "pdf", "25 50 44 46", 4},
