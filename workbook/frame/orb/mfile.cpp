@@ -13,46 +13,60 @@
 
 namespace {
 
-Mfile** table = nullptr;  // MFILE_MAX_OPEN_FILES slots, allocated on first use
-int table_ct = 0;
-Mfile** side = nullptr;   // where mcopy sets the table aside
-int side_ct = 0;
-char message[260];
-
-// Names of the records in the table (removed records have no name), so that
+// Names of the records in a table (removed records have no name), so that
 // opening a member of a large package does not scan the whole table.
 using name_index = std::unordered_map<std::string, Mfile*>;
-name_index& table_index() {
-    static name_index* index = new name_index;
-    return *index;
-}
-name_index& side_index() {
-    static name_index* index = new name_index;
-    return *index;
-}
+
+// The table of one thread.  Each thread has its own, so that books read on
+// separate threads never meet in it (two packages hold members of the same
+// names); a thread's records are freed when it ends.
+struct mfile_table {
+    Mfile** table = nullptr;  // MFILE_MAX_OPEN_FILES slots, allocated on first use
+    int table_ct = 0;
+    Mfile** side = nullptr;  // where mcopy sets the table aside
+    int side_ct = 0;
+    char message[260] = {};
+    name_index index;
+    name_index side_index;
+
+    ~mfile_table() {
+        for (int i = 0; i < table_ct; ++i) {
+            std::free(table[i]->data);
+            std::free(table[i]);
+        }
+        for (int i = 0; i < side_ct; ++i) {
+            std::free(side[i]->data);
+            std::free(side[i]);
+        }
+        std::free(table);
+        std::free(side);
+    }
+};
+
+thread_local mfile_table t_files;
 
 const int64_t GROWTH_LIMIT = 104857600;  // 100 MiB: above it, steps of 10 MiB
 const int64_t LARGE_STEP = 10485760;
 
 bool ensure_tables() {
-    if (!table) table = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
-    if (!side) side = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
-    return table && side;
+    if (!t_files.table) t_files.table = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
+    if (!t_files.side) t_files.side = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
+    return t_files.table && t_files.side;
 }
 
 void set_message(const char* text) {
-    std::strncpy(message, text, sizeof message - 1);
-    message[sizeof message - 1] = 0;
+    std::strncpy(t_files.message, text, sizeof t_files.message - 1);
+    t_files.message[sizeof t_files.message - 1] = 0;
 }
 
 Mfile* find(const char* name, bool /*skip_removed*/) {
     // Removed records have an empty name, which no open accepts.
-    auto it = table_index().find(name);
-    return it == table_index().end() ? nullptr : it->second;
+    auto it = t_files.index.find(name);
+    return it == t_files.index.end() ? nullptr : it->second;
 }
 
 Mfile* new_record(const char* name) {
-    if (table_ct >= MFILE_MAX_OPEN_FILES) {
+    if (t_files.table_ct >= MFILE_MAX_OPEN_FILES) {
         set_message("mopen() Mfile_ct >= MFILE_MAX_OPEN_FILES");
         return nullptr;
     }
@@ -69,13 +83,13 @@ Mfile* new_record(const char* name) {
 
 bool append(Mfile* f) {
     try {
-        table_index()[f->name] = f;
+        t_files.index[f->name] = f;
     } catch (const std::bad_alloc&) {
         set_message("mopen() malloc()");
         return false;
     }
-    f->index = table_ct;
-    table[table_ct++] = f;
+    f->index = t_files.table_ct;
+    t_files.table[t_files.table_ct++] = f;
     return true;
 }
 
@@ -137,7 +151,7 @@ bool rebuild(name_index& index, Mfile** records, int count) {
 }  // namespace
 
 Mfile* mopen(const char* name, const char* mode) {
-    message[0] = 0;
+    t_files.message[0] = 0;
     if (!name || !mode || !*name || std::strlen(name) > MFILE_NAME_MAX) return nullptr;
     bool write = std::strcmp(mode, "wb") == 0;
     if (!write && std::strcmp(mode, "rb") != 0 && std::strcmp(mode, "ab") != 0) return nullptr;
@@ -274,7 +288,7 @@ int mremove(const char* name) {
     std::free(f->data);
     f->data = nullptr;
     f->capacity = f->size = f->position = 0;
-    table_index().erase(f->name);
+    t_files.index.erase(f->name);
     f->name[0] = 0;
     f->status = MFILE_REMOVED;
     return 0;
@@ -287,23 +301,23 @@ int64_t msize(const char* name) {
 
 void mlist(std::vector<std::string>& names) {
     names.clear();
-    for (int i = 0; i < table_ct; ++i) {
-        if (table[i]->status != MFILE_REMOVED) names.push_back(table[i]->name);
+    for (int i = 0; i < t_files.table_ct; ++i) {
+        if (t_files.table[i]->status != MFILE_REMOVED) names.push_back(t_files.table[i]->name);
     }
 }
 
-int mcount() { return table_ct; }
+int mcount() { return t_files.table_ct; }
 
-const char* merror() { return message; }
+const char* merror() { return t_files.message; }
 
 void mcloseall() {
-    for (int i = 0; i < table_ct; ++i) {
-        std::free(table[i]->data);
-        std::free(table[i]);
-        table[i] = nullptr;
+    for (int i = 0; i < t_files.table_ct; ++i) {
+        std::free(t_files.table[i]->data);
+        std::free(t_files.table[i]);
+        t_files.table[i] = nullptr;
     }
-    table_ct = 0;
-    table_index().clear();
+    t_files.table_ct = 0;
+    t_files.index.clear();
 }
 
 int mcopy(int direction) {
@@ -311,13 +325,13 @@ int mcopy(int direction) {
         set_message("mcopy() malloc()");
         return -1;
     }
-    Mfile** from = direction == 0 ? table : side;
-    int& from_ct = direction == 0 ? table_ct : side_ct;
-    Mfile** to = direction == 0 ? side : table;
-    int& to_ct = direction == 0 ? side_ct : table_ct;
+    Mfile** from = direction == 0 ? t_files.table : t_files.side;
+    int& from_ct = direction == 0 ? t_files.table_ct : t_files.side_ct;
+    Mfile** to = direction == 0 ? t_files.side : t_files.table;
+    int& to_ct = direction == 0 ? t_files.side_ct : t_files.table_ct;
     if (direction != 0) mcloseall();  // the records open now give way
-    name_index& from_index = direction == 0 ? table_index() : side_index();
-    name_index& to_index = direction == 0 ? side_index() : table_index();
+    name_index& from_index = direction == 0 ? t_files.index : t_files.side_index;
+    name_index& to_index = direction == 0 ? t_files.side_index : t_files.index;
     // Records already set aside stay there when the table is set aside again.
     for (int i = 0; i < from_ct; ++i) {
         Mfile* copy = static_cast<Mfile*>(std::malloc(sizeof(Mfile)));
