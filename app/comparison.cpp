@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "mfile.h"
 #include "orb_file.h"
 #include "orb_text.h"
 #include "platform.h"
@@ -249,6 +250,7 @@ int dump_both(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int
         for (; started < 2; ++started) {
             workers[started] = std::thread([&, i = started] {
                 int rc = dump_document(dumps, ch[i], s, out_charset, works[i], paths[i], folders[i]);
+                mcloseall();  // what the dump left in this thread's memory files
                 std::lock_guard<std::mutex> g(shared.lock);
                 ch[i].rc = rc;
                 ch[i].done = true;

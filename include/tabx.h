@@ -48,10 +48,10 @@
  * no shared state outside a lock, with one rule to know: the memory-file
  * table (READ_MEMORY, the unpacked members of a package, TABX_swap_book) and
  * the choice of orb_zip_on_memory belong to the calling thread.  A memory
- * file is seen only by the thread that made it, TABX_close_book empties the
- * calling thread's table only, and what a thread leaves in its table is freed
- * when the thread ends.  With a single thread this is the process-wide
- * table it always was.
+ * file is seen only by the thread that made it, and TABX_close_book empties
+ * the calling thread's table only (a thread that ends with memory files
+ * left, without closing its book, leaves them behind).  With a single
+ * thread this is the process-wide table it always was.
  */
 #ifndef TABX_H
 #define TABX_H

@@ -19,28 +19,17 @@ using name_index = std::unordered_map<std::string, Mfile*>;
 
 // The table of one thread.  Each thread has its own, so that books read on
 // separate threads never meet in it (two packages hold members of the same
-// names); a thread's records are freed when it ends.
+// names).  Plain data, so that a thread's end runs no code of this library:
+// the arrays and indexes exist while the thread has records and are freed
+// when mcloseall empties the table.
 struct mfile_table {
-    Mfile** table = nullptr;  // MFILE_MAX_OPEN_FILES slots, allocated on first use
-    int table_ct = 0;
-    Mfile** side = nullptr;  // where mcopy sets the table aside
-    int side_ct = 0;
-    char message[260] = {};
-    name_index index;
-    name_index side_index;
-
-    ~mfile_table() {
-        for (int i = 0; i < table_ct; ++i) {
-            std::free(table[i]->data);
-            std::free(table[i]);
-        }
-        for (int i = 0; i < side_ct; ++i) {
-            std::free(side[i]->data);
-            std::free(side[i]);
-        }
-        std::free(table);
-        std::free(side);
-    }
+    Mfile** table;  // MFILE_MAX_OPEN_FILES slots
+    int table_ct;
+    Mfile** side;  // where mcopy sets the table aside
+    int side_ct;
+    char message[260];
+    name_index* index;
+    name_index* side_index;
 };
 
 thread_local mfile_table t_files;
@@ -51,7 +40,20 @@ const int64_t LARGE_STEP = 10485760;
 bool ensure_tables() {
     if (!t_files.table) t_files.table = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
     if (!t_files.side) t_files.side = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
-    return t_files.table && t_files.side;
+    if (!t_files.index) t_files.index = new (std::nothrow) name_index;
+    if (!t_files.side_index) t_files.side_index = new (std::nothrow) name_index;
+    return t_files.table && t_files.side && t_files.index && t_files.side_index;
+}
+
+// Frees the arrays and indexes of a thread whose table and side are empty.
+void release_tables() {
+    if (t_files.table_ct != 0 || t_files.side_ct != 0) return;
+    std::free(t_files.table);
+    std::free(t_files.side);
+    delete t_files.index;
+    delete t_files.side_index;
+    t_files.table = t_files.side = nullptr;
+    t_files.index = t_files.side_index = nullptr;
 }
 
 void set_message(const char* text) {
@@ -61,8 +63,9 @@ void set_message(const char* text) {
 
 Mfile* find(const char* name, bool /*skip_removed*/) {
     // Removed records have an empty name, which no open accepts.
-    auto it = t_files.index.find(name);
-    return it == t_files.index.end() ? nullptr : it->second;
+    if (!t_files.index) return nullptr;
+    auto it = t_files.index->find(name);
+    return it == t_files.index->end() ? nullptr : it->second;
 }
 
 Mfile* new_record(const char* name) {
@@ -83,7 +86,7 @@ Mfile* new_record(const char* name) {
 
 bool append(Mfile* f) {
     try {
-        t_files.index[f->name] = f;
+        (*t_files.index)[f->name] = f;
     } catch (const std::bad_alloc&) {
         set_message("mopen() malloc()");
         return false;
@@ -288,7 +291,7 @@ int mremove(const char* name) {
     std::free(f->data);
     f->data = nullptr;
     f->capacity = f->size = f->position = 0;
-    t_files.index.erase(f->name);
+    t_files.index->erase(f->name);
     f->name[0] = 0;
     f->status = MFILE_REMOVED;
     return 0;
@@ -317,10 +320,12 @@ void mcloseall() {
         t_files.table[i] = nullptr;
     }
     t_files.table_ct = 0;
-    t_files.index.clear();
+    if (t_files.index) t_files.index->clear();
+    release_tables();
 }
 
 int mcopy(int direction) {
+    if (direction != 0) mcloseall();  // the records open now give way
     if (!ensure_tables()) {
         set_message("mcopy() malloc()");
         return -1;
@@ -329,9 +334,8 @@ int mcopy(int direction) {
     int& from_ct = direction == 0 ? t_files.table_ct : t_files.side_ct;
     Mfile** to = direction == 0 ? t_files.side : t_files.table;
     int& to_ct = direction == 0 ? t_files.side_ct : t_files.table_ct;
-    if (direction != 0) mcloseall();  // the records open now give way
-    name_index& from_index = direction == 0 ? t_files.index : t_files.side_index;
-    name_index& to_index = direction == 0 ? t_files.side_index : t_files.index;
+    name_index& from_index = direction == 0 ? *t_files.index : *t_files.side_index;
+    name_index& to_index = direction == 0 ? *t_files.side_index : *t_files.index;
     // Records already set aside stay there when the table is set aside again.
     for (int i = 0; i < from_ct; ++i) {
         Mfile* copy = static_cast<Mfile*>(std::malloc(sizeof(Mfile)));
@@ -358,5 +362,7 @@ int mcopy(int direction) {
     }
     from_ct = 0;
     from_index.clear();
-    return rebuild(to_index, to, to_ct) ? 0 : -1;
+    bool ok = rebuild(to_index, to, to_ct);
+    release_tables();
+    return ok ? 0 : -1;
 }

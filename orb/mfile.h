@@ -9,7 +9,8 @@
 //
 // Each thread has a table of its own (and its own message buffer): a memory
 // file is seen by the thread that made it, and books read on separate threads
-// never meet.  The records of a thread are freed when the thread ends.
+// never meet.  A thread's records stay until mcloseall frees them (a thread
+// that ends with records left leaves them behind).
 #ifndef ORB_MFILE_H
 #define ORB_MFILE_H
 
