@@ -1,7 +1,14 @@
 #include "comparison.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
+#include "mfile.h"
 #include "orb_file.h"
 #include "orb_text.h"
 #include "platform.h"
@@ -136,6 +143,193 @@ int make_base(run_settings& s, vergle_ui& ui, const run_options& opt, std::strin
     return 0;
 }
 
+
+// ---------------------------------------------------------------------------
+// The two dumps at once
+// ---------------------------------------------------------------------------
+
+// What the two dump threads share with the run's thread.
+struct dump_shared {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::atomic<bool> cancel{false};  // set by the run's thread; read between sheets
+};
+
+// The user interface of one dump on a thread of its own.  The dump never
+// reaches the real interface: what it would show is queued, and the run's
+// thread hands it on (messages, questions, progress) in the order of a run
+// that dumps one document after the other.  Pumping answers whether the run
+// goes on; the run's thread is the one that handles the window's messages.
+struct dump_channel : vergle_ui {
+    struct event {
+        enum kind_t { ERROR, QUESTION, SHEET, BEGUN, ENDED } kind;
+        std::string text;  // message or question; the sheet's name; the document
+        std::string folder;
+        bool owned = false;
+        int sheet = 0, sheets = 0;
+    };
+
+    dump_shared& shared;
+    std::deque<event> events;  // under shared.lock
+    bool asking = false;       // a question waits for its answer
+    bool answered = false, answer = false;
+    bool done = false;
+    int rc = -1;
+
+    explicit dump_channel(dump_shared& sh) : shared(sh) {}
+
+    void post(event e) {
+        std::lock_guard<std::mutex> g(shared.lock);
+        events.push_back(std::move(e));
+        shared.changed.notify_all();
+    }
+    void show_error(const std::string& text, bool owned) override {
+        event e{event::ERROR, text, "", owned};
+        post(std::move(e));
+    }
+    bool ask_retry(const std::string& text) override {
+        std::unique_lock<std::mutex> g(shared.lock);
+        events.push_back(event{event::QUESTION, text, "", false});
+        asking = true;
+        answered = false;
+        shared.changed.notify_all();
+        shared.changed.wait(g, [&] { return answered; });
+        asking = false;
+        return answer;
+    }
+    bool pump_one_message() override { return !shared.cancel; }
+    void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override {
+        event e{event::SHEET, name_utf8, "", false, sheet, sheets};
+        post(std::move(e));
+    }
+    void document_begun(const std::string& document, const std::string& folder) override {
+        post(event{event::BEGUN, document, folder});
+    }
+    void document_ended() override { post(event{event::ENDED, "", ""}); }
+};
+
+// Hands one queued event to the real interface; a question's answer goes
+// back to the waiting dump.  refuse: the event belongs to a dump whose run
+// has already failed: nothing is shown, and a question is answered "no".
+void deliver(dump_channel& ch, dump_channel::event& e, vergle_ui& ui, bool refuse) {
+    bool answer = false;
+    if (!refuse) {
+        switch (e.kind) {
+        case dump_channel::event::ERROR: ui.show_error(e.text, e.owned); break;
+        case dump_channel::event::QUESTION: answer = ui.ask_retry(e.text); break;
+        case dump_channel::event::SHEET: ui.sheet_begun(e.sheet, e.sheets, e.text); break;
+        case dump_channel::event::BEGUN: ui.document_begun(e.text, e.folder); break;
+        case dump_channel::event::ENDED: ui.document_ended(); break;
+        }
+    }
+    if (e.kind == dump_channel::event::QUESTION) {
+        std::lock_guard<std::mutex> g(ch.shared.lock);
+        ch.answer = answer;
+        ch.answered = true;
+        ch.shared.changed.notify_all();
+    }
+}
+
+// Dumps both documents, each on a thread of its own, while this thread
+// handles the window's messages and shows what the dumps report.  The user
+// sees what a run of one dump after the other shows: the first document's
+// messages as they come, the second's once the first has succeeded (when it
+// fails, the second is cancelled and its messages are dropped).  A quit or
+// cancel asked for meanwhile ends both dumps at their next sheet.  0 when both
+// succeeded and no quit came, -1 otherwise.
+int dump_both(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset, const char* work1,
+              const char* work2, const char* path1, const char* f1, const char* path2, const char* f2) {
+    dump_shared shared;
+    dump_channel ch[2] = {dump_channel(shared), dump_channel(shared)};
+    const char* paths[2] = {path1, path2};
+    const char* folders[2] = {f1, f2};
+    const char* works[2] = {work1, work2};
+    std::thread workers[2];
+    int started = 0;
+    try {
+        for (; started < 2; ++started) {
+            workers[started] = std::thread([&, i = started] {
+                int rc = dump_document(dumps, ch[i], s, out_charset, works[i], paths[i], folders[i]);
+                mcloseall();  // what the dump left in this thread's memory files
+                std::lock_guard<std::mutex> g(shared.lock);
+                ch[i].rc = rc;
+                ch[i].done = true;
+                shared.changed.notify_all();
+            });
+        }
+    } catch (...) {
+        // No thread to be had: what did start is cancelled, and the second
+        // document is dumped here.
+        shared.cancel = true;
+    }
+    if (started < 2) {
+        if (started == 1) {
+            workers[0].join();
+            plat_remove_tree(f1);  // dumped again, from the start
+        }
+        int rc = dump_document(dumps, ui, s, out_charset, work1, path1, f1);
+        if (rc == 0 && ui.pump_one_message()) rc = dump_document(dumps, ui, s, out_charset, work2, path2, f2);
+        return rc == 0 && ui.pump_one_message() ? 0 : -1;
+    }
+
+    bool quit = false;
+    int current = 0;  // the dump whose events are shown; the other's wait
+    for (;;) {
+        std::unique_lock<std::mutex> g(shared.lock);
+        // The first dump failed: the second is not wanted any more.
+        if (ch[0].done && ch[0].events.empty() && ch[0].rc != 0) shared.cancel = true;
+        if (current == 0 && ch[0].done && ch[0].events.empty() && ch[0].rc == 0) current = 1;
+        bool refuse_second = shared.cancel && current == 0;
+        // Take one event: of the current dump, or a question of the second
+        // that is to be refused (it would otherwise wait for ever).
+        dump_channel* from = nullptr;
+        if (!ch[current].events.empty()) {
+            from = &ch[current];
+        } else if (refuse_second && !ch[1].events.empty()) {
+            from = &ch[1];
+        }
+        if (from) {
+            dump_channel::event e = std::move(from->events.front());
+            from->events.pop_front();
+            bool refuse = from == &ch[1] && current == 0;
+            g.unlock();
+            deliver(*from, e, ui, refuse);
+            continue;
+        }
+        if (ch[0].done && ch[1].done && ch[current].events.empty() && (current == 1 || ch[1].events.empty() ||
+                                                                        refuse_second))
+            break;
+        g.unlock();
+        if (!quit && !ui.pump_one_message()) {
+            quit = true;
+            shared.cancel = true;
+        }
+        g.lock();
+        shared.changed.wait_for(g, std::chrono::milliseconds(10), [&] {
+            return !ch[current].events.empty() || (ch[0].done && ch[1].done) || (current == 0 && ch[0].done) ||
+                   (shared.cancel && !ch[1].events.empty());
+        });
+    }
+    for (std::thread& t : workers) t.join();
+    if (quit || ch[0].rc != 0 || ch[1].rc != 0) return -1;
+    // One pending message after the dumps, as between sheets: a quit asked
+    // for at the last moment still ends the run before the compare program.
+    return ui.pump_one_message() ? 0 : -1;
+}
+
+// A folder of the run's own for the second dump's temporary files (the
+// legacy workbook's stream image has one name), beside the two output
+// folders and never one of them.
+std::string second_work_folder(const std::string& base, const std::string& f1, const std::string& f2) {
+    std::string name = "work-2";
+    for (;;) {
+        char out[RUN_PATH_MAX];
+        if (orb_join_path(out, sizeof out, base.c_str(), name.c_str()) != 0) return "";
+        if (!plat_same_file_name(out, f1) && !plat_same_file_name(out, f2)) return out;
+        name += "-";
+    }
+}
+
 }  // namespace
 
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
@@ -160,11 +354,32 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
     if (check_file(ui, base.c_str(), path1, suffix1) == 0 && check_file(ui, base.c_str(), path2, suffix2) == 0) {
         std::string f1 = output_folder(base.c_str(), path1, suffix1);
         std::string f2 = output_folder(base.c_str(), path2, suffix2);
-        // Between the steps one pending window message is handled, so that
-        // a cancel or close asked for during a dump that does not look at
-        // messages still ends the run before the compare program starts.
-        if (dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path1, f1.c_str()) == 0 && ui.pump_one_message() &&
-            dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path2, f2.c_str()) == 0 && ui.pump_one_message()) {
+        int dumped = -1;
+        if (opt.parallel) {
+            std::string work2 = second_work_folder(base, f1, f2);
+            if (work2.empty() || plat_make_dir(work2.c_str()) != 0) {
+                ui.show_error(ui_format("出力フォルダを作成できません。(%s)", base), true);
+            } else {
+                dumped = dump_both(dumps, ui, s, opt.out_charset, base.c_str(), work2.c_str(), path1, f1.c_str(),
+                                   path2, f2.c_str());
+                // Only the run's own files are in it (a stream image left by
+                // a failed dump).
+                if (plat_remove_tree(work2.c_str()) != 0 && dumped == 0) {
+                    ui.show_error(ui_format("出力フォルダを削除できません。(%s)", work2), true);
+                    dumped = -1;
+                }
+            }
+        } else if (dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path1, f1.c_str()) == 0 &&
+                   ui.pump_one_message() &&
+                   dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path2, f2.c_str()) == 0 &&
+                   ui.pump_one_message()) {
+            // Between the steps one pending window message is handled, so
+            // that a cancel or close asked for during a dump that does not
+            // look at messages still ends the run before the compare program
+            // starts.
+            dumped = 0;
+        }
+        if (dumped == 0) {
             if (opt.compare) {
                 rc = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
                 if (rc < 0) rc = 2;

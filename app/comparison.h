@@ -59,6 +59,9 @@ struct run_options {
     // Character set of the written files: 1 code page 932 (the default),
     // 3 UTF-8.
     int out_charset = 1;
+    // Dump the two documents at the same time, each on a thread of its own
+    // (the files written are the same as one after the other).
+    bool parallel = true;
 };
 
 // argv holds "Vergle", the first file and the second file (argc 3).  The run
@@ -66,8 +69,11 @@ struct run_options {
 // two documents' folders (named after their stems, "_1" and "_2" when the
 // stems name the same folder) and a legacy workbook's stream image inside
 // it, compares the two folders and removes its folder, whatever happened.
-// After each dump it handles one pending window message: a quit request
-// there ends the run (-1, no message).
+// The two documents are dumped at the same time (run_options::parallel);
+// meanwhile the calling thread handles the window's messages one at a time
+// and shows what the dumps report, in the order of one dump after the other.
+// A quit request ends both dumps at their next sheet and the run (-1, no
+// message); so does one in the pending message handled after the dumps.
 // -1 after a failure (shown on ui, the external program's launch failure
 // included); otherwise the compare result (0 when the external program ran).
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,

@@ -41,6 +41,17 @@
  *     TABX_row_num, TABX_column_num and TABX_get_cells; 1-based in cell
  *     names ("A1") and in TABX_cell_name / TABX_cell_range.
  *   - No function throws; memory exhaustion is reported as -2.
+ *
+ * Threads: separate books may be used on separate threads at the same time;
+ * one book is used by one thread at a time (it may move between threads when
+ * the caller hands it over with its own synchronisation).  The library keeps
+ * no shared state outside a lock, with one rule to know: the memory-file
+ * table (READ_MEMORY, the unpacked members of a package, TABX_swap_book) and
+ * the choice of orb_zip_on_memory belong to the calling thread.  A memory
+ * file is seen only by the thread that made it, and TABX_close_book empties
+ * the calling thread's table only (a thread that ends with memory files
+ * left, without closing its book, leaves them behind).  With a single
+ * thread this is the process-wide table it always was.
  */
 #ifndef TABX_H
 #define TABX_H
@@ -233,7 +244,7 @@ int TABX_open_book(XLS_BOOK* book, const char* keywords);
 
 /* Closes the book.  Keywords (may be null): SAVE|保存 or DESTROY|破棄 (the
  * default); the last one counts.  Releases the private block and the store
- * and empties the process-wide memory-file table.  Returns 0; with SAVE -1
+ * and empties the calling thread's memory-file table.  Returns 0; with SAVE -1
  * and TABX-03600 (this build has no writer engine; the book stays open). */
 int TABX_close_book(XLS_BOOK* book, const char* keywords);
 
@@ -255,7 +266,8 @@ int TABX_version(XLS_BOOK* book, char* version);
  * output.  Returns 0. */
 int TABX_help(void);
 
-/* Sets the memory-file table aside (direction 0) or brings it back (other).
+/* Sets the calling thread's memory-file table aside (direction 0) or brings
+ * it back (other).
  * Returns 0, or -1 when memory runs out. */
 int TABX_swap_book(int direction);
 
@@ -376,7 +388,8 @@ int TABX_paste_datasource(XLS_BOOK* book, const char* keywords);      /* accepts
 int orb_file_type(int source, const char* path, int* type);
 
 /* Chooses how the zip reader reaches a package file: non-zero (the start
- * state) reads the named disk file, 0 reads the memory file of that name. */
+ * state) reads the named disk file, 0 reads the memory file of that name.
+ * The choice holds for the calling thread. */
 int orb_zip_on_memory(int flag);
 
 #ifdef __cplusplus

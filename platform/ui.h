@@ -29,6 +29,13 @@ struct vergle_ui {
     virtual void sheet_begun(int sheet, int sheets, const std::string& name_utf8) {
         (void)sheet, (void)sheets, (void)name_utf8;
     }
+
+    // The dump of document into folder begins or has ended; by default
+    // nothing.
+    virtual void document_begun(const std::string& document, const std::string& folder) {
+        (void)document, (void)folder;
+    }
+    virtual void document_ended() {}
 };
 
 // Fills the first "%s" (or "%d") of a UTF-8 message template with arg and

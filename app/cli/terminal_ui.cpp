@@ -38,14 +38,14 @@ void terminal_ui::sheet_begun(int sheet, int sheets, const std::string& name_utf
     shown_ = true;
 }
 
-void terminal_ui::begin_document(const std::string& document, const std::string& folder) {
+void terminal_ui::document_begun(const std::string& document, const std::string& folder) {
     document_ = document;
     folder_ = folder;
     sheets_[folder].clear();
     start_ = std::chrono::steady_clock::now();
 }
 
-void terminal_ui::end_document() {
+void terminal_ui::document_ended() {
     if (shown_) {
         std::fputs("\r\033[K", err);
         std::fflush(err);
@@ -65,10 +65,11 @@ namespace {
 dump_table g_linked;
 
 int followed(dump_fn fn, const dump_request& req) {
-    terminal_ui* ui = dynamic_cast<terminal_ui*>(req.ui);
-    if (ui) ui->begin_document(req.path, req.output_folder);
+    // Announced through the interface: a dump on a thread of its own
+    // reaches this terminal through the run's queue.
+    if (req.ui) req.ui->document_begun(req.path, req.output_folder);
     int rc = fn(req);
-    if (ui) ui->end_document();
+    if (req.ui) req.ui->document_ended();
     return rc;
 }
 

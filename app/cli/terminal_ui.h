@@ -28,9 +28,8 @@ struct terminal_ui : vergle_ui {
     bool pump_one_message() override { return true; }
     void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override;
 
-    // The dump of document into folder begins or ends.
-    void begin_document(const std::string& document, const std::string& folder);
-    void end_document();
+    void document_begun(const std::string& document, const std::string& folder) override;
+    void document_ended() override;
 
     // The sheets the dump of folder began, in order, with their files.
     const std::vector<text_section>& sheets_of(const std::string& folder) const;

@@ -3,6 +3,7 @@
 // them; code page 932 is the system's own conversion.
 #include <windows.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -199,7 +200,7 @@ int plat_make_run_dir(const char* base, std::string& out) {
     // The name only has to be hard to guess and unlikely to be taken:
     // CreateDirectory never opens an existing folder or link, so a taken
     // name is simply tried again with another.
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
     for (int tries = 0; tries < 100; ++tries) {
         LARGE_INTEGER t;
         QueryPerformanceCounter(&t);

@@ -223,4 +223,62 @@ TEST_F(DumpTest, EveryCorpusWorkbook) {
     EXPECT_GT(dumped, 80) << "of " << books.size();
 }
 
+
+// Every file below dir with its bytes, by path relative to dir.
+void tree_of(const std::string& dir, const std::string& rel, std::vector<std::pair<std::string, std::string>>& out) {
+    std::vector<plat_dirent> e;
+    plat_list_dir(dir.c_str(), e);
+    for (const plat_dirent& d : e) {
+        std::string path = vt::join(dir, d.name);
+        if (d.kind == PLAT_DIR) {
+            tree_of(path, rel + d.name + "/", out);
+        } else {
+            out.push_back({rel + d.name, vt::read_file(path)});
+        }
+    }
+    std::sort(out.begin(), out.end());
+}
+
+// The two documents dumped at once write what one after the other writes,
+// and the user sees the same messages: every corpus file paired with the
+// next one (refused and broken files included).
+TEST(ParallelRun, WritesAndShowsWhatTheSequentialRunDoes) {
+    std::vector<std::string> files =
+        vt::corpus_files({"xls", "xlsx", "xlsm", "docx", "docm", "pptx", "pptm", "xlsb", "doc", "ppt"});
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    run_settings s;
+    dump_table dumps;
+    register_linked_dumps(dumps);
+    vt::scratch_dir out;
+    int compared = 0;
+    for (size_t i = 0; i + 1 < files.size(); ++i) {
+        std::vector<std::pair<std::string, std::string>> trees[2];
+        std::vector<std::string> shown[2];
+        int rcs[2];
+        for (int parallel = 0; parallel < 2; ++parallel) {
+            std::string keep = out / ("run" + std::to_string(i) + "_" + std::to_string(parallel));
+            vt::recording_ui ui;
+            run_options ro;
+            ro.parallel = parallel != 0;
+            ro.keep_dir = keep.c_str();
+            ro.compare = [](const char*, const char*, void*) { return 0; };
+            const char* argv[3] = {"Vergle", files[i].c_str(), files[i + 1].c_str()};
+            rcs[parallel] = run_comparison(3, argv, s, dumps, ui, ro);
+            tree_of(keep, "", trees[parallel]);
+            for (const auto& e : ui.errors) shown[parallel].push_back(e.text);
+            plat_remove_tree(keep.c_str());
+        }
+        SCOPED_TRACE(files[i] + " and " + files[i + 1]);
+        EXPECT_EQ(rcs[0], rcs[1]);
+        EXPECT_EQ(shown[0], shown[1]);
+        ASSERT_EQ(trees[0].size(), trees[1].size());
+        for (size_t k = 0; k < trees[0].size(); ++k) {
+            EXPECT_EQ(trees[0][k].first, trees[1][k].first);
+            EXPECT_TRUE(trees[0][k].second == trees[1][k].second) << trees[0][k].first;
+        }
+        compared += rcs[0] == 0;
+    }
+    EXPECT_GT(compared, 50) << "most pairs are dumped";
+}
+
 }  // namespace

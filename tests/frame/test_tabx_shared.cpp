@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tabx.h"
@@ -84,6 +85,57 @@ TEST(TabxShared, CorpusWorkbooksOpenAndWalk) {
             }
         }
         EXPECT_EQ(TABX_close_book(&book, "DESTROY"), 0);
+    }
+}
+
+// A whole workbook as text: every sheet's name and every cell, or the open's
+// failure.
+std::string book_text(const std::string& f) {
+    XLS_BOOK book;
+    std::string kw = "EXCEL=\"" + f + "\" MODE=UNLOAD CHARSET=UTF8";
+    int rc = TABX_open_book(&book, kw.c_str());
+    std::string out = "rc=" + std::to_string(rc) + "\n";
+    std::vector<char> text(TABX_CELL_TEXT_BUF);
+    for (int s = 0; rc == 0 && s < TABX_sheet_num(&book); ++s) {
+        char sheet[400];
+        TABX_sheet_name(&book, s, sheet);
+        TABX_open_sheet2(&book, s);
+        out += std::string("[") + sheet + "]\n";
+        for (int r = 0; r < TABX_row_num(&book); ++r) {
+            for (int c = 0; c < TABX_column_num(&book, r); ++c) {
+                char cell[16];
+                TABX_cell_name(r + 1, c + 1, cell);
+                int g = TABX_get_cell(&book, cell, text.data(), static_cast<int>(text.size()), nullptr, 0);
+                out += std::to_string(g) + ":" + text.data() + "\t";
+            }
+            out += "\n";
+        }
+    }
+    TABX_close_book(&book, "DESTROY");
+    return out;
+}
+
+// Separate books on separate threads read what they read one after the
+// other: the two threads take the corpus workbooks in opposite order, so
+// that different books (and packages with members of the same names) are
+// open at the same time.
+TEST(TabxShared, SeparateBooksOnSeparateThreads) {
+    std::vector<std::string> files = vt::corpus_files({"xls", "xlsx", "xlsm"});
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    std::vector<std::string> alone;
+    for (const std::string& f : files) alone.push_back(book_text(f));
+    std::vector<std::string> forward(files.size()), backward(files.size());
+    std::thread a([&] {
+        for (size_t i = 0; i < files.size(); ++i) forward[i] = book_text(files[i]);
+    });
+    std::thread b([&] {
+        for (size_t i = files.size(); i-- > 0;) backward[i] = book_text(files[i]);
+    });
+    a.join();
+    b.join();
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_TRUE(forward[i] == alone[i]) << files[i];
+        EXPECT_TRUE(backward[i] == alone[i]) << files[i];
     }
 }
 

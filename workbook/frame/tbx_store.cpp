@@ -3,6 +3,7 @@
 #include "tbx_store.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -205,10 +206,11 @@ void init_sheet(XLS_SHEET& s, int index) {
 // (and its compressed package of far less) could ask for terabytes.  Growth
 // beyond the budget is refused like any failed allocation (-2), before it is
 // attempted.
-int64_t g_slot_budget_override = 0;  // tests
+std::atomic<int64_t> g_slot_budget_override{0};  // tests
 
 int64_t slot_budget() {
-    if (g_slot_budget_override > 0) return g_slot_budget_override;
+    int64_t over = g_slot_budget_override;
+    if (over > 0) return over;
     static const int64_t budget = [] {
         const int64_t ceiling = int64_t{4} << 30;
         uint64_t phys = plat_physical_memory();

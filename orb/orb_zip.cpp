@@ -7,6 +7,7 @@
 #include <unzip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +25,9 @@
 
 namespace {
 
-// Non-zero: the package is a disk file; 0: a memory file.
-int g_package_on_disk = 1;
+// Non-zero: the package is a disk file; 0: a memory file.  The calling
+// thread's choice: a reader on another thread is not affected.
+thread_local int g_package_on_disk = 1;
 
 // ---------------------------------------------------------------------------
 // Inflation limits
@@ -59,19 +61,24 @@ int g_package_on_disk = 1;
 constexpr int64_t k_member_limit = INT32_MAX;
 constexpr int64_t k_budget_ceiling = int64_t{4} << 30;
 
-int64_t g_budget_override = 0;  // tests: 0 = the rule above
-int64_t g_member_override = 0;
-bool g_over_budget = false;
-int g_declared_members = 0;  // of the last package opened
+std::atomic<int64_t> g_budget_override{0};  // tests: 0 = the rule above
+std::atomic<int64_t> g_member_override{0};
+// What the last unpacking of this thread found.
+thread_local bool g_over_budget = false;
+thread_local int g_declared_members = 0;  // of the last package opened
 
 int64_t total_budget() {
-    if (g_budget_override > 0) return g_budget_override;
+    int64_t over = g_budget_override;
+    if (over > 0) return over;
     uint64_t phys = plat_physical_memory();
     if (phys == 0) return k_budget_ceiling;
     return std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(phys / 4, INT64_MAX)), k_budget_ceiling);
 }
 
-int64_t member_limit() { return g_member_override > 0 ? g_member_override : k_member_limit; }
+int64_t member_limit() {
+    int64_t over = g_member_override;
+    return over > 0 ? over : k_member_limit;
+}
 
 // The inflated bytes of one unpacking so far, against its budget.
 struct inflate_budget {

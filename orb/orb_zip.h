@@ -76,12 +76,12 @@ int orb_free_slots(char** table, int capacity);
 // Members written before a failure stay in place.
 int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table);
 
-// True when the last orb_unzip_package was refused for inflating beyond its
+// True when the calling thread's last orb_unzip_package was refused for inflating beyond its
 // bounds (-2): unpacking it again, on disk, cannot succeed either.
 bool orb_zip_over_budget();
 
-// The member count that the last package opened by orb_unzip_package
-// declares (0 when none could be opened): after a -9 for a full table, the
+// The member count that the last package opened by orb_unzip_package on
+// the calling thread declares (0 when none could be opened): after a -9 for a full table, the
 // capacity it needs.  Unchecked: a damaged directory may claim more members
 // than it holds.
 int orb_zip_declared_members();
@@ -91,7 +91,8 @@ int orb_zip_declared_members();
 void orb_zip_set_limits(int64_t total, int64_t member);
 
 // Chooses how the zip reader reaches the package file: non-zero (the state at
-// start) means a disk file, 0 a memory file of that name.  Returns 0.
+// start) means a disk file, 0 a memory file of that name.  The choice holds
+// for the calling thread only.  Returns 0.
 extern "C" int orb_zip_on_memory(int flag);
 
 // The member a relationship target names, resolved against the folder of

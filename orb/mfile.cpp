@@ -13,46 +13,63 @@
 
 namespace {
 
-Mfile** table = nullptr;  // MFILE_MAX_OPEN_FILES slots, allocated on first use
-int table_ct = 0;
-Mfile** side = nullptr;   // where mcopy sets the table aside
-int side_ct = 0;
-char message[260];
-
-// Names of the records in the table (removed records have no name), so that
+// Names of the records in a table (removed records have no name), so that
 // opening a member of a large package does not scan the whole table.
 using name_index = std::unordered_map<std::string, Mfile*>;
-name_index& table_index() {
-    static name_index* index = new name_index;
-    return *index;
-}
-name_index& side_index() {
-    static name_index* index = new name_index;
-    return *index;
-}
+
+// The table of one thread.  Each thread has its own, so that books read on
+// separate threads never meet in it (two packages hold members of the same
+// names).  Plain data, so that a thread's end runs no code of this library:
+// the arrays and indexes exist while the thread has records and are freed
+// when mcloseall empties the table.
+struct mfile_table {
+    Mfile** table;  // MFILE_MAX_OPEN_FILES slots
+    int table_ct;
+    Mfile** side;  // where mcopy sets the table aside
+    int side_ct;
+    char message[260];
+    name_index* index;
+    name_index* side_index;
+};
+
+thread_local mfile_table t_files;
 
 const int64_t GROWTH_LIMIT = 104857600;  // 100 MiB: above it, steps of 10 MiB
 const int64_t LARGE_STEP = 10485760;
 
 bool ensure_tables() {
-    if (!table) table = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
-    if (!side) side = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
-    return table && side;
+    if (!t_files.table) t_files.table = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
+    if (!t_files.side) t_files.side = static_cast<Mfile**>(std::calloc(MFILE_MAX_OPEN_FILES, sizeof(Mfile*)));
+    if (!t_files.index) t_files.index = new (std::nothrow) name_index;
+    if (!t_files.side_index) t_files.side_index = new (std::nothrow) name_index;
+    return t_files.table && t_files.side && t_files.index && t_files.side_index;
+}
+
+// Frees the arrays and indexes of a thread whose table and side are empty.
+void release_tables() {
+    if (t_files.table_ct != 0 || t_files.side_ct != 0) return;
+    std::free(t_files.table);
+    std::free(t_files.side);
+    delete t_files.index;
+    delete t_files.side_index;
+    t_files.table = t_files.side = nullptr;
+    t_files.index = t_files.side_index = nullptr;
 }
 
 void set_message(const char* text) {
-    std::strncpy(message, text, sizeof message - 1);
-    message[sizeof message - 1] = 0;
+    std::strncpy(t_files.message, text, sizeof t_files.message - 1);
+    t_files.message[sizeof t_files.message - 1] = 0;
 }
 
 Mfile* find(const char* name, bool /*skip_removed*/) {
     // Removed records have an empty name, which no open accepts.
-    auto it = table_index().find(name);
-    return it == table_index().end() ? nullptr : it->second;
+    if (!t_files.index) return nullptr;
+    auto it = t_files.index->find(name);
+    return it == t_files.index->end() ? nullptr : it->second;
 }
 
 Mfile* new_record(const char* name) {
-    if (table_ct >= MFILE_MAX_OPEN_FILES) {
+    if (t_files.table_ct >= MFILE_MAX_OPEN_FILES) {
         set_message("mopen() Mfile_ct >= MFILE_MAX_OPEN_FILES");
         return nullptr;
     }
@@ -69,13 +86,13 @@ Mfile* new_record(const char* name) {
 
 bool append(Mfile* f) {
     try {
-        table_index()[f->name] = f;
+        (*t_files.index)[f->name] = f;
     } catch (const std::bad_alloc&) {
         set_message("mopen() malloc()");
         return false;
     }
-    f->index = table_ct;
-    table[table_ct++] = f;
+    f->index = t_files.table_ct;
+    t_files.table[t_files.table_ct++] = f;
     return true;
 }
 
@@ -137,7 +154,7 @@ bool rebuild(name_index& index, Mfile** records, int count) {
 }  // namespace
 
 Mfile* mopen(const char* name, const char* mode) {
-    message[0] = 0;
+    t_files.message[0] = 0;
     if (!name || !mode || !*name || std::strlen(name) > MFILE_NAME_MAX) return nullptr;
     bool write = std::strcmp(mode, "wb") == 0;
     if (!write && std::strcmp(mode, "rb") != 0 && std::strcmp(mode, "ab") != 0) return nullptr;
@@ -274,7 +291,7 @@ int mremove(const char* name) {
     std::free(f->data);
     f->data = nullptr;
     f->capacity = f->size = f->position = 0;
-    table_index().erase(f->name);
+    t_files.index->erase(f->name);
     f->name[0] = 0;
     f->status = MFILE_REMOVED;
     return 0;
@@ -287,37 +304,38 @@ int64_t msize(const char* name) {
 
 void mlist(std::vector<std::string>& names) {
     names.clear();
-    for (int i = 0; i < table_ct; ++i) {
-        if (table[i]->status != MFILE_REMOVED) names.push_back(table[i]->name);
+    for (int i = 0; i < t_files.table_ct; ++i) {
+        if (t_files.table[i]->status != MFILE_REMOVED) names.push_back(t_files.table[i]->name);
     }
 }
 
-int mcount() { return table_ct; }
+int mcount() { return t_files.table_ct; }
 
-const char* merror() { return message; }
+const char* merror() { return t_files.message; }
 
 void mcloseall() {
-    for (int i = 0; i < table_ct; ++i) {
-        std::free(table[i]->data);
-        std::free(table[i]);
-        table[i] = nullptr;
+    for (int i = 0; i < t_files.table_ct; ++i) {
+        std::free(t_files.table[i]->data);
+        std::free(t_files.table[i]);
+        t_files.table[i] = nullptr;
     }
-    table_ct = 0;
-    table_index().clear();
+    t_files.table_ct = 0;
+    if (t_files.index) t_files.index->clear();
+    release_tables();
 }
 
 int mcopy(int direction) {
+    if (direction != 0) mcloseall();  // the records open now give way
     if (!ensure_tables()) {
         set_message("mcopy() malloc()");
         return -1;
     }
-    Mfile** from = direction == 0 ? table : side;
-    int& from_ct = direction == 0 ? table_ct : side_ct;
-    Mfile** to = direction == 0 ? side : table;
-    int& to_ct = direction == 0 ? side_ct : table_ct;
-    if (direction != 0) mcloseall();  // the records open now give way
-    name_index& from_index = direction == 0 ? table_index() : side_index();
-    name_index& to_index = direction == 0 ? side_index() : table_index();
+    Mfile** from = direction == 0 ? t_files.table : t_files.side;
+    int& from_ct = direction == 0 ? t_files.table_ct : t_files.side_ct;
+    Mfile** to = direction == 0 ? t_files.side : t_files.table;
+    int& to_ct = direction == 0 ? t_files.side_ct : t_files.table_ct;
+    name_index& from_index = direction == 0 ? *t_files.index : *t_files.side_index;
+    name_index& to_index = direction == 0 ? *t_files.side_index : *t_files.index;
     // Records already set aside stay there when the table is set aside again.
     for (int i = 0; i < from_ct; ++i) {
         Mfile* copy = static_cast<Mfile*>(std::malloc(sizeof(Mfile)));
@@ -344,5 +362,7 @@ int mcopy(int direction) {
     }
     from_ct = 0;
     from_index.clear();
-    return rebuild(to_index, to, to_ct) ? 0 : -1;
+    bool ok = rebuild(to_index, to, to_ct);
+    release_tables();
+    return ok ? 0 : -1;
 }

@@ -1,4 +1,4 @@
-// Memory files: a process-wide table of named in-memory files that stand in
+// Memory files: a table of named in-memory files that stand in
 // for disk files wherever a caller asks for memory mode (a workbook read from
 // memory, a zip package and its members unpacked into memory).
 //
@@ -7,7 +7,10 @@
 // keeps the content, so a later "rb" open of the same name reads it again.
 // Each failure leaves one line in a message buffer that merror returns.
 //
-// Single-threaded: the table is unguarded.
+// Each thread has a table of its own (and its own message buffer): a memory
+// file is seen by the thread that made it, and books read on separate threads
+// never meet.  A thread's records stay until mcloseall frees them (a thread
+// that ends with records left leaves them behind).
 #ifndef ORB_MFILE_H
 #define ORB_MFILE_H
 
