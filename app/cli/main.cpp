@@ -68,7 +68,8 @@ void usage(std::FILE* out) {
         "\n"
         "exit status: 0 no differences, 1 differences, 2 or more trouble (a document\n"
         "refused or unreadable, a usage error, a program that cannot be started, a\n"
-        "failed write); 0 after a folder-compare program ran, whatever it found.\n",
+        "failed write); 0 after a folder-compare program ran, whatever it found;\n"
+        "128 + the signal's number after an interrupt (the run's folder removed).\n",
         out);
 }
 
@@ -194,6 +195,7 @@ int main(int argc, char** argv) {
     // it removes its folders: a failed write ends it instead.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    terminal_catch_interrupts();
     read_settings();
     run_settings& s = g_settings;
     // "diff" was the program of earlier versions when none was chosen; it
@@ -229,7 +231,10 @@ int main(int argc, char** argv) {
     // are kept or handed to a program are code page 932 unless asked.
     bool own_reader = o.text || !s.diff_program[0];
     int charset = o.out_charset ? o.out_charset : own_reader && !o.keep_dir ? 3 : 1;
-    if (o.text) return print_document_text(o.files[0], s, dumps, charset, ui, stdout);
+    if (o.text) {
+        rc = print_document_text(o.files[0], s, dumps, charset, ui, stdout);
+        return terminal_interrupt() ? 128 + terminal_interrupt() : rc;
+    }
 
     view_context v{{}, &ui};
     v.opt.name1 = o.files[0];
@@ -245,5 +250,7 @@ int main(int argc, char** argv) {
     }
     const char* args[3] = {"Vergle", o.files[0], o.files[1]};
     rc = run_comparison(3, args, s, dumps, ui, ro);
+    // Interrupted: the run has removed its folder; the status says why it ended.
+    if (terminal_interrupt()) return 128 + terminal_interrupt();
     return rc < 0 ? TROUBLE : rc;
 }

@@ -1,7 +1,34 @@
 #include "terminal_ui.h"
 
+#include <csignal>
+
 #include "comparison.h"
 #include "workbook_dump.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupt = 0;
+
+extern "C" void on_interrupt(int signal) { g_interrupt = signal; }
+
+}  // namespace
+
+void terminal_catch_interrupts() {
+    // A signal ignored on entry (a background job's SIGINT, nohup's SIGHUP)
+    // stays ignored.
+    auto take = [](int signal) {
+        if (std::signal(signal, on_interrupt) == SIG_IGN) std::signal(signal, SIG_IGN);
+    };
+    take(SIGINT);
+    take(SIGTERM);
+#ifdef SIGHUP
+    take(SIGHUP);
+#endif
+}
+
+int terminal_interrupt() { return g_interrupt; }
+
+bool terminal_ui::pump_one_message() { return g_interrupt == 0; }
 
 void terminal_ui::show_error(const std::string& text, bool) {
     if (shown_) std::fputs("\r\033[K", err);

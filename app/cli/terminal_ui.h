@@ -25,7 +25,9 @@ struct terminal_ui : vergle_ui {
 
     void show_error(const std::string& text, bool owned) override;
     bool ask_retry(const std::string& text) override;
-    bool pump_one_message() override { return true; }
+    // False once an interrupt (SIGINT, SIGTERM) has arrived: the run then
+    // ends at its next step and removes its folder.
+    bool pump_one_message() override;
     void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override;
 
     void document_begun(const std::string& document, const std::string& folder) override;
@@ -45,5 +47,11 @@ private:
 // to, so that it can follow the sheets and show progress.
 struct dump_table;
 void follow_dumps(const dump_table& linked, dump_table& followed);
+
+// Catches the interrupts a user or a session sends (Ctrl+C, SIGTERM, a closed
+// terminal), so that the run can end by itself and remove its folder instead
+// of leaving it behind.  The signal that arrived, or 0.
+void terminal_catch_interrupts();
+int terminal_interrupt();
 
 #endif

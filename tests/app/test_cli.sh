@@ -108,6 +108,17 @@ for mode in --no-allpage --allpage; do
     check "short write $mode: message" grep -q "作成エラー" <<< "$err"
 done
 check "nothing left after short writes" test -z "$(ls -A "$work/temp")"
+# An interrupt while the compare program runs: the program is waited for, the
+# run's folder removed, and the status tells of the signal.
+printf '#!/bin/sh\ntouch "%s/started"\nsleep 1\n' "$work" > "$work/slow-program"
+chmod +x "$work/slow-program"
+"$vergle" --program "$work/slow-program" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null &
+pid=$!
+for _ in $(seq 100); do [ -e "$work/started" ] && break; sleep 0.05; done
+kill -TERM "$pid"
+wait "$pid"
+check "interrupt: exit 143" test $? -eq 143
+check "interrupt: nothing left" test -z "$(ls -A "$work/temp")"
 # Settings that cannot be saved, and a program path that would add lines.
 cp "$work/bin/Vergle.ini" "$work/ini.before"
 "$vergle" --program $'/opt/tool\nTEXTBOX=Y' --save > /dev/null 2>&1
