@@ -286,11 +286,8 @@ int mfree(const char* name) {
 }
 
 int mremove(const char* name) {
-    Mfile* f = name ? find(name, true) : nullptr;
-    if (!f) return -1;
-    std::free(f->data);
-    f->data = nullptr;
-    f->capacity = f->size = f->position = 0;
+    if (mfree(name) != 0) return -1;
+    Mfile* f = find(name, true);
     t_files.index->erase(f->name);
     f->name[0] = 0;
     f->status = MFILE_REMOVED;

@@ -306,30 +306,26 @@ bool write_hunks(const std::vector<std::string_view>& a, const std::vector<std::
             const change& ch = cs[c];
             std::vector<long> partner_a, partner_b;
             if (style.colour) pair_rows(a, b, ch, partner_a, partner_b);
-            for (size_t k = ch.a0; k < ch.a1; ++k) {
-                long p = style.colour ? partner_a[k - ch.a0] : -1;
-                if (p < 0) {
-                    line("-", colour::removed, a[k]);
-                    continue;
+            // The rows of one side; a row paired with one of the other side
+            // has its changed cells marked.
+            auto side = [&](const std::vector<std::string_view>& own, const std::vector<std::string_view>& other,
+                            size_t from, size_t to, const std::vector<long>& partner, const char* sign,
+                            const char* col) {
+                for (size_t k = from; k < to; ++k) {
+                    long p = style.colour ? partner[k - from] : -1;
+                    if (p < 0) {
+                        line(sign, col, own[k]);
+                        continue;
+                    }
+                    out += col;
+                    out += sign;
+                    put_marked(out, own[k], other[static_cast<size_t>(p)]);
+                    out += colour::reset;
+                    out += '\n';
                 }
-                out += colour::removed;
-                out += '-';
-                put_marked(out, a[k], b[static_cast<size_t>(p)]);
-                out += colour::reset;
-                out += '\n';
-            }
-            for (size_t k = ch.b0; k < ch.b1; ++k) {
-                long p = style.colour ? partner_b[k - ch.b0] : -1;
-                if (p < 0) {
-                    line("+", colour::added, b[k]);
-                    continue;
-                }
-                out += colour::added;
-                out += '+';
-                put_marked(out, b[k], a[static_cast<size_t>(p)]);
-                out += colour::reset;
-                out += '\n';
-            }
+            };
+            side(a, b, ch.a0, ch.a1, partner_a, "-", colour::removed);
+            side(b, a, ch.b0, ch.b1, partner_b, "+", colour::added);
             i = ch.a1;
         }
         for (; i < a1; ++i) line(" ", nullptr, a[i]);
