@@ -98,10 +98,9 @@ struct tbx_text_pool {
 namespace {
 
 void free_cell_texts(XLS_CELL& c, const tbx_text_pool* pool) {
-    if (c.text && !(pool && pool->owns(c.text))) std::free(c.text);
-    std::free(c.formula);
-    std::free(c.extra);
-    c.text = c.formula = c.extra = nullptr;
+    if ((c.flags & TABX_CELL_TEXT) && c.text && !(pool && pool->owns(c.text))) std::free(c.text);
+    c.flags = 0;
+    c.number = 0;
 }
 
 void init_cells(XLS_CELL* cells, int from, int to) {

@@ -181,12 +181,11 @@ int on_cell(xml_scan& s, std::string_view tag) {
     XLS_CELL* cell = nullptr;
     // A cell written again replaces what it held: the later one counts.
     if (XLS_CELL* before = tbx_find_cell(s.book, s.sheet, s.row, s.column)) {
-        if (before->type != TBX_EMPTY || before->formula) {
+        if (before->type != TBX_EMPTY || before->flags) {
             tbx_value none;
             int rc = put_typed_value(TBX_EMPTY, before, &none);
             if (rc != 0) return rc;
-            std::free(before->formula);
-            before->formula = nullptr;
+            before->flags = 0;
         }
     }
     if (has_style) {
@@ -211,12 +210,7 @@ int on_cell(xml_scan& s, std::string_view tag) {
             s.cell_kind = 'S';
             int rc = cell_here(s, &cell);
             if (rc != 0) return rc;
-            if (!cell->extra) {
-                static const char label[] = "t=\"str\"";
-                cell->extra = static_cast<char*>(std::malloc(sizeof label));
-                if (!cell->extra) return -2;
-                std::memcpy(cell->extra, label, sizeof label);
-            }
+            cell->flags |= TABX_CELL_STR;
         } else if (type == "e") {
             s.cell_kind = 'e';
         } else if (type == "b") {
@@ -238,7 +232,7 @@ int on_formula(xml_scan& s, int event, std::string_view text) {
     std::string formula;
     if (event == XML_LEAF) {
         if (text.size() < XML_TEXT_MAX + 1) formula.assign(text);
-        const char* prev = cell->formula;
+        const char* prev = cell->type == TBX_FORMULA ? cell_text(cell) : "";
         size_t n = prev ? std::strlen(prev) : 0;
         if (n >= 2 && prev[0] == '<' && prev[n - 1] == '>') {
             // The formula had attributes: keep the whole element.
