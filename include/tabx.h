@@ -106,7 +106,8 @@ typedef struct XLS_CELL {
     int value;                 /* shared-string index, the day of a date
                                   (its serial rounded down), or the number
                                   truncated to 32 bits */
-    int reserved;              /* 0 */
+    int decimals;              /* types 12, 13 kept as a number: the
+                                  decimals of its value text */
     union {
         char* text;            /* with TABX_CELL_TEXT: UTF-8, the value text
                                   (type 0; numbers and times stored for the

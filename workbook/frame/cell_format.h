@@ -130,6 +130,11 @@ const char* cell_value_text(const XLS_CELL* cell, char* buf);
 // no trailing zeros (at most 40).
 int significant_decimals(double value);
 
+// The same for the number read from the text t (a worksheet's value text):
+// counted on the text when it has at most fifteen significant digits (their
+// fifteen-digit form is the text itself), else significant_decimals(value).
+int text_significant_decimals(const char* t, double value);
+
 // ---------------------------------------------------------------------------
 // Number formats
 // ---------------------------------------------------------------------------

@@ -78,6 +78,38 @@ int significant_decimals(double value) {
     return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals;
 }
 
+int text_significant_decimals(const char* t, double value) {
+    // [sign] digits [. digits] [e [sign] digits], nothing else.  Digit i
+    // (counted over both parts) stands at decimal place i - whole + 1.
+    const char* p = t;
+    if (*p == '-' || *p == '+') ++p;
+    int whole = 0, count = 0, first = -1, last = -1;
+    for (; *p >= '0' && *p <= '9'; ++p, ++whole, ++count) {
+        if (*p != '0') last = count, first = first < 0 ? count : first;
+    }
+    if (*p == '.') {
+        for (++p; *p >= '0' && *p <= '9'; ++p, ++count) {
+            if (*p != '0') last = count, first = first < 0 ? count : first;
+        }
+    }
+    long exponent = 0;
+    if (count > 0 && (*p == 'e' || *p == 'E')) {
+        char* end = nullptr;
+        exponent = std::strtol(p + 1, &end, 10);
+        p = end == p + 1 ? p : end;
+    }
+    // More than fifteen digits (the double's fifteen are another text), a
+    // text of another form or a number out of range: from the number.
+    if (count == 0 || *p || !std::isfinite(value) || exponent > 400 || exponent < -400 ||
+        (first >= 0 && last - first + 1 > 15)) {
+        return significant_decimals(value);
+    }
+    if (first < 0) return 0;  // zero
+    long decimals = static_cast<long>(last - whole + 1) - exponent;
+    if (decimals > 40) return significant_decimals(value);
+    return decimals < 0 ? 0 : static_cast<int>(decimals);
+}
+
 namespace {
 
 // Empties the cell's value: its text freed (a pooled one stays in its block),
@@ -97,6 +129,7 @@ void set_text(XLS_CELL* cell, char* text) {
 void set_number(XLS_CELL* cell, double number) {
     clear_value(cell);
     cell->number = number;
+    cell->decimals = 0;
 }
 
 // True when an INTEGER survives as a double: its text is then rendered
@@ -135,10 +168,11 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
     }
     case TBX_FLOAT:
     case TBX_PERCENT: {
-        // A number whose text would show its fifteen significant digits is
-        // kept as the number; any other precision keeps its text.
-        if (std::isfinite(v->number) && precision_of(v->decimals) == significant_decimals(v->number)) {
+        // The number and the decimals of its text; a number that is none
+        // keeps printf's spelling as its text.
+        if (std::isfinite(v->number)) {
             set_number(cell, v->number);
+            cell->decimals = precision_of(v->decimals);
         } else {
             char* copy = dup_fixed(v, v->number, precision_of(v->decimals));
             if (!copy) return -2;
@@ -250,7 +284,7 @@ const char* cell_value_text(const XLS_CELL* cell, char* buf) {
     case TBX_FLOAT:
     case TBX_PERCENT:
         r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, x, std::chars_format::fixed,
-                          significant_decimals(x));
+                          precision_of(cell->decimals));
         break;
     case TBX_DATE:
     case TBX_DATE_TIME:

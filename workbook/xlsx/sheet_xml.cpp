@@ -88,11 +88,17 @@ int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
 // A number text under a value type: 13 percentage, 20-24 date kinds, else
 // a plain number (decimal when it holds a point or an exponent).
 int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
-    if (tbx_exact_values(book) && (type == TBX_PERCENT || is_date_kind(type))) {
-        return put_number_cell(book, cell, type, number_of(t));  // the number as it is
-    }
     tbx_value v;
     v.book = book;
+    if (tbx_exact_values(book) && type == TBX_PERCENT) {
+        // The number as it is, as put_number_cell keeps it.
+        v.number = number_of(t);
+        v.decimals = static_cast<signed char>(text_significant_decimals(t, v.number));
+        return put_typed_value(TBX_PERCENT, cell, &v);
+    }
+    if (tbx_exact_values(book) && is_date_kind(type)) {
+        return put_number_cell(book, cell, type, number_of(t));  // the number as it is
+    }
     if (type == TBX_PERCENT) {
         v.number = number_of(t);
         int d = decimals_of(t);
@@ -108,7 +114,7 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
         // The fifteen significant digits a workbook keeps, as in .xls:
         // "0.30000000000000004" is 0.3.
         v.number = number_of(t);
-        v.decimals = static_cast<signed char>(significant_decimals(v.number));
+        v.decimals = static_cast<signed char>(text_significant_decimals(t, v.number));
         return put_typed_value(TBX_FLOAT, cell, &v);
     }
     if (std::strpbrk(t, "eE")) {
