@@ -86,16 +86,36 @@ extern "C" {
 #define TABX_FORMULA 50
 #define TABX_FORMULA_ARRAY 51
 
-/* One cell.  Every new cell slot starts empty (type -1). */
+/* Layout of the cell record.  1 was the 40-byte record of release 2.0.4.0
+   and before (a value text for every number, the extra text); 2 is the
+   24-byte record below: a number is kept as a double, with no text, and the
+   Open XML reader's "str" type attribute is a flag bit. */
+#define TABX_CELL_RECORD 2
+
+/* Flags of a cell (XLS_CELL.flags). */
+#define TABX_CELL_TEXT 0x01        /* the value is `text`, not `number` */
+#define TABX_CELL_STR 0x02         /* an Open XML formula cell written with
+                                      the type attribute t="str" */
+
+/* One cell.  Every new cell slot starts empty (type -1, flags 0). */
 typedef struct XLS_CELL {
     signed char type;          /* value type (above) */
+    unsigned char flags;       /* TABX_CELL_... bits */
     unsigned short writer;     /* writer engine */
     int xf;                    /* index into the book's cell-format table */
-    int value;                 /* shared-string index, day serial or the
-                                  number truncated to 32 bits */
-    char* text;                /* value text, UTF-8 (owned by the library) */
-    char* formula;             /* formula text (types 50, 51) */
-    char* extra;               /* the Open XML reader's cell type attribute */
+    int value;                 /* shared-string index, the day of a date
+                                  (its serial rounded down), or the number
+                                  truncated to 32 bits */
+    int decimals;              /* types 12, 13 kept as a number: the
+                                  decimals of its value text */
+    union {
+        char* text;            /* with TABX_CELL_TEXT: UTF-8, the value text
+                                  (type 0; numbers and times stored for the
+                                  classic renderings) or the formula (types
+                                  50, 51) */
+        double number;         /* without it: the number of types 11-13, the
+                                  serial of types 20-24 (owned by the library) */
+    };
 } XLS_CELL;
 
 /* One row: its cells, 0-based by column. */

@@ -2,6 +2,8 @@
 // storing values and rendering them.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -469,11 +471,38 @@ TEST(PutNumber, LegacyNumbersBecomeTypedCells) {
         const XLS_CELL* c = tbx_find_cell(&t.b, 0, 0, col);
         ASSERT_NE(c, nullptr);
         EXPECT_EQ(c->type, r.type) << r.value;
-        if (r.text) EXPECT_STREQ(c->text, r.text) << r.value;
-        else EXPECT_EQ(c->text, nullptr) << r.value;
+        // Kept as the number, its text rendered when asked for.
+        EXPECT_EQ(c->flags & TABX_CELL_TEXT, 0) << r.value;
+        char buf[TBX_VALUE_TEXT_BUF];
+        EXPECT_STREQ(cell_value_text(c, buf), r.text) << r.value;
         EXPECT_EQ(c->value, r.payload) << r.value;
         EXPECT_EQ(c->xf, 7);
         ++col;
+    }
+}
+
+// The decimals counted on a worksheet's value text are the ones the number
+// read from it shows with fifteen significant digits, for the forms a
+// worksheet writes and for the ones that fall back to the number.
+TEST(SignificantDecimals, CountedOnTheTextAsOnTheNumber) {
+    std::vector<std::string> texts = {
+        "0.1", "-0.000123", "1.50", "2.0000001", "0.30000000000000004", "1234567.25", "1.5E-20",
+        "1.5e+20", "9.99999999999999E+307", "123456789012345.6", "0.0", "-0.0", ".5", "5.",
+        "1.7976931348623157E308", "4.9406564584124654E-324", "1.0E400", "12.5x", "1.5E", "+3.25",
+        "100000000000000000000.5", "0.000000000000000000000000000000000000000000001"};
+    uint64_t state = 88172645463325252ull;
+    auto next = [&] { return state ^= state << 13, state ^= state >> 7, state ^= state << 17; };
+    for (int i = 0; i < 20000; ++i) {
+        // Up to 17 digits, the point anywhere, sometimes an exponent.
+        std::string digits = std::to_string(next() % 100000000000000000ull);
+        size_t point = next() % (digits.size() + 1);
+        std::string t = (next() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
+        if (next() % 4 == 0) t += "E" + std::to_string(static_cast<int>(next() % 60) - 30);
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        double x = std::strtod(t.c_str(), nullptr);
+        EXPECT_EQ(text_significant_decimals(t.c_str(), x), significant_decimals(x)) << t;
     }
 }
 
@@ -500,12 +529,16 @@ TEST(PutTypedValue, EveryKind) {
     v.number = 3.14159;
     v.decimals = 2;
     XLS_CELL* c = t.cell(0, 0);
+    char buf[TBX_VALUE_TEXT_BUF];
     ASSERT_EQ(put_typed_value(TBX_FLOAT, c, &v), 0);
-    EXPECT_STREQ(c->text, "3.14");
+    EXPECT_STREQ(cell_value_text(c, buf), "3.14");
     EXPECT_EQ(c->value, 3);
     v.decimals = -3;  // no usable precision: printed without decimals
     ASSERT_EQ(put_typed_value(TBX_FLOAT, c, &v), 0);
-    EXPECT_STREQ(c->text, "3");
+    EXPECT_STREQ(cell_value_text(c, buf), "3");
+    v.number = -HUGE_VAL;  // no number: printf's spelling
+    ASSERT_EQ(put_typed_value(TBX_FLOAT, c, &v), 0);
+    EXPECT_STREQ(cell_value_text(c, buf), "-inf");
     tbx_value s;
     s.index = 4;
     ASSERT_EQ(put_typed_value(TBX_SHARED_STRING, c, &s), 0);
@@ -514,7 +547,7 @@ TEST(PutTypedValue, EveryKind) {
     tbx_value f;
     f.text = "SUM(A1:A3)";
     ASSERT_EQ(put_typed_value(TBX_FORMULA, c, &f), 0);
-    EXPECT_STREQ(c->formula, "SUM(A1:A3)");
+    EXPECT_STREQ(c->text, "SUM(A1:A3)");
     tbx_value time;
     time.year = 1899;  // below 1900: a pure time of day
     time.month = 12;
@@ -604,6 +637,7 @@ TEST(RenderDate, TypesOfTheTable) {
         XLS_CELL c{};
         c.type = TBX_DATE_TIME;
         c.value = r.serial;
+        c.flags = TABX_CELL_TEXT;
         c.text = const_cast<char*>(r.fraction);
         EXPECT_EQ(render_date(b, c, r.type), r.text) << r.serial << " type " << r.type;
     }

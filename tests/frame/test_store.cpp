@@ -89,7 +89,7 @@ TEST_F(Store, CellGrowthAndLimit) {
     ASSERT_EQ(tbx_add_sheet(&b, 0), 0);
     struct step {
         int column, capacity, used;
-    } steps[] = {{0, 10, 1}, {9, 10, 10}, {10, 20, 11}, {3, 20, 11}, {100, 101, 101}, {16384, 16385, 16385}};
+    } steps[] = {{0, 1, 1}, {9, 10, 10}, {10, 20, 11}, {3, 20, 11}, {100, 101, 101}, {16384, 16385, 16385}};
     for (const step& s : steps) {
         XLS_CELL* c = nullptr;
         ASSERT_EQ(tbx_ensure_cell(&b, 0, 2, s.column, &c), 0) << s.column;
@@ -111,7 +111,7 @@ TEST_F(Store, LaterRowsStartAsWideAsTheRowBefore) {
     ASSERT_EQ(tbx_add_sheet(&b, 1), 0);
     // Sheet 0: a header of 3 cells, then rows of 5 filled left to right.
     for (int col = 0; col < 3; ++col) ASSERT_EQ(tbx_ensure_cell(&b, 0, 0, col, nullptr), 0);
-    EXPECT_EQ(b.sheets[0].rows[0].capacity, 10);  // a sheet's first row
+    EXPECT_EQ(b.sheets[0].rows[0].capacity, 4);  // a sheet's first row: 1, doubled
     for (int row = 1; row < 4; ++row)
         for (int col = 0; col < 5; ++col) ASSERT_EQ(tbx_ensure_cell(&b, 0, row, col, nullptr), 0);
     EXPECT_EQ(b.sheets[0].rows[1].capacity, 6);  // 3, doubled at column 3
@@ -127,9 +127,9 @@ TEST_F(Store, LaterRowsStartAsWideAsTheRowBefore) {
     ASSERT_EQ(tbx_ensure_cell(&b, 0, 2, 7, nullptr), 0);
     EXPECT_EQ(b.sheets[0].rows[2].capacity, 10);
     EXPECT_EQ(b.sheets[0].rows[2].cells[6].type, TBX_EMPTY);
-    // Another sheet's first row starts at 10 again.
-    ASSERT_EQ(tbx_ensure_cell(&b, 1, 5, 0, nullptr), 0);
-    EXPECT_EQ(b.sheets[1].rows[5].capacity, 10);
+    // Another sheet's first row starts with what its cell needs.
+    ASSERT_EQ(tbx_ensure_cell(&b, 1, 5, 2, nullptr), 0);
+    EXPECT_EQ(b.sheets[1].rows[5].capacity, 3);
 }
 
 TEST_F(Store, TablesAndRelease) {

@@ -40,7 +40,8 @@ struct legacy_book {
         if (row >= s.used_rows || column >= s.rows[row].used) return "<no cell>";
         const XLS_CELL& c = s.rows[row].cells[column];
         if (c.type == TABX_SHARED_STRING) return c.value < book.sst_count ? book.sst[c.value].text : "<bad index>";
-        return c.text ? c.text : "";
+        char buf[TBX_VALUE_TEXT_BUF];
+        return cell_value_text(&c, buf);
     }
 };
 

@@ -6,6 +6,13 @@
 //
 //   dump_book FILE            exit 0, or 1 with the library's message
 //   dump_book -q FILE         walks every cell, prints only the cell count
+//   dump_book -a FILE         every cell through every way of reading it:
+//                             opened with MODE=UNLOAD, with DISPLAY=CLASSIC
+//                             and with MODE=READ, each cell's text and type
+//                             (TABX_get_cell) and its text under a few
+//                             caller-chosen formats (TABX_get_format_cell);
+//                             a record of what the store returns, so that two
+//                             builds can be compared byte for byte
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,7 +34,56 @@ void put_escaped(const char* s) {
 
 }  // namespace
 
+// The -a record of one opening of the book.
+int dump_all(const char* file, const char* mode) {
+    std::string args = "EXCEL=\"" + std::string(file) + "\" CHARSET=UTF8 " + mode;
+    static XLS_BOOK book;
+    std::printf("#open\t%s\n", mode);
+    int rc = TABX_open_book(&book, args.c_str());
+    if (rc != 0) {
+        std::printf("#error\t%d\t%s\n", rc, TABX_error_mesg(&book));
+        TABX_close_book(&book, "DESTROY");
+        return 1;
+    }
+    std::vector<char> text(TABX_CELL_TEXT_BUF), type(TABX_CELL_TEXT_BUF);
+    static const int formats[][3] = {{0, 100, -1}, {302, 107, 2}, {318, 201, 0}, {335, 501, 3}};
+    for (int s = 0; s < TABX_sheet_num(&book); ++s) {
+        TABX_open_sheet2(&book, s);
+        std::printf("#sheet\t%d\n", s);
+        int rows = TABX_row_num(&book);
+        for (int r = 0; r < rows; ++r) {
+            int cols = TABX_column_num(&book, r);
+            for (int c = 0; c < cols; ++c) {
+                char cell[16];
+                if (TABX_cell_name(r + 1, c + 1, cell) != 0) continue;
+                rc = TABX_get_cell(&book, cell, text.data(), static_cast<int>(text.size()), type.data(),
+                                   static_cast<int>(type.size()));
+                if (rc == 0 && !text[0] && !type[0]) continue;
+                std::printf("%s\t%d\t", cell, rc);
+                put_escaped(text.data());
+                std::fputc('\t', stdout);
+                put_escaped(type.data());
+                for (const auto& f : formats) {
+                    rc = TABX_get_format_cell(&book, cell, text.data(), static_cast<int>(text.size()), f[0],
+                                              f[1], f[2]);
+                    std::printf("\t%d:", rc);
+                    put_escaped(text.data());
+                }
+                std::fputc('\n', stdout);
+            }
+        }
+    }
+    TABX_close_book(&book, "DESTROY");
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "-a") == 0) {
+        int rc = dump_all(argv[2], "MODE=UNLOAD");
+        rc |= dump_all(argv[2], "MODE=UNLOAD DISPLAY=CLASSIC");
+        rc |= dump_all(argv[2], "MODE=READ");
+        return rc;
+    }
     bool quiet = argc > 1 && std::strcmp(argv[1], "-q") == 0;
     if (argc != (quiet ? 3 : 2)) {
         std::fprintf(stderr, "usage: dump_book [-q] FILE\n");

@@ -87,21 +87,21 @@ TEST(SheetXml, FormulasInReadModeKeepOnlyTheFormula) {
     const XLS_CELL* a1 = b.find(0, 0);
     ASSERT_NE(a1, nullptr);
     EXPECT_EQ(a1->type, TABX_FORMULA);
-    EXPECT_STREQ(a1->formula, "SUM(B1:B2)");
+    EXPECT_STREQ(a1->text, "SUM(B1:B2)");
     const XLS_CELL* b1 = b.find(0, 1);
     ASSERT_NE(b1, nullptr);
-    EXPECT_STREQ(b1->formula, "<f t=\"shared\" ref=\"B1:B2\" si=\"0\">C1</f>");
+    EXPECT_STREQ(b1->text, "<f t=\"shared\" ref=\"B1:B2\" si=\"0\">C1</f>");
     EXPECT_EQ(b.cell("A1"), "");
 }
 
-TEST(SheetXml, CachedFormulaResultKeepsTheFormulaText) {
+TEST(SheetXml, CachedFormulaResultIsTheValue) {
     test_book b;
     ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\" t=\"str\"><f>B1</f><v>x</v></c></row>"), 0);
     const XLS_CELL* c = b.find(0, 0);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->type, TABX_CHARACTER);
-    EXPECT_STREQ(c->formula, "B1");
-    EXPECT_STREQ(c->extra, "t=\"str\"");
+    EXPECT_STREQ(c->text, "x");
+    EXPECT_EQ(c->flags, TABX_CELL_TEXT | TABX_CELL_STR);
 }
 
 TEST(SheetXml, SelfClosingStyledCellIsCreatedWithItsFormat) {

@@ -86,6 +86,9 @@ struct tbx_value {
 // ---------------------------------------------------------------------------
 
 // Stores a value of the given type into the cell, replacing what it held.
+// A number whose text would be the one cell_value_text renders is kept as
+// the number (no text); texts, formulas and numbers of other precisions keep
+// their text (TABX_CELL_TEXT).
 // 0; -1 unrecognised value type; -2 no memory (the cell is unchanged);
 // -4 the date fields form no valid date (the cell is unchanged).
 int put_typed_value(int type, XLS_CELL* cell, const tbx_value* value);
@@ -105,12 +108,32 @@ int put_number(XLS_BOOK* book, int sheet, int row, int column, int numfmt_id, in
 // is split into fields and rebuilt.  0, or the status of put_typed_value.
 int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value);
 
-// The number a number or date cell holds (0 for other cells).
+// The number a number or date cell holds (0 for other cells): for INTEGER,
+// FLOAT and PERCENT the number its value text shows.
 double cell_number(const XLS_CELL* cell);
+
+// The size of a value-text buffer: the longest fixed-point text of a double
+// (309 digits, sign, point, 40 decimals) and the terminator.
+enum { TBX_VALUE_TEXT_BUF = 400 };
+
+// The cell's text ("" when it holds none).
+const char* cell_text(const XLS_CELL* cell);
+
+// The value text of a cell: its text when it keeps one, else the text of
+// its number as the readers store it: INTEGER "%lld", FLOAT and PERCENT
+// "%.*f" with the fifteen significant digits (significant_decimals), the
+// date kinds the shortest text of the serial's rest beyond its day.  buf
+// (TBX_VALUE_TEXT_BUF bytes) receives a rendered text.
+const char* cell_value_text(const XLS_CELL* cell, char* buf);
 
 // The decimal count that shows a number with fifteen significant digits and
 // no trailing zeros (at most 40).
 int significant_decimals(double value);
+
+// The same for the number read from the text t (a worksheet's value text):
+// counted on the text when it has at most fifteen significant digits (their
+// fifteen-digit form is the text itself), else significant_decimals(value).
+int text_significant_decimals(const char* t, double value);
 
 // ---------------------------------------------------------------------------
 // Number formats

@@ -44,7 +44,6 @@ void put_bounded(char* out, const char* text, size_t len) {
     out[len] = '\0';
 }
 
-const char* text_of(const XLS_CELL* cell) { return cell->text ? cell->text : ""; }
 
 std::string normalised(const char* text) {
     std::string s(text);
@@ -192,7 +191,8 @@ int group_thousands(const char* text, int decimals, char* out) {
 
 void format_number_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, int decimals,
                          char* out) {
-    const char* text = text_of(cell);
+    char buf[TBX_VALUE_TEXT_BUF];
+    const char* text = cell_value_text(cell, buf);
     if (type == 107 || type == 108) {
         put(out, grouped(text, decimals));
     } else if (type >= 200 && type <= 205) {
@@ -216,8 +216,7 @@ void format_number_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, i
 void format_date_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, char* out) {
     out[0] = '\0';
     if (!is_date_kind(cell->type)) return;
-    double serial = cell->value;
-    if (cell->type != TBX_DATE && cell->text && cell->text[0]) serial += std::strtod(cell->text, nullptr);
+    double serial = cell->type == TBX_DATE ? cell->value : cell_number(cell);
     if (type == 0) {
         type = cell->type == TBX_DATE        ? TBX_FMT_DATE
                : cell->type == TBX_DATE_TIME ? TBX_FMT_DATE_TIME
@@ -316,7 +315,8 @@ void format_date_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, cha
 // A percentage cell's text: the stored fraction x 100 with the given
 // decimals, tidied when asked, and "%".
 static std::string percent_text(const XLS_CELL* cell, int decimals, bool tidy) {
-    double v = std::strtod(text_of(cell), nullptr) * 100;
+    char buf[TBX_VALUE_TEXT_BUF];
+    double v = std::strtod(cell_value_text(cell, buf), nullptr) * 100;
     std::string percent = printed("%.*f", decimals, v);
     if (tidy) percent = normalised(percent.c_str());
     percent.push_back('%');
@@ -340,7 +340,7 @@ void engine_text(const XLS_BOOK* book, const XLS_CELL* cell, const char* text, s
 void engine_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     switch (cell->type) {
     case TBX_CHARACTER:
-        engine_text(book, cell, text_of(cell), std::strlen(text_of(cell)), out);
+        engine_text(book, cell, cell_text(cell), std::strlen(cell_text(cell)), out);
         return;
     case TBX_SHARED_STRING:
         if (cell->value >= 0 && cell->value < book->sst_count) {
@@ -360,11 +360,13 @@ void engine_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     case TBX_TIME_HM:
     case TBX_TIME_HMS: {
         const nf_format* f = tbx_format_of_cell(book, cell);
-        if ((cell->type == TBX_INTEGER || cell->type == TBX_FLOAT) && nf_is_general(f) && cell->text) {
+        if ((cell->type == TBX_INTEGER || cell->type == TBX_FLOAT) && nf_is_general(f) &&
+            !((cell->flags & TABX_CELL_TEXT) && !cell->text)) {
             // A number text of at most 11 characters shows as it is stored
             // (its fifteen significant digits, no trailing zeros), unless
             // General writes it in scientific form (below 0.0001).
-            const char* t = cell->text;
+            char buf[TBX_VALUE_TEXT_BUF];
+            const char* t = cell_value_text(cell, buf);
             size_t len = std::strlen(t);
             const char* digits = *t == '-' ? t + 1 : t;
             bool tiny = digits[0] == '0' && digits[1] == '.' && std::strncmp(digits + 2, "000", 3) == 0;
@@ -393,7 +395,7 @@ void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     const bool raw = book->raw_display != 0;
     switch (cell->type) {
     case TBX_CHARACTER:
-        put_bounded(out, text_of(cell), std::strlen(text_of(cell)));
+        put_bounded(out, cell_text(cell), std::strlen(cell_text(cell)));
         break;
     case TBX_SHARED_STRING:
         if (cell->value >= 0 && cell->value < book->sst_count) {
@@ -402,12 +404,21 @@ void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
         }
         break;
     case TBX_INTEGER:
-        if (raw) put_bounded(out, text_of(cell), std::strlen(text_of(cell)));
-        else format_number_value(book, cell, display_type_of_cell(book, cell), -1, out);
+        if (raw) {
+            char buf[TBX_VALUE_TEXT_BUF];
+            const char* t = cell_value_text(cell, buf);
+            put_bounded(out, t, std::strlen(t));
+        } else {
+            format_number_value(book, cell, display_type_of_cell(book, cell), -1, out);
+        }
         break;
     case TBX_FLOAT:
-        if (raw) put(out, normalised(text_of(cell)));
-        else format_number_value(book, cell, display_type_of_cell(book, cell), -1, out);
+        if (raw) {
+            char buf[TBX_VALUE_TEXT_BUF];
+            put(out, normalised(cell_value_text(cell, buf)));
+        } else {
+            format_number_value(book, cell, display_type_of_cell(book, cell), -1, out);
+        }
         break;
     case TBX_PERCENT:
         put(out, percent_text(cell, 6, true));

@@ -78,11 +78,65 @@ int significant_decimals(double value) {
     return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals;
 }
 
+int text_significant_decimals(const char* t, double value) {
+    // [sign] digits [. digits] [e [sign] digits], nothing else.  Digit i
+    // (counted over both parts) stands at decimal place i - whole + 1.
+    const char* p = t;
+    if (*p == '-' || *p == '+') ++p;
+    int whole = 0, count = 0, first = -1, last = -1;
+    for (; *p >= '0' && *p <= '9'; ++p, ++whole, ++count) {
+        if (*p != '0') last = count, first = first < 0 ? count : first;
+    }
+    if (*p == '.') {
+        for (++p; *p >= '0' && *p <= '9'; ++p, ++count) {
+            if (*p != '0') last = count, first = first < 0 ? count : first;
+        }
+    }
+    long exponent = 0;
+    if (count > 0 && (*p == 'e' || *p == 'E')) {
+        char* end = nullptr;
+        exponent = std::strtol(p + 1, &end, 10);
+        p = end == p + 1 ? p : end;
+    }
+    // More than fifteen digits (the double's fifteen are another text), a
+    // text of another form or a number out of range: from the number.
+    if (count == 0 || *p || !std::isfinite(value) || exponent > 400 || exponent < -400 ||
+        (first >= 0 && last - first + 1 > 15)) {
+        return significant_decimals(value);
+    }
+    if (first < 0) return 0;  // zero
+    long decimals = static_cast<long>(last - whole + 1) - exponent;
+    if (decimals > 40) return significant_decimals(value);
+    return decimals < 0 ? 0 : static_cast<int>(decimals);
+}
+
 namespace {
 
-void replace_text(XLS_CELL* cell, char* text) {
-    tbx_free_cell_text(cell->text);
+// Empties the cell's value: its text freed (a pooled one stays in its block),
+// the number 0.
+void clear_value(XLS_CELL* cell) {
+    if (cell->flags & TABX_CELL_TEXT) tbx_free_cell_text(cell->text);
+    cell->flags = static_cast<unsigned char>(cell->flags & ~TABX_CELL_TEXT);
+    cell->number = 0;
+}
+
+void set_text(XLS_CELL* cell, char* text) {
+    clear_value(cell);
     cell->text = text;
+    cell->flags |= TABX_CELL_TEXT;
+}
+
+void set_number(XLS_CELL* cell, double number) {
+    clear_value(cell);
+    cell->number = number;
+    cell->decimals = 0;
+}
+
+// True when an INTEGER survives as a double: its text is then rendered
+// from the number when asked for (cell_value_text).
+bool integer_as_number(int64_t n) {
+    double d = static_cast<double>(n);
+    return d >= -9223372036854775808.0 && d < 9223372036854775808.0 && static_cast<int64_t>(d) == n;
 }
 
 }  // namespace
@@ -91,34 +145,46 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
     if (!cell || !v) return -1;
     switch (type) {
     case TBX_EMPTY:
+        clear_value(cell);
         cell->type = TBX_EMPTY;
         return 0;
     case TBX_CHARACTER: {
         const char* s = v->text ? v->text : "";
         char* copy = dup_bytes(v, s, std::strlen(s));
         if (!copy) return -2;
-        replace_text(cell, copy);
+        set_text(cell, copy);
         break;
     }
     case TBX_INTEGER: {
-        char* copy = dup_integer(v, static_cast<long long>(v->integer));
-        if (!copy) return -2;
-        replace_text(cell, copy);
+        if (integer_as_number(v->integer)) {
+            set_number(cell, static_cast<double>(v->integer));
+        } else {
+            char* copy = dup_integer(v, static_cast<long long>(v->integer));
+            if (!copy) return -2;
+            set_text(cell, copy);
+        }
         cell->value = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v->integer)));
         break;
     }
     case TBX_FLOAT:
     case TBX_PERCENT: {
-        char* copy = dup_fixed(v, v->number, precision_of(v->decimals));
-        if (!copy) return -2;
-        replace_text(cell, copy);
+        // The number and the decimals of its text; a number that is none
+        // keeps printf's spelling as its text.
+        if (std::isfinite(v->number)) {
+            set_number(cell, v->number);
+            cell->decimals = precision_of(v->decimals);
+        } else {
+            char* copy = dup_fixed(v, v->number, precision_of(v->decimals));
+            if (!copy) return -2;
+            set_text(cell, copy);
+        }
         cell->value = truncated(v->number);
         break;
     }
     case TBX_DATE: {
         double serial = 0;
         if (datetime_to_serial(v->year, v->month, v->day, 0, 0, 0, &serial) != 0) return -4;
-        replace_text(cell, nullptr);
+        set_number(cell, static_cast<double>(truncated(serial)));
         cell->value = truncated(serial);
         break;
     }
@@ -132,11 +198,12 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         double time = (v->hour * 3600.0 + v->minute * 60.0 + v->second) / 86400.0;
         char* copy = dup_fixed(v, time, 6);
         if (!copy) return -2;
-        replace_text(cell, copy);
+        set_text(cell, copy);
         cell->value = truncated(serial);
         break;
     }
     case TBX_SHARED_STRING:
+        clear_value(cell);
         cell->value = v->index;
         break;
     case TBX_FORMULA:
@@ -145,8 +212,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         char* copy = static_cast<char*>(std::malloc(std::strlen(f) + 1));  // formulas: never pooled
         if (!copy) return -2;
         std::strcpy(copy, f);
-        std::free(cell->formula);
-        cell->formula = copy;
+        set_text(cell, copy);
         break;
     }
     default:
@@ -184,17 +250,11 @@ int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value) {
             return put_typed_value(t, cell, &v);
         }
         if (!std::isfinite(value)) value = 0;
-        // The serial as it is: whole days in the payload, the rest of the
-        // day as the value text (the shortest text that reads back the same
-        // double, so that day + rest is the serial again).
+        // The serial as it is: its day in the payload, the whole serial as
+        // the number.
         double day = std::floor(value);
         if (day < -2147483648.0 || day > 2147483647.0) day = value < 0 ? -2147483648.0 : 2147483647.0;
-        double rest = value - day;
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, rest);
-        char* copy = dup_bytes(&v, buf, static_cast<size_t>(r.ptr - buf));
-        if (!copy) return -2;
-        replace_text(cell, copy);
+        set_number(cell, value);
         cell->value = static_cast<int>(day);
         cell->type = static_cast<signed char>(t);
         return 0;
@@ -208,25 +268,63 @@ int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value) {
     return put_typed_value(TBX_FLOAT, cell, &v);
 }
 
-double cell_number(const XLS_CELL* cell) {
-    const char* t = cell->text;
-    double x = 0;
+const char* cell_text(const XLS_CELL* cell) {
+    return (cell->flags & TABX_CELL_TEXT) && cell->text ? cell->text : "";
+}
+
+const char* cell_value_text(const XLS_CELL* cell, char* buf) {
+    if (cell->flags & TABX_CELL_TEXT) return cell->text ? cell->text : "";
+    buf[0] = '\0';
+    const double x = cell->number;
+    std::to_chars_result r{buf, std::errc()};
     switch (cell->type) {
     case TBX_INTEGER:
+        r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, static_cast<long long>(x));
+        break;
     case TBX_FLOAT:
     case TBX_PERCENT:
-        if (!t) return cell->value;
-        {
-            const char* b = *t == '+' ? t + 1 : t;
-            auto r = std::from_chars(b, b + std::strlen(b), x);
-            if (r.ec != std::errc()) x = std::strtod(t, nullptr);
-        }
-        return x;
+        r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, x, std::chars_format::fixed,
+                          precision_of(cell->decimals));
+        break;
     case TBX_DATE:
     case TBX_DATE_TIME:
     case TBX_TIME_HM:
     case TBX_TIME_HMS:
-        if (t && *t) {
+        // The rest of the serial beyond its day.
+        r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, x - static_cast<double>(cell->value));
+        break;
+    default:
+        break;
+    }
+    *(r.ec == std::errc() ? r.ptr : buf) = '\0';
+    return buf;
+}
+
+double cell_number(const XLS_CELL* cell) {
+    double x = 0;
+    switch (cell->type) {
+    case TBX_INTEGER:
+    case TBX_FLOAT:
+    case TBX_PERCENT: {
+        if ((cell->flags & TABX_CELL_TEXT) && !cell->text) return cell->value;
+        // The number as its text shows it: a FLOAT of fifteen significant
+        // digits is that, not the double it was read as (0.1 + 0.2 is 0.3).
+        char buf[TBX_VALUE_TEXT_BUF];
+        const char* t = cell_value_text(cell, buf);
+        const char* b = *t == '+' ? t + 1 : t;
+        auto r = std::from_chars(b, b + std::strlen(b), x);
+        if (r.ec != std::errc()) x = std::strtod(t, nullptr);
+        return x;
+    }
+    case TBX_DATE:
+    case TBX_DATE_TIME:
+    case TBX_TIME_HM:
+    case TBX_TIME_HMS:
+        if (!(cell->flags & TABX_CELL_TEXT)) {
+            const double day = cell->value;
+            return day + (cell->number - day);
+        }
+        if (const char* t = cell->text; t && *t) {
             auto r = std::from_chars(t, t + std::strlen(t), x);
             if (r.ec != std::errc()) x = 0;
         }

@@ -255,7 +255,7 @@ extern "C" int TABX_get_cell(XLS_BOOK* book, const char* cell_name, char* text, 
         if (rc != 0) return rc;
         if (type && type_size > 0) {
             if (cell->type == TBX_FORMULA) {
-                std::string f = std::string("FORMULA:") + (cell->formula ? cell->formula : "");
+                std::string f = std::string("FORMULA:") + cell_text(cell);
                 if (static_cast<int>(f.size()) >= type_size) return tbx_fail(book, -909);
                 std::memcpy(type, f.c_str(), f.size() + 1);
             } else {

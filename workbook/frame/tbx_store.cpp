@@ -98,10 +98,9 @@ struct tbx_text_pool {
 namespace {
 
 void free_cell_texts(XLS_CELL& c, const tbx_text_pool* pool) {
-    if (c.text && !(pool && pool->owns(c.text))) std::free(c.text);
-    std::free(c.formula);
-    std::free(c.extra);
-    c.text = c.formula = c.extra = nullptr;
+    if ((c.flags & TABX_CELL_TEXT) && c.text && !(pool && pool->owns(c.text))) std::free(c.text);
+    c.flags = 0;
+    c.number = 0;
 }
 
 void init_cells(XLS_CELL* cells, int from, int to) {
@@ -155,7 +154,9 @@ struct tbx_store_owner {
     int64_t slot_bytes = 0;  // bytes of all row and cell arrays (see slot_budget)
 
     ~tbx_store_owner() {
-        for (XLS_SST& s : sst) std::free(s.text);
+        for (XLS_SST& s : sst) {
+            if (!pool.owns(s.text)) std::free(s.text);
+        }
         for (char* m : members) std::free(m);
     }
 
@@ -416,10 +417,11 @@ int tbx_ensure_cell(XLS_BOOK* book, int sheet, int row, int column, XLS_CELL** o
     if (rc != 0) return rc;
     if (column >= r->capacity) {
         // A row's first slots: as many as the row started before it uses, or
-        // 10 for the sheet's first row.  Every row getting 10 would cost a
-        // million-cell sheet of 5 columns twice the memory its cells need.
+        // for the sheet's first row as many as the cell needs.  Every row
+        // getting 10 would cost a million-cell sheet of 5 columns twice the
+        // memory its cells need.
         tbx_sheet_rows& rows = *owner_of(book)->rows[sheet];
-        int first = TBX_FIRST_CELLS;
+        int first = 1;
         if (r->capacity == 0) {
             if (rows.last_started >= 0 && rows.last_started != row)
                 first = std::max<int>(1, rows.rows[rows.last_started].used);
@@ -455,12 +457,21 @@ XLS_CELL* tbx_find_cell(const XLS_BOOK* book, int sheet, int row, int column) {
 int tbx_add_sst(XLS_BOOK* book, const char* text, int len, int* index) {
     tbx_store_owner* o = owner_of(book);
     if (!o || len < 0 || (!text && len > 0)) return -3;
-    char* copy = dup_text(text ? text : "", static_cast<size_t>(len));
-    if (!copy) return -2;
+    // From the text pool when the text fits there (it stays in its block
+    // when the push fails), else from the heap.
+    const char* from = text ? text : "";
+    char* copy = o->pool.take(static_cast<size_t>(len) + 1);
+    const bool pooled = copy != nullptr;
+    if (copy) {
+        std::memcpy(copy, from, static_cast<size_t>(len));
+        copy[len] = '\0';
+    } else if (!(copy = dup_text(from, static_cast<size_t>(len)))) {
+        return -2;
+    }
     try {
         o->sst.push_back(XLS_SST{0, len, copy});
     } catch (const std::bad_alloc&) {
-        std::free(copy);
+        if (!pooled) std::free(copy);
         return -2;
     }
     if (index) *index = static_cast<int>(o->sst.size()) - 1;

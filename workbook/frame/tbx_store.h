@@ -8,19 +8,22 @@
 // is owned by C++ objects inside the book's private block (tbx_private.h):
 // after every growth the store writes the new table addresses and counts back
 // into the book, so a pointer taken from the book stays valid until the next
-// call that grows the same table.  Texts hung from the records are heap
-// copies owned by the store; never free or replace them by hand; use
-// put_typed_value (cell_format.h) or the append functions below.
+// call that grows the same table.  Texts hung from the records (cell texts,
+// shared strings) are copies owned by the store, cut from the book's text
+// pool or, when long, taken from the heap; never free or replace them by
+// hand; use put_typed_value (cell_format.h) or the append functions below.
+// A cell keeps a number as a double, not as a text (cell_value_text renders
+// its text when asked for).
 //
 // Growth rules and limits:
 //   sheets  capacity 10 at first, then doubled (at least to index + 1), at
 //           most TBX_MAX_SHEETS
 //   rows    capacity 100 per sheet, then doubled (at least to row + 1),
 //           never above 1048577 (so rows 0..1048576)
-//   cells   capacity on a row's first use: 10 for the first row of a sheet
-//           to get cells, for every later row as many as the row started
-//           before it uses (at least 1); then doubled (always at least to
-//           column + 1), never above 16385 (so columns 0..16384)
+//   cells   capacity on a row's first use: for every row as many as the row
+//           started before it uses (the sheet's first row: none), at least
+//           column + 1; then doubled (always at least to column + 1), never
+//           above 16385 (so columns 0..16384)
 //   number formats at most 500
 //   all row and cell arrays of the book together at most min(physical
 //           memory / 4, 4 GiB): growth beyond is refused with -2 (a file
@@ -44,7 +47,6 @@ enum {
     TBX_FIRST_SHEETS = 10,
     TBX_FIRST_ROWS = 100,
     TBX_ROW_LIMIT = 1048577,  // capacity never above this
-    TBX_FIRST_CELLS = 10,
     TBX_CELL_LIMIT = 16385,   // capacity never above this
     TBX_MAX_NUMFMTS = 500,
     TBX_SHEET_NAME_MAX = 99,  // bytes of a sheet name

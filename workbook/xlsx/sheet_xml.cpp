@@ -88,11 +88,17 @@ int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
 // A number text under a value type: 13 percentage, 20-24 date kinds, else
 // a plain number (decimal when it holds a point or an exponent).
 int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
-    if (tbx_exact_values(book) && (type == TBX_PERCENT || is_date_kind(type))) {
-        return put_number_cell(book, cell, type, number_of(t));  // the number as it is
-    }
     tbx_value v;
     v.book = book;
+    if (tbx_exact_values(book) && type == TBX_PERCENT) {
+        // The number as it is, as put_number_cell keeps it.
+        v.number = number_of(t);
+        v.decimals = static_cast<signed char>(text_significant_decimals(t, v.number));
+        return put_typed_value(TBX_PERCENT, cell, &v);
+    }
+    if (tbx_exact_values(book) && is_date_kind(type)) {
+        return put_number_cell(book, cell, type, number_of(t));  // the number as it is
+    }
     if (type == TBX_PERCENT) {
         v.number = number_of(t);
         int d = decimals_of(t);
@@ -108,7 +114,7 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
         // The fifteen significant digits a workbook keeps, as in .xls:
         // "0.30000000000000004" is 0.3.
         v.number = number_of(t);
-        v.decimals = static_cast<signed char>(significant_decimals(v.number));
+        v.decimals = static_cast<signed char>(text_significant_decimals(t, v.number));
         return put_typed_value(TBX_FLOAT, cell, &v);
     }
     if (std::strpbrk(t, "eE")) {
@@ -181,12 +187,11 @@ int on_cell(xml_scan& s, std::string_view tag) {
     XLS_CELL* cell = nullptr;
     // A cell written again replaces what it held: the later one counts.
     if (XLS_CELL* before = tbx_find_cell(s.book, s.sheet, s.row, s.column)) {
-        if (before->type != TBX_EMPTY || before->formula) {
+        if (before->type != TBX_EMPTY || before->flags) {
             tbx_value none;
             int rc = put_typed_value(TBX_EMPTY, before, &none);
             if (rc != 0) return rc;
-            std::free(before->formula);
-            before->formula = nullptr;
+            before->flags = 0;
         }
     }
     if (has_style) {
@@ -211,12 +216,7 @@ int on_cell(xml_scan& s, std::string_view tag) {
             s.cell_kind = 'S';
             int rc = cell_here(s, &cell);
             if (rc != 0) return rc;
-            if (!cell->extra) {
-                static const char label[] = "t=\"str\"";
-                cell->extra = static_cast<char*>(std::malloc(sizeof label));
-                if (!cell->extra) return -2;
-                std::memcpy(cell->extra, label, sizeof label);
-            }
+            cell->flags |= TABX_CELL_STR;
         } else if (type == "e") {
             s.cell_kind = 'e';
         } else if (type == "b") {
@@ -238,7 +238,7 @@ int on_formula(xml_scan& s, int event, std::string_view text) {
     std::string formula;
     if (event == XML_LEAF) {
         if (text.size() < XML_TEXT_MAX + 1) formula.assign(text);
-        const char* prev = cell->formula;
+        const char* prev = cell->type == TBX_FORMULA ? cell_text(cell) : "";
         size_t n = prev ? std::strlen(prev) : 0;
         if (n >= 2 && prev[0] == '<' && prev[n - 1] == '>') {
             // The formula had attributes: keep the whole element.
