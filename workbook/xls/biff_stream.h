@@ -15,7 +15,13 @@ namespace xls {
 // an EOF record (the zero padding of a stream), or when the handler says the
 // stream is over.  Returns 0, or the handler's failure status (1002, -1, -2,
 // -9 and the like).
-int feed_records(biff_reader& reader, const unsigned char* data, size_t size);
+//
+// When done is not null it is called now and then (every few megabytes) with
+// ctx and the number of bytes at the start of the stream that the records
+// have been read past: the caller may let their memory go.
+using feed_done_fn = void (*)(void* ctx, size_t upto);
+int feed_records(biff_reader& reader, const unsigned char* data, size_t size, feed_done_fn done = nullptr,
+                 void* ctx = nullptr);
 
 }  // namespace xls
 
