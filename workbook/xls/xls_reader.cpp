@@ -34,25 +34,42 @@ struct mapped_file {
     size_t size() const { return plat_mapped_size(m); }
 };
 
-// The records of a stream that lies in one piece of a mapped file let its
-// pages go once they have been read: only what the book keeps stays.
+// The stream's pages in the mapped file are let go once its records have
+// been read past: only what the book keeps stays in memory.
 struct read_past {
-    plat_mapping* m;
-    size_t base;  // the stream's offset in the file
-    size_t done;  // bytes of the stream already let go
+    plat_mapping* file;
+    const std::vector<xls::stream_piece>* pieces;
+    size_t index;  // the piece that holds the first byte not let go yet
+    size_t start;  // the stream offset of that piece
+    size_t done;   // bytes of the stream let go
 };
 
 void let_go(void* ctx, size_t upto) {
     read_past* r = static_cast<read_past*>(ctx);
-    plat_mapped_done(r->m, r->base + r->done, upto - r->done);
-    r->done = upto;
+    const uintptr_t base = reinterpret_cast<uintptr_t>(plat_mapped_data(r->file));
+    const size_t file_size = plat_mapped_size(r->file);
+    while (r->done < upto && r->index < r->pieces->size()) {
+        const xls::stream_piece& p = (*r->pieces)[r->index];
+        size_t end = r->start + p.size;
+        size_t to = upto < end ? upto : end;
+        // Pieces of the mini stream lie in memory of their own.
+        const uintptr_t at = reinterpret_cast<uintptr_t>(p.data);
+        if (at >= base && at - base < file_size)
+            plat_mapped_done(r->file, static_cast<size_t>(at - base) + (r->done - r->start), to - r->done);
+        r->done = to;
+        if (to == end) {
+            ++r->index;
+            r->start = end;
+        }
+    }
 }
 
-int read_records(XLS_BOOK* book, const unsigned char* stream, size_t size, read_past* past = nullptr) {
+int read_records(XLS_BOOK* book, plat_mapping* file, const std::vector<xls::stream_piece>& pieces) {
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     xls::xls_book target(book);
     xls::biff_reader reader(target);
-    int rc = past ? xls::feed_records(reader, stream, size, let_go, past) : xls::feed_records(reader, stream, size);
+    read_past past{file, &pieces, 0, 0, 0};
+    int rc = xls::feed_records(reader, pieces.data(), pieces.size(), let_go, &past);
     switch (rc) {
     case 0:
         return 0;
@@ -89,8 +106,8 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
             tbx_message(book, "TABX-03103 イメージファイルオープンエラー(\"%s\")。", book->temp_path);
             return -1;
         }
-        read_past past{image.m, 0, 0};
-        return read_records(book, image.data(), image.size(), &past);
+        std::vector<xls::stream_piece> whole{{image.data(), image.size()}};
+        return read_records(book, image.m, whole);
     }
     mapped_file file;
     file.m = plat_map_file(path, &status);
@@ -102,13 +119,14 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_OPEN, path);
         return -1;
     }
-    // The whole chain is followed and checked before any record is read.
+    // The whole chain is followed and checked before any record is read;
+    // the records are then read where they lie in the document.
     xls::compound_file cf;
-    std::vector<xls::compound_file::piece> pieces;
+    std::vector<xls::compound_file::piece> chain;
     uint32_t entry = 0;
     int rc = cf.open(file.data(), file.size());
     if (rc == xls::CFB_OK) rc = xls::cfb_find_workbook(cf, &entry, nullptr);
-    if (rc == xls::CFB_OK) rc = cf.stream_pieces(entry, pieces);
+    if (rc == xls::CFB_OK) rc = cf.stream_pieces(entry, chain);
     switch (rc) {
     case xls::CFB_OK:
         break;
@@ -126,29 +144,15 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_BUFFER, xls::cfb_status_text(rc));
         return -1;
     }
-    if (pieces.empty()) return read_records(book, nullptr, 0);
-    if (pieces.size() == 1) {
-        // Sectors that follow one another in the file (or in the mini
-        // stream): the records are read where they lie.
-        const xls::compound_file::piece& p = pieces[0];
-        bool in_file = p.data >= file.data() && p.data < file.data() + file.size();
-        read_past past{file.m, in_file ? static_cast<size_t>(p.data - file.data()) : 0, 0};
-        return read_records(book, p.data, p.size, in_file ? &past : nullptr);
-    }
-    // A chain whose sectors are scattered: the stream is put together first.
-    std::vector<unsigned char> stream;
+    std::vector<xls::stream_piece> pieces;
     try {
-        stream.reserve(static_cast<size_t>(cf.stream_size(entry)));
-        for (const xls::compound_file::piece& p : pieces) stream.insert(stream.end(), p.data, p.data + p.size);
+        pieces.reserve(chain.size());
+        for (const xls::compound_file::piece& p : chain) pieces.push_back({p.data, p.size});
     } catch (const std::bad_alloc&) {
         log_line(book, LOG_MEMORY, "");
         return -2;
     }
-    pieces = {};
-    cf = xls::compound_file();
-    plat_unmap_file(file.m);
-    file.m = nullptr;
-    return read_records(book, stream.data(), stream.size());
+    return read_records(book, file.m, pieces);
 }
 
 }  // namespace
