@@ -73,7 +73,7 @@ int feed_records(biff_reader& reader, const unsigned char* data, size_t size) {
 }
 
 int feed_records(biff_reader& reader, const stream_piece* pieces, size_t count, feed_done_fn done, void* ctx) {
-    constexpr size_t kDoneStep = size_t(4) << 20;
+    constexpr size_t kDoneStep = size_t(1) << 20;
     piece_reader in(pieces, count);
     uint16_t previous = 0xFFFF;
     size_t told = 0;

@@ -16,7 +16,7 @@ struct stream_piece {
     size_t size;
 };
 
-// Told now and then (every few megabytes) how many bytes at the start of the
+// Told now and then (every megabyte) how many bytes at the start of the
 // stream the records have been read past: the caller may let them go.
 using feed_done_fn = void (*)(void* ctx, size_t upto);
 
