@@ -69,6 +69,31 @@ int64_t plat_tell(plat_file* f);
 int plat_file_size(const char* path, int64_t* size);
 
 // ---------------------------------------------------------------------------
+// Read-only file mappings
+// ---------------------------------------------------------------------------
+
+struct plat_mapping;  // opaque
+
+// The whole content of a file, read-only and without a copy where the system
+// allows it: the file is mapped into memory.  Where it does not (an empty
+// file, a pipe or device, a mapping the system refuses) the file is read into
+// a buffer of the mapping's own instead, so callers see no difference.  The
+// bytes stay valid until plat_unmap_file; the file must not shrink meanwhile
+// (a mapped page past a new end cannot be read).  Returns the mapping, or
+// nullptr with *status (when not null) -101 when the file cannot be opened (a
+// folder included), -1 when it cannot be read, -2 when memory runs out.
+plat_mapping* plat_map_file(const char* path, int* status);
+// The bytes and their count (a valid pointer also for an empty file).
+const unsigned char* plat_mapped_data(const plat_mapping* m);
+size_t plat_mapped_size(const plat_mapping* m);
+// Tells the system that the bytes [offset, offset + n) will not be read
+// again soon: their pages may leave the process's memory (a later read takes
+// them from the file again).  Nothing happens for a read-in copy.
+void plat_mapped_done(plat_mapping* m, size_t offset, size_t n);
+// Releases the mapping (nullptr is ignored).
+void plat_unmap_file(plat_mapping* m);
+
+// ---------------------------------------------------------------------------
 // Folders
 // ---------------------------------------------------------------------------
 

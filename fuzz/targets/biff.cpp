@@ -1,6 +1,8 @@
 // The record handler fed a record stream, over a book that keeps what it is
-// given with the limits of the real store.
+// given with the limits of the real store; then the same stream in pieces of
+// 512 bytes (a sector chain), which must come to the same book.
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,6 +72,15 @@ struct counting_book : xls::biff_book {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     counting_book book;
     xls::biff_reader reader(book);
-    xls::feed_records(reader, data, size);
+    int rc = xls::feed_records(reader, data, size);
+
+    std::vector<xls::stream_piece> sectors;
+    for (size_t at = 0; at < size; at += 512) sectors.push_back({data + at, size - at < 512 ? size - at : 512});
+    counting_book again;
+    xls::biff_reader reader2(again);
+    int rc2 = xls::feed_records(reader2, sectors.data(), sectors.size(), nullptr, nullptr);
+    if (rc2 != rc || again.sheets != book.sheets || again.sst != book.sst || again.xfs != book.xfs ||
+        again.numfmts != book.numfmts || again.bytes != book.bytes)
+        abort();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -109,6 +110,118 @@ int plat_file_size(const char* path, int64_t* size) {
     if (rc != 0 || S_ISDIR(st.st_mode)) return -1;
     *size = st.st_size;
     return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Read-only file mappings
+
+struct plat_mapping {
+    const unsigned char* data;
+    size_t size;
+    void* mapped;          // the mapped pages, nullptr for a read-in copy
+    unsigned char* owned;  // the read-in copy (malloc)
+};
+
+namespace {
+
+const unsigned char no_bytes[1] = {0};
+
+// Reads what remains of fd into m->owned, growing the buffer as the content
+// turns out longer than the size hint (pipes and devices report none).
+int read_all(int fd, size_t hint, plat_mapping* m) {
+    size_t capacity = hint && hint < SIZE_MAX ? hint + 1 : 65536, used = 0;
+    unsigned char* buf = static_cast<unsigned char*>(std::malloc(capacity));
+    if (!buf) return -2;
+    for (;;) {
+        if (used == capacity) {
+            if (capacity > SIZE_MAX / 2) {
+                std::free(buf);
+                return -2;
+            }
+            unsigned char* more = static_cast<unsigned char*>(std::realloc(buf, capacity * 2));
+            if (!more) {
+                std::free(buf);
+                return -2;
+            }
+            buf = more;
+            capacity *= 2;
+        }
+        ssize_t r = ::read(fd, buf + used, capacity - used);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            std::free(buf);
+            return -1;
+        }
+        if (r == 0) break;
+        used += static_cast<size_t>(r);
+    }
+    m->owned = buf;
+    m->data = used ? buf : no_bytes;
+    m->size = used;
+    return 0;
+}
+
+}  // namespace
+
+plat_mapping* plat_map_file(const char* path, int* status) {
+    int dummy = 0;
+    int& rc = status ? *status : dummy;
+    rc = 0;
+    int fd = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        rc = -101;
+        return nullptr;
+    }
+    plat_mapping* m = new (std::nothrow) plat_mapping{no_bytes, 0, nullptr, nullptr};
+    if (!m) {
+        ::close(fd);
+        rc = -2;
+        return nullptr;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && static_cast<uint64_t>(st.st_size) <= SIZE_MAX) {
+        size_t size = static_cast<size_t>(st.st_size);
+        void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p != MAP_FAILED) {
+            m->mapped = p;
+            m->data = static_cast<const unsigned char*>(p);
+            m->size = size;
+        }
+    }
+    if (!m->mapped) {
+        size_t hint = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+        rc = read_all(fd, hint, m);
+    }
+    ::close(fd);
+    if (rc != 0) {
+        delete m;
+        return nullptr;
+    }
+    return m;
+}
+
+const unsigned char* plat_mapped_data(const plat_mapping* m) { return m->data; }
+size_t plat_mapped_size(const plat_mapping* m) { return m->size; }
+
+void plat_mapped_done(plat_mapping* m, size_t offset, size_t n) {
+    if (!m || !m->mapped || offset >= m->size) return;
+    if (n > m->size - offset) n = m->size - offset;
+    // Whole pages inside the range only: the pages at its edges may still be
+    // read.  A private mapping that was never written loses nothing.
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t from = (offset + page - 1) / page * page, to = (offset + n) / page * page;
+    if (to > from) madvise(static_cast<char*>(m->mapped) + from, to - from, MADV_DONTNEED);
+}
+
+void plat_unmap_file(plat_mapping* m) {
+    if (!m) return;
+    if (m->mapped) munmap(m->mapped, m->size);
+    std::free(m->owned);
+    delete m;
 }
 
 // ---------------------------------------------------------------------------

@@ -130,6 +130,126 @@ int plat_file_size(const char* path, int64_t* size) {
 }
 
 // ---------------------------------------------------------------------------
+// Read-only file mappings
+
+struct plat_mapping {
+    const unsigned char* data;
+    size_t size;
+    void* mapped;          // the mapped view, nullptr for a read-in copy
+    unsigned char* owned;  // the read-in copy (malloc)
+};
+
+namespace {
+
+const unsigned char no_bytes[1] = {0};
+
+// Reads what remains of h into m->owned, growing the buffer as the content
+// turns out longer than the size hint (pipes and devices report none).
+int read_all(HANDLE h, size_t hint, plat_mapping* m) {
+    size_t capacity = hint && hint < SIZE_MAX ? hint + 1 : 65536, used = 0;
+    unsigned char* buf = static_cast<unsigned char*>(std::malloc(capacity));
+    if (!buf) return -2;
+    for (;;) {
+        if (used == capacity) {
+            if (capacity > SIZE_MAX / 2) {
+                std::free(buf);
+                return -2;
+            }
+            unsigned char* more = static_cast<unsigned char*>(std::realloc(buf, capacity * 2));
+            if (!more) {
+                std::free(buf);
+                return -2;
+            }
+            buf = more;
+            capacity *= 2;
+        }
+        size_t left = capacity - used;
+        DWORD want = static_cast<DWORD>(left < io_piece ? left : io_piece);
+        DWORD got = 0;
+        if (!ReadFile(h, buf + used, want, &got, nullptr)) {
+            // A pipe whose writer has gone is at its end.
+            if (GetLastError() == ERROR_BROKEN_PIPE) break;
+            std::free(buf);
+            return -1;
+        }
+        if (got == 0) break;
+        used += got;
+    }
+    m->owned = buf;
+    m->data = used ? buf : no_bytes;
+    m->size = used;
+    return 0;
+}
+
+}  // namespace
+
+plat_mapping* plat_map_file(const char* path, int* status) {
+    int dummy = 0;
+    int& rc = status ? *status : dummy;
+    rc = 0;
+    HANDLE h = path ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                    : INVALID_HANDLE_VALUE;
+    if (h == INVALID_HANDLE_VALUE) {
+        rc = -101;
+        return nullptr;
+    }
+    plat_mapping* m = new (std::nothrow) plat_mapping{no_bytes, 0, nullptr, nullptr};
+    if (!m) {
+        CloseHandle(h);
+        rc = -2;
+        return nullptr;
+    }
+    LARGE_INTEGER sz{};
+    bool disk = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &sz);
+    if (disk && sz.QuadPart > 0 && static_cast<uint64_t>(sz.QuadPart) <= SIZE_MAX) {
+        // The view keeps the section and the file open by itself.
+        HANDLE section = CreateFileMappingA(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (section) {
+            void* p = MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0);
+            CloseHandle(section);
+            if (p) {
+                m->mapped = p;
+                m->data = static_cast<const unsigned char*>(p);
+                m->size = static_cast<size_t>(sz.QuadPart);
+            }
+        }
+    }
+    if (!m->mapped) {
+        size_t hint = disk && sz.QuadPart > 0 ? static_cast<size_t>(sz.QuadPart) : 0;
+        rc = read_all(h, hint, m);
+    }
+    CloseHandle(h);
+    if (rc != 0) {
+        delete m;
+        return nullptr;
+    }
+    return m;
+}
+
+const unsigned char* plat_mapped_data(const plat_mapping* m) { return m->data; }
+size_t plat_mapped_size(const plat_mapping* m) { return m->size; }
+
+void plat_mapped_done(plat_mapping* m, size_t offset, size_t n) {
+    if (!m || !m->mapped || offset >= m->size) return;
+    if (n > m->size - offset) n = m->size - offset;
+    // Whole pages inside the range only.  Unlocking pages that were never
+    // locked takes them out of the working set (and reports ERROR_NOT_LOCKED).
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    size_t page = si.dwPageSize;
+    size_t from = (offset + page - 1) / page * page, to = (offset + n) / page * page;
+    if (to > from) VirtualUnlock(static_cast<char*>(m->mapped) + from, to - from);
+}
+
+void plat_unmap_file(plat_mapping* m) {
+    if (!m) return;
+    if (m->mapped) UnmapViewOfFile(m->mapped);
+    std::free(m->owned);
+    delete m;
+}
+
+// ---------------------------------------------------------------------------
 // Folders
 
 namespace {

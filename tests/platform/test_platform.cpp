@@ -56,6 +56,38 @@ TEST(PlatformFiles, CreateModeMakesOnlyNewFiles) {
     EXPECT_EQ(plat_open(dir.path().c_str(), PLAT_CREATE), nullptr);
 }
 
+// A mapped file shows its bytes whatever way the system gave them; letting
+// pages go never changes what is read afterwards.
+TEST(PlatformFiles, MappedFiles) {
+    vt::scratch_dir dir;
+    std::string big(300000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + (i >> 12));
+    ASSERT_TRUE(vt::write_file(dir / "big.bin", big));
+    ASSERT_TRUE(vt::write_file(dir / "empty.bin", ""));
+    int status = 1;
+    plat_mapping* m = plat_map_file((dir / "big.bin").c_str(), &status);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(plat_mapped_size(m), big.size());
+    plat_mapped_done(m, 100, 200000);
+    plat_mapped_done(m, 290000, 1000000);
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), big.size()) == big);
+    plat_unmap_file(m);
+
+    m = plat_map_file((dir / "empty.bin").c_str(), &status);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(plat_mapped_size(m), 0u);
+    EXPECT_NE(plat_mapped_data(m), nullptr);
+    plat_mapped_done(m, 0, 10);
+    plat_unmap_file(m);
+
+    EXPECT_EQ(plat_map_file((dir / "missing").c_str(), &status), nullptr);
+    EXPECT_EQ(status, -101);
+    EXPECT_EQ(plat_map_file(dir.path().c_str(), &status), nullptr) << "a folder is not a file";
+    EXPECT_EQ(status, -101);
+    plat_unmap_file(nullptr);
+}
+
 TEST(PlatformFolders, RunFoldersAreNewAndDistinct) {
     vt::scratch_dir dir;
     std::string a, b;

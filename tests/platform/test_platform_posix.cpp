@@ -1,7 +1,10 @@
-// POSIX-only behaviour of the platform layer: symbolic links.
+// POSIX-only behaviour of the platform layer: symbolic links, pipes.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "platform.h"
 #include "test_support.h"
@@ -70,6 +73,32 @@ TEST(PlatformLinks, RemoveTreeOnALinkRemovesOnlyTheLink) {
     EXPECT_EQ(plat_remove_tree(link.c_str()), 0);
     EXPECT_FALSE(vt::exists(link));
     EXPECT_EQ(vt::read_file(vt::join(precious, "keep.txt")), "keep me");
+}
+
+// A pipe cannot be mapped: its content is read in, however long it is.
+TEST(PlatformFiles, MappingAPipeReadsIt) {
+    vt::scratch_dir dir;
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string text(200000, 'x');
+    for (size_t i = 0; i < text.size(); i += 1000) text[i] = '\n';
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        for (size_t at = 0; at < text.size();) {
+            ssize_t n = write(fd, text.data() + at, text.size() - at);
+            if (n <= 0) break;
+            at += static_cast<size_t>(n);
+        }
+        close(fd);
+    });
+    int status = 1;
+    plat_mapping* m = plat_map_file(fifo.c_str(), &status);
+    writer.join();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), plat_mapped_size(m)) == text);
+    plat_unmap_file(m);
 }
 
 }  // namespace

@@ -595,4 +595,50 @@ TEST(BiffStream, EveryTruncationEndsCleanly) {
     EXPECT_EQ(b.find(0, 2, 0)->text, "str");
 }
 
+// A stream held in pieces (the sectors of a chain) gives the records of the
+// whole stream wherever the boundaries cut them, and the same end when the
+// last record is cut off.
+TEST(BiffStream, PiecesGiveTheRecordsOfTheWholeStream) {
+    stream st = one_sheet();
+    st.add(xls::BIFF_SST, bytes().u32(2).u32(2).u16(3).u8(0).raw("abc").u16(2).u8(1).wide(u"xy"));
+    st.add(xls::BIFF_LABELSST, labelsst(0, 0, 1));
+    st.add(xls::BIFF_NUMBER, number(0, 1, 42));
+    st.add(xls::BIFF_LABEL, bytes().raw(cell(1, 0)).u16(3).u8(0).raw("lbl"));
+    st.add(xls::BIFF_NUMBER, "\x01");  // too short: a log line naming its offset
+    st.add(xls::BIFF_EOF, "");
+    auto state = [](const fake_book& b) {
+        std::string out;
+        for (const std::string& s : b.sheets) out += "sheet " + s + "\n";
+        for (const auto& c : b.cells)
+            out += std::to_string(std::get<1>(c.first)) + "," + std::to_string(std::get<2>(c.first)) + " " +
+                   c.second.kind + c.second.text + std::to_string(c.second.number) + std::to_string(c.second.index) +
+                   "\n";
+        for (const std::string& s : b.sst) out += "sst " + s + "\n";
+        for (const std::string& s : b.logged) out += "log " + s + "\n";
+        return out;
+    };
+    auto feed_pieces = [](fake_book& b, const std::vector<xls::stream_piece>& pieces) {
+        xls::biff_reader reader(b);
+        return xls::feed_records(reader, pieces.data(), pieces.size(), nullptr, nullptr);
+    };
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(st.s.data());
+    const size_t n = st.s.size();
+    for (size_t cut_end : {n, n - 3}) {
+        fake_book whole;
+        ASSERT_EQ(feed(whole, st.s.substr(0, cut_end)), 0);
+        const std::string expected = state(whole);
+        ASSERT_NE(expected.find("log "), std::string::npos);
+        for (size_t k = 0; k <= cut_end; ++k) {
+            fake_book b;
+            EXPECT_EQ(feed_pieces(b, {{p, k}, {p + k, 0}, {p + k, cut_end - k}}), 0);
+            EXPECT_EQ(state(b), expected) << "cut at " << k;
+        }
+        std::vector<xls::stream_piece> bytes_one_by_one;
+        for (size_t k = 0; k < cut_end; ++k) bytes_one_by_one.push_back({p + k, 1});
+        fake_book b;
+        EXPECT_EQ(feed_pieces(b, bytes_one_by_one), 0);
+        EXPECT_EQ(state(b), expected);
+    }
+}
+
 }  // namespace

@@ -267,6 +267,22 @@ TEST(ReadExcel2003, FilesThatCannotBeRead) {
     std::snprintf(tiny.book.temp_path, sizeof tiny.book.temp_path, "%s", (dir / "short.tmp").c_str());
     EXPECT_EQ(tbx_read_excel2003(&tiny.book, (dir / "a.xls").c_str()), 0);
     EXPECT_EQ(tiny.book.sheet_count, 0);
+
+    // Empty files: an empty image is an empty book, an empty .xls no
+    // compound document; a folder is no image.
+    ASSERT_TRUE(vt::write_file(dir / "empty.tmp", ""));
+    legacy_book empty_image;
+    std::snprintf(empty_image.book.temp_path, sizeof empty_image.book.temp_path, "%s", (dir / "empty.tmp").c_str());
+    EXPECT_EQ(tbx_read_excel2003(&empty_image.book, (dir / "a.xls").c_str()), 0);
+    EXPECT_EQ(empty_image.book.sheet_count, 0);
+    ASSERT_TRUE(vt::write_file(dir / "empty.xls", ""));
+    legacy_book empty;
+    EXPECT_EQ(tbx_read_excel2003(&empty.book, (dir / "empty.xls").c_str()), -1);
+    EXPECT_EQ(empty.last_log(), "ORB-04000: 内部処理バッファ(\"Invalid Signature\")がオーバーフローしました。処理を中断します。");
+    legacy_book folder;
+    std::snprintf(folder.book.temp_path, sizeof folder.book.temp_path, "%s", dir.path().c_str());
+    EXPECT_EQ(tbx_read_excel2003(&folder.book, (dir / "a.xls").c_str()), -1);
+    EXPECT_TRUE(std::strstr(folder.book.error_info, "TABX-03103")) << folder.book.error_info;
 }
 
 TEST(ReadExcel2003, ReadingModesEmptyTheNumberFormatTable) {

@@ -1,19 +1,95 @@
 // Record splitting (see biff_stream.h).
 #include "biff_stream.h"
 
-#include "byte_cursor.h"
+#include <cstring>
+#include <vector>
 
 namespace xls {
 
+namespace {
+
+// Reads the pieces in order without copying what lies in one piece.
+class piece_reader {
+public:
+    piece_reader(const stream_piece* pieces, size_t count) : pieces_(pieces), count_(count) { next_piece(); }
+
+    // The stream offset of the next byte.
+    size_t position() const { return position_; }
+
+    // n bytes at *out: in place when the current piece holds them, else
+    // joined in a buffer of the reader's own (valid until the next call).
+    // False when the stream ends first.
+    bool take(size_t n, const unsigned char*& out) {
+        if (left_ >= n) {
+            out = at_;
+            at_ += n;
+            left_ -= n;
+            position_ += n;
+            return true;
+        }
+        joined_.resize(n);
+        size_t got = 0;
+        while (got < n) {
+            if (left_ == 0 && !next_piece()) return false;
+            size_t m = n - got < left_ ? n - got : left_;
+            std::memcpy(joined_.data() + got, at_, m);
+            at_ += m;
+            left_ -= m;
+            got += m;
+        }
+        position_ += n;
+        out = joined_.data();
+        return true;
+    }
+
+private:
+    // Moves to the next piece that holds bytes; false after the last.
+    bool next_piece() {
+        while (index_ < count_) {
+            const stream_piece& p = pieces_[index_++];
+            if (p.size) {
+                at_ = p.data;
+                left_ = p.size;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const stream_piece* pieces_;
+    size_t count_;
+    size_t index_ = 0;
+    const unsigned char* at_ = nullptr;
+    size_t left_ = 0;
+    size_t position_ = 0;
+    std::vector<unsigned char> joined_;
+};
+
+}  // namespace
+
 int feed_records(biff_reader& reader, const unsigned char* data, size_t size) {
-    byte_cursor c(data, size);
+    stream_piece whole{data, size};
+    return feed_records(reader, &whole, 1, nullptr, nullptr);
+}
+
+int feed_records(biff_reader& reader, const stream_piece* pieces, size_t count, feed_done_fn done, void* ctx) {
+    constexpr size_t kDoneStep = size_t(1) << 20;
+    piece_reader in(pieces, count);
     uint16_t previous = 0xFFFF;
+    size_t told = 0;
     for (;;) {
-        size_t at = c.position();
-        uint16_t type = 0, len = 0;
-        const unsigned char* body = nullptr;
+        size_t at = in.position();
+        if (done && at - told >= kDoneStep) {
+            told = at;
+            done(ctx, at);
+        }
         // A header or body cut off by the end of the stream ends it.
-        if (!c.u16(type) || !c.u16(len) || !c.bytes(body, len)) break;
+        const unsigned char* header = nullptr;
+        const unsigned char* body = nullptr;
+        if (!in.take(4, header)) break;
+        uint16_t type = static_cast<uint16_t>(header[0] | header[1] << 8);
+        uint16_t len = static_cast<uint16_t>(header[2] | header[3] << 8);
+        if (!in.take(len, body)) break;
         if (type == 0 && previous == BIFF_EOF) break;
         previous = type;
         int rc = reader.record(type, body, len, at);

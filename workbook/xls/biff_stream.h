@@ -10,12 +10,28 @@
 
 namespace xls {
 
+// A run of the stream's bytes, where it lies in memory.
+struct stream_piece {
+    const unsigned char* data;
+    size_t size;
+};
+
+// Told now and then (every megabyte) how many bytes at the start of the
+// stream the records have been read past: the caller may let them go.
+using feed_done_fn = void (*)(void* ctx, size_t upto);
+
 // Feeds every record of the stream to the reader, then finishes it.  The
 // stream ends with its last whole record, at a record of type 0 right after
 // an EOF record (the zero padding of a stream), or when the handler says the
 // stream is over.  Returns 0, or the handler's failure status (1002, -1, -2,
 // -9 and the like).
 int feed_records(biff_reader& reader, const unsigned char* data, size_t size);
+
+// The same for a stream held in pieces, in order (the sectors of a compound
+// document's chain): a record that a piece boundary cuts is put together
+// before it is handed on, any other is handed on where it lies.  done (when
+// not null) is called with ctx as above.
+int feed_records(biff_reader& reader, const stream_piece* pieces, size_t count, feed_done_fn done, void* ctx);
 
 }  // namespace xls
 

@@ -329,10 +329,7 @@ int compound_file::read_stream(uint32_t entry, std::vector<unsigned char>& out) 
     }
 }
 
-namespace {
-
-// The workbook stream's entry: "Workbook", else "Book".
-int find_workbook(const compound_file& cf, uint32_t* entry, bool* is_book) {
+int cfb_find_workbook(const compound_file& cf, uint32_t* entry, bool* is_book) {
     bool book = false;
     if (cf.find_stream("Workbook", entry) != CFB_OK) {
         if (cf.find_stream("Book", entry) != CFB_OK) return CFB_NOT_FOUND;
@@ -342,8 +339,6 @@ int find_workbook(const compound_file& cf, uint32_t* entry, bool* is_book) {
     return CFB_OK;
 }
 
-}  // namespace
-
 int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsigned char>& out,
                         bool* is_book) {
     out.clear();
@@ -351,7 +346,7 @@ int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsi
     int rc = cf.open(data, size);
     if (rc != CFB_OK) return rc;
     uint32_t entry = 0;
-    rc = find_workbook(cf, &entry, is_book);
+    rc = cfb_find_workbook(cf, &entry, is_book);
     return rc == CFB_OK ? cf.read_stream(entry, out) : rc;
 }
 
@@ -359,27 +354,22 @@ int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsi
 
 int extract_workbook_stream(const char* compound_path, const char* image_path, bool* is_book_stream) {
     if (!compound_path || !image_path) return -1;
-    std::unique_ptr<unsigned char[]> file;  // filled by the read, not zeroed first
+    // The document is mapped, not copied: the stream is written straight
+    // from its sectors.
+    int status = 0;
+    plat_mapping* file = plat_map_file(compound_path, &status);
+    if (!file) return status == -2 ? -2 : -1;
+    struct unmap {
+        plat_mapping* m;
+        ~unmap() { plat_unmap_file(m); }
+    } guard{file};
     xls::compound_file cf;
     std::vector<xls::compound_file::piece> pieces;
     try {
-        int64_t size = 0;
-        if (plat_file_size(compound_path, &size) != 0 || size < 0) return -1;
-        plat_file* in = plat_open(compound_path, PLAT_READ);
-        if (!in) return -1;
-        file.reset(new unsigned char[static_cast<size_t>(size) + 1]);
-        size_t got = 0;
-        while (got < static_cast<size_t>(size)) {
-            size_t n = plat_read(in, file.get() + got, static_cast<size_t>(size) - got);
-            if (n == 0) break;
-            got += n;
-        }
-        plat_close(in);
-        // The whole chain is followed and checked before the output exists;
-        // the stream is then written straight from the document's sectors.
+        // The whole chain is followed and checked before the output exists.
         uint32_t entry = 0;
-        int rc = cf.open(file.get(), got);
-        if (rc == xls::CFB_OK) rc = xls::find_workbook(cf, &entry, is_book_stream);
+        int rc = cf.open(plat_mapped_data(file), plat_mapped_size(file));
+        if (rc == xls::CFB_OK) rc = xls::cfb_find_workbook(cf, &entry, is_book_stream);
         if (rc == xls::CFB_OK) rc = cf.stream_pieces(entry, pieces);
         if (rc == xls::CFB_NO_MEMORY) return -2;
         if (rc != xls::CFB_OK) return -1;

@@ -114,9 +114,14 @@ private:
     int mini_status_ = CFB_OK;
 };
 
-// Reads the workbook stream of a compound document held in memory: the root
-// stream "Workbook", else "Book" (*is_book set accordingly when not null).
-// A cfb_status; CFB_NOT_FOUND when neither exists.
+// The workbook stream's entry in an open document: the root stream
+// "Workbook", else "Book" (*is_book set accordingly when not null).  CFB_OK,
+// or CFB_NOT_FOUND when neither exists.
+int cfb_find_workbook(const compound_file& cf, uint32_t* entry, bool* is_book);
+
+// Reads the workbook stream of a compound document held in memory (as
+// cfb_find_workbook finds it).  A cfb_status; CFB_NOT_FOUND when neither
+// stream exists.
 int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsigned char>& out,
                         bool* is_book);
 

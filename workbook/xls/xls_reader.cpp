@@ -1,9 +1,7 @@
 // The library's legacy reader: gets the workbook stream, from the stream
 // image the caller copied out (TEMP_WORKBOOK_PATH) or from the compound
 // document itself, and feeds its records to the record handler.
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -11,6 +9,7 @@
 #include "biff_stream.h"
 #include "cfb.h"
 #include "orb_file.h"
+#include "platform.h"
 #include "tbx_message.h"
 #include "tbx_readers.h"
 #include "tbx_store.h"
@@ -26,53 +25,51 @@ void log_line(XLS_BOOK* book, int number, const char* detail) {
     tbx_log(book, detail);
 }
 
-// Bytes read from a file, not zero-filled before the read fills them.
-struct file_bytes {
-    std::unique_ptr<unsigned char[]> data;
-    size_t size = 0;
+// A whole file through the platform's read-only mapping (a copy read in
+// where the file cannot be mapped); released with the object.
+struct mapped_file {
+    plat_mapping* m = nullptr;
+    ~mapped_file() { plat_unmap_file(m); }
+    const unsigned char* data() const { return plat_mapped_data(m); }
+    size_t size() const { return plat_mapped_size(m); }
 };
 
-// A whole disk file, read straight into one buffer in large pieces.  The
-// size from the file system is only a first guess: the buffer is one byte
-// longer, so that a file of the expected size is read without growing it,
-// and grows (by a megabyte, copying what was read) only when the file turns
-// out longer.  0, -2, or -101 when it cannot be opened.
-int load(const char* path, file_bytes& out) {
-    int64_t hint = 0;
-    if (aod_fsze(path, &hint) != 0 || hint < 0) hint = 0;
-    ORB_FILE* f = orb_fopen(path, 1);
-    if (!f) return -101;
-    int rc = 0;
-    try {
-        constexpr size_t kPiece = 1 << 20;
-        size_t capacity = static_cast<size_t>(hint) + 1;
-        std::unique_ptr<unsigned char[]> buf(new unsigned char[capacity]);
-        size_t used = 0;
-        for (;;) {
-            if (used == capacity) {
-                std::unique_ptr<unsigned char[]> more(new unsigned char[capacity + kPiece]);
-                std::copy_n(buf.get(), used, more.get());
-                buf.swap(more);
-                capacity += kPiece;
-            }
-            size_t got = orb_fread(buf.get() + used, std::min(capacity - used, kPiece), f);
-            used += got;
-            if (got == 0) break;
+// The stream's pages in the mapped file are let go once its records have
+// been read past: only what the book keeps stays in memory.
+struct read_past {
+    plat_mapping* file;
+    const std::vector<xls::stream_piece>* pieces;
+    size_t index;  // the piece that holds the first byte not let go yet
+    size_t start;  // the stream offset of that piece
+    size_t done;   // bytes of the stream let go
+};
+
+void let_go(void* ctx, size_t upto) {
+    read_past* r = static_cast<read_past*>(ctx);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(plat_mapped_data(r->file));
+    const size_t file_size = plat_mapped_size(r->file);
+    while (r->done < upto && r->index < r->pieces->size()) {
+        const xls::stream_piece& p = (*r->pieces)[r->index];
+        size_t end = r->start + p.size;
+        size_t to = upto < end ? upto : end;
+        // Pieces of the mini stream lie in memory of their own.
+        const uintptr_t at = reinterpret_cast<uintptr_t>(p.data);
+        if (at >= base && at - base < file_size)
+            plat_mapped_done(r->file, static_cast<size_t>(at - base) + (r->done - r->start), to - r->done);
+        r->done = to;
+        if (to == end) {
+            ++r->index;
+            r->start = end;
         }
-        out.data = std::move(buf);
-        out.size = used;
-    } catch (const std::bad_alloc&) {
-        rc = -2;
     }
-    orb_fclose(f);
-    return rc;
 }
 
-int read_records(XLS_BOOK* book, const unsigned char* stream, size_t size) {
+int read_records(XLS_BOOK* book, plat_mapping* file, const std::vector<xls::stream_piece>& pieces) {
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     xls::xls_book target(book);
     xls::biff_reader reader(target);
-    int rc = xls::feed_records(reader, stream, size);
+    read_past past{file, &pieces, 0, 0, 0};
+    int rc = xls::feed_records(reader, pieces.data(), pieces.size(), let_go, &past);
     switch (rc) {
     case 0:
         return 0;
@@ -95,33 +92,41 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_OPEN, path);
         return -1;
     }
+    int status = 0;
     if (book->temp_path[0]) {
         // The stream image: the workbook stream alone, from its first byte.
-        file_bytes stream;
-        int rc = load(book->temp_path, stream);
-        if (rc == -2) {
+        mapped_file image;
+        image.m = plat_map_file(book->temp_path, &status);
+        if (status == -2) {
             log_line(book, LOG_MEMORY, "");
             return -2;
         }
-        if (rc != 0) {
+        if (!image.m) {
             log_line(book, LOG_OPEN, path);
             tbx_message(book, "TABX-03103 イメージファイルオープンエラー(\"%s\")。", book->temp_path);
             return -1;
         }
-        return read_records(book, stream.data.get(), stream.size);
+        std::vector<xls::stream_piece> whole{{image.data(), image.size()}};
+        return read_records(book, image.m, whole);
     }
-    file_bytes file;
-    int rc = load(path, file);
-    if (rc == -2) {
+    mapped_file file;
+    file.m = plat_map_file(path, &status);
+    if (status == -2) {
         log_line(book, LOG_MEMORY, "");
         return -2;
     }
-    if (rc != 0) {
+    if (!file.m) {
         log_line(book, LOG_OPEN, path);
         return -1;
     }
-    std::vector<unsigned char> stream;
-    rc = xls::cfb_workbook_stream(file.data.get(), file.size, stream, nullptr);
+    // The whole chain is followed and checked before any record is read;
+    // the records are then read where they lie in the document.
+    xls::compound_file cf;
+    std::vector<xls::compound_file::piece> chain;
+    uint32_t entry = 0;
+    int rc = cf.open(file.data(), file.size());
+    if (rc == xls::CFB_OK) rc = xls::cfb_find_workbook(cf, &entry, nullptr);
+    if (rc == xls::CFB_OK) rc = cf.stream_pieces(entry, chain);
     switch (rc) {
     case xls::CFB_OK:
         break;
@@ -139,8 +144,15 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
         log_line(book, LOG_BUFFER, xls::cfb_status_text(rc));
         return -1;
     }
-    file = file_bytes();
-    return read_records(book, stream.data(), stream.size());
+    std::vector<xls::stream_piece> pieces;
+    try {
+        pieces.reserve(chain.size());
+        for (const xls::compound_file::piece& p : chain) pieces.push_back({p.data, p.size});
+    } catch (const std::bad_alloc&) {
+        log_line(book, LOG_MEMORY, "");
+        return -2;
+    }
+    return read_records(book, file.m, pieces);
 }
 
 }  // namespace
