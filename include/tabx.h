@@ -251,7 +251,9 @@ typedef struct XLS_BOOK {
  *   CHARSET | キャラクタセット = SJIS | EUC | UTF8
  *   VERSION = "2.0.4.0"    XLS_BOOK = sizeof(XLS_BOOK)
  *   READ_MEMORY = TRUE (the path names a memory file)   WRITE_MEMORY = TRUE
- *   TEMP_WORKBOOK_PATH = path (deleted when the book is released)
+ *   TEMP_WORKBOOK_PATH = path (deleted when the book is released): the
+ *        workbook stream of a 97-2003 workbook, copied out of the document;
+ *        read in place, so it must not change while the book is opened
  * Writes every field of *book.  Returns 0; -1 version or record-size
  * mismatch, reader failure (a damaged legacy workbook: TABX-03110),
  * internal error; -2 memory; -3 bad keyword text (TABX-02200, TABX-02303,

@@ -78,11 +78,16 @@ struct plat_mapping;  // opaque
 // allows it: the file is mapped into memory.  Where it does not (an empty
 // file, a pipe or device, a mapping the system refuses) the file is read into
 // a buffer of the mapping's own instead, so callers see no difference.  The
-// bytes stay valid until plat_unmap_file; the file must not shrink meanwhile
-// (a mapped page past a new end cannot be read).  Returns the mapping, or
-// nullptr with *status (when not null) -101 when the file cannot be opened (a
-// folder included), -1 when it cannot be read, -2 when memory runs out.
-plat_mapping* plat_map_file(const char* path, int* status);
+// bytes stay valid until plat_unmap_file.  A mapped file must not shrink
+// meanwhile (on POSIX a mapped page past a new end cannot be read: the
+// process would be killed), so a file that another program may rewrite
+// meanwhile (a user's document) is mapped only where the system keeps a
+// mapped file from shrinking (Windows) and read in elsewhere; own_file says
+// the file is the caller's own (a temporary file in its run folder) and may
+// be mapped everywhere.  Returns the mapping, or nullptr with *status (when
+// not null) -101 when the file cannot be opened (a folder included), -1 when
+// it cannot be read, -2 when memory runs out.
+plat_mapping* plat_map_file(const char* path, int* status, bool own_file = false);
 // The bytes and their count (a valid pointer also for an empty file).
 const unsigned char* plat_mapped_data(const plat_mapping* m);
 size_t plat_mapped_size(const plat_mapping* m);

@@ -163,7 +163,7 @@ int read_all(int fd, size_t hint, plat_mapping* m) {
 
 }  // namespace
 
-plat_mapping* plat_map_file(const char* path, int* status) {
+plat_mapping* plat_map_file(const char* path, int* status, bool own_file) {
     int dummy = 0;
     int& rc = status ? *status : dummy;
     rc = 0;
@@ -183,7 +183,7 @@ plat_mapping* plat_map_file(const char* path, int* status) {
         rc = -2;
         return nullptr;
     }
-    if (S_ISREG(st.st_mode) && st.st_size > 0 && static_cast<uint64_t>(st.st_size) <= SIZE_MAX) {
+    if (own_file && S_ISREG(st.st_mode) && st.st_size > 0 && static_cast<uint64_t>(st.st_size) <= SIZE_MAX) {
         size_t size = static_cast<size_t>(st.st_size);
         void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p != MAP_FAILED) {

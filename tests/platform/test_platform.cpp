@@ -65,14 +65,17 @@ TEST(PlatformFiles, MappedFiles) {
     ASSERT_TRUE(vt::write_file(dir / "big.bin", big));
     ASSERT_TRUE(vt::write_file(dir / "empty.bin", ""));
     int status = 1;
-    plat_mapping* m = plat_map_file((dir / "big.bin").c_str(), &status);
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(status, 0);
-    ASSERT_EQ(plat_mapped_size(m), big.size());
-    plat_mapped_done(m, 100, 200000);
-    plat_mapped_done(m, 290000, 1000000);
-    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), big.size()) == big);
-    plat_unmap_file(m);
+    plat_mapping* m = nullptr;
+    for (bool own : {false, true}) {
+        m = plat_map_file((dir / "big.bin").c_str(), &status, own);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(status, 0);
+        ASSERT_EQ(plat_mapped_size(m), big.size());
+        plat_mapped_done(m, 100, 200000);
+        plat_mapped_done(m, 290000, 1000000);
+        EXPECT_TRUE(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), big.size()) == big);
+        plat_unmap_file(m);
+    }
 
     m = plat_map_file((dir / "empty.bin").c_str(), &status);
     ASSERT_NE(m, nullptr);

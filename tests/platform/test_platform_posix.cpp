@@ -93,10 +93,24 @@ TEST(PlatformFiles, MappingAPipeReadsIt) {
         close(fd);
     });
     int status = 1;
-    plat_mapping* m = plat_map_file(fifo.c_str(), &status);
+    plat_mapping* m = plat_map_file(fifo.c_str(), &status, true);
     writer.join();
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(status, 0);
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), plat_mapped_size(m)) == text);
+    plat_unmap_file(m);
+}
+
+// A user's document cut short by another program while it is read: its
+// bytes were read in, so the reader sees the whole file and is not killed.
+TEST(PlatformFiles, ADocumentCutShortMeanwhileIsStillReadWhole) {
+    vt::scratch_dir dir;
+    std::string text(100000, 'd');
+    ASSERT_TRUE(vt::write_file(dir / "doc.xls", text));
+    int status = 1;
+    plat_mapping* m = plat_map_file((dir / "doc.xls").c_str(), &status);
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(truncate((dir / "doc.xls").c_str(), 0), 0);
     EXPECT_TRUE(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), plat_mapped_size(m)) == text);
     plat_unmap_file(m);
 }

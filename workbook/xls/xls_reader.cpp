@@ -95,8 +95,10 @@ int read_excel2003(XLS_BOOK* book, const char* path) {
     int status = 0;
     if (book->temp_path[0]) {
         // The stream image: the workbook stream alone, from its first byte.
+        // It is the caller's temporary file (deleted with the store), not a
+        // document another program may rewrite meanwhile: it is mapped.
         mapped_file image;
-        image.m = plat_map_file(book->temp_path, &status);
+        image.m = plat_map_file(book->temp_path, &status, true);
         if (status == -2) {
             log_line(book, LOG_MEMORY, "");
             return -2;
