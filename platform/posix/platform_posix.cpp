@@ -17,6 +17,7 @@
 #include <new>
 
 #include "cp932_table.h"
+#include "common/mapping.h"
 #include "platform.h"
 
 extern char** environ;
@@ -115,50 +116,19 @@ int plat_file_size(const char* path, int64_t* size) {
 // ---------------------------------------------------------------------------
 // Read-only file mappings
 
-struct plat_mapping {
-    const unsigned char* data;
-    size_t size;
-    void* mapped;          // the mapped pages, nullptr for a read-in copy
-    unsigned char* owned;  // the read-in copy (malloc)
-};
-
 namespace {
 
-const unsigned char no_bytes[1] = {0};
+using plat_detail::no_bytes;
 
-// Reads what remains of fd into m->owned, growing the buffer as the content
-// turns out longer than the size hint (pipes and devices report none).
+// Reads what remains of fd (see plat_detail::read_all).
 int read_all(int fd, size_t hint, plat_mapping* m) {
-    size_t capacity = hint && hint < SIZE_MAX ? hint + 1 : 65536, used = 0;
-    unsigned char* buf = static_cast<unsigned char*>(std::malloc(capacity));
-    if (!buf) return -2;
-    for (;;) {
-        if (used == capacity) {
-            if (capacity > SIZE_MAX / 2) {
-                std::free(buf);
-                return -2;
-            }
-            unsigned char* more = static_cast<unsigned char*>(std::realloc(buf, capacity * 2));
-            if (!more) {
-                std::free(buf);
-                return -2;
-            }
-            buf = more;
-            capacity *= 2;
+    return plat_detail::read_all(hint, m, [fd](unsigned char* to, size_t room) -> long long {
+        for (;;) {
+            ssize_t r = ::read(fd, to, room);
+            if (r < 0 && errno == EINTR) continue;
+            return r;
         }
-        ssize_t r = ::read(fd, buf + used, capacity - used);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) {
-            std::free(buf);
-            return -1;
-        }
-        if (r == 0) break;
-        used += static_cast<size_t>(r);
-    }
-    m->owned = buf;
-    m->data = used ? buf : no_bytes;
-    m->size = used;
-    return 0;
+    });
 }
 
 }  // namespace
@@ -204,17 +174,11 @@ plat_mapping* plat_map_file(const char* path, int* status, bool own_file) {
     return m;
 }
 
-const unsigned char* plat_mapped_data(const plat_mapping* m) { return m->data; }
-size_t plat_mapped_size(const plat_mapping* m) { return m->size; }
-
 void plat_mapped_done(plat_mapping* m, size_t offset, size_t n) {
-    if (!m || !m->mapped || offset >= m->size) return;
-    if (n > m->size - offset) n = m->size - offset;
-    // Whole pages inside the range only: the pages at its edges may still be
-    // read.  A private mapping that was never written loses nothing.
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t from = (offset + page - 1) / page * page, to = (offset + n) / page * page;
-    if (to > from) madvise(static_cast<char*>(m->mapped) + from, to - from, MADV_DONTNEED);
+    // A private mapping that was never written loses nothing.
+    size_t from = 0, to = 0;
+    if (plat_detail::whole_pages(m, offset, n, static_cast<size_t>(sysconf(_SC_PAGESIZE)), &from, &to))
+        madvise(static_cast<char*>(m->mapped) + from, to - from, MADV_DONTNEED);
 }
 
 void plat_unmap_file(plat_mapping* m) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/mapping.h"
 #include "platform.h"
 
 #ifndef IO_REPARSE_TAG_SYMLINK
@@ -132,53 +133,21 @@ int plat_file_size(const char* path, int64_t* size) {
 // ---------------------------------------------------------------------------
 // Read-only file mappings
 
-struct plat_mapping {
-    const unsigned char* data;
-    size_t size;
-    void* mapped;          // the mapped view, nullptr for a read-in copy
-    unsigned char* owned;  // the read-in copy (malloc)
-};
-
 namespace {
 
-const unsigned char no_bytes[1] = {0};
+using plat_detail::no_bytes;
 
-// Reads what remains of h into m->owned, growing the buffer as the content
-// turns out longer than the size hint (pipes and devices report none).
+// Reads what remains of h (see plat_detail::read_all).
 int read_all(HANDLE h, size_t hint, plat_mapping* m) {
-    size_t capacity = hint && hint < SIZE_MAX ? hint + 1 : 65536, used = 0;
-    unsigned char* buf = static_cast<unsigned char*>(std::malloc(capacity));
-    if (!buf) return -2;
-    for (;;) {
-        if (used == capacity) {
-            if (capacity > SIZE_MAX / 2) {
-                std::free(buf);
-                return -2;
-            }
-            unsigned char* more = static_cast<unsigned char*>(std::realloc(buf, capacity * 2));
-            if (!more) {
-                std::free(buf);
-                return -2;
-            }
-            buf = more;
-            capacity *= 2;
-        }
-        size_t left = capacity - used;
-        DWORD want = static_cast<DWORD>(left < io_piece ? left : io_piece);
+    return plat_detail::read_all(hint, m, [h](unsigned char* to, size_t room) -> long long {
+        DWORD want = static_cast<DWORD>(room < io_piece ? room : io_piece);
         DWORD got = 0;
-        if (!ReadFile(h, buf + used, want, &got, nullptr)) {
+        if (!ReadFile(h, to, want, &got, nullptr)) {
             // A pipe whose writer has gone is at its end.
-            if (GetLastError() == ERROR_BROKEN_PIPE) break;
-            std::free(buf);
-            return -1;
+            return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
         }
-        if (got == 0) break;
-        used += got;
-    }
-    m->owned = buf;
-    m->data = used ? buf : no_bytes;
-    m->size = used;
-    return 0;
+        return got;
+    });
 }
 
 }  // namespace
@@ -228,19 +197,14 @@ plat_mapping* plat_map_file(const char* path, int* status, bool) {
     return m;
 }
 
-const unsigned char* plat_mapped_data(const plat_mapping* m) { return m->data; }
-size_t plat_mapped_size(const plat_mapping* m) { return m->size; }
-
 void plat_mapped_done(plat_mapping* m, size_t offset, size_t n) {
-    if (!m || !m->mapped || offset >= m->size) return;
-    if (n > m->size - offset) n = m->size - offset;
-    // Whole pages inside the range only.  Unlocking pages that were never
-    // locked takes them out of the working set (and reports ERROR_NOT_LOCKED).
+    // Unlocking pages that were never locked takes them out of the working
+    // set (and reports ERROR_NOT_LOCKED).
     SYSTEM_INFO si;
     GetSystemInfo(&si);
-    size_t page = si.dwPageSize;
-    size_t from = (offset + page - 1) / page * page, to = (offset + n) / page * page;
-    if (to > from) VirtualUnlock(static_cast<char*>(m->mapped) + from, to - from);
+    size_t from = 0, to = 0;
+    if (plat_detail::whole_pages(m, offset, n, si.dwPageSize, &from, &to))
+        VirtualUnlock(static_cast<char*>(m->mapped) + from, to - from);
 }
 
 void plat_unmap_file(plat_mapping* m) {

@@ -32,50 +32,60 @@ void put_escaped(const char* s) {
     }
 }
 
-}  // namespace
+// Opens the book; on failure prints "#error", the result and the message.
+bool open_or_report(XLS_BOOK& book, const std::string& args) {
+    int rc = TABX_open_book(&book, args.c_str());
+    if (rc == 0) return true;
+    std::printf("#error\t%d\t%s\n", rc, TABX_error_mesg(&book));
+    TABX_close_book(&book, "DESTROY");
+    return false;
+}
+
+// Calls visit with the name of every cell of the current sheet, row by row.
+template <class Visit>
+void each_cell(XLS_BOOK& book, Visit visit) {
+    int rows = TABX_row_num(&book);
+    for (int r = 0; r < rows; ++r) {
+        int cols = TABX_column_num(&book, r);
+        for (int c = 0; c < cols; ++c) {
+            char cell[16];
+            if (TABX_cell_name(r + 1, c + 1, cell) == 0) visit(cell);
+        }
+    }
+}
 
 // The -a record of one opening of the book.
 int dump_all(const char* file, const char* mode) {
-    std::string args = "EXCEL=\"" + std::string(file) + "\" CHARSET=UTF8 " + mode;
     static XLS_BOOK book;
     std::printf("#open\t%s\n", mode);
-    int rc = TABX_open_book(&book, args.c_str());
-    if (rc != 0) {
-        std::printf("#error\t%d\t%s\n", rc, TABX_error_mesg(&book));
-        TABX_close_book(&book, "DESTROY");
-        return 1;
-    }
+    if (!open_or_report(book, "EXCEL=\"" + std::string(file) + "\" CHARSET=UTF8 " + mode)) return 1;
     std::vector<char> text(TABX_CELL_TEXT_BUF), type(TABX_CELL_TEXT_BUF);
     static const int formats[][3] = {{0, 100, -1}, {302, 107, 2}, {318, 201, 0}, {335, 501, 3}};
     for (int s = 0; s < TABX_sheet_num(&book); ++s) {
         TABX_open_sheet2(&book, s);
         std::printf("#sheet\t%d\n", s);
-        int rows = TABX_row_num(&book);
-        for (int r = 0; r < rows; ++r) {
-            int cols = TABX_column_num(&book, r);
-            for (int c = 0; c < cols; ++c) {
-                char cell[16];
-                if (TABX_cell_name(r + 1, c + 1, cell) != 0) continue;
-                rc = TABX_get_cell(&book, cell, text.data(), static_cast<int>(text.size()), type.data(),
+        each_cell(book, [&](const char* cell) {
+            int rc = TABX_get_cell(&book, cell, text.data(), static_cast<int>(text.size()), type.data(),
                                    static_cast<int>(type.size()));
-                if (rc == 0 && !text[0] && !type[0]) continue;
-                std::printf("%s\t%d\t", cell, rc);
+            if (rc == 0 && !text[0] && !type[0]) return;
+            std::printf("%s\t%d\t", cell, rc);
+            put_escaped(text.data());
+            std::fputc('\t', stdout);
+            put_escaped(type.data());
+            for (const auto& f : formats) {
+                rc = TABX_get_format_cell(&book, cell, text.data(), static_cast<int>(text.size()), f[0], f[1],
+                                          f[2]);
+                std::printf("\t%d:", rc);
                 put_escaped(text.data());
-                std::fputc('\t', stdout);
-                put_escaped(type.data());
-                for (const auto& f : formats) {
-                    rc = TABX_get_format_cell(&book, cell, text.data(), static_cast<int>(text.size()), f[0],
-                                              f[1], f[2]);
-                    std::printf("\t%d:", rc);
-                    put_escaped(text.data());
-                }
-                std::fputc('\n', stdout);
             }
-        }
+            std::fputc('\n', stdout);
+        });
     }
     TABX_close_book(&book, "DESTROY");
     return 0;
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "-a") == 0) {
@@ -86,18 +96,12 @@ int main(int argc, char** argv) {
     }
     bool quiet = argc > 1 && std::strcmp(argv[1], "-q") == 0;
     if (argc != (quiet ? 3 : 2)) {
-        std::fprintf(stderr, "usage: dump_book [-q] FILE\n");
+        std::fprintf(stderr, "usage: dump_book [-q|-a] FILE\n");
         return 2;
     }
-    const char* file = argv[quiet ? 2 : 1];
-    std::string args = "EXCEL=\"" + std::string(file) + "\" MODE=UNLOAD CHARSET=UTF8";
     static XLS_BOOK book;
-    int rc = TABX_open_book(&book, args.c_str());
-    if (rc != 0) {
-        std::printf("#error\t%d\t%s\n", rc, TABX_error_mesg(&book));
-        TABX_close_book(&book, "DESTROY");
+    if (!open_or_report(book, "EXCEL=\"" + std::string(argv[quiet ? 2 : 1]) + "\" MODE=UNLOAD CHARSET=UTF8"))
         return 1;
-    }
     std::vector<char> text(TABX_CELL_TEXT_BUF);
     long long cells = 0;
     for (int s = 0; s < TABX_sheet_num(&book); ++s) {
@@ -105,21 +109,14 @@ int main(int argc, char** argv) {
         TABX_sheet_name(&book, s, name);
         TABX_open_sheet2(&book, s);
         if (!quiet) std::printf("#sheet\t%d\t%s\n", s, name);
-        int rows = TABX_row_num(&book);
-        for (int r = 0; r < rows; ++r) {
-            int cols = TABX_column_num(&book, r);
-            for (int c = 0; c < cols; ++c) {
-                char cell[16];
-                if (TABX_cell_name(r + 1, c + 1, cell) != 0) continue;
-                if (TABX_get_cell(&book, cell, text.data(), static_cast<int>(text.size()), nullptr, 0) != 0)
-                    continue;
-                ++cells;
-                if (quiet || !text[0]) continue;
-                std::printf("%s\t", cell);
-                put_escaped(text.data());
-                std::fputc('\n', stdout);
-            }
-        }
+        each_cell(book, [&](const char* cell) {
+            if (TABX_get_cell(&book, cell, text.data(), static_cast<int>(text.size()), nullptr, 0) != 0) return;
+            ++cells;
+            if (quiet || !text[0]) return;
+            std::printf("%s\t", cell);
+            put_escaped(text.data());
+            std::fputc('\n', stdout);
+        });
         if (quiet) continue;
         for (int i = 0; i < book.drawing_count; ++i) {
             const XLS_DRAWING& d = book.drawings[i];
