@@ -87,9 +87,11 @@ extern "C" {
 #define TABX_FORMULA_ARRAY 51
 
 /* Layout of the cell record.  1 was the 40-byte record of release 2.0.4.0
-   and before (a value text for every number, the extra text); 2 is the
-   24-byte record below: a number is kept as a double, with no text, and the
-   Open XML reader's "str" type attribute is a flag bit. */
+   and before (a value text for every number, separate formula and extra
+   texts); 2 is the 24-byte record below: a number is kept as a double, with
+   no text (TABX_get_cell renders it with the same digits), a formula shares
+   the text's place (a cell whose cached result was read holds the result),
+   and the Open XML reader's "str" type attribute is a flag bit. */
 #define TABX_CELL_RECORD 2
 
 /* Flags of a cell (XLS_CELL.flags). */
@@ -109,12 +111,12 @@ typedef struct XLS_CELL {
     int decimals;              /* types 12, 13 kept as a number: the
                                   decimals of its value text */
     union {
-        char* text;            /* with TABX_CELL_TEXT: UTF-8, the value text
-                                  (type 0; numbers and times stored for the
-                                  classic renderings) or the formula (types
-                                  50, 51) */
+        char* text;            /* with TABX_CELL_TEXT: UTF-8, owned by the
+                                  library: the value text (type 0; numbers
+                                  and times stored for the classic
+                                  renderings) or the formula (types 50, 51) */
         double number;         /* without it: the number of types 11-13, the
-                                  serial of types 20-24 (owned by the library) */
+                                  serial of types 20-24 */
     };
 } XLS_CELL;
 
