@@ -22,12 +22,11 @@ bool ends_with(const std::string& s, const char* suffix) {
 
 // Walks one member, read whole.
 int walk_member(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& name, int mode) {
-    std::string xml;
-    int rc = pkg.read(name, xml);
-    if (rc != 0) return rc;
-    ctx->work_size = static_cast<int>(std::min<size_t>(xml.size() + OFX_WORK_EXTRA, INT32_MAX));
-    bool word = mode < OFX_MODE_PPTX;
-    return word ? ofx_walk_docx(ctx, mode, xml.data(), xml.size()) : ofx_walk_pptx(ctx, mode, xml.data(), xml.size());
+    return pkg.with_member(name, [&](const char* xml, size_t size) {
+        ctx->work_size = static_cast<int>(std::min<size_t>(size + OFX_WORK_EXTRA, INT32_MAX));
+        bool word = mode < OFX_MODE_PPTX;
+        return word ? ofx_walk_docx(ctx, mode, xml, size) : ofx_walk_pptx(ctx, mode, xml, size);
+    });
 }
 
 int write_separator(OFX_CONTEXT* ctx) {

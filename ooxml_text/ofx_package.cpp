@@ -86,19 +86,25 @@ const char* ofx_package::stored_name(const std::string& name) const {
 
 bool ofx_package::has(const std::string& name) const { return stored_name(name) != nullptr; }
 
-int ofx_package::read(const std::string& name, std::string& out) const {
+int ofx_package::with_member(const std::string& name, const std::function<int(const char*, size_t)>& use) const {
     const char* stored = stored_name(name);
     if (!stored) return -1;
     Mfile* f = mopen(stored, "rb");
     if (!f) return -1;
-    int rc = 0;
-    try {
-        out.assign(reinterpret_cast<const char*>(f->data), f->data ? static_cast<size_t>(f->size) : 0);
-    } catch (...) {
-        rc = -2;
-    }
+    int rc = use(reinterpret_cast<const char*>(f->data), f->data ? static_cast<size_t>(f->size) : 0);
     mclose(f);
     return rc;
+}
+
+int ofx_package::read(const std::string& name, std::string& out) const {
+    return with_member(name, [&](const char* bytes, size_t size) {
+        try {
+            out.assign(bytes, size);
+        } catch (...) {
+            return -2;
+        }
+        return 0;
+    });
 }
 
 std::vector<ofx_relationship> ofx_package::relationships(const std::string& part) const {

@@ -5,6 +5,8 @@
 #ifndef OFX_PACKAGE_H
 #define OFX_PACKAGE_H
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,11 @@ struct ofx_package {
 
     // Reads a member whole.  0; -1 when it is missing; -2 memory.
     int read(const std::string& name, std::string& out) const;
+
+    // Hands a member's bytes to use where they lie in their memory file,
+    // without a copy (a document part may be tens of megabytes); use's
+    // result, or -1 when the member is missing.
+    int with_member(const std::string& name, const std::function<int(const char*, size_t)>& use) const;
 
     // The relationships of a part ("" for the package's own), in their
     // order; external targets are left out.  Missing or damaged relationship
