@@ -354,8 +354,9 @@ int cfb_workbook_stream(const unsigned char* data, size_t size, std::vector<unsi
 
 int extract_workbook_stream(const char* compound_path, const char* image_path, bool* is_book_stream) {
     if (!compound_path || !image_path) return -1;
-    // The document is mapped, not copied: the stream is written straight
-    // from its sectors.
+    // The user's document, through the platform's mapping (read in where a
+    // file can shrink under a mapping); the stream is written straight from
+    // its sectors.
     int status = 0;
     plat_mapping* file = plat_map_file(compound_path, &status);
     if (!file) return status == -2 ? -2 : -1;
