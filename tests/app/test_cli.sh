@@ -98,10 +98,32 @@ for prog in "$work/no-such-program" "$work/cwd" "$work/not-executable"; do
 done
 check "nothing left after failed launches" test -z "$(ls -A "$work/temp")"
 # A short write (a file-size limit) in both modes.
+# A workbook whose text is well over the 1 KiB limit, made here so that a
+# clone with nothing beside it runs this too.
 big="$work/big.xlsx"
-if [ -n "$corpus" ] && [ -d "$corpus" ]; then
-    big=$(ls -S "$corpus"/generated/*.xlsx | head -1)
-fi
+python3 - "$big" <<'PY'
+import sys, zipfile
+rows = "".join('<row r="%d"><c r="A%d" t="inlineStr"><is><t>row %d of a workbook written for the test</t></is></c></row>' % (r, r, r)
+               for r in range(1, 401))
+parts = {
+    "[Content_Types].xml": '<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+        '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+        '<Default Extension="xml" ContentType="application/xml"/>'
+        '<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>'
+        '<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/></Types>',
+    "_rels/.rels": '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+        '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/></Relationships>',
+    "xl/workbook.xml": '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" '
+        'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="Big" sheetId="1" r:id="rId1"/></sheets></workbook>',
+    "xl/_rels/workbook.xml.rels": '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+        '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
+    "xl/worksheets/sheet1.xml": '<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>'
+        + rows + '</sheetData></worksheet>',
+}
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name, text in parts.items():
+        z.writestr(name, text)
+PY
 for mode in --no-allpage --allpage; do
     err=$( (ulimit -f 1; "$vergle" $mode --program "$recorder" "$big" "$samples/budget_v1.xlsx" 2>&1 < /dev/null) )
     check "short write $mode: exit 2 ($err)" test $? -eq 2
