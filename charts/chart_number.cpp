@@ -28,6 +28,8 @@ std::string strip_zeros(std::string s) {
     return m + exp;
 }
 
+std::string fixed(double a, int places);
+
 // Excel's General in a cell of standard width: at most 11 characters,
 // scientific from 1E+11 and below 1E-4.
 std::string general(double v) {
@@ -42,8 +44,7 @@ std::string general(double v) {
         int int_digits = e >= 0 ? e + 1 : 1;
         int decimals = width - int_digits - 1;
         if (decimals < 0) decimals = 0;
-        std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-        std::string s = strip_zeros(buf);
+        std::string s = strip_zeros((v < 0 ? "-" : "") + fixed(a, decimals));
         if (s != "0" && s != "-0" && s.size() <= static_cast<size_t>(11)) return s;
     }
     int exp_digits = (e >= 100 || e <= -100) ? 3 : 2;
@@ -167,6 +168,38 @@ plain_section parse(const std::string& s) {
     return p;
 }
 
+// a >= 0 with `places` decimals, its 15 significant digits rounded half
+// away from zero as Excel rounds (printf rounds 3400.5 to 3400).
+std::string fixed(double a, int places) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.14e", a);  // d.dddddddddddddde+XX
+    std::string digits;
+    for (const char* p = buf; *p && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9') digits += *p;
+    int exp = std::atoi(std::strchr(buf, 'e') + 1);
+    int point = exp + 1;  // digits before the decimal point
+    int keep = point + places;
+    if (keep < 0) return places > 0 ? "0." + std::string(static_cast<size_t>(places), '0') : "0";
+    bool up = keep < static_cast<int>(digits.size()) && digits[static_cast<size_t>(keep)] >= '5';
+    if (keep < static_cast<int>(digits.size())) digits.resize(static_cast<size_t>(keep));
+    while (static_cast<int>(digits.size()) < keep) digits += '0';
+    if (up) {
+        int i = keep - 1;
+        for (; i >= 0 && digits[static_cast<size_t>(i)] == '9'; --i) digits[static_cast<size_t>(i)] = '0';
+        if (i >= 0) digits[static_cast<size_t>(i)] += 1;
+        else {
+            digits.insert(digits.begin(), '1');
+            ++point;
+        }
+    }
+    std::string whole = point > 0 ? digits.substr(0, static_cast<size_t>(point)) : "0";
+    std::string frac = point >= 0 ? digits.substr(static_cast<size_t>(point)) : std::string(static_cast<size_t>(-point), '0') + digits;
+    if (whole.empty()) whole = "0";
+    size_t nz = whole.find_first_not_of('0');
+    whole = nz == std::string::npos ? "0" : whole.substr(nz);
+    return places > 0 ? whole + "." + frac : whole;
+}
+
 std::string group(const std::string& digits) {
     std::string out;
     int n = static_cast<int>(digits.size());
@@ -182,13 +215,12 @@ std::string render(const plain_section& p, double a) {
     for (int i = 0; i < p.percent; ++i) a *= 100;
     for (int i = 0; i < p.scale; ++i) a /= 1000;
     int places = static_cast<int>(p.decimals.size());
-    char buf[400];
-    if (a >= 1e300) return general(a);
-    std::snprintf(buf, sizeof buf, "%.*f", places, significant(a));
-    std::string fixed = buf;
-    size_t dot = fixed.find('.');
-    std::string whole = fixed.substr(0, dot);
-    std::string frac = dot == std::string::npos ? std::string() : fixed.substr(dot + 1);
+    if (!std::isfinite(a) || a >= 1e300) return general(a);
+    std::string shown_fixed = a == 0 ? (places > 0 ? "0." + std::string(static_cast<size_t>(places), '0') : "0")
+                                     : fixed(a, places);
+    size_t dot = shown_fixed.find('.');
+    std::string whole = shown_fixed.substr(0, dot);
+    std::string frac = dot == std::string::npos ? std::string() : shown_fixed.substr(dot + 1);
     if (whole == "0") whole.clear();
     while (static_cast<int>(whole.size()) < p.int_zeros) whole.insert(whole.begin(), '0');
     if (p.grouping) whole = group(whole);

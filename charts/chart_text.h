@@ -58,9 +58,10 @@ struct chart_text {
 };
 
 // Shows a cached number through its number-format code (UTF-8, "General"
-// or empty for none).  The workbook readers pass their number-format engine;
+// or empty for none); date1904: the chart counts its date serials from
+// 1904-01-01.  The workbook readers pass their number-format engine;
 // chart_format_number is the one that needs nothing.
-using chart_number_format = std::function<std::string(double value, const std::string& code)>;
+using chart_number_format = std::function<std::string(double value, const std::string& code, bool date1904)>;
 
 // Shows a number as General does (at most 11 characters, scientific beyond)
 // or through a plain number code: digit placeholders 0 # ?, thousands

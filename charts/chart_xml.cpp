@@ -23,7 +23,7 @@ enum code {
     E_CHART, E_TITLE, E_TX, E_RICH, E_P, E_T, E_SER, E_IDX,
     E_CAT, E_VAL, E_XVAL, E_YVAL, E_BUBBLE,
     E_NUMCACHE, E_NUMLIT, E_MULTI, E_LVL, E_PT, E_V, E_FORMAT,
-    E_CATAX, E_VALAX, E_DATEAX, E_SERAX,
+    E_CATAX, E_VALAX, E_DATEAX, E_SERAX, E_DATE1904,
     E_SKIP,  // content left out
 };
 
@@ -46,6 +46,7 @@ const name_code k_names[] = {
     {NS_C, "v", E_V},                  {NS_C, "formatCode", E_FORMAT},
     {NS_C, "catAx", E_CATAX},          {NS_C, "valAx", E_VALAX},
     {NS_C, "dateAx", E_DATEAX},        {NS_C, "serAx", E_SERAX},
+    {NS_C, "date1904", E_DATE1904},
     {NS_C, "extLst", E_SKIP},          {NS_C, "txPr", E_SKIP},
     {NS_C, "dLbls", E_SKIP},           {NS_C, "trendline", E_SKIP},
     {NS_C, "errBars", E_SKIP},         {NS_C, "legend", E_SKIP},
@@ -206,6 +207,7 @@ struct reader {
     uint32_t pt_idx = 0;
     std::string pt_format;
     bool pt_has_format = false;
+    bool date1904 = false;
     std::string chars;  // the character data of the open c:v, a:t or c:formatCode
     bool capturing = false;
 
@@ -248,7 +250,7 @@ struct reader {
         auto r = std::from_chars(b, e, d);
         if (r.ec != std::errc() || r.ptr != e || b == e) return v;
         const std::string& code = pt_has_format ? pt_format : cache_format;
-        return format ? format(d, code) : chart_format_number(d, code);
+        return format ? format(d, code, date1904) : chart_format_number(d, code);
     }
 
     void start(code c, const std::vector<attribute>& attrs) {
@@ -315,6 +317,10 @@ struct reader {
             cache_format.clear();
             break;
         case E_MULTI: levels.clear(); break;
+        case E_DATE1904:
+            for (const attribute& a : attrs)
+                if (a.name == "val") date1904 = a.value == "1" || a.value == "true";
+            break;
         case E_LVL:
             if (inside(E_MULTI)) {
                 levels.emplace_back();
