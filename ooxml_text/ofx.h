@@ -9,6 +9,7 @@
 #define OFX_H
 
 #include <cstddef>
+#include <string>
 
 #include "ui.h"
 
@@ -56,6 +57,12 @@ struct OFX_CONTEXT {
     bool skip_shapes;  // TEXTBOX off: text of shapes and VML pictures is left out
     vergle_ui* ui;     // where file errors are shown (may be null)
     int out_charset;   // the files' text: 1 code page 932 (set by ofx_init), 3 UTF-8
+    // The charts of the part being walked: writes into lines the text of
+    // the chart that relationship id names (UTF-8, each line ending "\n";
+    // empty when there is none) and returns 0, or -2 for memory.  Set by
+    // the dump around each walk; null (ofx_init) when charts are not read.
+    int (*chart_text)(void* source, const char* id, std::string* lines);
+    void* chart_source;
 };
 
 // Clears both paths and the counters; split pages on, skip shapes off, no

@@ -6,6 +6,7 @@
 
 #include "mfile.h"
 #include "ofx.h"
+#include "ofx_chart.h"
 #include "ofx_internal.h"
 #include "orb_file.h"
 #include "orb_text.h"
@@ -22,11 +23,17 @@ bool ends_with(const std::string& s, const char* suffix) {
 
 // Walks one member, read whole.
 int walk_member(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& name, int mode) {
-    return pkg.with_member(name, [&](const char* xml, size_t size) {
+    ofx_chart_source charts{&pkg, &name};
+    ctx->chart_text = ofx_chart_text;
+    ctx->chart_source = &charts;
+    int rc = pkg.with_member(name, [&](const char* xml, size_t size) {
         ctx->work_size = static_cast<int>(std::min<size_t>(size + OFX_WORK_EXTRA, INT32_MAX));
         bool word = mode < OFX_MODE_PPTX;
         return word ? ofx_walk_docx(ctx, mode, xml, size) : ofx_walk_pptx(ctx, mode, xml, size);
     });
+    ctx->chart_text = nullptr;
+    ctx->chart_source = nullptr;
+    return rc;
 }
 
 int write_separator(OFX_CONTEXT* ctx) {

@@ -46,6 +46,8 @@ void reset_fields(OFX_CONTEXT* ctx) {
 int ofx_init(OFX_CONTEXT* ctx) {
     reset_fields(ctx);
     ctx->ui = nullptr;
+    ctx->chart_text = nullptr;
+    ctx->chart_source = nullptr;
     ctx->out_charset = 1;
     ctx->out = new (std::nothrow) ofx_stream;
     return ctx->out ? 0 : -2;

@@ -53,11 +53,12 @@ enum tag_type {
     T_TXBODY,       // p:txBody, p188:txBody
     T_CM,           // p:cm, p188:cm: a presentation comment
     T_CM_TEXT,      // p:text: the text of a presentation comment
+    T_CHART,        // c:chart: a chart in a drawing or a graphic frame
 };
 
 // Namespaces, told by the prefixes a part declares; a prefix declared with
 // an unknown name (or not at all) stands for the namespace it usually names.
-enum ns_id { NS_OTHER, NS_W, NS_A, NS_P, NS_MC, NS_P188 };
+enum ns_id { NS_OTHER, NS_W, NS_A, NS_P, NS_MC, NS_P188, NS_C };
 
 struct known_ns {
     const char* uri;
@@ -73,6 +74,8 @@ const known_ns k_namespaces[] = {
     {"http://purl.oclc.org/ooxml/presentationml/main", NS_P},
     {"http://schemas.openxmlformats.org/markup-compatibility/2006", NS_MC},
     {"http://schemas.microsoft.com/office/powerpoint/2018/8/main", NS_P188},
+    {"http://schemas.openxmlformats.org/drawingml/2006/chart", NS_C},
+    {"http://purl.oclc.org/ooxml/drawingml/chart", NS_C},
 };
 
 ns_id conventional(const std::string& prefix) {
@@ -81,6 +84,7 @@ ns_id conventional(const std::string& prefix) {
     if (prefix == "p") return NS_P;
     if (prefix == "mc") return NS_MC;
     if (prefix == "p188") return NS_P188;
+    if (prefix == "c") return NS_C;
     return NS_OTHER;
 }
 
@@ -136,6 +140,7 @@ const name_entry k_names[] = {
     NAME(NS_P, "text", T_CM_TEXT),
     NAME(NS_P188, "txBody", T_TXBODY),
     NAME(NS_P188, "cm", T_CM),
+    NAME(NS_C, "chart", T_CHART),
 };
 
 #undef NAME
@@ -537,8 +542,23 @@ struct walker {
             return l ? label(l) : 0;
         }
         case T_CM: return mode == OFX_MODE_PPTX_COMMENTS ? label(k_label_comment) : 0;
+        case T_CHART: return chart(tag, gt);
         default: return 0;
         }
+    }
+
+    // A chart is shape text: its lines follow the paragraph that anchors
+    // it, as a text box's do, or stand where its graphic frame does.
+    int chart(const char* tag, const char* gt) {
+        std::string id, lines;
+        if (ctx->skip_shapes || !ctx->chart_text || !ofx_attribute(tag, gt, ":id", &id)) return 0;
+        int rc = ctx->chart_text(ctx->chart_source, id.c_str(), &lines);
+        if (rc != 0 || lines.empty()) return rc;
+        if (frame* anchor = innermost(F_PARA)) {
+            anchor->deferred += lines;
+            return 0;
+        }
+        return deliver(lines, frames.size());
     }
 
     // Whether the content of a starting element is left out.

@@ -497,8 +497,10 @@ TEST(BiffSheets, EmbeddedChartsKeepTheirSeriesToThemselves) {
     EXPECT_EQ(b.find(0, 0, 0)->kind, 's');
     EXPECT_EQ(b.find(0, 5, 0)->number, 6);
     EXPECT_EQ(b.find(0, 7, 0)->number, 8);
-    // A shape drawn in the chart shows on the sheet: its text is kept.
-    EXPECT_EQ(b.objects, (std::vector<std::pair<int, std::string>>{{0, "title"}, {0, "note"}}));
+    // A shape drawn in the chart shows on the sheet: its text is kept; each
+    // chart (one without series here) gives its line where it ends.
+    EXPECT_EQ(b.objects, (std::vector<std::pair<int, std::string>>{
+                             {0, "title"}, {0, "【グラフ】"}, {0, "note"}, {1, "【グラフ】"}}));
 }
 
 TEST(BiffCells, TextsGoOnInContinueRecords) {

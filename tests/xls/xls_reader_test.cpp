@@ -459,3 +459,35 @@ TEST(ReadExcel2003Corpus, OldBookStreamSheetNamesAreConvertedByTheReader) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReadExcel2003, ChartValuesShowThroughTheirCellFormats) {
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    st.add(xls::BIFF_XF, xf(164));
+    st.add(xls::BIFF_XF, xf(14));
+    st.add(xls::BIFF_FORMAT, bytes().u16(164).u16(4).u8(0).raw("0.0%").s);
+    size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Data"));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+    st.add(xls::BIFF_BOF, bof(0x0020));
+    st.add(0x1003, std::string(12, '\0'));  // SERIES
+    st.add(0x1065, bytes().u16(2).s);       // SIINDEX: categories
+    st.add(xls::BIFF_NUMBER, number(0, 0, 45296, 2));
+    st.add(0x1065, bytes().u16(1).s);       // values
+    st.add(xls::BIFF_NUMBER, number(0, 0, 0.256, 1));
+    st.add(xls::BIFF_EOF, "");
+    st.add(xls::BIFF_EOF, "");
+    vt::scratch_dir dir;
+    ASSERT_TRUE(vt::write_file(dir / "c.xls", cfbt::build({{"Workbook", st.s}})));
+    legacy_book b;
+    ASSERT_EQ(tbx_read_excel2003(&b.book, (dir / "c.xls").c_str()), 0);
+    std::vector<std::string> objects;
+    for (int i = 0; i < b.book.drawing_count; ++i)
+        objects.push_back(static_cast<const XLS_OBJECT_TEXT*>(b.book.drawings[i].data)->text);
+    EXPECT_EQ(objects, (std::vector<std::string>{"【グラフ】", "【系列】系列1\t2024/1/5: 25.6%"}));
+}
+
+}  // namespace

@@ -179,3 +179,53 @@ TEST(XlsxCorpus, SheetNamesAndTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every workbook of the corpus with a chart: the chart's lines among the
+// shape texts of the sheet it belongs to (a chart sheet of an .xlsx: the
+// worksheet before it).  LibreOffice's .xls charts hold no cached values.
+TEST(CorpusCharts, EveryChartShowsItsText) {
+    if (vt::corpus_dir().empty()) GTEST_SKIP() << "no corpus";
+    const std::vector<std::string> pie = {"【グラフ】グラフ題名", "【系列】系列1\tりんご: 3\tBanana: 12"};
+    const std::vector<std::string> any = {"【グラフ】", "【系列】系列1\t1\t3\t5", "【系列】系列2\t2\t4\t6"};
+    struct {
+        const char* file;
+        const char* sheet;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"generated/xlsx_comments_shapes__xlsxwriter.xlsx", "注釈", pie},
+        {"generated/xlsx_comments_shapes__libreoffice.xlsx", "注釈", pie},
+        {"generated/xlsm_comments_shapes__libreoffice.xlsm", "注釈", pie},
+        {"generated/xls_comments_shapes__libreoffice.xls", "注釈", {"【グラフ】グラフ題名", "【系列】系列1"}},
+        {"generated/xlsx_sheet_names__xlsxwriter.xlsx", "Tab　全角空白",
+         {"【グラフシート】グラフ", "【グラフ】", "【系列】series\t1"}},
+        {"generated/xlsx_sheet_names__libreoffice.xlsx", "グラフ", {"【グラフ】series", "【系列】series\t1"}},
+        {"generated/xls_sheet_names__libreoffice.xls", "グラフ", {"【グラフ】series", "【系列】系列1"}},
+        {"public/apache__poi/WithChartSheet.xlsx", "Sheet2",
+         {"【グラフシート】Chart2", "【グラフ】",
+          "【系列】Total\t2005 Sum of Cost: 15355463\t2005 Sum of Revenue: 18474075.56\t2006 Sum of Cost: 18593182\t"
+          "2006 Sum of Revenue: 22401812.19\t2007 Sum of Cost: 22860084\t2007 Sum of Revenue: 27490579.69"}},
+        {"public/tafia__calamine/any_sheets.xlsx", "VeryHidden",
+         {"【グラフシート】Chart", any[0], any[1], any[2]}},
+        {"public/tafia__calamine/any_sheets.xls", "Chart", any},
+        {"public/python-excel__xlrd/Formate.xls", "Blätt3", {"【グラフ】", "【系列】系列1"}},
+    };
+    for (const auto& c : cases) {
+        book_dump b(vt::join(vt::corpus_dir(), c.file));
+        ASSERT_EQ(b.rc, 0) << c.file;
+        int sheet = b.sheet_index(c.sheet);
+        ASSERT_GE(sheet, 0) << c.file << " " << c.sheet;
+        std::vector<std::string> lines;
+        for (int i = 0; i < b.book.drawing_count; ++i) {
+            const XLS_DRAWING& d = b.book.drawings[i];
+            std::string text = static_cast<const XLS_OBJECT_TEXT*>(d.data)->text;
+            bool chart_line = text.rfind("【グラフ", 0) == 0 || text.rfind("【系列】", 0) == 0 ||
+                              text.rfind("【項目軸】", 0) == 0 || text.rfind("【値軸】", 0) == 0;
+            if (d.sheet == sheet && chart_line) lines.push_back(text);
+        }
+        EXPECT_EQ(lines, c.lines) << c.file;
+    }
+}
+
+}  // namespace

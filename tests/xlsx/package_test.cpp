@@ -189,3 +189,64 @@ TEST(Package, Refusals) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string chart_xml(const std::string& title, const std::string& code, const std::string& value) {
+    return "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" xmlns:a=\"http://schemas."
+           "openxmlformats.org/drawingml/2006/main\"><c:chart><c:title><c:tx><c:rich><a:p><a:r><a:t>" + title +
+           "</a:t></a:r></a:p></c:rich></c:tx></c:title><c:plotArea><c:barChart><c:ser><c:cat><c:numRef><c:numCache>"
+           "<c:formatCode>yyyy/m/d</c:formatCode><c:pt idx=\"0\"><c:v>45296</c:v></c:pt></c:numCache></c:numRef>"
+           "</c:cat><c:val><c:numRef><c:numCache><c:formatCode>" + code + "</c:formatCode><c:pt idx=\"0\"><c:v>" +
+           value + "</c:v></c:pt></c:numCache></c:numRef></c:val></c:ser></c:barChart></c:plotArea></c:chart>"
+           "</c:chartSpace>";
+}
+
+std::string shape(const std::string& text) {
+    return "<xdr:twoCellAnchor><xdr:sp><xdr:txBody><a:p><a:r><a:t>" + text + "</a:t></a:r></a:p></xdr:txBody>"
+           "</xdr:sp></xdr:twoCellAnchor>";
+}
+
+const char k_frame[] =
+    "<xdr:twoCellAnchor><xdr:graphicFrame><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/"
+    "drawingml/2006/chart\"><c:chart xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" r:id=\"rId7\"/>"
+    "</a:graphicData></a:graphic></xdr:graphicFrame></xdr:twoCellAnchor>";
+
+TEST(Package, ChartsInDrawingsAndChartSheets) {
+    vt::scratch_dir dir;
+    for (bool chart_sheet_first : {false, true}) {
+        std::vector<std::pair<std::string, std::string>> list = {{"Data", "rId1"}, {"グラフ", "rId2"}, {"Last", "rId3"}};
+        if (chart_sheet_first) std::swap(list[0], list[1]);
+        std::vector<vt::zip_member> m = {
+            {"xl/workbook.xml", workbook_xml(list)},
+            {"xl/_rels/workbook.xml.rels", rels({{"rId1", "worksheets/sheet1.xml"}, {"rId2", "chartsheets/sheet1.xml"},
+                                                 {"rId3", "worksheets/sheet2.xml"}})},
+            {"xl/worksheets/sheet1.xml", sheet_xml("data")},
+            {"xl/worksheets/sheet2.xml", sheet_xml("last")},
+            {"xl/worksheets/_rels/sheet1.xml.rels", rels({{"rId1", "../drawings/drawing1.xml"}})},
+            {"xl/drawings/drawing1.xml", "<xdr:wsDr>" + shape("before") + k_frame + shape("after") + "</xdr:wsDr>"},
+            {"xl/drawings/_rels/drawing1.xml.rels", rels({{"rId7", "../charts/chart1.xml"}})},
+            {"xl/charts/chart1.xml", chart_xml("売上", "0.0%", "0.256")},
+            {"xl/chartsheets/sheet1.xml", "<chartsheet><drawing r:id=\"rId1\"/></chartsheet>"},
+            {"xl/chartsheets/_rels/sheet1.xml.rels", rels({{"rId1", "../drawings/drawing2.xml"}})},
+            {"xl/drawings/drawing2.xml", std::string("<xdr:wsDr>") + k_frame + "</xdr:wsDr>"},
+            {"xl/drawings/_rels/drawing2.xml.rels", rels({{"rId7", "/xl/charts/chart2.xml"}})},
+            {"xl/charts/chart2.xml", chart_xml("on its own sheet", "#,##0", "1234.5")},
+        };
+        opened b(write_package(dir, "charts.xlsx", m));
+        ASSERT_EQ(b.rc, 0) << TABX_error_mesg(&b.book);
+        ASSERT_EQ(TABX_sheet_num(&b.book), 2) << "a chart sheet has no cells and no file";
+        std::vector<std::pair<int, std::string>> objects;
+        for (int i = 0; i < b.book.drawing_count; ++i)
+            objects.emplace_back(b.book.drawings[i].sheet, static_cast<XLS_OBJECT_TEXT*>(b.book.drawings[i].data)->text);
+        // The chart sheet's chart goes to the worksheet before it in the
+        // tab order, or the one after it when it comes first.
+        std::vector<std::pair<int, std::string>> want = {
+            {0, "before"}, {0, "【グラフ】売上"}, {0, "【系列】系列1\t2024/1/5: 25.6%"}, {0, "after"},
+            {0, "【グラフシート】グラフ"}, {0, "【グラフ】on its own sheet"}, {0, "【系列】系列1\t2024/1/5: 1,235"}};
+        EXPECT_EQ(objects, want) << chart_sheet_first;
+    }
+}
+
+}  // namespace

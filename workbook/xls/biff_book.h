@@ -51,6 +51,10 @@ public:
     // The workbook counts its date serials from 1904-01-01 (DATEMODE 1).
     virtual void set_date1904(bool) {}
 
+    // A chart's cached number of cell format xf as the cell would show it
+    // (General unless the book has a number-format engine).
+    virtual std::string format_number(int xf, double value) const;
+
     // Writes a coded message (UTF-8) as the book's message.
     virtual void message(const std::string& utf8) = 0;
     // Writes a line into the book's log (UTF-8): something was passed over

@@ -110,6 +110,7 @@ int biff_reader::end_pending() {
 }
 
 int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, uint64_t offset) {
+    if (int rc = chart_record(type, data, len)) return rc;
     if (nested_ > 0) {
         // Inside an embedded substream (a chart in a sheet): its records
         // are the chart's, up to its own EOF, except the texts of shapes

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "biff_book.h"
+#include "biff_chart.h"
 #include "biff_sst.h"
 #include "byte_cursor.h"
 
@@ -145,6 +146,10 @@ private:
     int cell_text(byte_cursor& c, uint16_t count, int row, int column);
     // Writes a line into the book's log about a record passed over.
     void skipped(uint16_t type, uint64_t offset, size_t len, const char* why);
+    // Every record also goes here: a chart substream's records make its
+    // text, added as text objects of the sheet at the chart's end
+    // (biff_chart.cpp).  0, or -2 / the book's code.
+    int chart_record(uint16_t type, const unsigned char* data, size_t len);
 
     biff_book& book_;
     sst_gather sst_;
@@ -173,6 +178,7 @@ private:
     std::u16string text_;
     std::string note_bytes_;  // 8-bit, in the workbook's code page
     std::string bad_;         // what was wrong with a record passed over
+    biff_chart chart_;        // the chart substream being read
 };
 
 }  // namespace xls

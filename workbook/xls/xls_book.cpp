@@ -4,6 +4,7 @@
 #include "tbx_private.h"
 
 #include "cell_format.h"
+#include "number_format.h"
 #include "tbx_message.h"
 #include "tbx_store.h"
 
@@ -80,6 +81,14 @@ void xls_book::set_date1904(bool on) {
 
 int xls_book::add_text_object(int sheet, const std::string& utf8) {
     return tbx_add_drawing(book_, 1, sheet, utf8.c_str());
+}
+
+std::string xls_book::format_number(int xf, double value) const {
+    const tbx_private* p = tbx_priv(book_);
+    char buf[512];
+    size_t n = nf_render_number(tbx_format_of_id(book_, xls_book::xf_numfmt(xf)), value, p && p->date1904, buf,
+                                sizeof buf);
+    return std::string(buf, n);
 }
 
 void xls_book::message(const std::string& utf8) { tbx_message(book_, "%s", utf8.c_str()); }

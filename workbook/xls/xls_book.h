@@ -32,6 +32,7 @@ public:
     void message(const std::string& utf8) override;
     void log(const std::string& utf8) override;
     void set_date1904(bool on) override;
+    std::string format_number(int xf, double value) const override;
 
 private:
     XLS_BOOK* book_;

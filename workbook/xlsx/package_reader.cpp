@@ -20,6 +20,7 @@
 #include "orb_zip.h"
 #include "tbx_readers.h"
 #include "tbx_store.h"
+#include "xlsx_chart.h"
 #include "xlsx_scan.h"
 
 bool xlsx_sheet_name(std::string_view raw, std::string& out);  // part_workbook.cpp
@@ -154,7 +155,31 @@ void each_relationship(std::string_view text, Fn fn) {
 struct package_links {
     std::map<std::string, int> sheet_of_part;      // drawing/comments member -> sheet index
     std::map<std::string, std::string> workbook_targets;  // relationship id -> member
+    std::map<std::string, int> worksheet_index;    // worksheet member -> sheet index
+    // drawing member -> (relationship id -> chart member)
+    std::map<std::string, std::map<std::string, std::string>> drawing_charts;
+    std::map<std::string, std::string> chart_sheet_of_drawing;  // drawing member -> chart sheet member
 };
+
+// The charts of drawings and the drawings of chart sheets, from their
+// relationship parts ("xl/drawings/_rels/drawing1.xml.rels" describes
+// "xl/drawings/drawing1.xml").
+void read_chart_links(std::string_view name, std::string_view body, package_links& links) {
+    static const char k_drawing_rels[] = "xl/drawings/_rels/";
+    static const char k_chartsheet_rels[] = "xl/chartsheets/_rels/";
+    bool drawing = starts_with(name, k_drawing_rels);
+    std::string_view folder = drawing ? "xl/drawings" : "xl/chartsheets";
+    std::string_view file = name.substr(drawing ? sizeof k_drawing_rels - 1 : sizeof k_chartsheet_rels - 1);
+    if (file.size() <= 5 || file.substr(file.size() - 5) != ".rels") return;
+    std::string source = std::string(folder) + "/" + std::string(file.substr(0, file.size() - 5));
+    each_relationship(body, [&](std::string_view id, std::string_view target) {
+        std::string member = orb_package_target(folder, target);
+        if (drawing && starts_with(member, "xl/charts/"))
+            links.drawing_charts[source][std::string(id)] = member;
+        else if (!drawing && part_kind_of(member.c_str()) == PART_DRAWING)
+            links.chart_sheet_of_drawing.emplace(member, source);
+    });
+}
 
 int read_links(const package& pkg, package_links& links) {
     static const char k_sheet_rels[] = "xl/worksheets/_rels/";
@@ -164,17 +189,23 @@ int read_links(const package& pkg, package_links& links) {
     for (int i = 0; i < pkg.count; ++i) {
         if (part_kind_of(pkg.name(i)) == PART_WORKSHEET) sheet_index[pkg.name(i)] = n++;
     }
+    links.worksheet_index = sheet_index;
     try {
         for (int i = 0; i < pkg.count; ++i) {
             std::string_view name = pkg.name(i);
             bool sheet_rels = starts_with(name, k_sheet_rels);
             bool book_rels = name == "xl/_rels/workbook.xml.rels";
-            if (!sheet_rels && !book_rels) continue;
+            bool chart_rels = starts_with(name, "xl/drawings/_rels/") || starts_with(name, "xl/chartsheets/_rels/");
+            if (!sheet_rels && !book_rels && !chart_rels) continue;
             member_text text;
             int rc = read_member(pkg, pkg.name(i), text);
             if (rc == -2) return -2;
             if (rc != 0) continue;
             std::string_view body(text.data, text.size);
+            if (chart_rels) {
+                read_chart_links(name, body, links);
+                continue;
+            }
             if (book_rels) {
                 each_relationship(body, [&](std::string_view id, std::string_view target) {
                     links.workbook_targets[std::string(id)] = orb_package_target("xl", target);
@@ -225,6 +256,44 @@ int scan_part(XLS_BOOK* book, xlsx_reader& reader, int kind, int sheet, const me
     return xml_scan_member(s, text.data, text.size);
 }
 
+// The chart sheet whose drawing this is: its drawing is read onto the
+// worksheet before it in the tab order (after it, when none comes before),
+// its lines introduced by "【グラフシート】" and the chart sheet's name, so
+// that its text stands in the shape section of a sheet that has a file.
+int read_chart_sheet(XLS_BOOK* book, xlsx_reader& reader, const package& pkg, const package_links& links,
+                     xlsx_charts& charts, const std::string& drawing) {
+    const std::string& sheet_member = links.chart_sheet_of_drawing.at(drawing);
+    std::vector<std::string> tab;  // the members of the sheet list, in order
+    for (const std::string& rid : reader.sheet_rids) {
+        auto it = links.workbook_targets.find(rid);
+        tab.push_back(it == links.workbook_targets.end() ? std::string() : it->second);
+    }
+    int pos = -1;
+    for (size_t i = 0; i < tab.size() && pos < 0; ++i)
+        if (tab[i] == sheet_member) pos = static_cast<int>(i);
+    int sheet = 0;
+    std::string label = "【グラフシート】";
+    if (pos >= 0) {
+        label += reader.sheet_names[static_cast<size_t>(pos)];
+        bool found = false;
+        for (int i = pos - 1; i >= 0 && !found; --i) {
+            auto w = links.worksheet_index.find(tab[static_cast<size_t>(i)]);
+            if (w != links.worksheet_index.end()) sheet = w->second, found = true;
+        }
+        for (size_t i = static_cast<size_t>(pos) + 1; i < tab.size() && !found; ++i) {
+            auto w = links.worksheet_index.find(tab[i]);
+            if (w != links.worksheet_index.end()) sheet = w->second, found = true;
+        }
+    }
+    auto targets = links.drawing_charts.find(drawing);
+    charts.targets = targets == links.drawing_charts.end() ? std::map<std::string, std::string>() : targets->second;
+    if (tbx_add_drawing(book, 1, sheet, label.c_str()) != 0) return -2;
+    member_text text;
+    int rc = read_member(pkg, drawing.c_str(), text);
+    if (rc != 0) return rc == -2 ? -2 : -1;
+    return scan_part(book, reader, PART_DRAWING, sheet, text);
+}
+
 int load(XLS_BOOK* book, const char* path, bool release) {
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     const bool from_memory = book->read_memory == 0;
@@ -247,12 +316,31 @@ int load(XLS_BOOK* book, const char* path, bool release) {
     }
 
     xlsx_reader reader;
+    xlsx_charts charts;
+    charts.read = [&pkg](const std::string& member, std::string& out) {
+        member_text t;
+        int rc = read_member(pkg, member.c_str(), t);
+        if (rc != 0) return rc == -2 ? -2 : -1;
+        out.assign(t.data, t.size);
+        return 0;
+    };
+    reader.charts = &charts;
+    std::vector<std::string> chart_sheet_drawings;  // read once the sheet list is known
     int sheets_read = 0;
     for (int i = 0; i < pkg.count; ++i) {
         const char* name = pkg.name(i);
         int kind = part_kind_of(name);
         if (kind == 0) continue;
         int sheet = 0;
+        if (kind == PART_DRAWING) {
+            if (links.chart_sheet_of_drawing.count(name)) {
+                chart_sheet_drawings.push_back(name);
+                continue;
+            }
+            auto targets = links.drawing_charts.find(name);
+            charts.targets = targets == links.drawing_charts.end() ? std::map<std::string, std::string>()
+                                                                   : targets->second;
+        }
         if (kind == PART_DRAWING || kind == PART_COMMENTS) {
             auto it = links.sheet_of_part.find(name);
             sheet = it == links.sheet_of_part.end() ? 0 : it->second;
@@ -282,6 +370,11 @@ int load(XLS_BOOK* book, const char* path, bool release) {
         }
         // The largest members leave memory as soon as they are read.
         if (!pkg.disk && (kind == PART_WORKSHEET || kind == PART_SHARED_STRINGS)) mfree(name);
+    }
+
+    for (const std::string& drawing : chart_sheet_drawings) {
+        rc = read_chart_sheet(book, reader, pkg, links, charts, drawing);
+        if (rc != 0) return rc;
     }
 
     // The member list, for a writer of the book.

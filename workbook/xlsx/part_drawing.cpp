@@ -2,6 +2,7 @@
 // the drawing belongs to, one object per non-empty paragraph, in document
 // order.
 #include "tbx_store.h"
+#include "xlsx_chart.h"
 #include "xlsx_scan.h"
 
 int xlsx_add_text_object(xml_scan& s) {
@@ -22,6 +23,9 @@ int drawing_part_event(xml_scan& s, int event, int code, std::string_view text) 
         return 0;
     case X_A_P:
         if (event == XML_END) return xlsx_add_text_object(s);
+        return 0;
+    case X_C_CHART:
+        if (event == XML_START || event == XML_EMPTY) return xlsx_chart_objects(s, text);
         return 0;
     default:
         return 0;

@@ -12,9 +12,10 @@ add_library(tabx_xlsx STATIC
   ${CMAKE_CURRENT_LIST_DIR}/part_shared_strings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_styles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_drawing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/part_chart.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_comments.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_custom_props.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_reader.cpp)
 target_include_directories(tabx_xlsx PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(tabx_xlsx PUBLIC tabx_xmltext orb tabx_frame)
+target_link_libraries(tabx_xlsx PUBLIC tabx_xmltext orb tabx_frame vergle_charts)
 set_target_properties(tabx_xlsx PROPERTIES POSITION_INDEPENDENT_CODE ON)

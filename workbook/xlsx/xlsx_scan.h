@@ -63,6 +63,7 @@ enum {
     // drawings
     X_TWOCELLANCHOR, X_ONECELLANCHOR, X_CNVPR, X_TXBODY, X_PRSTGEOM, X_A_P, X_A_T,
     X_WORKBOOKPR,
+    X_C_CHART,  // a chart in a drawing: its text is read from the chart part
 };
 
 enum xml_event { XML_START, XML_EMPTY, XML_LEAF, XML_END };
@@ -79,8 +80,11 @@ enum {
     XML_VALUE_MAX = 4000,   // bytes of a number value
 };
 
+struct xlsx_charts;  // xlsx_chart.h
+
 // State of one load that outlives a member.
 struct xlsx_reader {
+    xlsx_charts* charts = nullptr;        // the charts the drawing being read names
     int xf_base = 0;                      // first cell format of the styles part
     std::vector<std::string> sheet_names; // the workbook's sheet list, in order
     std::vector<std::string> sheet_rids;  // their relationship ids

@@ -28,7 +28,7 @@ const name_code k_names[] = {
     {"vt:lpwstr", X_VT_LPWSTR}, {"xdr:twoCellAnchor", X_TWOCELLANCHOR},
     {"xdr:oneCellAnchor", X_ONECELLANCHOR}, {"xdr:cNvPr", X_CNVPR},
     {"xdr:txBody", X_TXBODY}, {"a:prstGeom", X_PRSTGEOM}, {"a:p", X_A_P}, {"a:t", X_A_T},
-    {"workbookPr", X_WORKBOOKPR},
+    {"workbookPr", X_WORKBOOKPR}, {"c:chart", X_C_CHART},
 };
 
 inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
