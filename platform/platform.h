@@ -173,6 +173,12 @@ std::string plat_default_temp_folder();
 // Windows; "" on POSIX, where the command line shows the differences itself.
 const char* plat_default_diff_program();
 
+// True when messages are to be shown in Japanese.  Windows: always.  POSIX:
+// when the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
+// names a Japanese locale ("ja", "ja_JP", "ja_JP.UTF-8", ...).  Only the
+// variables count, not whether such a locale is installed.
+bool plat_japanese_messages();
+
 // True when standard input is an interactive terminal.
 bool plat_stdin_is_terminal();
 

@@ -353,6 +353,15 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
     return 0;
 }
 
+bool plat_japanese_messages() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = getenv(name);
+        if (!v || !*v) continue;
+        return v[0] == 'j' && v[1] == 'a' && (v[2] == 0 || v[2] == '_' || v[2] == '.' || v[2] == '@');
+    }
+    return false;
+}
+
 bool plat_stdin_is_terminal() { return isatty(0) == 1; }
 
 bool plat_stream_is_terminal(int stream) { return (stream == 1 || stream == 2) && isatty(stream) == 1; }

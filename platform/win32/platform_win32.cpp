@@ -540,6 +540,9 @@ uint64_t plat_physical_memory() {
     return GlobalMemoryStatusEx(&st) ? static_cast<uint64_t>(st.ullTotalPhys) : 0;
 }
 
+// The Windows program speaks Japanese, whatever the system's language.
+bool plat_japanese_messages() { return true; }
+
 bool plat_stdin_is_terminal() { return plat_stream_is_terminal(0); }
 
 bool plat_stream_is_terminal(int stream) {

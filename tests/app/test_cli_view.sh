@@ -16,6 +16,10 @@ mkdir -p "$work/bin" "$work/temp"
 cp "$vergle_src" "$work/bin/vergle"
 vergle=$work/bin/vergle
 export TEMP=$work/temp
+# Messages in Japanese, as the Parts quote them (English ones are tested
+# apart).
+export LANG=ja_JP.UTF-8
+unset LC_ALL LC_MESSAGES
 unset NO_COLOR
 passed=0 failed=0
 
