@@ -68,6 +68,18 @@ int64_t plat_tell(plat_file* f);
 // its status cannot be queried.
 int plat_file_size(const char* path, int64_t* size);
 
+// What stands at a path that is to be read as a document, found without
+// opening anything but a regular file (a FIFO or device is never opened, so
+// that a FIFO without a writer cannot hold the caller).
+enum plat_check {
+    PLAT_CHECK_OK = 0,       // a regular file (through links) that can be read
+    PLAT_CHECK_MISSING,      // nothing there (or a folder on the way is missing)
+    PLAT_CHECK_DENIED,       // the system refuses to let the caller read it
+    PLAT_CHECK_FOLDER,       // a folder
+    PLAT_CHECK_NOT_REGULAR,  // a FIFO, socket or device
+};
+plat_check plat_check_readable(const char* path);
+
 // ---------------------------------------------------------------------------
 // Read-only file mappings
 // ---------------------------------------------------------------------------
@@ -119,6 +131,11 @@ int plat_make_run_dir(const char* base, std::string& out);
 // True when the two file names name the same entry of a folder: compared
 // without regard to letter case on Windows, byte for byte on POSIX.
 bool plat_same_file_name(const std::string& a, const std::string& b);
+
+// Gives the file from the name to, in the same folder, replacing a file or
+// link already called so (a link is replaced, never followed; a folder is
+// never replaced).  0 or -1.
+int plat_rename(const char* from, const char* to);
 
 // Removes one file (or a link, never what it points at).  0 or -1.
 int plat_remove_file(const char* path);
@@ -178,6 +195,12 @@ const char* plat_default_diff_program();
 // names a Japanese locale ("ja", "ja_JP", "ja_JP.UTF-8", ...).  Only the
 // variables count, not whether such a locale is installed.
 bool plat_japanese_messages();
+
+// Reads up to n bytes of standard input, waiting at most wait_ms for the
+// first of them (POSIX; Windows waits without limit).  The count read (0 at
+// the end of the input), -1 when reading fails, -2 when nothing came in
+// time (the caller may look for an interrupt and ask again).
+long long plat_read_stdin(void* buf, size_t n, int wait_ms);
 
 // True when standard input is an interactive terminal.
 bool plat_stdin_is_terminal();

@@ -58,6 +58,24 @@ std::string ui_text(const char* utf8);
 // message as it is.
 std::string ui_with_reason(const std::string& message, const std::string& reason);
 
+// Why the file at path cannot be read as a document, as a short text in the
+// user's language, or "" when nothing is found wrong with it: missing, no
+// permission, a folder, not a regular file (found without opening it), empty
+// or too short, and for the names of zip packages (.xlsx, .xlsm, .docx,
+// .docm, .pptx, .pptm) not a zip package or one cut short (no end record),
+// for .xls not a 97-2003 workbook.  Native encoding.
+std::string ui_file_reason(const char* path);
+
+// The reason a reader's failure code gives: -2 out of memory, -9 more than
+// can be handled, -101 cannot be opened, any other damaged content.
+std::string ui_code_reason(int rc);
+
+// The message of a document a reader could not open (rc its code): the
+// open-error message with the path and the reason (the file's, else the
+// code's), or with --debug the reader's own text internal (its function,
+// code and message), as the dumps have always shown it.
+std::string ui_open_failure(const std::string& path, int rc, const std::string& internal);
+
 // True when messages are shown in Japanese.
 bool ui_japanese();
 

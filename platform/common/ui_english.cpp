@@ -29,12 +29,51 @@ const ui_translation TABLE[] = {
     {"ERROR:一時ファイル(%s)作成エラー", "ERROR: cannot create the temporary file (%s)"},
     {"設定ファイル(%s)を保存できません。", "Cannot save the settings file (%s)"},
 
+    {"種類の異なるファイルは比較できません(%s、%s)。", "Cannot compare files of different kinds (%s, %s)"},
+
+    // Reasons, after a message.
+    {"ファイルがありません", "no such file"},
+    {"アクセス権がありません", "permission denied"},
+    {"フォルダです", "is a folder"},
+    {"通常のファイルではありません", "not a regular file"},
+    {"開けません", "cannot be opened"},
+    {"空のファイルです", "empty file"},
+    {"文書としては短すぎます", "too short to be a document"},
+    {"zipパッケージではありません", "not a zip package"},
+    {"途中で切れています", "truncated"},
+    {"Excel 97-2003形式ではありません", "not an Excel 97-2003 workbook"},
+    {"メモリが足りません", "out of memory"},
+    {"扱える大きさを超えています", "larger than can be handled"},
+    {"内容が壊れています", "damaged content"},
+
     // The command line.
     {"テキストファイルを読めません。(%s)", "Cannot read the text file (%s)"},
     {"一時フォルダを作成できません。(%s)", "Cannot create the temporary folder (%s)"},
     {"再試行しません(標準入力が端末ではありません)。", "Not trying again (standard input is not a terminal)."},
     {"再試行しますか? [y/N] ", "Try again? [y/N] "},
     {"シート", "sheet"},
+    {"ファイル %s と %s は異なります", "Files %s and %s differ"},
+    {"パスワード付きのため比較できません", "password-protected: cannot be compared"},
+    {"サポート対象外のファイルのため比較できません", "unsupported file: cannot be compared"},
+    {"読めないため比較できません", "unreadable, cannot be compared"},
+
+    // Usage errors.
+    {"(使い方は vergle --help)", "(vergle --help shows the usage)"},
+    {"比較するファイルを2つ指定してください(指定されたのは%d個)。", "name two files to compare (%d given)"},
+    {"--text と --textconv にはファイルを1つ指定してください(指定されたのは%d個)。",
+     "--text and --textconv take one file (%d given)"},
+    {"不明なオプションです: %s", "unknown option %s"},
+    {"%s には値が必要です。", "%s needs a value"},
+    {"プログラムのパスが空か、%dバイト以上か、改行や制御文字を含んでいます。",
+     "the program path is empty, %d bytes or longer, or holds a line break or control character"},
+    {"--color には auto、always、never のどれかを指定してください(%s ではなく)。",
+     "--color takes auto, always or never, not %s"},
+    {"-U には行数を指定してください(%s ではなく)。", "-U takes a number of lines, not %s"},
+    {"--label は2回までです。", "--label is given at most twice"},
+    {"--encoding には utf-8 か cp932 を指定してください。", "--encoding takes utf-8 or cp932"},
+    {"-q、-U、--label は組み込みの差分表示のためのもので、--program とは使えません。",
+     "-q, -U and --label are for the built-in view, not for --program"},
+    {"標準入力(-)は一度しか読めません。", "standard input (-) can be read only once"},
 };
 
 }  // namespace

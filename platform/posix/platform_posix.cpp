@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -111,6 +113,17 @@ int plat_file_size(const char* path, int64_t* size) {
     if (rc != 0 || S_ISDIR(st.st_mode)) return -1;
     *size = st.st_size;
     return 0;
+}
+
+plat_check plat_check_readable(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0) return errno == EACCES ? PLAT_CHECK_DENIED : PLAT_CHECK_MISSING;
+    if (S_ISDIR(st.st_mode)) return PLAT_CHECK_FOLDER;
+    if (!S_ISREG(st.st_mode)) return PLAT_CHECK_NOT_REGULAR;
+    // The effective user's rights, as an open would meet them.
+    if (faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? PLAT_CHECK_MISSING : PLAT_CHECK_DENIED;
+    return PLAT_CHECK_OK;
 }
 
 // ---------------------------------------------------------------------------
@@ -218,6 +231,8 @@ int plat_make_run_dir(const char* base, std::string& out) {
 }
 
 bool plat_same_file_name(const std::string& a, const std::string& b) { return a == b; }
+
+int plat_rename(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : -1; }
 
 int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
 
@@ -360,6 +375,16 @@ bool plat_japanese_messages() {
         return v[0] == 'j' && v[1] == 'a' && (v[2] == 0 || v[2] == '_' || v[2] == '.' || v[2] == '@');
     }
     return false;
+}
+
+long long plat_read_stdin(void* buf, size_t n, int wait_ms) {
+    pollfd p{0, POLLIN, 0};
+    int ready = poll(&p, 1, wait_ms);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return -2;
+    if (ready < 0) return -1;
+    ssize_t r = ::read(0, buf, n);
+    if (r < 0) return errno == EINTR || errno == EAGAIN ? -2 : -1;
+    return r;
 }
 
 bool plat_stdin_is_terminal() { return isatty(0) == 1; }
