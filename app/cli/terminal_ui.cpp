@@ -30,7 +30,16 @@ int terminal_interrupt() { return g_interrupt; }
 
 bool terminal_ui::pump_one_message() { return g_interrupt == 0; }
 
-void terminal_ui::show_error(const std::string& text, bool) {
+void terminal_ui::show_error(const std::string& message, bool) {
+    if (hold_errors) {
+        held.push_back(message);
+        return;
+    }
+    std::string text = message;
+    for (const auto& a : aliases) {
+        for (size_t at = 0; (at = text.find(a.first, at)) != std::string::npos; at += a.second.size())
+            text.replace(at, a.first.size(), a.second);
+    }
     if (shown_) std::fputs("\r\033[K", err);
     shown_ = false;
     std::fprintf(err, "Vergle: %s\n", text.c_str());

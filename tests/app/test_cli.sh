@@ -13,8 +13,8 @@ vergle=$work/bin/vergle
 export TEMP=$work/temp
 # Messages in Japanese, as the Parts quote them (English ones are tested
 # apart).
-export LANG=ja_JP.UTF-8
-unset LC_ALL LC_MESSAGES
+# (Not installed, maybe: bash would warn when it takes them in.)
+{ export LANG=ja_JP.UTF-8; unset LC_ALL LC_MESSAGES; } 2> /dev/null
 passed=0 failed=0
 
 check() {  # check NAME CONDITION...
@@ -38,23 +38,88 @@ check "settings bytes" test "$(od -An -c "$work/bin/Vergle.ini" | tr -s ' ')" = 
 "$vergle" --no-textbox --no-allpage --program diff --save
 check "settings saved again" test "$(tr -d '\r' < "$work/bin/Vergle.ini")" = "$(printf 'diff\nTEXTBOX=N\nALLPAGE=N')"
 
-# Refused documents: the message on standard error and a non-zero exit, with
-# no standard input (the retry question is answered "no").
-refuse() {  # refuse FILE MESSAGE
-    local err
-    err=$("$vergle" --program "$recorder" "$1" "$1" 2>&1 < /dev/null)
-    local rc=$?
-    check "exit for $1" test $rc -ne 0
-    check "message for $(basename "$1"): $err" test "$err" = "Vergle: $2"
+# Refused documents: the message with its reason on standard error and exit
+# 2, in Japanese under a Japanese locale and in English otherwise, with no
+# standard input (the retry question is answered "no").
+samples=$(cd "$(dirname "$0")/../../samples" && pwd)
+# as_other_user COMMAND...: runs the command as a user other than root when
+# this runs as root (root may read any file); as it is otherwise.
+as_other_user() {
+    if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; else "$@"; fi
 }
+chmod 755 "$work"
+refuse() {  # refuse FILE1 FILE2 JAPANESE ENGLISH: the message for the pair
+    local err rc lang
+    for lang in ja_JP.UTF-8 C.UTF-8; do
+        err=$(env LANG=$lang timeout 20 "$vergle" --program "$recorder" "$1" "$2" 2>&1 < /dev/null)
+        rc=$?
+        check "exit 2 for $(basename "$1") $(basename "$2") ($lang)" test $rc -eq 2
+        local want=$3
+        [ $lang = C.UTF-8 ] && want=$4
+        check "message ($lang): $err" test "$err" = "Vergle: $want"
+    done
+}
+good=$samples/budget_v1.xlsx
 printf 'PK\003\004' > "$work/short.xlsx"
-refuse "$work/short.xlsx" "サポート対象外のファイルです($work/short.xlsx)。"
-refuse "$work/missing.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx)"
+refuse "$work/short.xlsx" "$good" "サポート対象外のファイルです($work/short.xlsx)。: 文書としては短すぎます" \
+    "Unsupported file ($work/short.xlsx): too short to be a document"
+refuse "$work/missing.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx): ファイルがありません" \
+    "Cannot open the file ($work/missing.xlsx): no such file"
+mkdir "$work/folder.xlsx"
+refuse "$good" "$work/folder.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/folder.xlsx): フォルダです" \
+    "Cannot open the file ($work/folder.xlsx): is a folder"
+# A FIFO without a writer: refused at once, never opened (which would wait).
+mkfifo "$work/pipe.xlsx"
+refuse "$work/pipe.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/pipe.xlsx): 通常のファイルではありません" \
+    "Cannot open the file ($work/pipe.xlsx): not a regular file"
+refuse "$good" "$samples/report_v1.docx" "種類の異なるファイルは比較できません($good、$samples/report_v1.docx)。" \
+    "Cannot compare files of different kinds ($good, $samples/report_v1.docx)"
+head -c 2000 "$good" > "$work/cut.xlsx"
+refuse "$work/cut.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/cut.xlsx): 途中で切れています" \
+    "Cannot open the file ($work/cut.xlsx): truncated"
+head -c 2000 "$samples/report_v1.docx" > "$work/cut.docx"
+refuse "$work/cut.docx" "$samples/report_v1.docx" "ファイルオープンエラー時にエラーが発生しました。($work/cut.docx): 途中で切れています" \
+    "Cannot open the file ($work/cut.docx): truncated"
+printf 'plain text under the name of a Word document\n' > "$work/text.docx"
+refuse "$work/text.docx" "$samples/report_v1.docx" "サポート対象外のファイルです($work/text.docx)。: zipパッケージではありません" \
+    "Unsupported file ($work/text.docx): not a zip package"
+# No permission to read: as another user when this runs as root.
+cp "$good" "$work/locked.xlsx"
+chmod 000 "$work/locked.xlsx"
+for lang in ja_JP.UTF-8 C.UTF-8; do
+    err=$(as_other_user env LANG=$lang "$vergle" "$work/locked.xlsx" "$good" 2>&1 < /dev/null)
+    check "no permission: exit 2 ($lang)" test $? -eq 2
+    want="Vergle: ファイルオープンエラー時にエラーが発生しました。($work/locked.xlsx): アクセス権がありません"
+    [ $lang = C.UTF-8 ] && want="Vergle: Cannot open the file ($work/locked.xlsx): permission denied"
+    check "no permission ($lang): $err" test "$err" = "$want"
+done
+# LC_ALL over LANG, LC_MESSAGES between them.
+err=$(env LC_ALL=C LANG=ja_JP.UTF-8 "$vergle" "$work/missing.xlsx" "$good" 2>&1)
+check "LC_ALL first: $err" test "$err" = "Vergle: Cannot open the file ($work/missing.xlsx): no such file"
+err=$(env LC_MESSAGES=ja_JP.UTF-8 LANG=C "$vergle" "$work/missing.xlsx" "$good" 2>&1)
+check "LC_MESSAGES over LANG: $err" grep -q "ファイルがありません" <<< "$err"
+# Both files are checked before anything is read or written: with a TEMP
+# that cannot be made, a missing second file is what is reported.
+err=$(TEMP=$work/no/such/folder "$vergle" "$good" "$work/missing.xlsx" 2>&1 < /dev/null)
+check "second file checked first: $err" test "$err" = "Vergle: ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx): ファイルがありません"
 if [ -n "$corpus" ] && [ -d "$corpus" ]; then
-    refuse "$corpus/public/python-excel__xlrd/sample.xlsb" "サポート対象外のファイルです($corpus/public/python-excel__xlrd/sample.xlsb)。"
-    refuse "$corpus/generated/doc_paragraphs_breaks__libreoffice.doc" "サポート対象外のファイルです($corpus/generated/doc_paragraphs_breaks__libreoffice.doc)。"
-    refuse "$corpus/generated/bad_15_bytes.xls" "サポート対象外のファイルです($corpus/generated/bad_15_bytes.xls)。"
-    refuse "$corpus/generated/xlsx_password_open__libreoffice.xlsx" "読み取りパスワードが設定されているファイルはサポート対象外です。($corpus/generated/xlsx_password_open__libreoffice.xlsx)"
+    refuse "$corpus/public/python-excel__xlrd/sample.xlsb" "$good" "サポート対象外のファイルです($corpus/public/python-excel__xlrd/sample.xlsb)。" \
+        "Unsupported file ($corpus/public/python-excel__xlrd/sample.xlsb)"
+    doc=$corpus/generated/doc_paragraphs_breaks__libreoffice.doc
+    refuse "$doc" "$samples/report_v1.docx" "サポート対象外のファイルです($doc)。" "Unsupported file ($doc)"
+    refuse "$corpus/generated/bad_15_bytes.xls" "$good" "サポート対象外のファイルです($corpus/generated/bad_15_bytes.xls)。: 文書としては短すぎます" \
+        "Unsupported file ($corpus/generated/bad_15_bytes.xls): too short to be a document"
+    locked=$corpus/generated/xlsx_password_open__libreoffice.xlsx
+    refuse "$good" "$locked" "読み取りパスワードが設定されているファイルはサポート対象外です。($locked)" \
+        "A file protected by a password to open is not supported ($locked)"
+    locked=$corpus/generated/xls_password_open__libreoffice.xls
+    refuse "$locked" "$good" "読み取りパスワードが設定されているファイルはサポート対象外です。($locked)" \
+        "A file protected by a password to open is not supported ($locked)"
+    bad=$corpus/generated/bad_truncated.xlsx
+    refuse "$bad" "$good" "ファイルオープンエラー時にエラーが発生しました。($bad): 途中で切れています" "Cannot open the file ($bad): truncated"
+    # The library's internals only with --debug.
+    err=$("$vergle" --debug "$bad" "$good" 2>&1)
+    check "--debug: the library's code: $err" grep -q '^Vergle: ERROR:TABX_open_book() rc=-101 TABX-03101 Excelファイルオープンエラー(".*bad_truncated.xlsx")。$' <<< "$err"
 else
     echo "corpus not found: corpus checks skipped"
 fi
@@ -62,7 +127,6 @@ fi
 run="$work/temp/Vergle-[A-Za-z0-9]{6}"
 # A whole comparison of the bundled samples through a folder-compare program
 # that records what it was given.
-samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 export VERGLE_RECORD=$work/record.txt
 "$vergle" --program "$recorder" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
 check "comparison exits 0" test $? -eq 0
