@@ -209,6 +209,18 @@ kill -TERM "$pid"
 wait "$pid"
 check "interrupt: exit 143" test $? -eq 143
 check "interrupt: nothing left" test -z "$(ls -A "$work/temp")"
+# Standard input that never ends: an interrupt ends the wait all the same,
+# and the folder of its copy goes.
+mkfifo "$work/endless"
+exec 7<> "$work/endless"  # a writer that never writes
+"$vergle" --text - < "$work/endless" > /dev/null 2>&1 &
+pid=$!
+for _ in $(seq 100); do [ -n "$(ls -A "$work/temp")" ] && break; sleep 0.05; done
+kill -TERM "$pid"
+wait "$pid"
+check "interrupt while standard input is read: exit 143" test $? -eq 143
+check "interrupt while standard input is read: nothing left" test -z "$(ls -A "$work/temp")"
+exec 7>&-
 # Settings that cannot be saved, and a program path that would add lines.
 cp "$work/bin/Vergle.ini" "$work/ini.before"
 "$vergle" --program $'/opt/tool\nTEXTBOX=Y' --save > /dev/null 2>&1
