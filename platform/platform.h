@@ -182,6 +182,15 @@ void plat_setenv(const char* name, const char* value);
 // null), -1 when it could not be started.
 int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code);
 
+// The folder of the user's own settings: "XDG_CONFIG_HOME" when it is set
+// to an absolute path, else "HOME" and ".config" (POSIX).  0 and out set,
+// or -1 where the system keeps no such folder (Windows, where settings lie
+// beside the executable) or "HOME" is not set.
+int plat_user_config_folder(std::string& out);
+
+// True when the caller may create files in the folder.
+bool plat_folder_writable(const char* path);
+
 // The temporary folder when "TEMP" is not set: "C:\\Temp" on Windows;
 // "TMPDIR", else "/tmp" on POSIX.
 std::string plat_default_temp_folder();

@@ -348,9 +348,16 @@ int main(int argc, char** argv) {
     int rc = parse(argc, argv, s, o, done);
     if (rc != 0 || done) return rc;
     terminal_ui ui;
-    if (o.save && write_settings() != 0) {
-        ui.show_error(settings_error_text(), true);
-        return TROUBLE;
+    if (o.save) {
+        if (write_settings() != 0) {
+            ui.show_error(settings_error_text(), true);
+            return TROUBLE;
+        }
+        // Not beside the executable, where the settings file has always
+        // been: say where.
+        std::string where = settings_target();
+        if (where != settings_path())
+            std::fprintf(stderr, "Vergle: %s\n", ui_format("設定を保存しました。(%s)", where).c_str());
     }
     if (o.files.empty() && o.save && !o.text) return SAME;
 

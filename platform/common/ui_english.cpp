@@ -28,6 +28,7 @@ const ui_translation TABLE[] = {
     {"Excelブックではありません。%s", "Not an Excel workbook: %s"},
     {"ERROR:一時ファイル(%s)作成エラー", "ERROR: cannot create the temporary file (%s)"},
     {"設定ファイル(%s)を保存できません。", "Cannot save the settings file (%s)"},
+    {"設定を保存しました。(%s)", "Settings saved (%s)"},
 
     {"種類の異なるファイルは比較できません(%s、%s)。", "Cannot compare files of different kinds (%s, %s)"},
 

@@ -464,6 +464,20 @@ bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
 std::string plat_native_from_utf8(const std::string& utf8) { return utf8; }
 std::string plat_utf8_from_native(const std::string& native) { return native; }
 
+int plat_user_config_folder(std::string& out) {
+    const char* xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        out = xdg;
+        return 0;
+    }
+    const char* home = getenv("HOME");
+    if (!home || home[0] != '/') return -1;
+    out = std::string(home) + "/.config";
+    return 0;
+}
+
+bool plat_folder_writable(const char* path) { return faccessat(AT_FDCWD, path, W_OK | X_OK, AT_EACCESS) == 0; }
+
 std::string plat_default_temp_folder() {
     std::string t;
     if (plat_getenv("TMPDIR", t) && !t.empty()) return t;

@@ -555,6 +555,14 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
     return 0;
 }
 
+// Settings lie beside the executable, as they always have.
+int plat_user_config_folder(std::string&) { return -1; }
+
+bool plat_folder_writable(const char* path) {
+    DWORD attr = GetFileAttributesA(path);
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string plat_default_temp_folder() { return "C:\\Temp"; }
 
 const char* plat_default_diff_program() { return "WinMergeU.exe"; }

@@ -11,6 +11,8 @@ mkdir -p "$work/bin" "$work/temp" "$work/cwd"
 cp "$vergle_src" "$work/bin/vergle"
 vergle=$work/bin/vergle
 export TEMP=$work/temp
+# The user's own settings folder, empty until a test fills it.
+export HOME=$work/home XDG_CONFIG_HOME=$work/config
 # Messages in Japanese, as the Parts quote them (English ones are tested
 # apart).
 # (Not installed, maybe: bash would warn when it takes them in.)
@@ -232,6 +234,52 @@ mkdir "$work/ro/bin/Vergle.ini"  # not a file: cannot be written, even by root
 err=$("$work/ro/bin/vergle" --textbox --save 2>&1)
 check "unsaved settings: exit 2" test $? -eq 2
 check "unsaved settings: message" test "$err" = "Vergle: 設定ファイル($work/ro/bin/Vergle.ini)を保存できません。"
+check "no settings in the user's folder while the executable's can be written" test ! -e "$work/config"
+
+# Settings of the user's own: read instead of those beside the executable
+# when they exist, and saved there.
+cp "$work/bin/Vergle.ini" "$work/ini.before"
+mkdir -p "$work/config/vergle"
+printf '%s\r\nTEXTBOX=N\r\nALLPAGE=Y' "$recorder" > "$work/config/vergle/Vergle.ini"
+VERGLE_RECORD=$work/record.txt "$vergle" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
+check "the user's settings: their program ran" grep -q "^  全文=" "$work/record.txt"
+err=$("$vergle" --no-allpage --save 2>&1)
+check "--save into the user's file: exit 0" test $? -eq 0
+check "--save into the user's file: says where: $err" test "$err" = "Vergle: 設定を保存しました。($work/config/vergle/Vergle.ini)"
+check "--save into the user's file: saved" test "$(tr -d '\r' < "$work/config/vergle/Vergle.ini")" = "$(printf '%s\nTEXTBOX=N\nALLPAGE=N' "$recorder")"
+check "--save into the user's file: the one beside the executable left" cmp -s "$work/ini.before" "$work/bin/Vergle.ini"
+rm -r "$work/config"
+# An executable in a folder the user cannot write into (a system folder):
+# --save writes the user's own file, under XDG_CONFIG_HOME or else
+# ~/.config, and says where.  As another user when this runs as root.
+mkdir -p "$work/sys/bin" "$work/nobody" && chmod 777 "$work/nobody"
+cp "$vergle" "$work/sys/bin/vergle" && chmod 555 "$work/sys/bin"
+for where in xdg home; do
+    if [ $where = xdg ]; then
+        env=(XDG_CONFIG_HOME="$work/nobody/config" HOME="$work/nobody") want=$work/nobody/config/vergle/Vergle.ini
+    else
+        env=(-u XDG_CONFIG_HOME HOME="$work/nobody") want=$work/nobody/.config/vergle/Vergle.ini
+    fi
+    err=$(as_other_user env "${env[@]}" "$work/sys/bin/vergle" --textbox --save 2>&1)
+    check "read-only executable's folder ($where): exit 0" test $? -eq 0
+    check "read-only executable's folder ($where): says where: $err" test "$err" = "Vergle: 設定を保存しました。($want)"
+    check "read-only executable's folder ($where): saved" test "$(tr -d '\r' < "$want" | tail -2 | tr '\n' ' ')" = "TEXTBOX=Y ALLPAGE=N"
+    check "read-only executable's folder ($where): nothing beside it" test ! -e "$work/sys/bin/Vergle.ini"
+    out=$(as_other_user env "${env[@]}" TEMP="$work/nobody" "$work/sys/bin/vergle" --text "$samples/budget_v1.xlsx" 2> /dev/null)
+    check "read-only executable's folder ($where): read back (shapes and comments on)" grep -q "^★★★" <<< "$out"
+done
+chmod 755 "$work/sys/bin"
+# A link in the place of the settings file is replaced, never written
+# through.
+printf 'keep' > "$work/precious"
+rm -f "$work/bin/Vergle.ini" && ln -s "$work/precious" "$work/bin/Vergle.ini"
+"$vergle" --allpage --save
+check "a link in place of the settings: exit 0" test $? -eq 0
+check "a link in place of the settings: what it points at is kept" test "$(cat "$work/precious")" = keep
+check "a link in place of the settings: replaced by the file" test -f "$work/bin/Vergle.ini" -a ! -L "$work/bin/Vergle.ini"
+check "a link in place of the settings: nothing else beside" test "$(ls "$work/bin")" = "$(printf 'Vergle.ini\nvergle')"
+cp "$work/ini.before" "$work/bin/Vergle.ini"
+
 # --encoding and --keep: the kept folders hold UTF-8 text.
 "$vergle" --encoding utf-8 --keep "$work/kept" --program true "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null
 check "--keep: exit 0" test $? -eq 0

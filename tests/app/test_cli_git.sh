@@ -13,6 +13,8 @@ samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TEMP=$work/temp HOME=$work GIT_CONFIG_NOSYSTEM=1 GIT_PAGER=cat
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
 # (Not installed, maybe: bash would warn when it takes them in.)
 { export LANG=ja_JP.UTF-8; unset LC_ALL LC_MESSAGES; } 2> /dev/null
 unset GIT_EXTERNAL_DIFF

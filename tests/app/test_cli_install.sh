@@ -7,6 +7,8 @@ cmake=$1 build=$2
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
 passed=0 failed=0
 check() {  # check NAME CONDITION...
     local name=$1; shift

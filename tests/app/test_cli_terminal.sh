@@ -15,6 +15,8 @@ sock=$work/tmux.sock
 cleanup() { tmux -S "$sock" kill-server 2> /dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 mkdir -p "$work/bin" "$work/temp"
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
 cp "$vergle_src" "$work/bin/vergle"
 passed=0 failed=0
 check() {  # check NAME CONDITION...

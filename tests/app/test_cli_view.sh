@@ -16,6 +16,8 @@ mkdir -p "$work/bin" "$work/temp"
 cp "$vergle_src" "$work/bin/vergle"
 vergle=$work/bin/vergle
 export TEMP=$work/temp
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
 # Messages in Japanese, as the Parts quote them (English ones are tested
 # apart).
 # (Not installed, maybe: bash would warn when it takes them in.)
