@@ -74,6 +74,9 @@ refuse "$good" "$work/folder.xlsx" "ファイルオープンエラー時にエ�
 mkfifo "$work/pipe.xlsx"
 refuse "$work/pipe.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/pipe.xlsx): 通常のファイルではありません" \
     "Cannot open the file ($work/pipe.xlsx): not a regular file"
+# A device likewise (/dev/null alone stands for a document without text).
+refuse /dev/zero "$good" "ファイルオープンエラー時にエラーが発生しました。(/dev/zero): 通常のファイルではありません" \
+    "Cannot open the file (/dev/zero): not a regular file"
 refuse "$good" "$samples/report_v1.docx" "種類の異なるファイルは比較できません($good、$samples/report_v1.docx)。" \
     "Cannot compare files of different kinds ($good, $samples/report_v1.docx)"
 head -c 2000 "$good" > "$work/cut.xlsx"
