@@ -56,36 +56,73 @@ int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::strin
     return 0;
 }
 
-int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset, const char* base,
-                  const char* path, const char* folder) {
-    int kind = -1;
-    if (orb_file_type(ORB_SOURCE_DISK, path, &kind) != 0) {
-        ui.show_error(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", path), true);
-        return -1;
-    }
-    dump_fn fn = nullptr;
+int document_family(int kind) {
     switch (kind) {
     case ORB_KIND_XLS:
     case ORB_KIND_XLSX:
-    case ORB_KIND_XLSM: fn = dumps.workbook; break;
+    case ORB_KIND_XLSM:
+    case ORB_KIND_XLSX_LOCKED: return 1;
     case ORB_KIND_DOCX:
-    case ORB_KIND_DOCM: fn = dumps.word; break;
+    case ORB_KIND_DOCM:
+    case ORB_KIND_DOCX_LOCKED: return 2;
     case ORB_KIND_PPTX:
-    case ORB_KIND_PPTM: fn = dumps.powerpoint; break;
-    case ORB_KIND_XLSX_LOCKED:
-    case ORB_KIND_DOCX_LOCKED:
-    case ORB_KIND_PPTX_LOCKED:
+    case ORB_KIND_PPTM:
+    case ORB_KIND_PPTX_LOCKED: return 3;
+    default: return 0;
+    }
+}
+
+namespace {
+
+dump_fn dump_of(const dump_table& dumps, int kind) {
+    switch (kind) {
+    case ORB_KIND_XLS:
+    case ORB_KIND_XLSX:
+    case ORB_KIND_XLSM: return dumps.workbook;
+    case ORB_KIND_DOCX:
+    case ORB_KIND_DOCM: return dumps.word;
+    case ORB_KIND_PPTX:
+    case ORB_KIND_PPTM: return dumps.powerpoint;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+int check_document(const dump_table& dumps, vergle_ui& ui, const char* path, int* kind) {
+    const char* open_error = "ファイルオープンエラー時にエラーが発生しました。(%s)";
+    // What stands at the path first: kind detection would open a FIFO and
+    // wait for a writer.
+    if (plat_check_readable(path) != PLAT_CHECK_OK) {
+        ui.show_error(ui_with_reason(ui_format(open_error, path), ui_file_reason(path)), true);
+        return -1;
+    }
+    *kind = -1;
+    if (orb_file_type(ORB_SOURCE_DISK, path, kind) != 0) {
+        ui.show_error(ui_with_reason(ui_format(open_error, path), ui_file_reason(path)), true);
+        return -1;
+    }
+    if (*kind == ORB_KIND_XLSX_LOCKED || *kind == ORB_KIND_DOCX_LOCKED || *kind == ORB_KIND_PPTX_LOCKED) {
         ui.show_error(ui_format("読み取りパスワードが設定されているファイルはサポート対象外です。(%s)", path), true);
         return -1;
-    default: break;
     }
-    if (!fn) {
-        ui.show_error(ui_format("サポート対象外のファイルです(%s)。", path), true);
+    if (!dump_of(dumps, *kind)) {
+        // A file of no known kind may say why (empty, not what its name
+        // says); a known kind without a dump is unsupported as it is.
+        std::string reason = *kind == ORB_KIND_NONE ? ui_file_reason(path) : "";
+        ui.show_error(ui_with_reason(ui_format("サポート対象外のファイルです(%s)。", path), reason), true);
         return -1;
     }
+    return 0;
+}
+
+int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset, const char* base,
+                  const char* path, const char* folder) {
+    int kind = -1;
+    if (check_document(dumps, ui, path, &kind) != 0) return -1;
     dump_request req{path, folder, s.textbox, s.allpage, base, &ui};
     req.out_charset = out_charset;
-    return fn(req) == 0 ? 0 : -1;
+    return dump_of(dumps, kind)(req) == 0 ? 0 : -1;
 }
 
 namespace {
@@ -346,6 +383,20 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
     bool same = plat_same_file_name(stem1, stem2);
     const char* suffix1 = same ? "_1" : "";
     const char* suffix2 = same ? "_2" : "";
+
+    int kind1 = -1, kind2 = -1;
+    for (const char* p : {path1, path2}) {
+        if (std::strlen(p) >= RUN_PATH_MAX) {
+            ui.show_error(ui_format("ファイルのパスが長すぎます。(%s)", p), true);
+            return -1;
+        }
+    }
+    if (check_document(dumps, ui, path1, &kind1) != 0 || check_document(dumps, ui, path2, &kind2) != 0) return -1;
+    if (document_family(kind1) != document_family(kind2)) {
+        ui.show_error(ui_format("種類の異なるファイルは比較できません(%s、%s)。", std::string(path1), std::string(path2)),
+                      true);
+        return -1;
+    }
 
     std::string base;
     if (make_base(s, ui, opt, base) != 0) return -1;

@@ -36,6 +36,16 @@ std::string output_folder(const char* base, const char* path, const char* suffix
 int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
                           const std::string& folder2);
 
+// The family of a document kind: 1 workbooks, 2 Word documents, 3
+// presentations (each with its password-protected kind), 0 any other.
+int document_family(int kind);
+
+// Checks the document at path before anything of it is read: it must be a
+// regular file that can be read (a FIFO or device is never opened), of a
+// kind that can be told and that dumps has a dump for, and not locked by a
+// password.  0 and *kind set, or -1 after the message (with its reason).
+int check_document(const dump_table& dumps, vergle_ui& ui, const char* path, int* kind);
+
 // Detects the kind of the file at path and dumps it into folder (created by
 // the dump) in the character set out_charset (1 code page 932, 3 UTF-8);
 // work_folder holds the dump's temporary files.  0, or -1 after the message
@@ -64,7 +74,10 @@ struct run_options {
     bool parallel = true;
 };
 
-// argv holds "Vergle", the first file and the second file (argc 3).  The run
+// argv holds "Vergle", the first file and the second file (argc 3).  Both
+// files are checked first (check_document; then they must be of one
+// family), so that a wrong second file is told before the first is read and
+// nothing is written for a pair that cannot be compared.  The run
 // creates a folder of its own under the temporary folder ("TEMP"), writes the
 // two documents' folders (named after their stems, "_1" and "_2" when the
 // stems name the same folder) and a legacy workbook's stream image inside

@@ -1,6 +1,9 @@
 #include "settings.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <string>
 
 #include "orb_file.h"
 #include "platform.h"
@@ -72,24 +75,77 @@ int write_settings_to(const std::string& path, const run_settings& s) {
     // than it has, and the next start would read them as the switches.  An
     // empty line is kept: no program chosen.
     if (path.empty() || (s.diff_program[0] && !valid_program_path(s.diff_program))) return -1;
+    if (plat_path_kind(path.c_str()) == PLAT_DIR) return -1;
     std::string text = s.diff_program;
     text += s.textbox ? "\r\nTEXTBOX=Y" : "\r\nTEXTBOX=N";
     text += s.allpage ? "\r\nALLPAGE=Y" : "\r\nALLPAGE=N";
-    plat_file* f = plat_open(path.c_str(), PLAT_WRITE);
-    if (!f) return -1;
-    bool whole = plat_write(f, text.data(), text.size()) == text.size();
-    if (plat_close(f) != 0) whole = false;
-    return whole ? 0 : -1;
+    // A new file of its own beside it (never anything that is there
+    // already, a link included), then renamed into its place.
+    static std::atomic<unsigned> serial{0};
+    unsigned stamp = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string part = path + ".new-" + std::to_string(stamp % 1000000) + "-" + std::to_string(serial++);
+        plat_file* f = plat_open(part.c_str(), PLAT_CREATE);
+        if (!f) {
+            if (plat_path_kind(part.c_str()) != PLAT_NONE) continue;  // taken: another name
+            return -1;
+        }
+        bool whole = plat_write(f, text.data(), text.size()) == text.size();
+        if (plat_close(f) != 0) whole = false;
+        if (whole && plat_rename(part.c_str(), path.c_str()) == 0) return 0;
+        plat_remove_file(part.c_str());
+        return -1;
+    }
+    return -1;
+}
+
+std::string user_settings_path() {
+    std::string folder;
+    if (plat_user_config_folder(folder) != 0) return "";
+    char vergle[ORB_PATH_MAX], file[ORB_PATH_MAX];
+    if (orb_join_path(vergle, sizeof vergle, folder.c_str(), "vergle") != 0 ||
+        orb_join_path(file, sizeof file, vergle, "Vergle.ini") != 0)
+        return "";
+    return file;
+}
+
+namespace {
+
+std::string folder_of(const std::string& path) {
+    size_t cut = path.size();
+    while (cut > 0 && !plat_is_separator(path[cut - 1])) --cut;
+    return cut > 1 ? path.substr(0, cut - 1) : path.substr(0, cut);
+}
+
+bool exists(const std::string& path) { return !path.empty() && plat_path_kind(path.c_str()) != PLAT_NONE; }
+
+}  // namespace
+
+std::string settings_target() {
+    std::string user = user_settings_path(), beside = settings_path();
+    if (exists(user)) return user;
+    if (!user.empty() && (beside.empty() || !plat_folder_writable(folder_of(beside).c_str()))) return user;
+    return beside;
 }
 
 int read_settings() {
-    read_settings_from(settings_path(), g_settings);
+    std::string user = user_settings_path();
+    read_settings_from(exists(user) ? user : settings_path(), g_settings);
     return 0;
 }
 
-int write_settings() { return write_settings_to(settings_path(), g_settings); }
+int write_settings() {
+    std::string target = settings_target();
+    if (!target.empty() && target == user_settings_path()) {
+        // The user's folders, where they are new.
+        std::string vergle = folder_of(target);
+        plat_make_dir(folder_of(vergle).c_str());
+        plat_make_dir(vergle.c_str());
+    }
+    return write_settings_to(target, g_settings);
+}
 
 std::string settings_error_text() {
-    std::string p = settings_path();
+    std::string p = settings_target();
     return ui_format("設定ファイル(%s)を保存できません。", p.empty() ? std::string("Vergle.ini") : p);
 }

@@ -1,4 +1,5 @@
-// The run settings and the settings file "Vergle.ini" beside the executable.
+// The run settings and the settings file "Vergle.ini" beside the executable
+// (and on Linux the user's own, see user_settings_path).
 //
 // The file has three lines: the folder-compare program's path, "TEXTBOX=Y" or
 // "TEXTBOX=N", "ALLPAGE=Y" or "ALLPAGE=N", separated by CR LF, with no line
@@ -26,6 +27,18 @@ extern run_settings g_settings;
 // executable's path cannot be had or the result would be too long).
 std::string settings_path();
 
+// The user's own settings file where the system keeps one: "Vergle.ini" in
+// the folder "vergle" of the user's configuration folder
+// ($XDG_CONFIG_HOME/vergle/Vergle.ini, else ~/.config/vergle/Vergle.ini);
+// "" on Windows.
+std::string user_settings_path();
+
+// The file write_settings writes: the user's own when it exists (it is the
+// one read); else the one beside the executable, unless the executable's
+// folder cannot be written into (a system folder), where the user's own is
+// taken instead.
+std::string settings_target();
+
 // True when path can be the folder-compare program: not empty, shorter than
 // the program field, and free of line breaks and other control characters
 // (the settings file holds it as one line).
@@ -35,12 +48,16 @@ bool valid_program_path(const char* path);
 // leave the settings as they are.  A first line that is empty or longer than
 // the program field holds is ignored.  The write is 0, or -1 when the file
 // cannot be written completely or the program path is not valid (the file
-// is then left as it was).
+// is then left as it was).  It writes a new file beside path and then puts
+// it in path's place: a file there is replaced whole or not at all, a link
+// there is replaced and never written through, a folder there is left.
 void read_settings_from(const std::string& path, run_settings& s);
 int write_settings_to(const std::string& path, const run_settings& s);
 
-// The same on g_settings and settings_path().  read_settings: always 0;
-// write_settings: 0, or -1 when the file could not be saved.
+// The same on g_settings.  read_settings reads the user's own file when it
+// exists, else the one beside the executable; always 0.  write_settings
+// writes settings_target() (creating the user's folders where it is the
+// user's own file): 0, or -1 when the file could not be saved.
 int read_settings();
 int write_settings();
 

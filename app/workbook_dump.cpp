@@ -184,8 +184,10 @@ std::string sheet_file_name(const std::string& sheet_name_utf8) {
 int dump_workbook_text(const dump_request& req) {
     vergle_ui& ui = *req.ui;
     int kind = -1;
-    if (orb_file_type(ORB_SOURCE_DISK, req.path, &kind) != 0) {
-        ui.show_error(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", req.path), true);
+    if (plat_check_readable(req.path) != PLAT_CHECK_OK || orb_file_type(ORB_SOURCE_DISK, req.path, &kind) != 0) {
+        ui.show_error(ui_with_reason(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", req.path),
+                                     ui_file_reason(req.path)),
+                      true);
         return -1;
     }
 
@@ -224,10 +226,12 @@ int dump_workbook_text(const dump_request& req) {
         } else if (rc == -4) {
             ui.show_error(ui_format("Excelブックではありません。%s", req.path), true);
         } else {
+            // The library's code and coded message only with --debug; else
+            // why the file could not be read.
             std::string text = ui_format("ERROR:TABX_open_book() rc=%d %s", static_cast<long long>(rc));
             size_t at = text.find("%s");
             if (at != std::string::npos) text.replace(at, 2, mesg);
-            ui.show_error(text, true);
+            ui.show_error(ui_open_failure(req.path, rc, text), true);
         }
         return -1;
     }

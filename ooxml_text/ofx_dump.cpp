@@ -132,15 +132,36 @@ bool copy_path(char* dst, const char* src) {
     return true;
 }
 
+// The dump's interface, passed on, counting the messages shown through it.
+struct counting_ui : vergle_ui {
+    vergle_ui* to;
+    int shown = 0;
+    explicit counting_ui(vergle_ui* ui) : to(ui) {}
+    void show_error(const std::string& text, bool owned) override {
+        ++shown;
+        to->show_error(text, owned);
+    }
+    bool ask_retry(const std::string& text) override { return to->ask_retry(text); }
+    bool pump_one_message() override { return to->pump_one_message(); }
+    void sheet_begun(int sheet, int sheets, const std::string& name) override { to->sheet_begun(sheet, sheets, name); }
+    void document_begun(const std::string& d, const std::string& f) override { to->document_begun(d, f); }
+    void document_ended() override { to->document_ended(); }
+};
+
 int run_dump(const dump_request& req, bool word) {
     OFX_CONTEXT ctx;
+    counting_ui ui(req.ui);
     int rc = ofx_init(&ctx);
     if (rc == 0) {
         ctx.split_pages = !req.allpage;
         ctx.skip_shapes = !req.textbox;
-        ctx.ui = req.ui;
+        ctx.ui = req.ui ? &ui : nullptr;
         ctx.out_charset = req.out_charset;
-        if (!copy_path(ctx.output_folder, req.output_folder) || !copy_path(ctx.input_path, req.path)) {
+        if (!copy_path(ctx.output_folder, req.output_folder)) {
+            if (req.ui) ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", req.output_folder), true);
+            rc = -9;
+        } else if (!copy_path(ctx.input_path, req.path)) {
+            if (req.ui) ui.show_error(ui_format("ファイルのパスが長すぎます。(%s)", req.path), true);
             rc = -9;
         } else {
             // An existing folder is used as it is.
@@ -150,10 +171,12 @@ int run_dump(const dump_request& req, bool word) {
     }
     ofx_term(&ctx);
     if (rc != 0) {
-        if (req.ui)
-            req.ui->show_error(ui_format(word ? "ERROR:ofx_docx_pptx() rc=%d" : "ERROR:ofx_read_pptx() rc=%d",
-                                         static_cast<long long>(rc)),
-                               false);
+        // The walker's function and code only with --debug; else why the
+        // document could not be read, unless a message has told it already
+        // (an output file that could not be written).
+        std::string internal =
+            ui_format(word ? "ERROR:ofx_docx_pptx() rc=%d" : "ERROR:ofx_read_pptx() rc=%d", static_cast<long long>(rc));
+        if (req.ui && (ui_debug() || ui.shown == 0)) req.ui->show_error(ui_open_failure(req.path, rc, internal), false);
         return -1;
     }
     return 0;

@@ -68,6 +68,18 @@ int64_t plat_tell(plat_file* f);
 // its status cannot be queried.
 int plat_file_size(const char* path, int64_t* size);
 
+// What stands at a path that is to be read as a document, found without
+// opening anything but a regular file (a FIFO or device is never opened, so
+// that a FIFO without a writer cannot hold the caller).
+enum plat_check {
+    PLAT_CHECK_OK = 0,       // a regular file (through links) that can be read
+    PLAT_CHECK_MISSING,      // nothing there (or a folder on the way is missing)
+    PLAT_CHECK_DENIED,       // the system refuses to let the caller read it
+    PLAT_CHECK_FOLDER,       // a folder
+    PLAT_CHECK_NOT_REGULAR,  // a FIFO, socket or device
+};
+plat_check plat_check_readable(const char* path);
+
 // ---------------------------------------------------------------------------
 // Read-only file mappings
 // ---------------------------------------------------------------------------
@@ -120,6 +132,11 @@ int plat_make_run_dir(const char* base, std::string& out);
 // without regard to letter case on Windows, byte for byte on POSIX.
 bool plat_same_file_name(const std::string& a, const std::string& b);
 
+// Gives the file from the name to, in the same folder, replacing a file or
+// link already called so (a link is replaced, never followed; a folder is
+// never replaced).  0 or -1.
+int plat_rename(const char* from, const char* to);
+
 // Removes one file (or a link, never what it points at).  0 or -1.
 int plat_remove_file(const char* path);
 
@@ -165,6 +182,15 @@ void plat_setenv(const char* name, const char* value);
 // null), -1 when it could not be started.
 int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code);
 
+// The folder of the user's own settings: "XDG_CONFIG_HOME" when it is set
+// to an absolute path, else "HOME" and ".config" (POSIX).  0 and out set,
+// or -1 where the system keeps no such folder (Windows, where settings lie
+// beside the executable) or "HOME" is not set.
+int plat_user_config_folder(std::string& out);
+
+// True when the caller may create files in the folder.
+bool plat_folder_writable(const char* path);
+
 // The temporary folder when "TEMP" is not set: "C:\\Temp" on Windows;
 // "TMPDIR", else "/tmp" on POSIX.
 std::string plat_default_temp_folder();
@@ -172,6 +198,18 @@ std::string plat_default_temp_folder();
 // The folder-compare program when the settings name none: "WinMergeU.exe" on
 // Windows; "" on POSIX, where the command line shows the differences itself.
 const char* plat_default_diff_program();
+
+// True when messages are to be shown in Japanese.  Windows: always.  POSIX:
+// when the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
+// names a Japanese locale ("ja", "ja_JP", "ja_JP.UTF-8", ...).  Only the
+// variables count, not whether such a locale is installed.
+bool plat_japanese_messages();
+
+// Reads up to n bytes of standard input, waiting at most wait_ms for the
+// first of them (POSIX; Windows waits without limit).  The count read (0 at
+// the end of the input), -1 when reading fails, -2 when nothing came in
+// time (the caller may look for an interrupt and ask again).
+long long plat_read_stdin(void* buf, size_t n, int wait_ms);
 
 // True when standard input is an interactive terminal.
 bool plat_stdin_is_terminal();

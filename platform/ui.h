@@ -5,6 +5,7 @@
 #ifndef VERGLE_UI_H
 #define VERGLE_UI_H
 
+#include <cstddef>
 #include <string>
 
 struct vergle_ui {
@@ -38,11 +39,62 @@ struct vergle_ui {
     virtual void document_ended() {}
 };
 
+// Messages are written in Japanese in the sources, and every one passes
+// through the functions below.  They are shown in Japanese where the user's
+// locale is Japanese (always on Windows; see plat_japanese_messages) and in
+// English otherwise, through one table of English forms (ui_english.cpp).
+// A template without an English form is shown as written.
+
 // Fills the first "%s" (or "%d") of a UTF-8 message template with arg and
 // returns the result in the native encoding.  arg is already native.
 std::string ui_format(const char* template_utf8, const std::string& arg);
 std::string ui_format(const char* template_utf8, long long arg);
+// The same with two arguments, filled in order.
+std::string ui_format(const char* template_utf8, const std::string& arg1, const std::string& arg2);
 std::string ui_text(const char* utf8);
+
+// A message followed by the system's reason (a short text of the table, such
+// as "ファイルがありません"): "MESSAGE: REASON".  An empty reason leaves the
+// message as it is.
+std::string ui_with_reason(const std::string& message, const std::string& reason);
+
+// Why the file at path cannot be read as a document, as a short text in the
+// user's language, or "" when nothing is found wrong with it: missing, no
+// permission, a folder, not a regular file (found without opening it), empty
+// or too short, and for the names of zip packages (.xlsx, .xlsm, .docx,
+// .docm, .pptx, .pptm) not a zip package or one cut short (no end record),
+// for .xls not a 97-2003 workbook.  Native encoding.
+std::string ui_file_reason(const char* path);
+
+// The reason a reader's failure code gives: -2 out of memory, -9 more than
+// can be handled, -101 cannot be opened, any other damaged content.
+std::string ui_code_reason(int rc);
+
+// The message of a document a reader could not open (rc its code): the
+// open-error message with the path and the reason (the file's, else the
+// code's), or with --debug the reader's own text internal (its function,
+// code and message), as the dumps have always shown it.
+std::string ui_open_failure(const std::string& path, int rc, const std::string& internal);
+
+// True when messages are shown in Japanese.
+bool ui_japanese();
+
+// One row of the table: a Japanese text as the sources write it and its
+// English form, with the same placeholders in the same order.
+struct ui_translation {
+    const char* japanese;
+    const char* english;
+};
+// The English form of a Japanese text, or nullptr when the table lacks it.
+const char* ui_english(const char* japanese_utf8);
+// The whole table (for the test that every message has its English form).
+const ui_translation* ui_translations(size_t* count);
+
+// Whether messages may show the library's internal codes and function names
+// (the command line's --debug).  Off by default: a failure is told by its
+// message and reason alone.
+void ui_set_debug(bool on);
+bool ui_debug();
 
 // What a dump needs to know: the document, its output folder (created by the
 // dump, one level), the switches, and where to show messages.

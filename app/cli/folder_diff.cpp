@@ -152,10 +152,16 @@ int diff_folders(const std::string& folder1, const std::vector<text_section>& on
         if (col) text += colour::reset;
         text += '\n';
     };
-    // One section: 0 shown or the same, 2 after trouble.
+    // One section: 0 shown or the same, 2 after trouble, 1 when quiet and
+    // different (the end).
     auto section = [&](const text_section* a, const text_section* b) {
         ta.clear(), tb.clear();
         if ((a && !load(folder1, *a, opt.charset, ui, ta)) || (b && !load(folder2, *b, opt.charset, ui, tb))) return 2;
+        if (opt.quiet) {
+            if (a && b && ta == tb && a->title == b->title) return 0;
+            result = 1;
+            return 1;
+        }
         text.clear();
         header("--- ", opt.name1, a);
         header("+++ ", opt.name2, b);
@@ -173,20 +179,23 @@ int diff_folders(const std::string& folder1, const std::vector<text_section>& on
         for (; i < upto && i < one.size(); ++i) {
             if (done1[i] || partner1[i] >= 0) continue;
             done1[i] = true;
-            if (section(&one[i], nullptr) != 0) return 2;
+            if (int rc = section(&one[i], nullptr)) return rc;
         }
         return 0;
     };
     for (size_t j = 0; j < two.size(); ++j) {
+        int rc = 0;
         if (partner2[j] >= 0) {
             size_t p = static_cast<size_t>(partner2[j]);
-            if (flush_first(p) != 0) return 2;
+            rc = flush_first(p);
             done1[p] = true;
-            if (section(&one[p], &two[j]) != 0) return 2;
-        } else if (section(nullptr, &two[j]) != 0) {
-            return 2;
+            if (rc == 0) rc = section(&one[p], &two[j]);
+        } else {
+            rc = section(nullptr, &two[j]);
         }
+        if (rc) return rc;
     }
-    if (flush_first(one.size()) != 0 || std::fflush(out) != 0) return 2;
+    if (int rc = flush_first(one.size())) return rc;
+    if (std::fflush(out) != 0) return 2;
     return result;
 }

@@ -31,7 +31,8 @@ bool read_written_text(const std::string& path, int charset, std::string& out);
 struct folder_diff_options {
     std::string name1, name2;  // the documents, as the headers show them
     int charset = 1;           // of the written files
-    hunk_style style;
+    hunk_style style;          // context lines (-U) and colours
+    bool quiet = false;        // write nothing: only whether they differ (-q)
 };
 
 // Writes the differences between the sections of two folders to out:
@@ -43,6 +44,7 @@ struct folder_diff_options {
 // section that moved to another title with unchanged text shows its two
 // headers and no hunk.  0 when the folders hold the same text, 1 when they
 // differ, 2 when a file cannot be read (shown on ui) or out cannot be written.
+// Quiet, it stops at the first difference and writes nothing.
 int diff_folders(const std::string& folder1, const std::vector<text_section>& sections1,
                  const std::string& folder2, const std::vector<text_section>& sections2,
                  const folder_diff_options& opt, vergle_ui& ui, std::FILE* out);

@@ -1,5 +1,7 @@
 #include "terminal_ui.h"
 
+#include <signal.h>
+
 #include <csignal>
 
 #include "comparison.h"
@@ -15,9 +17,14 @@ extern "C" void on_interrupt(int signal) { g_interrupt = signal; }
 
 void terminal_catch_interrupts() {
     // A signal ignored on entry (a background job's SIGINT, nohup's SIGHUP)
-    // stays ignored.
+    // stays ignored.  A call the signal interrupts is not restarted: an
+    // open that waits (a FIFO without a writer) fails, and the run ends.
     auto take = [](int signal) {
-        if (std::signal(signal, on_interrupt) == SIG_IGN) std::signal(signal, SIG_IGN);
+        struct sigaction old {}, now {};
+        now.sa_handler = on_interrupt;
+        sigemptyset(&now.sa_mask);
+        now.sa_flags = 0;
+        if (sigaction(signal, &now, &old) == 0 && old.sa_handler == SIG_IGN) sigaction(signal, &old, nullptr);
     };
     take(SIGINT);
     take(SIGTERM);
@@ -30,7 +37,16 @@ int terminal_interrupt() { return g_interrupt; }
 
 bool terminal_ui::pump_one_message() { return g_interrupt == 0; }
 
-void terminal_ui::show_error(const std::string& text, bool) {
+void terminal_ui::show_error(const std::string& message, bool) {
+    if (hold_errors) {
+        held.push_back(message);
+        return;
+    }
+    std::string text = message;
+    for (const auto& a : aliases) {
+        for (size_t at = 0; (at = text.find(a.first, at)) != std::string::npos; at += a.second.size())
+            text.replace(at, a.first.size(), a.second);
+    }
     if (shown_) std::fputs("\r\033[K", err);
     shown_ = false;
     std::fprintf(err, "Vergle: %s\n", text.c_str());

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "folder_diff.h"
@@ -20,6 +21,13 @@ struct terminal_ui : vergle_ui {
     std::FILE* in = stdin;
     bool interactive = false;
     bool progress = false;  // show progress on err (a terminal)
+    // Messages are kept in held instead of shown (a caller that tells the
+    // user in its own way).
+    bool hold_errors = false;
+    std::vector<std::string> held;
+    // Paths shown under another name in the messages shown (standard
+    // input's copy as "-"); held messages keep them.
+    std::vector<std::pair<std::string, std::string>> aliases;
     // How long a document runs before its progress is shown.
     std::chrono::milliseconds progress_after{1000};
 

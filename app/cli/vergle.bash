@@ -4,6 +4,17 @@ _vergle() {
     local cur prev
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
+    # bash splits "--color=VALUE" at "=" (it is in COMP_WORDBREAKS): the
+    # words are then "--color", "=" and the value, or "--color" and "=" with
+    # the cursor right after it.
+    if [ "$cur" = "=" ] && [ "$prev" = --color ]; then
+        COMPREPLY=($(compgen -W "auto always never"))
+        return
+    fi
+    if [ "$prev" = "=" ] && [ "$COMP_CWORD" -ge 2 ] && [ "${COMP_WORDS[COMP_CWORD-2]}" = --color ]; then
+        COMPREPLY=($(compgen -W "auto always never" -- "$cur"))
+        return
+    fi
     case $prev in
     --program)
         COMPREPLY=($(compgen -c -- "$cur"))
@@ -18,6 +29,10 @@ _vergle() {
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
+    -U | --label)
+        COMPREPLY=()
+        return
+        ;;
     esac
     case $cur in
     --color=*)
@@ -26,7 +41,8 @@ _vergle() {
         ;;
     -*)
         COMPREPLY=($(compgen -W "--program --no-program --color --color=auto --color=always --color=never
-            --text --textbox --no-textbox --allpage --no-allpage --save --encoding --keep --help --version" -- "$cur"))
+            -u -U --unified= -q --brief --label --text --textconv --textbox --no-textbox --allpage --no-allpage
+            --save --encoding --keep --debug --help --version -" -- "$cur"))
         return
         ;;
     esac

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -111,6 +113,17 @@ int plat_file_size(const char* path, int64_t* size) {
     if (rc != 0 || S_ISDIR(st.st_mode)) return -1;
     *size = st.st_size;
     return 0;
+}
+
+plat_check plat_check_readable(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0) return errno == EACCES ? PLAT_CHECK_DENIED : PLAT_CHECK_MISSING;
+    if (S_ISDIR(st.st_mode)) return PLAT_CHECK_FOLDER;
+    if (!S_ISREG(st.st_mode)) return PLAT_CHECK_NOT_REGULAR;
+    // The effective user's rights, as an open would meet them.
+    if (faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? PLAT_CHECK_MISSING : PLAT_CHECK_DENIED;
+    return PLAT_CHECK_OK;
 }
 
 // ---------------------------------------------------------------------------
@@ -218,6 +231,8 @@ int plat_make_run_dir(const char* base, std::string& out) {
 }
 
 bool plat_same_file_name(const std::string& a, const std::string& b) { return a == b; }
+
+int plat_rename(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : -1; }
 
 int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
 
@@ -353,6 +368,25 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
     return 0;
 }
 
+bool plat_japanese_messages() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = getenv(name);
+        if (!v || !*v) continue;
+        return v[0] == 'j' && v[1] == 'a' && (v[2] == 0 || v[2] == '_' || v[2] == '.' || v[2] == '@');
+    }
+    return false;
+}
+
+long long plat_read_stdin(void* buf, size_t n, int wait_ms) {
+    pollfd p{0, POLLIN, 0};
+    int ready = poll(&p, 1, wait_ms);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return -2;
+    if (ready < 0) return -1;
+    ssize_t r = ::read(0, buf, n);
+    if (r < 0) return errno == EINTR || errno == EAGAIN ? -2 : -1;
+    return r;
+}
+
 bool plat_stdin_is_terminal() { return isatty(0) == 1; }
 
 bool plat_stream_is_terminal(int stream) { return (stream == 1 || stream == 2) && isatty(stream) == 1; }
@@ -429,6 +463,20 @@ bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
 
 std::string plat_native_from_utf8(const std::string& utf8) { return utf8; }
 std::string plat_utf8_from_native(const std::string& native) { return native; }
+
+int plat_user_config_folder(std::string& out) {
+    const char* xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        out = xdg;
+        return 0;
+    }
+    const char* home = getenv("HOME");
+    if (!home || home[0] != '/') return -1;
+    out = std::string(home) + "/.config";
+    return 0;
+}
+
+bool plat_folder_writable(const char* path) { return faccessat(AT_FDCWD, path, W_OK | X_OK, AT_EACCESS) == 0; }
 
 std::string plat_default_temp_folder() {
     std::string t;

@@ -130,6 +130,24 @@ int plat_file_size(const char* path, int64_t* size) {
     return 0;
 }
 
+plat_check plat_check_readable(const char* path) {
+    DWORD attr = GetFileAttributesA(path);
+    if (attr == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_ACCESS_DENIED ? PLAT_CHECK_DENIED : PLAT_CHECK_MISSING;
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) return PLAT_CHECK_FOLDER;
+    if (attr & FILE_ATTRIBUTE_DEVICE) return PLAT_CHECK_NOT_REGULAR;
+    // Opened as the readers open it, and asked what it is.
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD e = GetLastError();
+        return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? PLAT_CHECK_MISSING : PLAT_CHECK_DENIED;
+    }
+    DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type == FILE_TYPE_DISK ? PLAT_CHECK_OK : PLAT_CHECK_NOT_REGULAR;
+}
+
 // ---------------------------------------------------------------------------
 // Read-only file mappings
 
@@ -316,6 +334,13 @@ bool plat_same_file_name(const std::string& a, const std::string& b) {
     return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(wa.c_str()), static_cast<int>(wa.size()),
                                 reinterpret_cast<const wchar_t*>(wb.c_str()), static_cast<int>(wb.size()),
                                 TRUE) == CSTR_EQUAL;
+}
+
+int plat_rename(const char* from, const char* to) {
+    DWORD attr = GetFileAttributesA(to);
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) && !(attr & FILE_ATTRIBUTE_REPARSE_POINT))
+        return -1;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
 
 int plat_remove_file(const char* path) {
@@ -530,6 +555,14 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
     return 0;
 }
 
+// Settings lie beside the executable, as they always have.
+int plat_user_config_folder(std::string&) { return -1; }
+
+bool plat_folder_writable(const char* path) {
+    DWORD attr = GetFileAttributesA(path);
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string plat_default_temp_folder() { return "C:\\Temp"; }
 
 const char* plat_default_diff_program() { return "WinMergeU.exe"; }
@@ -538,6 +571,17 @@ uint64_t plat_physical_memory() {
     MEMORYSTATUSEX st;
     st.dwLength = sizeof st;
     return GlobalMemoryStatusEx(&st) ? static_cast<uint64_t>(st.ullTotalPhys) : 0;
+}
+
+// The Windows program speaks Japanese, whatever the system's language.
+bool plat_japanese_messages() { return true; }
+
+long long plat_read_stdin(void* buf, size_t n, int) {
+    DWORD got = 0;
+    DWORD want = n > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n);
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buf, want, &got, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    return got;
 }
 
 bool plat_stdin_is_terminal() { return plat_stream_is_terminal(0); }

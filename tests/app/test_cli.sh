@@ -11,6 +11,12 @@ mkdir -p "$work/bin" "$work/temp" "$work/cwd"
 cp "$vergle_src" "$work/bin/vergle"
 vergle=$work/bin/vergle
 export TEMP=$work/temp
+# The user's own settings folder, empty until a test fills it.
+export HOME=$work/home XDG_CONFIG_HOME=$work/config
+# Messages in Japanese, as the Parts quote them (English ones are tested
+# apart).
+# (Not installed, maybe: bash would warn when it takes them in.)
+{ export LANG=ja_JP.UTF-8; unset LC_ALL LC_MESSAGES; } 2> /dev/null
 passed=0 failed=0
 
 check() {  # check NAME CONDITION...
@@ -34,23 +40,91 @@ check "settings bytes" test "$(od -An -c "$work/bin/Vergle.ini" | tr -s ' ')" = 
 "$vergle" --no-textbox --no-allpage --program diff --save
 check "settings saved again" test "$(tr -d '\r' < "$work/bin/Vergle.ini")" = "$(printf 'diff\nTEXTBOX=N\nALLPAGE=N')"
 
-# Refused documents: the message on standard error and a non-zero exit, with
-# no standard input (the retry question is answered "no").
-refuse() {  # refuse FILE MESSAGE
-    local err
-    err=$("$vergle" --program "$recorder" "$1" "$1" 2>&1 < /dev/null)
-    local rc=$?
-    check "exit for $1" test $rc -ne 0
-    check "message for $(basename "$1"): $err" test "$err" = "Vergle: $2"
+# Refused documents: the message with its reason on standard error and exit
+# 2, in Japanese under a Japanese locale and in English otherwise, with no
+# standard input (the retry question is answered "no").
+samples=$(cd "$(dirname "$0")/../../samples" && pwd)
+# as_other_user COMMAND...: runs the command as a user other than root when
+# this runs as root (root may read any file); as it is otherwise.
+as_other_user() {
+    if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; else "$@"; fi
 }
+chmod 755 "$work"
+refuse() {  # refuse FILE1 FILE2 JAPANESE ENGLISH: the message for the pair
+    local err rc lang
+    for lang in ja_JP.UTF-8 C.UTF-8; do
+        err=$(env LANG=$lang timeout 20 "$vergle" --program "$recorder" "$1" "$2" 2>&1 < /dev/null)
+        rc=$?
+        check "exit 2 for $(basename "$1") $(basename "$2") ($lang)" test $rc -eq 2
+        local want=$3
+        [ $lang = C.UTF-8 ] && want=$4
+        check "message ($lang): $err" test "$err" = "Vergle: $want"
+    done
+}
+good=$samples/budget_v1.xlsx
 printf 'PK\003\004' > "$work/short.xlsx"
-refuse "$work/short.xlsx" "サポート対象外のファイルです($work/short.xlsx)。"
-refuse "$work/missing.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx)"
+refuse "$work/short.xlsx" "$good" "サポート対象外のファイルです($work/short.xlsx)。: 文書としては短すぎます" \
+    "Unsupported file ($work/short.xlsx): too short to be a document"
+refuse "$work/missing.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx): ファイルがありません" \
+    "Cannot open the file ($work/missing.xlsx): no such file"
+mkdir "$work/folder.xlsx"
+refuse "$good" "$work/folder.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/folder.xlsx): フォルダです" \
+    "Cannot open the file ($work/folder.xlsx): is a folder"
+# A FIFO without a writer: refused at once, never opened (which would wait).
+mkfifo "$work/pipe.xlsx"
+refuse "$work/pipe.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/pipe.xlsx): 通常のファイルではありません" \
+    "Cannot open the file ($work/pipe.xlsx): not a regular file"
+# A device likewise (/dev/null alone stands for a document without text).
+refuse /dev/zero "$good" "ファイルオープンエラー時にエラーが発生しました。(/dev/zero): 通常のファイルではありません" \
+    "Cannot open the file (/dev/zero): not a regular file"
+refuse "$good" "$samples/report_v1.docx" "種類の異なるファイルは比較できません($good、$samples/report_v1.docx)。" \
+    "Cannot compare files of different kinds ($good, $samples/report_v1.docx)"
+head -c 2000 "$good" > "$work/cut.xlsx"
+refuse "$work/cut.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/cut.xlsx): 途中で切れています" \
+    "Cannot open the file ($work/cut.xlsx): truncated"
+head -c 2000 "$samples/report_v1.docx" > "$work/cut.docx"
+refuse "$work/cut.docx" "$samples/report_v1.docx" "ファイルオープンエラー時にエラーが発生しました。($work/cut.docx): 途中で切れています" \
+    "Cannot open the file ($work/cut.docx): truncated"
+printf 'plain text under the name of a Word document\n' > "$work/text.docx"
+refuse "$work/text.docx" "$samples/report_v1.docx" "サポート対象外のファイルです($work/text.docx)。: zipパッケージではありません" \
+    "Unsupported file ($work/text.docx): not a zip package"
+# No permission to read: as another user when this runs as root.
+cp "$good" "$work/locked.xlsx"
+chmod 000 "$work/locked.xlsx"
+for lang in ja_JP.UTF-8 C.UTF-8; do
+    err=$(as_other_user env LANG=$lang "$vergle" "$work/locked.xlsx" "$good" 2>&1 < /dev/null)
+    check "no permission: exit 2 ($lang)" test $? -eq 2
+    want="Vergle: ファイルオープンエラー時にエラーが発生しました。($work/locked.xlsx): アクセス権がありません"
+    [ $lang = C.UTF-8 ] && want="Vergle: Cannot open the file ($work/locked.xlsx): permission denied"
+    check "no permission ($lang): $err" test "$err" = "$want"
+done
+# LC_ALL over LANG, LC_MESSAGES between them.
+err=$(env LC_ALL=C LANG=ja_JP.UTF-8 "$vergle" "$work/missing.xlsx" "$good" 2>&1)
+check "LC_ALL first: $err" test "$err" = "Vergle: Cannot open the file ($work/missing.xlsx): no such file"
+err=$(env LC_MESSAGES=ja_JP.UTF-8 LANG=C "$vergle" "$work/missing.xlsx" "$good" 2>&1)
+check "LC_MESSAGES over LANG: $err" grep -q "ファイルがありません" <<< "$err"
+# Both files are checked before anything is read or written: with a TEMP
+# that cannot be made, a missing second file is what is reported.
+err=$(TEMP=$work/no/such/folder "$vergle" "$good" "$work/missing.xlsx" 2>&1 < /dev/null)
+check "second file checked first: $err" test "$err" = "Vergle: ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx): ファイルがありません"
 if [ -n "$corpus" ] && [ -d "$corpus" ]; then
-    refuse "$corpus/public/python-excel__xlrd/sample.xlsb" "サポート対象外のファイルです($corpus/public/python-excel__xlrd/sample.xlsb)。"
-    refuse "$corpus/generated/doc_paragraphs_breaks__libreoffice.doc" "サポート対象外のファイルです($corpus/generated/doc_paragraphs_breaks__libreoffice.doc)。"
-    refuse "$corpus/generated/bad_15_bytes.xls" "サポート対象外のファイルです($corpus/generated/bad_15_bytes.xls)。"
-    refuse "$corpus/generated/xlsx_password_open__libreoffice.xlsx" "読み取りパスワードが設定されているファイルはサポート対象外です。($corpus/generated/xlsx_password_open__libreoffice.xlsx)"
+    refuse "$corpus/public/python-excel__xlrd/sample.xlsb" "$good" "サポート対象外のファイルです($corpus/public/python-excel__xlrd/sample.xlsb)。" \
+        "Unsupported file ($corpus/public/python-excel__xlrd/sample.xlsb)"
+    doc=$corpus/generated/doc_paragraphs_breaks__libreoffice.doc
+    refuse "$doc" "$samples/report_v1.docx" "サポート対象外のファイルです($doc)。" "Unsupported file ($doc)"
+    refuse "$corpus/generated/bad_15_bytes.xls" "$good" "サポート対象外のファイルです($corpus/generated/bad_15_bytes.xls)。: 文書としては短すぎます" \
+        "Unsupported file ($corpus/generated/bad_15_bytes.xls): too short to be a document"
+    locked=$corpus/generated/xlsx_password_open__libreoffice.xlsx
+    refuse "$good" "$locked" "読み取りパスワードが設定されているファイルはサポート対象外です。($locked)" \
+        "A file protected by a password to open is not supported ($locked)"
+    locked=$corpus/generated/xls_password_open__libreoffice.xls
+    refuse "$locked" "$good" "読み取りパスワードが設定されているファイルはサポート対象外です。($locked)" \
+        "A file protected by a password to open is not supported ($locked)"
+    bad=$corpus/generated/bad_truncated.xlsx
+    refuse "$bad" "$good" "ファイルオープンエラー時にエラーが発生しました。($bad): 途中で切れています" "Cannot open the file ($bad): truncated"
+    # The library's internals only with --debug.
+    err=$("$vergle" --debug "$bad" "$good" 2>&1)
+    check "--debug: the library's code: $err" grep -q '^Vergle: ERROR:TABX_open_book() rc=-101 TABX-03101 Excelファイルオープンエラー(".*bad_truncated.xlsx")。$' <<< "$err"
 else
     echo "corpus not found: corpus checks skipped"
 fi
@@ -58,7 +132,6 @@ fi
 run="$work/temp/Vergle-[A-Za-z0-9]{6}"
 # A whole comparison of the bundled samples through a folder-compare program
 # that records what it was given.
-samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 export VERGLE_RECORD=$work/record.txt
 "$vergle" --program "$recorder" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
 check "comparison exits 0" test $? -eq 0
@@ -141,6 +214,18 @@ kill -TERM "$pid"
 wait "$pid"
 check "interrupt: exit 143" test $? -eq 143
 check "interrupt: nothing left" test -z "$(ls -A "$work/temp")"
+# Standard input that never ends: an interrupt ends the wait all the same,
+# and the folder of its copy goes.
+mkfifo "$work/endless"
+exec 7<> "$work/endless"  # a writer that never writes
+"$vergle" --text - < "$work/endless" > /dev/null 2>&1 &
+pid=$!
+for _ in $(seq 100); do [ -n "$(ls -A "$work/temp")" ] && break; sleep 0.05; done
+kill -TERM "$pid"
+wait "$pid"
+check "interrupt while standard input is read: exit 143" test $? -eq 143
+check "interrupt while standard input is read: nothing left" test -z "$(ls -A "$work/temp")"
+exec 7>&-
 # Settings that cannot be saved, and a program path that would add lines.
 cp "$work/bin/Vergle.ini" "$work/ini.before"
 "$vergle" --program $'/opt/tool\nTEXTBOX=Y' --save > /dev/null 2>&1
@@ -152,6 +237,52 @@ mkdir "$work/ro/bin/Vergle.ini"  # not a file: cannot be written, even by root
 err=$("$work/ro/bin/vergle" --textbox --save 2>&1)
 check "unsaved settings: exit 2" test $? -eq 2
 check "unsaved settings: message" test "$err" = "Vergle: 設定ファイル($work/ro/bin/Vergle.ini)を保存できません。"
+check "no settings in the user's folder while the executable's can be written" test ! -e "$work/config"
+
+# Settings of the user's own: read instead of those beside the executable
+# when they exist, and saved there.
+cp "$work/bin/Vergle.ini" "$work/ini.before"
+mkdir -p "$work/config/vergle"
+printf '%s\r\nTEXTBOX=N\r\nALLPAGE=Y' "$recorder" > "$work/config/vergle/Vergle.ini"
+VERGLE_RECORD=$work/record.txt "$vergle" "$samples/report_v1.docx" "$samples/report_v2.docx" < /dev/null
+check "the user's settings: their program ran" grep -q "^  全文=" "$work/record.txt"
+err=$("$vergle" --no-allpage --save 2>&1)
+check "--save into the user's file: exit 0" test $? -eq 0
+check "--save into the user's file: says where: $err" test "$err" = "Vergle: 設定を保存しました。($work/config/vergle/Vergle.ini)"
+check "--save into the user's file: saved" test "$(tr -d '\r' < "$work/config/vergle/Vergle.ini")" = "$(printf '%s\nTEXTBOX=N\nALLPAGE=N' "$recorder")"
+check "--save into the user's file: the one beside the executable left" cmp -s "$work/ini.before" "$work/bin/Vergle.ini"
+rm -r "$work/config"
+# An executable in a folder the user cannot write into (a system folder):
+# --save writes the user's own file, under XDG_CONFIG_HOME or else
+# ~/.config, and says where.  As another user when this runs as root.
+mkdir -p "$work/sys/bin" "$work/nobody" && chmod 777 "$work/nobody"
+cp "$vergle" "$work/sys/bin/vergle" && chmod 555 "$work/sys/bin"
+for where in xdg home; do
+    if [ $where = xdg ]; then
+        env=(XDG_CONFIG_HOME="$work/nobody/config" HOME="$work/nobody") want=$work/nobody/config/vergle/Vergle.ini
+    else
+        env=(-u XDG_CONFIG_HOME HOME="$work/nobody") want=$work/nobody/.config/vergle/Vergle.ini
+    fi
+    err=$(as_other_user env "${env[@]}" "$work/sys/bin/vergle" --textbox --save 2>&1)
+    check "read-only executable's folder ($where): exit 0" test $? -eq 0
+    check "read-only executable's folder ($where): says where: $err" test "$err" = "Vergle: 設定を保存しました。($want)"
+    check "read-only executable's folder ($where): saved" test "$(tr -d '\r' < "$want" | tail -2 | tr '\n' ' ')" = "TEXTBOX=Y ALLPAGE=N"
+    check "read-only executable's folder ($where): nothing beside it" test ! -e "$work/sys/bin/Vergle.ini"
+    out=$(as_other_user env "${env[@]}" TEMP="$work/nobody" "$work/sys/bin/vergle" --text "$samples/budget_v1.xlsx" 2> /dev/null)
+    check "read-only executable's folder ($where): read back (shapes and comments on)" grep -q "^★★★" <<< "$out"
+done
+chmod 755 "$work/sys/bin"
+# A link in the place of the settings file is replaced, never written
+# through.
+printf 'keep' > "$work/precious"
+rm -f "$work/bin/Vergle.ini" && ln -s "$work/precious" "$work/bin/Vergle.ini"
+"$vergle" --allpage --save
+check "a link in place of the settings: exit 0" test $? -eq 0
+check "a link in place of the settings: what it points at is kept" test "$(cat "$work/precious")" = keep
+check "a link in place of the settings: replaced by the file" test -f "$work/bin/Vergle.ini" -a ! -L "$work/bin/Vergle.ini"
+check "a link in place of the settings: nothing else beside" test "$(ls "$work/bin")" = "$(printf 'Vergle.ini\nvergle')"
+cp "$work/ini.before" "$work/bin/Vergle.ini"
+
 # --encoding and --keep: the kept folders hold UTF-8 text.
 "$vergle" --encoding utf-8 --keep "$work/kept" --program true "$samples/budget_v1.xlsx" "$samples/budget_v2.xlsx" < /dev/null
 check "--keep: exit 0" test $? -eq 0

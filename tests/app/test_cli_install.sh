@@ -7,6 +7,8 @@ cmake=$1 build=$2
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
 passed=0 failed=0
 check() {  # check NAME CONDITION...
     local name=$1; shift
@@ -45,7 +47,31 @@ complete_words() {  # complete_words WORDS...: the completions of the last word
 }
 check "options" test "$(complete_words vergle --no-t)" = "--no-textbox "
 check "--color values" test "$(complete_words vergle --color=a)" = "always auto "
+# As bash splits the words where "=" breaks them (COMP_WORDBREAKS): the
+# cursor right after "=", and a value begun.
+check "--color= split at =" test "$(complete_words vergle --color =)" = "always auto never "
+check "--color=a split at =" test "$(complete_words vergle --color = a)" = "always auto "
+check "no file names after -U" test "$(complete_words vergle -U "")" = " "
 check "documents and folders" test "$(complete_words vergle "")" = "a.xlsx b.DOCX sub "
+
+# And in a real bash, on a terminal (tmux): "--color=" and Tab.
+if command -v tmux > /dev/null; then
+    sock=$work/tmux.sock
+    tmux -S "$sock" -f /dev/null new-session -d -x 120 -y 10 -s c "cd '$work/docs' && bash --norc --noprofile"
+    tmux -S "$sock" send-keys -t c "source '$completion'; PS1='$ '; clear" Enter
+    sleep 0.5
+    tmux -S "$sock" send-keys -t c "vergle --color=al" Tab
+    screen=
+    for _ in $(seq 1 50); do
+        screen=$(tmux -S "$sock" capture-pane -p -t c | grep -o 'vergle --color=[a-z]*' | tail -1)
+        [ "$screen" = "vergle --color=always" ] && break
+        sleep 0.1
+    done
+    tmux -S "$sock" kill-server 2> /dev/null
+    check "bash completes --color=al to always: $screen" test "$screen" = "vergle --color=always"
+else
+    echo "tmux not found: completion in a real bash skipped"
+fi
 
 echo "cli install: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

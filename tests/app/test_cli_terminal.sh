@@ -15,6 +15,8 @@ sock=$work/tmux.sock
 cleanup() { tmux -S "$sock" kill-server 2> /dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 mkdir -p "$work/bin" "$work/temp"
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
 cp "$vergle_src" "$work/bin/vergle"
 passed=0 failed=0
 check() {  # check NAME CONDITION...
@@ -53,6 +55,41 @@ check "Japanese text in its place" grep -q '^+旅費 *135,000 *27%$' <(plain "$w
 check "no colours with NO_COLOR" test -z "$(grep $'\033' "$work/no_color.txt")"
 check "exit status on the screen" grep -q '^\[exit 1\]$' <(plain "$work/workbooks.txt")
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
+
+# The progress line of a long document on a terminal (script(1) records what
+# reaches it): taken back with an escape sequence, and under TERM=dumb, which
+# cannot take a line back, not shown at all: not one escape sequence.
+if command -v script > /dev/null && command -v python3 > /dev/null; then
+    # Six sheets of 150,000 rows, so that the later ones begin after the
+    # second that progress waits for.
+    python3 - "$work/long.xlsx" <<'PY'
+import sys, zipfile
+rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+row = "<c><v>1</v></c>" * 10
+sheet = '<worksheet ' + ns + '><sheetData>' + "".join('<row r="%d">%s</row>' % (r, row) for r in range(1, 150001)) + '</sheetData></worksheet>'
+n = 6
+parts = {
+    "[Content_Types].xml": '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/></Types>',
+    "_rels/.rels": '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
+    "xl/workbook.xml": '<workbook ' + ns + ' xmlns:r="' + rel + '"><sheets>' + "".join('<sheet name="S%d" sheetId="%d" r:id="rId%d"/>' % (i, i, i) for i in range(1, n + 1)) + '</sheets></workbook>',
+    "xl/_rels/workbook.xml.rels": '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">' + "".join('<Relationship Id="rId%d" Type="%s/worksheet" Target="worksheets/sheet%d.xml"/>' % (i, rel, i) for i in range(1, n + 1)) + '</Relationships>',
+}
+parts.update({"xl/worksheets/sheet%d.xml" % i: sheet for i in range(1, n + 1)})
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name, text in parts.items():
+        z.writestr(name, text)
+PY
+    for term in xterm dumb; do
+        script -qec "TEMP='$work/temp' TERM=$term '$work/bin/vergle' --text '$work/long.xlsx' > /dev/null" \
+            "$work/typescript.$term" > /dev/null
+        sed -i 1d "$work/typescript.$term"  # script's own first line
+    done
+    check "progress on a terminal: shown and taken back" grep -q $'\r\033\[Klong.xlsx: ' "$work/typescript.xterm"
+    check "no escape sequence under TERM=dumb" test -z "$(grep $'\033' "$work/typescript.dumb")"
+else
+    echo "script or python3 not found: TERM=dumb skipped"
+fi
 
 echo "cli terminal: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -16,6 +16,12 @@ mkdir -p "$work/bin" "$work/temp"
 cp "$vergle_src" "$work/bin/vergle"
 vergle=$work/bin/vergle
 export TEMP=$work/temp
+# No settings of the user's own but the test's.
+export XDG_CONFIG_HOME=$work/config
+# Messages in Japanese, as the Parts quote them (English ones are tested
+# apart).
+# (Not installed, maybe: bash would warn when it takes them in.)
+{ export LANG=ja_JP.UTF-8; unset LC_ALL LC_MESSAGES; } 2> /dev/null
 unset NO_COLOR
 passed=0 failed=0
 
@@ -29,7 +35,7 @@ check() {  # check NAME CONDITION...
 # byte for byte; standard error stays empty.
 expect() {
     local name=$1 file=$2 status=$3; shift 3
-    (cd "$samples" && "$vergle" "$@") > "$work/out" 2> "$work/err" < /dev/null
+    (cd "$samples" && "$vergle" "$@") > "$work/out" 2> "$work/err" < "${input:-/dev/null}"
     local rc=$?
     [ -n "${VERGLE_UPDATE_EXPECTED:-}" ] && cp "$work/out" "$expected/$file"
     check "$name: exit $rc" test $rc -eq "$status"
@@ -49,6 +55,70 @@ expect "one text per workbook" budget_allpage.txt 1 --allpage --textbox budget_v
 expect "text of a workbook" budget_v2_text.txt 0 --text --textbox budget_v2.xlsx
 expect "text of a document" report_v2_text.txt 0 --text report_v2.docx
 check "temporary folder left as found" test -z "$(ls -A "$TEMP")"
+
+# diff's habits: context lines, labels, standard input, a document without
+# text, whether they differ at all.
+expect "-U 0" budget_U0.txt 1 -U 0 budget_v1.xlsx budget_v2.xlsx
+expect "-U0" budget_U0.txt 1 -U0 budget_v1.xlsx budget_v2.xlsx
+expect "--unified=0" budget_U0.txt 1 --unified=0 budget_v1.xlsx budget_v2.xlsx
+expect "-u" budget.txt 1 -u budget_v1.xlsx budget_v2.xlsx
+input=$samples/report_v2.docx expect "labels, one line of context, standard input" report_labels.txt 1 \
+    --label old --label new -U1 report_v1.docx -
+input=$samples/budget_v2.xlsx expect "--text of standard input" budget_v2_text.txt 0 --text --textbox -
+expect "a document against /dev/null" report_added.txt 1 /dev/null report_v1.docx
+expect "-q: the same" empty.txt 0 -q report_v2.docx report_v2.docx
+out=$(cd "$samples" && env LANG=C "$vergle" -q budget_v1.xlsx budget_v2.xlsx)
+check "-q: different: exit 1" test $? -eq 1
+check "-q: different: $out" test "$out" = "Files budget_v1.xlsx and budget_v2.xlsx differ"
+out=$(cd "$samples" && "$vergle" --brief --label 旧 --label 新 budget_v1.xlsx budget_v2.xlsx)
+check "--brief in Japanese, with labels: $out" test "$out" = "ファイル 旧 と 新 は異なります"
+
+# git's call of an external diff: path, then old file, hex and mode, new
+# file, hex and mode (and after a rename the new path and a description);
+# a file one side lacks is /dev/null.  The view with a/ and b/ names, exit 0.
+hex1=1fd70b0aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa hex2=f8fc1d5bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb
+sed -e 's|^--- budget_v1.xlsx|--- a/budget.xlsx|' -e 's|^+++ budget_v2.xlsx|+++ b/budget.xlsx|' "$expected/budget.txt" \
+    > "$work/git.txt"
+(cd "$samples" && "$vergle" budget.xlsx budget_v1.xlsx $hex1 100644 budget_v2.xlsx $hex2 100644) > "$work/out" 2>&1
+check "git's call: exit 0" test $? -eq 0
+check "git's call: the view with a/ and b/" cmp -s "$work/out" "$work/git.txt"
+(cd "$samples" && "$vergle" plan.xlsx budget_v1.xlsx $hex1 100644 budget_v2.xlsx $hex2 100755 budget.xlsx \
+    'similarity index 90%') > "$work/out" 2>&1
+check "git's call after a rename: exit 0" test $? -eq 0
+check "git's call after a rename: the new path" grep -qx -- '+++ b/budget.xlsx: Info' "$work/out"
+(cd "$samples" && "$vergle" report.docx /dev/null . . report_v1.docx $hex2 100644) > "$work/out" 2>&1
+check "git's call of an added file: exit 0" test $? -eq 0
+check "git's call of an added file" cmp -s "$work/out" <(sed -e 's|^+++ report_v1.docx|+++ b/report.docx|' "$expected/report_added.txt")
+printf 'not a document\n' > "$work/notes.txt"
+"$vergle" notes.txt "$work/notes.txt" $hex1 100644 "$work/notes.txt" $hex2 100644 > "$work/out" 2>&1
+check "git's call of a file it refuses: exit 0" test $? -eq 0
+check "git's call of a file it refuses: one line each" test "$(cat "$work/out")" = "$(printf '%s\n' '--- a/notes.txt' '+++ b/notes.txt' \
+    '=== a/notes.txt: サポート対象外のファイルのため比較できません ===' '=== b/notes.txt: サポート対象外のファイルのため比較できません ===')"
+check "temporary folder left as found after diff's habits" test -z "$(ls -A "$TEMP")"
+
+# Usage errors: one line naming what is wrong, exit 2.
+usage_error() {  # usage_error MESSAGE ARGS...
+    local want=$1; shift
+    local err
+    err=$(env LANG=C "$vergle" "$@" 2>&1 < /dev/null)
+    check "usage error $*: exit 2" test $? -eq 2
+    check "usage error $*: $err" test "$err" = "vergle: $want (vergle --help shows the usage)"
+}
+usage_error "name two files to compare (1 given)" only-one-file
+usage_error "name two files to compare (3 given)" a b c
+usage_error "name two files to compare (0 given)"
+usage_error "--text and --textconv take one file (2 given)" --text a b
+usage_error "unknown option --bogus" --bogus a b
+usage_error "-U takes a number of lines, not x" -U x a b
+usage_error "-U takes a number of lines, not " a b -U
+usage_error "--label is given at most twice" --label 1 --label 2 --label 3 a b
+usage_error "standard input (-) can be read only once" - -
+usage_error "-q, -U and --label are for the built-in view, not for --program" -q --program true a b
+usage_error "--color takes auto, always or never, not sometimes" --color=sometimes a b
+usage_error "--encoding takes utf-8 or cp932" --encoding latin1 a b
+usage_error "--program needs a value" a b --program
+err=$("$vergle" a 2>&1)
+check "usage error in Japanese: $err" test "$err" = "vergle: 比較するファイルを2つ指定してください(指定されたのは1個)。 (使い方は vergle --help)"
 
 # Trouble is 2: a usage error, a document refused, a program that cannot
 # be started.

@@ -148,13 +148,14 @@ TEST_F(RunTest, DifferentStemsGetNoSuffix) {
 TEST_F(RunTest, RefusedKindsAndTheirMessages) {
     std::string good = doc("good.xlsx");
     struct row {
-        std::string name, bytes, message;
+        std::string name, bytes, message, reason;
     } rows[] = {
-        {"book.xlsb", ZIP_HEAD, "サポート対象外のファイルです(%s)。"},
+        {"book.xlsb", ZIP_HEAD, "サポート対象外のファイルです(%s)。", ""},
         {"old.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(8, '\0'),
-         "サポート対象外のファイルです(%s)。"},
-        {"tiny.xlsx", "0123456789abcde", "サポート対象外のファイルです(%s)。"},
-        {"pic.png", "\x89PNG\r\n\x1a\n01234567", "サポート対象外のファイルです(%s)。"},
+         "サポート対象外のファイルです(%s)。", ""},
+        {"tiny.xlsx", "0123456789abcde", "サポート対象外のファイルです(%s)。", "文書としては短すぎます"},
+        {"pic.png", "\x89PNG\r\n\x1a\n01234567", "サポート対象外のファイルです(%s)。", ""},
+        {"plain.docx", "just some text, not a package", "サポート対象外のファイルです(%s)。", "zipパッケージではありません"},
     };
     for (const row& r : rows) {
         std::string p = docs / r.name;
@@ -162,14 +163,16 @@ TEST_F(RunTest, RefusedKindsAndTheirMessages) {
         ui.errors.clear();
         EXPECT_EQ(run(p, good), -1) << r.name;
         ASSERT_EQ(ui.errors.size(), 1u) << r.name;
-        EXPECT_EQ(ui.errors[0].text, ui_format(r.message.c_str(), p)) << r.name;
+        EXPECT_EQ(ui.errors[0].text, ui_with_reason(ui_format(r.message.c_str(), p), ui_text(r.reason.c_str())))
+            << r.name;
         EXPECT_TRUE(ui.errors[0].owned);
         EXPECT_TRUE(temp_entries().empty()) << "nothing written for " << r.name;
     }
     ui.errors.clear();
     std::string missing = docs / "missing.xlsx";
     EXPECT_EQ(run(missing, good), -1);
-    EXPECT_EQ(last_error(), ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", missing));
+    EXPECT_EQ(last_error(), ui_with_reason(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", missing),
+                                           ui_text("ファイルがありません")));
     EXPECT_FALSE(vt::exists(record)) << "the folder-compare program never ran";
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform.h"
 #include "settings.h"
@@ -110,6 +111,32 @@ TEST(Settings, AProgramPathWithALineBreakIsNeverWritten) {
     EXPECT_TRUE(valid_program_path("C:\\Program Files\\WinMerge\\WinMergeU.exe"));
     EXPECT_TRUE(valid_program_path("\xE6\xAF\x94\xE8\xBC\x83.exe"));
     EXPECT_FALSE(valid_program_path(std::string(260, 'p').c_str()));
+}
+
+// The file is never written through a link in its place: the link is
+// replaced, what it points at stays as it was; nothing else is left beside.
+TEST(Settings, ALinkInThePlaceOfTheFileIsReplacedNotFollowed) {
+    namespace fs = std::filesystem;
+    vt::scratch_dir dir;
+    std::string precious = dir / "precious", p = dir / "Vergle.ini";
+    ASSERT_TRUE(vt::write_file(precious, "keep"));
+    std::error_code ec;
+    fs::create_symlink(precious, p, ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    run_settings s;
+    s.textbox = true;
+    for (const char* target : {"precious", "missing"}) {  // a link, a dangling link
+        fs::remove(p);
+        fs::create_symlink(dir / target, p);
+        EXPECT_EQ(write_settings_to(p, s), 0) << target;
+        EXPECT_EQ(plat_path_kind(p.c_str()), PLAT_FILE) << target;
+        EXPECT_EQ(vt::read_file(p), std::string(s.diff_program) + "\r\nTEXTBOX=Y\r\nALLPAGE=N");
+        EXPECT_EQ(vt::read_file(precious), "keep");
+        EXPECT_FALSE(vt::exists(dir / "missing")) << "nothing created where the link pointed";
+    }
+    std::vector<plat_dirent> names;
+    ASSERT_EQ(plat_list_dir(dir.path().c_str(), names), 0);
+    EXPECT_EQ(names.size(), 2u) << "no partly written file left beside";
 }
 
 TEST(Settings, PathIsBesideTheExecutable) {

@@ -33,7 +33,10 @@ dump_result run_dump(const scratch_dir& dir, const std::string& document, bool w
     recording_ui ui;
     dump_request req{document.c_str(), folder.c_str(), opt.textbox, opt.allpage, dir.path().c_str(), &ui};
     dump_result r;
+    // The walker's own code in its message, as --debug shows it.
+    ui_set_debug(true);
     r.rc = word ? dump_word_text(req) : dump_powerpoint_text(req);
+    ui_set_debug(false);
     for (const auto& e : ui.errors) {
         EXPECT_FALSE(e.owned);
         r.messages.push_back(plat_utf8_from_native(e.text));
