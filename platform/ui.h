@@ -1,7 +1,7 @@
 // The small interface through which the portable front end talks to the
 // user: the window on Windows, the terminal in the command line, a recording
-// fake in tests.  Texts are in the platform's native encoding (CP932 on
-// Windows, UTF-8 on POSIX), so that paths can be put into them unchanged.
+// fake in tests.  Texts are UTF-8 on every system, as paths are, so that
+// paths can be put into them unchanged.
 #ifndef VERGLE_UI_H
 #define VERGLE_UI_H
 
@@ -23,6 +23,12 @@ struct vergle_ui {
     // to quit: the caller then ends its work.
     virtual bool pump_one_message() = 0;
 
+    // The folder-compare program runs: handles every pending window message,
+    // so that the window stays alive while the run waits.  False when the
+    // user asked to stop (the program is then asked to close).  By default
+    // there is nothing to handle.
+    virtual bool program_running() { return true; }
+
     // A workbook dump begins a sheet: its index from 0, the number of
     // sheets, and its name in UTF-8.  For progress shown to the user and
     // the order of the sheets' files; by default nothing.
@@ -38,8 +44,8 @@ struct vergle_ui {
     virtual void document_ended() {}
 };
 
-// Fills the first "%s" (or "%d") of a UTF-8 message template with arg and
-// returns the result in the native encoding.  arg is already native.
+// Fills the first "%s" (or "%d") of a UTF-8 message template with arg (a
+// UTF-8 text or path) and returns the result.
 std::string ui_format(const char* template_utf8, const std::string& arg);
 std::string ui_format(const char* template_utf8, long long arg);
 std::string ui_text(const char* utf8);

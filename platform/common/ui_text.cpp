@@ -1,5 +1,5 @@
-// Message texts for the user: templates are UTF-8 in the sources and shown in
-// the platform's native encoding, with native paths put into them unchanged.
+// Message texts for the user: templates and paths are UTF-8; the window
+// shows them through the wide calls, the terminal as they are.
 #include <cstdio>
 #include <cstring>
 
