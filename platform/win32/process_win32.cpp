@@ -71,14 +71,19 @@ bool is_file(const std::wstring& p) {
 }
 
 // The file the program names.  A name with a folder part (a separator or a
-// drive) is taken where it points; a bare name is looked for in the folders
-// of PATH alone, never in the current folder or Vergle's own folder, where
-// the system's own search would look first.  ".exe" is added to a name
-// without an extension, as the system does.  Empty when there is none.
+// drive) is taken where it points (with ".exe" added when there is no such
+// file and the name has no extension); a bare name is looked for in the
+// folders of PATH alone, never in the current folder or Vergle's own
+// folder, where the system's own search would look first, ".exe" added
+// when it has no extension, as the system does.  Empty when there is none.
 std::wstring find_program(const std::wstring& program) {
     std::wstring name = program;
-    if (last_part(name).find(L'.') == std::wstring::npos) name += L".exe";
-    if (name.find_first_of(L"\\/:") != std::wstring::npos) return is_file(name) ? name : std::wstring();
+    bool no_extension = last_part(name).find(L'.') == std::wstring::npos;
+    if (name.find_first_of(L"\\/:") != std::wstring::npos) {
+        if (is_file(name)) return name;
+        return no_extension && is_file(name + L".exe") ? name + L".exe" : std::wstring();
+    }
+    if (no_extension) name += L".exe";
     std::string path;
     if (!plat_getenv("PATH", path)) return std::wstring();
     std::wstring dirs = wide(path);
