@@ -159,6 +159,13 @@ TEST(OpenBook, PathsOfEveryCharacterAndLength) {
         EXPECT_GE(n, ansi.size() < sizeof b.path ? ansi.size() : sizeof b.path - 4) << "cut at a character's end";
         TABX_close_book(&b, "DESTROY");
     }
+    // A message naming such a path reaches a UTF-8 caller whole.
+    std::string missing = vt::join(deep, "汇总 missing.xlsx");
+    XLS_BOOK b;
+    EXPECT_EQ(TABX_open_book(&b, ("CHARSET=UTF8 MODE=READ EXCEL=\"" + missing + "\"").c_str()), -101);
+    EXPECT_EQ(std::string(TABX_error_mesg(&b)), "TABX-03101 Excelファイルオープンエラー(\"" + missing + "\")。");
+    EXPECT_EQ(std::string(TABX_error_mesg(&b)), "TABX-03101 Excelファイルオープンエラー(\"" + missing + "\")。")
+        << "asked again";
 }
 
 TEST(OpenBook, CloseWithSaveKeepsTheBook) {
