@@ -49,7 +49,18 @@ std::string output_folder(const char* base, const char* path, const char* suffix
 
 int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
                           const std::string& folder2) {
-    if (plat_run_and_wait(s.diff_program, folder1.c_str(), folder2.c_str(), nullptr) != 0) {
+    // The window stays alive while the program runs.
+    plat_watch_fn watch = [](void* u) { return static_cast<vergle_ui*>(u)->program_running(); };
+    int rc = plat_run_and_watch(s.diff_program, folder1.c_str(), folder2.c_str(), nullptr, watch, &ui);
+    if (rc == -2) {
+        // A batch file would run through cmd.exe, which expands "%...%" in
+        // the folders' paths.
+        ui.show_error(ui_format("バッチファイル(.bat/.cmd)はフォルダ比較プログラムに指定できません。(%s)",
+                                std::string(s.diff_program)),
+                      true);
+        return -1;
+    }
+    if (rc != 0) {
         ui.show_error(ui_text("フォルダ比較プログラム起動エラー"), true);
         return -1;
     }

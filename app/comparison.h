@@ -32,7 +32,9 @@ void name_stem(const char* path, char* out);
 std::string output_folder(const char* base, const char* path, const char* suffix);
 
 // Starts the folder-compare program on the two output folders and waits until
-// it ends.  0 when it was started, -1 (after the message) when not.
+// it ends, the window handling its messages meanwhile (ui.program_running).
+// 0 when it was started, -1 (after the message) when not, or when it was
+// refused (a batch file, on Windows).
 int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
                           const std::string& folder2);
 

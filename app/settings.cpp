@@ -54,8 +54,10 @@ void read_settings_from(const std::string& path, run_settings& s) {
     for (std::string& l : lines) {
         if (!l.empty() && l.back() == '\r') l.pop_back();
     }
-    if (!too_long && valid_program_path(lines[0].c_str())) {
-        std::memcpy(s.diff_program, lines[0].c_str(), lines[0].size() + 1);
+    // The file is in the system's ANSI code page (code page 932 on Windows).
+    std::string program = plat_utf8_from_ansi(lines[0]);
+    if (!too_long && valid_program_path(program.c_str())) {
+        std::memcpy(s.diff_program, program.c_str(), program.size() + 1);
     }
     auto has_y = [](const std::string& l) { return l.find_first_of("Yy") != std::string::npos; };
     if (has_y(lines[1])) s.textbox = true;
@@ -70,13 +72,42 @@ bool valid_program_path(const char* path) {
     return true;
 }
 
+namespace {
+
+// The first line of the settings file as it is on disk (ANSI), "" when there
+// is none that could name a program.
+std::string saved_program_line(const std::string& path) {
+    std::string line;
+    plat_file* f = plat_open(path.c_str(), PLAT_READ);
+    if (!f) return line;
+    char buf[1024];
+    size_t n;
+    bool done = false;
+    while (!done && (n = plat_read(f, buf, sizeof buf)) > 0) {
+        for (size_t i = 0; i < n && !done; ++i) {
+            if (buf[i] == '\n') done = true;
+            else line.push_back(buf[i]);
+        }
+        if (line.size() > RUN_PATH_MAX) break;
+    }
+    plat_close(f);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return valid_program_path(line.c_str()) ? line : std::string();
+}
+
+}  // namespace
+
 int write_settings_to(const std::string& path, const run_settings& s) {
     // A line break in the program path would turn the file into more lines
     // than it has, and the next start would read them as the switches.  An
     // empty line is kept: no program chosen.
     if (path.empty() || (s.diff_program[0] && !valid_program_path(s.diff_program))) return -1;
     if (plat_path_kind(path.c_str()) == PLAT_DIR) return -1;
-    std::string text = s.diff_program;
+    // A path the ANSI code page cannot hold is not saved: the file keeps the
+    // program it names (the run still uses the new one).
+    std::string text;
+    bool program_saved = plat_ansi_from_utf8(s.diff_program, text);
+    if (!program_saved) text = saved_program_line(path);
     text += s.textbox ? "\r\nTEXTBOX=Y" : "\r\nTEXTBOX=N";
     text += s.allpage ? "\r\nALLPAGE=Y" : "\r\nALLPAGE=N";
     // A new file of its own beside it (never anything that is there
@@ -92,7 +123,7 @@ int write_settings_to(const std::string& path, const run_settings& s) {
         }
         bool whole = plat_write(f, text.data(), text.size()) == text.size();
         if (plat_close(f) != 0) whole = false;
-        if (whole && plat_rename(part.c_str(), path.c_str()) == 0) return 0;
+        if (whole && plat_rename(part.c_str(), path.c_str()) == 0) return program_saved ? 0 : 1;
         plat_remove_file(part.c_str());
         return -1;
     }
@@ -143,6 +174,12 @@ int write_settings() {
         plat_make_dir(vergle.c_str());
     }
     return write_settings_to(target, g_settings);
+}
+
+std::string settings_program_unsaved_text(const char* program) {
+    return ui_format("フォルダ比較プログラムのパスに設定ファイル(Vergle.ini)に保存できない文字が含まれています。"
+                     "このパスは今回は使いますが、保存はしません。(%s)",
+                     std::string(program));
 }
 
 std::string settings_error_text() {

@@ -10,7 +10,8 @@
 
 #include <string>
 
-enum { TEMP_FOLDER_MAX = 264, RUN_PATH_MAX = 260 };
+// Path buffers of the front end: UTF-8 paths as deep as Linux allows.
+enum { RUN_PATH_MAX = 4096, TEMP_FOLDER_MAX = RUN_PATH_MAX + 4 };
 
 struct run_settings {
     char temp_folder[TEMP_FOLDER_MAX];  // base of all output, from "TEMP" at each run
@@ -46,23 +47,29 @@ bool valid_program_path(const char* path);
 
 // Reads or writes the settings file at path.  Missing or unreadable files
 // leave the settings as they are.  A first line that is empty or longer than
-// the program field holds is ignored.  The write is 0, or -1 when the file
-// cannot be written completely or the program path is not valid (the file
-// is then left as it was).  It writes a new file beside path and then puts
-// it in path's place: a file there is replaced whole or not at all, a link
-// there is replaced and never written through, a folder there is left.
+// the program field holds is ignored.  The file is in the system's ANSI code
+// page (code page 932 on Windows), the settings in UTF-8.  The write is 0;
+// 1 when the program path has a character the code page lacks: it is not
+// saved (the file keeps the program it named) and the rest is; or -1 when
+// the file cannot be written completely or the program path is not valid
+// (the file is then left as it was).  It writes a new file beside path and
+// then puts it in path's place: a file there is replaced whole or not at
+// all, a link there is replaced and never written through, a folder there
+// is left.
 void read_settings_from(const std::string& path, run_settings& s);
 int write_settings_to(const std::string& path, const run_settings& s);
 
 // The same on g_settings.  read_settings reads the user's own file when it
 // exists, else the one beside the executable; always 0.  write_settings
 // writes settings_target() (creating the user's folders where it is the
-// user's own file): 0, or -1 when the file could not be saved.
+// user's own file), with write_settings_to's results.
 int read_settings();
 int write_settings();
 
-// The message for a settings file that could not be saved, in the native
-// encoding.
+// The message for a settings file that could not be saved.
 std::string settings_error_text();
+
+// The message for a program path that the settings file cannot hold.
+std::string settings_program_unsaved_text(const char* program);
 
 #endif

@@ -148,21 +148,19 @@ struct book_guard {
 }  // namespace
 
 std::string sheet_file_name(const std::string& sheet_name_utf8) {
-    // The name in the path encoding first: a character the code page lacks
-    // becomes "?", which the scan below replaces too.
-    std::string name = plat_native_from_utf8(sheet_name_utf8);
+    // Valid UTF-8 first (a broken sequence becomes U+FFFD), so that the
+    // name is the same one on a system that takes it through UTF-16.
+    std::u16string wide;
+    std::string name;
+    plat_utf8_to_utf16(sheet_name_utf8.data(), sheet_name_utf8.size(), wide);
+    plat_utf16_to_utf8(wide.data(), wide.size(), name);
     // Blanks become "_", and so does every character no file name may hold
     // on Windows (separators, ":", wildcards, quotes, pipes, control
     // characters), on every system alike so both builds write the same
-    // names.  Trail bytes of double-byte characters are left alone.
-    int cs = plat_path_charset();
-    for (int i = 0; i < static_cast<int>(name.size()); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || std::strchr(" /\\:*?\"<>|", c)) {
-            name[i] = '_';
-            continue;
-        }
-        orb_mb_len(cs, c, &i);
+    // names.  Bytes of multi-byte characters are all 0x80 or above.
+    for (char& ch : name) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || std::strchr(" /\\:*?\"<>|", c)) ch = '_';
     }
     // Windows drops trailing dots and blanks from a file name, so "a." would
     // be the file "a"; "." and ".." name folders.

@@ -14,12 +14,13 @@
 // 0, or -1 after the failure has been reported.
 int dump_workbook_text(const dump_request& req);
 
-// The file name of a sheet's text in the output folder, in the native
-// encoding: blanks become "_", and so does every character that no Windows
-// file name may hold (separators, ":", "*", "?", quotes, "<", ">", "|",
-// control characters); a name ending in a dot gets a "_" appended and a
-// device name ("CON", "LPT1", ...) a leading "_", so that every sheet gets
-// a file of its own inside the output folder, on every system.
+// The file name of a sheet's text in the output folder, in UTF-8 with every
+// character of the sheet's name that a file name may hold (the same name on
+// every system): blanks become "_", and so does every character that no
+// Windows file name may hold (separators, ":", "*", "?", quotes, "<", ">",
+// "|", control characters); a name ending in a dot gets a "_" appended and
+// a device name ("CON", "LPT1", ...) a leading "_", so that every sheet gets
+// a file of its own inside the output folder.
 std::string sheet_file_name(const std::string& sheet_name_utf8);
 
 #endif

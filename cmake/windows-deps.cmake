@@ -47,8 +47,13 @@ endforeach()
 add_library(vergle_minizip_static STATIC
   "${_minizip_dir}/ioapi.c"
   "${_minizip_dir}/unzip.c"
-  "${_minizip_dir}/zip.c")
+  "${_minizip_dir}/zip.c"
+  "${CMAKE_SOURCE_DIR}/platform/win32/minizip_fopen.c")
 target_include_directories(vergle_minizip_static PUBLIC "${_minizip_include}")
+# minizip's default stdio file functions open UTF-8 paths through _wfopen
+# (platform/win32/minizip_fopen.h), like every other open of the program.
+set_source_files_properties("${_minizip_dir}/ioapi.c" PROPERTIES
+  COMPILE_OPTIONS "-include;${CMAKE_SOURCE_DIR}/platform/win32/minizip_fopen.h")
 target_link_libraries(vergle_minizip_static PUBLIC ZLIB::ZLIB)
 # Third-party code: its warnings are not ours to fix.
 target_compile_options(vergle_minizip_static PRIVATE -w)

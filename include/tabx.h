@@ -64,7 +64,7 @@ extern "C" {
 #define TABX_VERSION "2.0.4.0"
 
 /* Fixed sizes of the book record. */
-#define TABX_PATH_LEN 260          /* paths: at most 256 bytes are used */
+#define TABX_PATH_LEN 260          /* path fields of the book record */
 #define TABX_MESSAGE_LEN 6000      /* usable bytes of a message */
 #define TABX_MESSAGE_BUF 6001      /* message buffer (text + terminator) */
 #define TABX_RETURNED_BUF 18001    /* the message in the caller's character set
@@ -187,7 +187,11 @@ typedef struct XLS_DRAWING {
    Mode flags are 0xFF when off and 0 when on, unless noted. */
 typedef struct XLS_BOOK {
     void* priv;                            /* library-private block */
-    char path[TABX_PATH_LEN];              /* the workbook as opened */
+    char path[TABX_PATH_LEN];              /* the workbook as opened, in the
+                                              system's ANSI code page (code
+                                              page 932 on Windows, UTF-8 on
+                                              Linux); a longer path is cut
+                                              at a character's end */
     unsigned char legacy_save;             /* save as legacy; 0 for Open XML */
     unsigned char read_memory;             /* 0: READ_MEMORY=TRUE */
     unsigned char write_memory;            /* 0: WRITE_MEMORY=TRUE */
@@ -241,7 +245,10 @@ typedef struct XLS_BOOK {
 /* Opens or creates a workbook.  Keywords:
  *   EXCEL | BOOK | ブック = path   the workbook ("Book1.xlsx" when absent);
  *        a name without extension gets ".xlsx"; relative paths are taken
- *        from the current folder
+ *        from the current folder; in the caller's character set (give
+ *        CHARSET=UTF8 first for a path with characters code page 932 lacks:
+ *        every character the file system allows reaches the file); at most
+ *        4096 bytes with the current folder (TABX-00005 beyond)
  *   MODE | モード = READ|読込|読み込み, UPDATE|更新, LOAD|ロード,
  *        UNLOAD|アンロード (cells as their formats display them),
  *        LIST|一覧, CREATE|新規 (the default: an empty book, disk untouched)
@@ -255,7 +262,8 @@ typedef struct XLS_BOOK {
  *   READ_MEMORY = TRUE (the path names a memory file)   WRITE_MEMORY = TRUE
  *   TEMP_WORKBOOK_PATH = path (deleted when the book is released): the
  *        workbook stream of a 97-2003 workbook, copied out of the document;
- *        read in place, so it must not change while the book is opened
+ *        read in place, so it must not change while the book is opened;
+ *        kept in the record in UTF-8, at most 259 bytes
  * Writes every field of *book.  Returns 0; -1 version or record-size
  * mismatch, reader failure (a damaged legacy workbook: TABX-03110),
  * internal error; -2 memory; -3 bad keyword text (TABX-02200, TABX-02303,

@@ -14,7 +14,7 @@
 #include "ui.h"
 
 enum {
-    OFX_PATH_SIZE = 257,  // input path and output folder buffers
+    OFX_PATH_SIZE = 4096,  // input path and output folder buffers (UTF-8)
     OFX_MAX_DEPTH = 100,  // open elements the walker keeps
     OFX_TAG_MAX = 255,    // bytes of a tag that count
     OFX_NAME_MAX = 80,    // longest tag name accepted

@@ -431,7 +431,7 @@ int orb_grow_array(void** array, int64_t needed, int64_t* capacity, size_t elem_
 
 int orb_module_path(char* buf, size_t size) {
     std::string p;
-    if (plat_module_path(p) != 0 || p.size() > 256 || p.size() + 1 > size) return -1;
+    if (plat_module_path(p) != 0 || p.size() + 1 > size) return -1;
     std::memcpy(buf, p.c_str(), p.size() + 1);
     return 0;
 }

@@ -13,8 +13,9 @@
 
 struct plat_file;
 
-// Paths live in buffers of this size.
-enum { ORB_PATH_MAX = 260 };
+// Paths live in buffers of this size: UTF-8 paths, as deep as Linux allows
+// (a path of 300 characters and more included).
+enum { ORB_PATH_MAX = 4096 };
 
 // Document kind codes of orb_file_type.
 enum {
@@ -98,7 +99,8 @@ int orb_copy_file(bool is_disk, const char* dest, const char* src);
 int orb_grow_array(void** array, int64_t needed, int64_t* capacity, size_t elem_size,
                    int64_t first, int factor);
 
-// The full path of the running executable (at most 256 bytes).  0 or -1.
+// The full path of the running executable (when it fits in size bytes with
+// its terminator).  0 or -1.
 int orb_module_path(char* buf, size_t size);
 
 // Creates one folder.  0 when created or already there, -1 otherwise.

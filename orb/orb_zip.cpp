@@ -14,7 +14,6 @@
 #include <ctime>
 #include <string>
 #include <vector>
-#include <filesystem>
 #include <new>
 #include <string>
 #include <system_error>
@@ -293,22 +292,8 @@ void set_disk_time(const std::string& path, const tm_unz& t) {
     tm.tm_isdst = -1;
     std::time_t tt = std::mktime(&tm);
     if (tt == static_cast<std::time_t>(-1)) return;
-    try {
-        auto sys = std::chrono::system_clock::from_time_t(tt);
-        // The file clock's epoch differs from the system clock's by a whole
-        // number of seconds that depends on the system: measure it.
-        using fclock = std::filesystem::file_time_type::clock;
-        auto epoch_gap = std::chrono::round<std::chrono::seconds>(
-            fclock::now().time_since_epoch() - std::chrono::system_clock::now().time_since_epoch());
-        std::filesystem::file_time_type ft(
-            std::chrono::duration_cast<std::filesystem::file_time_type::duration>(sys.time_since_epoch() + epoch_gap));
-        std::filesystem::path p(std::u8string(reinterpret_cast<const char8_t*>(
-            plat_utf8_from_native(path).c_str())));
-        std::error_code ec;
-        std::filesystem::last_write_time(p, ft, ec);
-    } catch (...) {
-        // The time is a courtesy; the member itself is written.
-    }
+    // The time is a courtesy; the member itself is written.
+    plat_set_file_time(path.c_str(), static_cast<int64_t>(tt));
 }
 
 // ---------------------------------------------------------------------------

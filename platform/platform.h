@@ -3,9 +3,10 @@
 // Everything above this header is free of #ifdef _WIN32.  One implementation
 // per system is chosen by the build: platform/posix/ and platform/win32/.
 //
-// Paths are byte strings in the platform's path encoding: the ANSI code page
-// (CP932 on the target systems) on Windows, UTF-8 on POSIX.  Results follow the
-// codes of the file layer: 0 or a count on success, negative on failure.
+// Paths are UTF-8 byte strings on every system: the Windows layer hands them
+// to the wide (UTF-16) system calls, so a path may hold any character the
+// file system allows.  Results follow the codes of the file layer: 0 or a
+// count on success, negative on failure.
 #ifndef VERGLE_PLATFORM_H
 #define VERGLE_PLATFORM_H
 
@@ -25,8 +26,9 @@ char plat_separator();
 // '/' on POSIX).
 bool plat_is_separator(char c);
 
-// The character-set code (1 = Shift-JIS, 3 = UTF-8) whose lead-byte rule
-// applies to path scans.
+// The character-set code whose lead-byte rule applies to path scans: 3
+// (UTF-8) on every system, so no byte of a character is ever taken for a
+// separator or a dot.
 int plat_path_charset();
 
 // True when the path is absolute ("/x" on POSIX; "\\x", "X:..." on Windows).
@@ -49,7 +51,9 @@ enum {
 };
 
 // Returns the open file, or nullptr when the mode is unknown or the system
-// refuses.
+// refuses.  On Windows a file opened for reading cannot be written by
+// another program while it is open (no write sharing), unless another
+// program already held it open for writing.
 plat_file* plat_open(const char* path, int mode);
 // Closes the file: 0, or -1 when the system reports a failure (data that
 // may not have reached the disk).
@@ -125,7 +129,9 @@ int plat_make_dir(const char* path);
 
 // Creates a folder of its own under base: base, the separator, "Vergle-"
 // and a random part, made exclusively (never an existing folder or link) and
-// on POSIX readable by the user alone.  0 and out set, or -1.
+// private to the user: mode 0700 on POSIX; on Windows a security descriptor
+// of its own that gives the user alone access, inherited by what is made in
+// it and nothing taken from base.  0 and out set, or -1.
 int plat_make_run_dir(const char* base, std::string& out);
 
 // True when the two file names name the same entry of a folder: compared
@@ -136,6 +142,10 @@ bool plat_same_file_name(const std::string& a, const std::string& b);
 // link already called so (a link is replaced, never followed; a folder is
 // never replaced).  0 or -1.
 int plat_rename(const char* from, const char* to);
+
+// Sets the time a file was last written to unix_seconds (seconds since
+// 1970-01-01 UTC).  0 or -1.
+int plat_set_file_time(const char* path, int64_t unix_seconds);
 
 // Removes one file (or a link, never what it points at).  0 or -1.
 int plat_remove_file(const char* path);
@@ -175,11 +185,16 @@ bool plat_getenv(const char* name, std::string& out);
 void plat_setenv(const char* name, const char* value);
 
 // Starts program with the two arguments and waits without time limit until it
-// ends.  Windows: CreateProcessA with the command line "\"%s\" \"%s\" \"%s\"";
-// POSIX: the program is started directly with argv {program, a1, a2} (no
-// shell), searched in PATH when it has no '/'.  Returns 0 when the program was
-// started (whatever it returned; *exit_code receives its exit status when not
-// null), -1 when it could not be started.
+// ends.  Windows: CreateProcessW with the command line "\"%s\" \"%s\" \"%s\"",
+// each argument quoted by characters as the C runtime splits it again; a
+// bare program name is searched in the folders of PATH only (not in the
+// current folder), ".exe" added when it has no extension; a batch file
+// (.bat, .cmd), which would run through cmd.exe and have "%...%" in the
+// paths expanded, is refused.  POSIX: the program is started directly with
+// argv {program, a1, a2} (no shell), searched in PATH when it has no '/'.
+// Returns 0 when the program was started (whatever it returned; *exit_code
+// receives its exit status when not null), -1 when it could not be started,
+// -2 when it was refused (a batch file).
 int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code);
 
 // The folder of the user's own settings: "XDG_CONFIG_HOME" when it is set
@@ -190,6 +205,24 @@ int plat_user_config_folder(std::string& out);
 
 // True when the caller may create files in the folder.
 bool plat_folder_writable(const char* path);
+
+// Called while the program of plat_run_and_watch runs, whenever the calling
+// thread has window messages waiting: handles them all, and returns false
+// when the user asked to stop.
+using plat_watch_fn = bool (*)(void* ctx);
+
+// plat_run_and_wait that keeps the calling thread's window alive.  Windows:
+// watch(ctx) handles the window's messages during the wait; once it returns
+// false the program's windows are asked to close (WM_CLOSE, as the user
+// closing them), and the wait goes on until the program has ended.  POSIX:
+// plat_run_and_wait (a terminal program has no window to keep alive).
+int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn watch,
+                       void* ctx);
+
+// The program's arguments in UTF-8 (argv[0] first): on Windows from the
+// wide command line, on POSIX argv itself.  False when they could only be
+// taken from argv.
+bool plat_utf8_args(int argc, char** argv, std::vector<std::string>& out);
 
 // The temporary folder when "TEMP" is not set: "C:\\Temp" on Windows;
 // "TMPDIR", else "/tmp" on POSIX.
@@ -247,9 +280,19 @@ void plat_append_utf8(std::string& out, uint32_t cp);
 bool plat_utf8_to_utf16(const char* src, size_t n, std::u16string& out);
 bool plat_utf16_to_utf8(const char16_t* src, size_t n, std::string& out);
 
-// Text in the platform's path and console encoding (CP932 on Windows, UTF-8 on
-// POSIX) from UTF-8, and back.
+// Text in the platform's path and text encoding from UTF-8, and back: UTF-8
+// on every system now, so both give their argument unchanged (kept for
+// callers written when Windows paths were in the ANSI code page).
 std::string plat_native_from_utf8(const std::string& utf8);
 std::string plat_utf8_from_native(const std::string& native);
+
+// Text in the system's ANSI code page from UTF-8, and back: code page 932
+// on the target Windows systems (as plat_utf16_to_cp932), UTF-8 on POSIX,
+// which has none.  Files of the ANSI world keep it ("Vergle.ini", the
+// library's book path).  plat_ansi_from_utf8 is false when a character has
+// no exact place in the code page (ansi then holds '?' or a best-fit
+// look-alike for it) or the text is not valid UTF-8.
+bool plat_ansi_from_utf8(const std::string& utf8, std::string& ansi);
+std::string plat_utf8_from_ansi(const std::string& ansi);
 
 #endif

@@ -1,7 +1,7 @@
 // The small interface through which the portable front end talks to the
 // user: the window on Windows, the terminal in the command line, a recording
-// fake in tests.  Texts are in the platform's native encoding (CP932 on
-// Windows, UTF-8 on POSIX), so that paths can be put into them unchanged.
+// fake in tests.  Texts are UTF-8 on every system, as paths are, so that
+// paths can be put into them unchanged.
 #ifndef VERGLE_UI_H
 #define VERGLE_UI_H
 
@@ -24,6 +24,12 @@ struct vergle_ui {
     // to quit: the caller then ends its work.
     virtual bool pump_one_message() = 0;
 
+    // The folder-compare program runs: handles every pending window message,
+    // so that the window stays alive while the run waits.  False when the
+    // user asked to stop (the program is then asked to close).  By default
+    // there is nothing to handle.
+    virtual bool program_running() { return true; }
+
     // A workbook dump begins a sheet: its index from 0, the number of
     // sheets, and its name in UTF-8.  For progress shown to the user and
     // the order of the sheets' files; by default nothing.
@@ -45,8 +51,8 @@ struct vergle_ui {
 // English otherwise, through one table of English forms (ui_english.cpp).
 // A template without an English form is shown as written.
 
-// Fills the first "%s" (or "%d") of a UTF-8 message template with arg and
-// returns the result in the native encoding.  arg is already native.
+// Fills the first "%s" (or "%d") of a UTF-8 message template with arg (a
+// UTF-8 text or path) and returns the result.
 std::string ui_format(const char* template_utf8, const std::string& arg);
 std::string ui_format(const char* template_utf8, long long arg);
 // The same with two arguments, filled in order.
@@ -63,7 +69,7 @@ std::string ui_with_reason(const std::string& message, const std::string& reason
 // permission, a folder, not a regular file (found without opening it), empty
 // or too short, and for the names of zip packages (.xlsx, .xlsm, .docx,
 // .docm, .pptx, .pptm) not a zip package or one cut short (no end record),
-// for .xls not a 97-2003 workbook.  Native encoding.
+// for .xls not a 97-2003 workbook.  UTF-8.
 std::string ui_file_reason(const char* path);
 
 // The reason a reader's failure code gives: -2 out of memory, -9 more than

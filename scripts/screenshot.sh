@@ -1,8 +1,10 @@
 #!/bin/bash
-# Takes the picture of the main window for the README: the real window of
-# the Windows build under Wine and Xvfb, with two files dropped on it.
+# Takes the pictures of the main window for the README: the real window of
+# the Windows build under Wine and Xvfb, with two files dropped on it, at
+# 96 DPI (100%, docs/window.png) and at 144 DPI (150%,
+# docs/window-144dpi.png), the scaling set through Wine's LogPixels.
 #
-#   scripts/screenshot.sh [BUILD_DIR]     (default build-win; writes docs/window.png)
+#   scripts/screenshot.sh [BUILD_DIR]     (default build-win)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,23 +18,41 @@ if [ ! -s "$build/wine/session/display" ] || ! kill -0 "$(cat "$build/wine/sessi
     scripts/windows/wine-session.sh start "$build"
     started=1
 fi
-cleanup() { if [ $started -eq 1 ]; then scripts/windows/wine-session.sh stop "$build" || true; fi; }
-trap cleanup EXIT
+vergle_wine_env "$build"
 display=$(cat "$build/wine/session/display")
 export DISPLAY=$display
 
-ready=$(mktemp -u /tmp/vergle-window-XXXXXX)
+# The scaling every Wine program of the prefix starts with (both places Wine
+# reads it from); taken back to 96 however the script ends.
+set_dpi() {
+    local key
+    for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+        wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    done
+}
+cleanup() {
+    set_dpi 96 || true
+    if [ $started -eq 1 ]; then scripts/windows/wine-session.sh stop "$build" || true; fi
+}
+trap cleanup EXIT
+
 a="$root/samples/report_v1.docx"
 b="$root/samples/report_v2.docx"
-vergle_wine_env "$build"
-wine "$build/bin/show_window.exe" "$(vergle_dos_path "$ready")" 6 "$(vergle_dos_path "$a")" "$(vergle_dos_path "$b")" &
-pid=$!
-for _ in $(seq 1 100); do [ -s "$ready" ] && break; sleep 0.1; done
-[ -s "$ready" ] || { echo "screenshot.sh: the window did not come up" >&2; exit 1; }
-geometry=$(tr -d '\r\n' < "$ready")
 mkdir -p docs
 desktop=$(xdotool search --name '^Default - Wine desktop$' | head -1)
-import -window "$desktop" -crop "$geometry" +repage docs/window.png
-wait $pid || true
-rm -f "$ready"
-echo "docs/window.png ($geometry)"
+for dpi in 96 144; do
+    set_dpi "$dpi"
+    out=docs/window.png
+    [ "$dpi" = 96 ] || out="docs/window-${dpi}dpi.png"
+    ready=$(mktemp -u /tmp/vergle-window-XXXXXX)
+    wine "$build/bin/show_window.exe" "$(vergle_dos_path "$ready")" 6 "$(vergle_dos_path "$a")" "$(vergle_dos_path "$b")" &
+    pid=$!
+    for _ in $(seq 1 100); do [ -s "$ready" ] && break; sleep 0.1; done
+    [ -s "$ready" ] || { echo "screenshot.sh: the window did not come up" >&2; exit 1; }
+    read -r geometry laid_out < <(tr -d '\r' < "$ready")
+    [ "$laid_out" = "$dpi" ] || { echo "screenshot.sh: the window was laid out for $laid_out DPI, not $dpi" >&2; exit 1; }
+    import -window "$desktop" -crop "$geometry" +repage "$out"
+    wait $pid || true
+    rm -f "$ready"
+    echo "$out ($geometry at $dpi DPI)"
+done

@@ -13,6 +13,7 @@ struct plat_mapping {
     size_t size;
     void* mapped;          // the mapped pages, nullptr for a read-in copy
     unsigned char* owned;  // the read-in copy (malloc)
+    void* os_handle;       // an open file kept with the mapping (Windows), or nullptr
 };
 
 namespace plat_detail {

@@ -58,6 +58,12 @@ const ui_translation TABLE[] = {
     {"サポート対象外のファイルのため比較できません", "unsupported file: cannot be compared"},
     {"読めないため比較できません", "unreadable, cannot be compared"},
 
+    // The Windows program's compare program and its settings.
+    {"フォルダ比較プログラムのパスに設定ファイル(Vergle.ini)に保存できない文字が含まれています。このパスは今回は使いますが、保存はしません。(%s)",
+     "The compare program's path holds characters the settings file (Vergle.ini) cannot keep: it is used for this run but not saved. (%s)"},
+    {"バッチファイル(.bat/.cmd)はフォルダ比較プログラムに指定できません。(%s)",
+     "A batch file (.bat/.cmd) cannot be the folder-compare program. (%s)"},
+
     // Usage errors.
     {"(使い方は vergle --help)", "(vergle --help shows the usage)"},
     {"比較するファイルを2つ指定してください(指定されたのは%d個)。", "name two files to compare (%d given)"},

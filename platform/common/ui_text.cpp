@@ -1,7 +1,7 @@
 // Message texts for the user: templates are UTF-8 in the sources, written in
-// Japanese, shown in Japanese or in their English form (ui_english.cpp) and
-// in the platform's native encoding, with native paths put into them
-// unchanged.
+// Japanese, shown in Japanese or in their English form (ui_english.cpp);
+// paths are UTF-8 too.  The window shows them through the wide calls, the
+// terminal as they are.
 #include <atomic>
 #include <cstdio>
 #include <cstring>

@@ -485,3 +485,30 @@ std::string plat_default_temp_folder() {
 }
 
 const char* plat_default_diff_program() { return ""; }
+
+// ---------------------------------------------------------------------------
+// What only Windows needs, in its POSIX form
+
+int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn,
+                       void*) {
+    return plat_run_and_wait(program, a1, a2, exit_code);
+}
+
+bool plat_utf8_args(int argc, char** argv, std::vector<std::string>& out) {
+    out.assign(argv, argv + argc);
+    return true;
+}
+
+bool plat_ansi_from_utf8(const std::string& utf8, std::string& ansi) {
+    ansi = utf8;
+    return true;
+}
+
+std::string plat_utf8_from_ansi(const std::string& ansi) { return ansi; }
+
+int plat_set_file_time(const char* path, int64_t unix_seconds) {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(unix_seconds);
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -1;
+}

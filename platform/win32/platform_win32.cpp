@@ -1,27 +1,34 @@
-// The platform layer on Windows: paths are bytes in the ANSI code page
-// (CP932 on the target systems) and go to the A functions; "\" separates
-// them; code page 932 is the system's own conversion.
+// The platform layer on Windows: paths are UTF-8 inside the program, as on
+// POSIX, and reach the system through the wide (UTF-16) functions, a path
+// too long for the classic limit in its "\\?\" form; "\" separates them;
+// code page 932 is the system's own conversion.
 #include <windows.h>
 
 #include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "common/mapping.h"
+#include "win32/wide.h"
 #include "platform.h"
 
 #ifndef IO_REPARSE_TAG_SYMLINK
 #define IO_REPARSE_TAG_SYMLINK 0xA000000CL
 #endif
 
+using plat_win::narrow;
+using plat_win::sys_path;
+using plat_win::wide;
+
 // ---------------------------------------------------------------------------
 // Path conventions
 
 char plat_separator() { return '\\'; }
 bool plat_is_separator(char c) { return c == '\\' || c == '/'; }
-int plat_path_charset() { return 1; }
+int plat_path_charset() { return 3; }
 
 bool plat_is_absolute(const char* path) {
     if (!path || !path[0]) return false;
@@ -37,6 +44,26 @@ struct plat_file {
     HANDLE h;
 };
 
+namespace {
+
+// Opens a file for reading so that no other program can write it meanwhile
+// (read and delete sharing only).  A file another program already holds
+// open for writing (a workbook open in Excel) cannot be opened so: it is
+// opened with write sharing, and *shared_write says so.
+HANDLE open_for_reading(const std::wstring& path, DWORD flags, bool* shared_write) {
+    *shared_write = false;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+        *shared_write = true;
+        h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, flags, nullptr);
+    }
+    return h;
+}
+
+}  // namespace
+
 plat_file* plat_open(const char* path, int mode) {
     DWORD access, disposition;
     switch (mode) {
@@ -48,12 +75,19 @@ plat_file* plat_open(const char* path, int mode) {
     default: return nullptr;
     }
     if (!path) return nullptr;
+    std::wstring p = sys_path(path);
     // Folders cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS).  A
     // new file never goes through a link: CREATE_NEW fails on any existing
     // entry, and the reparse flag keeps a link from being followed.
     DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == PLAT_CREATE ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           disposition, flags, nullptr);
+    HANDLE h;
+    if (mode == PLAT_READ) {
+        bool shared_write;
+        h = open_for_reading(p, flags, &shared_write);
+    } else {
+        h = CreateFileW(p.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        disposition, flags, nullptr);
+    }
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     if (mode == PLAT_APPEND) {
         LARGE_INTEGER zero{};
@@ -115,11 +149,12 @@ int64_t plat_tell(plat_file* f) {
 }
 
 int plat_file_size(const char* path, int64_t* size) {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    std::wstring p = sys_path(path);
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         // A folder opens on POSIX but has no file size: the same code here.
-        DWORD attr = GetFileAttributesA(path);
+        DWORD attr = GetFileAttributesW(p.c_str());
         return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) ? -1 : -101;
     }
     LARGE_INTEGER sz;
@@ -131,13 +166,14 @@ int plat_file_size(const char* path, int64_t* size) {
 }
 
 plat_check plat_check_readable(const char* path) {
-    DWORD attr = GetFileAttributesA(path);
+    std::wstring p = sys_path(path);
+    DWORD attr = GetFileAttributesW(p.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_ACCESS_DENIED ? PLAT_CHECK_DENIED : PLAT_CHECK_MISSING;
     if (attr & FILE_ATTRIBUTE_DIRECTORY) return PLAT_CHECK_FOLDER;
     if (attr & FILE_ATTRIBUTE_DEVICE) return PLAT_CHECK_NOT_REGULAR;
     // Opened as the readers open it, and asked what it is.
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD e = GetLastError();
@@ -170,19 +206,31 @@ int read_all(HANDLE h, size_t hint, plat_mapping* m) {
 
 }  // namespace
 
-plat_mapping* plat_map_file(const char* path, int* status, bool) {
-    // A file with a mapped view cannot be cut shorter: every file is mapped.
+plat_mapping* plat_map_file(const char* path, int* status, bool own_file) {
+    // A file with a mapped view cannot be cut shorter.  A user's document is
+    // opened without write sharing and its handle kept with the mapping, so
+    // that no other program can write it while it is read either; one that
+    // another program holds open for writing is read into a copy instead
+    // (its mapped pages would change under the reader).
     int dummy = 0;
     int& rc = status ? *status : dummy;
     rc = 0;
-    HANDLE h = path ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                    : INVALID_HANDLE_VALUE;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    bool shared_write = false;
+    if (path) {
+        std::wstring p = sys_path(path);
+        if (own_file) {
+            h = CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        } else {
+            h = open_for_reading(p, FILE_ATTRIBUTE_NORMAL, &shared_write);
+        }
+    }
     if (h == INVALID_HANDLE_VALUE) {
         rc = -101;
         return nullptr;
     }
-    plat_mapping* m = new (std::nothrow) plat_mapping{no_bytes, 0, nullptr, nullptr};
+    plat_mapping* m = new (std::nothrow) plat_mapping{no_bytes, 0, nullptr, nullptr, nullptr};
     if (!m) {
         CloseHandle(h);
         rc = -2;
@@ -190,15 +238,15 @@ plat_mapping* plat_map_file(const char* path, int* status, bool) {
     }
     LARGE_INTEGER sz{};
     bool disk = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &sz);
-    if (disk && sz.QuadPart > 0 && static_cast<uint64_t>(sz.QuadPart) <= SIZE_MAX) {
+    if (disk && !shared_write && sz.QuadPart > 0 && static_cast<uint64_t>(sz.QuadPart) <= SIZE_MAX) {
         // The view keeps the section and the file open by itself.
-        HANDLE section = CreateFileMappingA(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        HANDLE section = CreateFileMappingW(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
         if (section) {
-            void* p = MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0);
+            void* v = MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0);
             CloseHandle(section);
-            if (p) {
-                m->mapped = p;
-                m->data = static_cast<const unsigned char*>(p);
+            if (v) {
+                m->mapped = v;
+                m->data = static_cast<const unsigned char*>(v);
                 m->size = static_cast<size_t>(sz.QuadPart);
             }
         }
@@ -207,10 +255,16 @@ plat_mapping* plat_map_file(const char* path, int* status, bool) {
         size_t hint = disk && sz.QuadPart > 0 ? static_cast<size_t>(sz.QuadPart) : 0;
         rc = read_all(h, hint, m);
     }
-    CloseHandle(h);
     if (rc != 0) {
+        CloseHandle(h);
         delete m;
         return nullptr;
+    }
+    // The handle holds the sharing mode: kept for a mapped user's document.
+    if (m->mapped && !own_file) {
+        m->os_handle = h;
+    } else {
+        CloseHandle(h);
     }
     return m;
 }
@@ -228,6 +282,7 @@ void plat_mapped_done(plat_mapping* m, size_t offset, size_t n) {
 void plat_unmap_file(plat_mapping* m) {
     if (!m) return;
     if (m->mapped) UnmapViewOfFile(m->mapped);
+    if (m->os_handle) CloseHandle(m->os_handle);
     std::free(m->owned);
     delete m;
 }
@@ -251,34 +306,26 @@ plat_kind kind_of(DWORD attr, DWORD reparse_tag) {
 }
 
 // A file's read-only attribute keeps DeleteFile away, unlike unlink on POSIX.
-template <typename Char, typename GetAttr, typename SetAttr, typename Delete>
-bool delete_file(const Char* path, GetAttr get_attr, SetAttr set_attr, Delete del) {
-    if (del(path)) return true;
-    DWORD attr = get_attr(path);
+bool delete_file(const std::wstring& path) {
+    if (DeleteFileW(path.c_str())) return true;
+    DWORD attr = GetFileAttributesW(path.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_READONLY) || (attr & FILE_ATTRIBUTE_DIRECTORY)) {
         return false;
     }
-    if (!set_attr(path, attr & ~FILE_ATTRIBUTE_READONLY)) return false;
-    if (del(path)) return true;
-    set_attr(path, attr);
+    if (!SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY)) return false;
+    if (DeleteFileW(path.c_str())) return true;
+    SetFileAttributesW(path.c_str(), attr);
     return false;
 }
 
-bool delete_file_a(const char* path) { return delete_file(path, GetFileAttributesA, SetFileAttributesA, DeleteFileA); }
-bool delete_file_w(const wchar_t* path) {
-    return delete_file(path, GetFileAttributesW, SetFileAttributesW, DeleteFileW);
-}
-
-}  // namespace
-
-plat_kind plat_path_kind(const char* path) {
-    DWORD attr = GetFileAttributesA(path);
+plat_kind path_kind(const std::wstring& p) {
+    DWORD attr = GetFileAttributesW(p.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) return PLAT_NONE;
     DWORD tag = 0;
     if (attr & FILE_ATTRIBUTE_REPARSE_POINT) {
         // The reparse tag is only reported by the folder enumeration.
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA(path, &fd);
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW(p.c_str(), &fd);
         if (h != INVALID_HANDLE_VALUE) {
             tag = fd.dwReserved0;
             FindClose(h);
@@ -289,9 +336,46 @@ plat_kind plat_path_kind(const char* path) {
     return kind_of(attr, tag);
 }
 
+// The security descriptor of a run's folder: the current user alone has
+// access, to the folder and (inherited) to everything made in it, and
+// nothing is taken over from the folder above.  The buffers hold what the
+// descriptor points to.  False when the user's identity cannot be had.
+struct private_security {
+    std::vector<unsigned char> user, acl;
+    SECURITY_DESCRIPTOR sd;
+    SECURITY_ATTRIBUTES sa;
+
+    bool make() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+        DWORD need = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &need);
+        user.resize(need ? need : 1);
+        bool ok = need && GetTokenInformation(token, TokenUser, user.data(), need, &need);
+        CloseHandle(token);
+        if (!ok) return false;
+        PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+        if (!IsValidSid(sid)) return false;
+        acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        PACL a = reinterpret_cast<PACL>(acl.data());
+        return InitializeAcl(a, static_cast<DWORD>(acl.size()), ACL_REVISION) &&
+               AddAccessAllowedAceEx(a, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, FILE_ALL_ACCESS,
+                                     sid) &&
+               InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+               SetSecurityDescriptorOwner(&sd, sid, FALSE) && SetSecurityDescriptorDacl(&sd, TRUE, a, FALSE) &&
+               SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED) &&
+               (sa = SECURITY_ATTRIBUTES{sizeof sa, &sd, FALSE}, true);
+    }
+};
+
+}  // namespace
+
+plat_kind plat_path_kind(const char* path) { return path ? path_kind(sys_path(path)) : PLAT_NONE; }
+
 int plat_make_dir(const char* path) {
-    if (CreateDirectoryA(path, nullptr)) return 0;
-    if (GetLastError() == ERROR_ALREADY_EXISTS && plat_path_kind(path) == PLAT_DIR) return 1;
+    std::wstring p = sys_path(path);
+    if (CreateDirectoryW(p.c_str(), nullptr)) return 0;
+    if (GetLastError() == ERROR_ALREADY_EXISTS && path_kind(p) == PLAT_DIR) return 1;
     return -1;
 }
 
@@ -300,6 +384,12 @@ int plat_make_run_dir(const char* base, std::string& out) {
     std::string prefix = base;
     if (!plat_is_separator(prefix.back())) prefix += '\\';
     prefix += "Vergle-";
+    private_security security;
+    try {
+        if (!security.make()) return -1;
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
     // The name only has to be hard to guess and unlikely to be taken:
     // CreateDirectory never opens an existing folder or link, so a taken
     // name is simply tried again with another.
@@ -318,7 +408,7 @@ int plat_make_run_dir(const char* base, std::string& out) {
         }
         part[8] = 0;
         std::string path = prefix + part;
-        if (CreateDirectoryA(path.c_str(), nullptr)) {
+        if (CreateDirectoryW(sys_path(path.c_str()).c_str(), &security.sa)) {
             out = path;
             return 0;
         }
@@ -329,33 +419,47 @@ int plat_make_run_dir(const char* base, std::string& out) {
 
 bool plat_same_file_name(const std::string& a, const std::string& b) {
     // NTFS and FAT compare names without regard to case.
-    std::u16string wa, wb;
-    if (!plat_cp932_to_utf16(a.data(), a.size(), wa) || !plat_cp932_to_utf16(b.data(), b.size(), wb)) return a == b;
-    return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(wa.c_str()), static_cast<int>(wa.size()),
-                                reinterpret_cast<const wchar_t*>(wb.c_str()), static_cast<int>(wb.size()),
+    std::wstring wa = wide(a), wb = wide(b);
+    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
                                 TRUE) == CSTR_EQUAL;
 }
 
 int plat_rename(const char* from, const char* to) {
-    DWORD attr = GetFileAttributesA(to);
+    std::wstring wto = sys_path(to);
+    DWORD attr = GetFileAttributesW(wto.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) && !(attr & FILE_ATTRIBUTE_REPARSE_POINT))
         return -1;
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+    return MoveFileExW(sys_path(from).c_str(), wto.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+}
+
+int plat_set_file_time(const char* path, int64_t unix_seconds) {
+    HANDLE h = CreateFileW(sys_path(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    // 100-nanosecond steps since 1601-01-01.
+    ULARGE_INTEGER t;
+    t.QuadPart = static_cast<unsigned long long>(unix_seconds + 11644473600LL) * 10000000ULL;
+    FILETIME ft = {t.LowPart, t.HighPart};
+    BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+    return ok ? 0 : -1;
 }
 
 int plat_remove_file(const char* path) {
-    DWORD attr = GetFileAttributesA(path);
+    std::wstring p = sys_path(path);
+    DWORD attr = GetFileAttributesW(p.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) return -1;
     if (attr & FILE_ATTRIBUTE_DIRECTORY) {
         // A link to a folder is removed as a folder entry; a real folder is
         // not a file.
         if (!(attr & FILE_ATTRIBUTE_REPARSE_POINT)) return -1;
-        return RemoveDirectoryA(path) ? 0 : -1;
+        return RemoveDirectoryW(p.c_str()) ? 0 : -1;
     }
-    return delete_file_a(path) ? 0 : -1;
+    return delete_file(p) ? 0 : -1;
 }
 
-int plat_remove_dir(const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
+int plat_remove_dir(const char* path) { return RemoveDirectoryW(sys_path(path).c_str()) ? 0 : -1; }
 
 int plat_list_dir(const char* path, std::vector<plat_dirent>& out) {
     out.clear();
@@ -363,31 +467,27 @@ int plat_list_dir(const char* path, std::vector<plat_dirent>& out) {
     std::string pattern = path;
     if (!pattern.empty() && !plat_is_separator(pattern.back())) pattern += '\\';
     pattern += '*';
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(sys_path(pattern.c_str()).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) {
         // An empty root has no "." entry: only a folder may list as empty.
         return GetLastError() == ERROR_FILE_NOT_FOUND && plat_path_kind(path) == PLAT_DIR ? 0 : -1;
     }
     do {
-        const char* name = fd.cFileName;
-        if (!strcmp(name, ".") || !strcmp(name, "..")) continue;
-        // '?' cannot be part of a file name: the long name has characters
-        // the ANSI code page lacks.  The short name still reaches the file.
-        if (strchr(name, '?') && fd.cAlternateFileName[0]) name = fd.cAlternateFileName;
-        out.push_back({name, kind_of(fd.dwFileAttributes, fd.dwReserved0)});
-    } while (FindNextFileA(h, &fd));
+        const wchar_t* name = fd.cFileName;
+        if (!wcscmp(name, L".") || !wcscmp(name, L"..")) continue;
+        out.push_back({narrow(name, wcslen(name)), kind_of(fd.dwFileAttributes, fd.dwReserved0)});
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
     return 0;
 }
 
 namespace {
 
-// The tree is removed through the UTF-16 functions: a name the ANSI code
-// page cannot spell would otherwise keep its folder from being removed.
 // Reparse points (junctions, symbolic links, and any other kind) are
-// removed as entries and never entered.
-bool remove_entry_w(const std::wstring& path, DWORD attr) {
+// removed as entries and never entered.  path is in the "\\?\" form, so
+// that no depth of the tree is too long.
+bool remove_entry(const std::wstring& path, DWORD attr) {
     if (attr & FILE_ATTRIBUTE_DIRECTORY) {
         if (!(attr & FILE_ATTRIBUTE_REPARSE_POINT)) {
             std::wstring pattern = path + L"\\*";
@@ -396,7 +496,7 @@ bool remove_entry_w(const std::wstring& path, DWORD attr) {
             if (h != INVALID_HANDLE_VALUE) {
                 do {
                     if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
-                    remove_entry_w(path + L"\\" + fd.cFileName, fd.dwFileAttributes);
+                    remove_entry(path + L"\\" + fd.cFileName, fd.dwFileAttributes);
                 } while (FindNextFileW(h, &fd));
                 FindClose(h);
             }
@@ -408,7 +508,7 @@ bool remove_entry_w(const std::wstring& path, DWORD attr) {
         }
         return false;
     }
-    return delete_file_w(path.c_str());
+    return delete_file(path);
 }
 
 }  // namespace
@@ -416,19 +516,16 @@ bool remove_entry_w(const std::wstring& path, DWORD attr) {
 int plat_remove_tree(const char* path) {
     if (!path || !*path) return -1;
     try {
-        std::u16string wide16;
-        if (!plat_cp932_to_utf16(path, strlen(path), wide16)) return -1;
-        std::wstring wide(wide16.begin(), wide16.end());
-        while (wide.size() > 1 && (wide.back() == L'\\' || wide.back() == L'/') && wide[wide.size() - 2] != L':') {
-            wide.pop_back();
-        }
-        DWORD attr = GetFileAttributesW(wide.c_str());
+        std::wstring w = wide(path);
+        while (w.size() > 1 && (w.back() == L'\\' || w.back() == L'/') && w[w.size() - 2] != L':') w.pop_back();
+        w = plat_win::long_form(w);
+        DWORD attr = GetFileAttributesW(w.c_str());
         if (attr == INVALID_FILE_ATTRIBUTES) {
             DWORD err = GetLastError();
             return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? 0 : -1;
         }
-        remove_entry_w(wide, attr);
-        return GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : -1;
+        remove_entry(w, attr);
+        return GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : -1;
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -438,14 +535,14 @@ int plat_remove_tree(const char* path) {
 // Process environment
 
 int plat_get_cwd(std::string& out) {
-    DWORD need = GetCurrentDirectoryA(0, nullptr);
+    DWORD need = GetCurrentDirectoryW(0, nullptr);
     for (int tries = 0; need && tries < 4; ++tries) {
-        std::string buf(need, '\0');
-        DWORD got = GetCurrentDirectoryA(need, &buf[0]);
+        std::wstring buf(need, L'\0');
+        DWORD got = GetCurrentDirectoryW(need, &buf[0]);
         if (got == 0) break;
         if (got < need) {
             buf.resize(got);
-            out = buf;
+            out = narrow(buf);
             return 0;
         }
         need = got;  // changed in between: try again with the new size
@@ -453,16 +550,16 @@ int plat_get_cwd(std::string& out) {
     return -1;
 }
 
-int plat_set_cwd(const char* path) { return SetCurrentDirectoryA(path) ? 0 : -1; }
+int plat_set_cwd(const char* path) { return SetCurrentDirectoryW(sys_path(path).c_str()) ? 0 : -1; }
 
 int plat_module_path(std::string& out) {
     for (DWORD size = MAX_PATH; size <= 32768 * 2; size *= 2) {
-        std::string buf(size, '\0');
-        DWORD got = GetModuleFileNameA(nullptr, &buf[0], size);
+        std::wstring buf(size, L'\0');
+        DWORD got = GetModuleFileNameW(nullptr, &buf[0], size);
         if (got == 0) return -1;
         if (got < size) {
             buf.resize(got);
-            out = buf;
+            out = narrow(buf);
             return 0;
         }
     }
@@ -470,16 +567,17 @@ int plat_module_path(std::string& out) {
 }
 
 bool plat_getenv(const char* name, std::string& out) {
+    std::wstring n = wide(name);
     SetLastError(ERROR_SUCCESS);
-    DWORD need = GetEnvironmentVariableA(name, nullptr, 0);
+    DWORD need = GetEnvironmentVariableW(n.c_str(), nullptr, 0);
     if (need == 0) {
         if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
         out.clear();  // set, but empty
         return true;
     }
     for (int tries = 0; tries < 4; ++tries) {
-        std::string buf(need, '\0');
-        DWORD got = GetEnvironmentVariableA(name, &buf[0], need);
+        std::wstring buf(need, L'\0');
+        DWORD got = GetEnvironmentVariableW(n.c_str(), &buf[0], need);
         if (got == 0) {
             if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
             out.clear();
@@ -487,7 +585,7 @@ bool plat_getenv(const char* name, std::string& out) {
         }
         if (got < need) {
             buf.resize(got);
-            out = buf;
+            out = narrow(buf);
             return true;
         }
         need = got;
@@ -498,68 +596,18 @@ bool plat_getenv(const char* name, std::string& out) {
 void plat_setenv(const char* name, const char* value) {
     // The process environment (what children inherit) and the C runtime's
     // copy (what getenv reads) both.
-    // _putenv_s removes a variable given "": the system call afterwards keeps
-    // an empty value in the process environment.
-    _putenv_s(name, value ? value : "");
-    SetEnvironmentVariableA(name, value);
-}
-
-namespace {
-
-// One argument in double quotes.  Backslashes right before the closing
-// quote are doubled, so that a folder given as "C:\dir\" does not swallow
-// the quote when the program splits its command line.
-void append_quoted(std::string& cmd, const char* arg) {
-    cmd += '"';
-    size_t len = strlen(arg);
-    cmd.append(arg, len);
-    size_t slashes = 0;
-    while (slashes < len && arg[len - 1 - slashes] == '\\') ++slashes;
-    cmd.append(slashes, '\\');
-    cmd += '"';
-}
-
-}  // namespace
-
-int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code) {
-    if (!program || !*program) return -1;
-    std::string cmd;
-    try {
-        // The program's name is split without backslash rules: quoted as is.
-        cmd = "\"";
-        cmd += program;
-        cmd += "\" ";
-        append_quoted(cmd, a1 ? a1 : "");
-        cmd += ' ';
-        append_quoted(cmd, a2 ? a2 : "");
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION pi;
-    memset(&pi, 0, sizeof pi);
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si,
-                        &pi)) {
-        return -1;
-    }
-    CloseHandle(pi.hThread);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    if (!GetExitCodeProcess(pi.hProcess, &code)) code = static_cast<DWORD>(-1);
-    CloseHandle(pi.hProcess);
-    if (exit_code) *exit_code = static_cast<int>(code);
-    return 0;
+    // _wputenv_s removes a variable given "": the system call afterwards
+    // keeps an empty value in the process environment.
+    std::wstring n = wide(name), v = wide(value ? value : "");
+    _wputenv_s(n.c_str(), v.c_str());
+    SetEnvironmentVariableW(n.c_str(), value ? v.c_str() : nullptr);
 }
 
 // Settings lie beside the executable, as they always have.
 int plat_user_config_folder(std::string&) { return -1; }
 
 bool plat_folder_writable(const char* path) {
-    DWORD attr = GetFileAttributesA(path);
+    DWORD attr = GetFileAttributesW(sys_path(path).c_str());
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -674,19 +722,23 @@ bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
     return true;
 }
 
-std::string plat_native_from_utf8(const std::string& utf8) {
-    std::u16string wide;
-    std::string native;
-    if (!plat_utf8_to_utf16(utf8.data(), utf8.size(), wide) || !plat_utf16_to_cp932(wide.data(), wide.size(), native)) {
-        return std::string();
+std::string plat_native_from_utf8(const std::string& utf8) { return utf8; }
+std::string plat_utf8_from_native(const std::string& native) { return native; }
+
+bool plat_ansi_from_utf8(const std::string& utf8, std::string& ansi) {
+    std::u16string w;
+    std::string back;
+    if (!plat_utf8_to_utf16(utf8.data(), utf8.size(), w) || !plat_utf16_to_cp932(w.data(), w.size(), ansi)) {
+        ansi.clear();
+        return false;
     }
-    return native;
+    return plat_utf8_from_ansi(ansi) == utf8;
 }
 
-std::string plat_utf8_from_native(const std::string& native) {
-    std::u16string wide;
+std::string plat_utf8_from_ansi(const std::string& ansi) {
+    std::u16string w;
     std::string utf8;
-    if (!plat_cp932_to_utf16(native.data(), native.size(), wide) || !plat_utf16_to_utf8(wide.data(), wide.size(), utf8)) {
+    if (!plat_cp932_to_utf16(ansi.data(), ansi.size(), w) || !plat_utf16_to_utf8(w.data(), w.size(), utf8)) {
         return std::string();
     }
     return utf8;

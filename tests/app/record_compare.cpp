@@ -1,6 +1,7 @@
-// A stand-in for the folder-compare program: writes its arguments and the
-// contents of the two folders it was given into the file named by the
-// environment variable VERGLE_RECORD, then exits with VERGLE_RECORD_EXIT (0).
+// A stand-in for the folder-compare program: writes its arguments (in UTF-8,
+// as the system gave them) and the contents of the two folders it was given
+// into the file named by the environment variable VERGLE_RECORD, then exits
+// with VERGLE_RECORD_EXIT (0).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -41,11 +42,13 @@ void list(const std::string& dir, const std::string& prefix, std::string& out) {
 int main(int argc, char** argv) {
     std::string record;
     if (!plat_getenv("VERGLE_RECORD", record)) return 3;
-    std::string out = "argc=" + std::to_string(argc) + "\n";
-    for (int i = 1; i < argc; ++i) out += std::string("arg=") + argv[i] + "\n";
-    for (int i = 1; i < argc; ++i) {
-        out += std::string("folder ") + std::to_string(i) + ":\n";
-        list(argv[i], "  ", out);
+    std::vector<std::string> args;
+    plat_utf8_args(argc, argv, args);
+    std::string out = "argc=" + std::to_string(args.size()) + "\n";
+    for (size_t i = 1; i < args.size(); ++i) out += "arg=" + args[i] + "\n";
+    for (size_t i = 1; i < args.size(); ++i) {
+        out += "folder " + std::to_string(i) + ":\n";
+        list(args[i], "  ", out);
     }
     plat_file* f = plat_open(record.c_str(), PLAT_WRITE);
     if (!f) return 4;

@@ -96,16 +96,22 @@ TEST(NameStem, Table) {
         name_stem(r.path.c_str(), out);
         EXPECT_EQ(std::string(out), r.stem) << r.path;
     }
-    if (plat_path_charset() == 3) {
+    // Paths are UTF-8 on every system: no byte of a character is taken for
+    // a separator or a dot (ソ, 表 and 能 end in 0x5C in code page 932).
+    EXPECT_EQ(plat_path_charset(), 3);
+    struct utf8_row {
+        std::string path, stem;
+    } utf8_rows[] = {
+        {"見積.xlsx", "見積"},
+        {"dir" + sep + "ソフト.xlsx", "ソフト"},
+        {"売上表" + sep + "売上表.xlsx", "売上表"},
+        {"能" + sep + "機能.docx", "機能"},
+        {"𠮷野家.xlsx", "𠮷野家"},
+    };
+    for (const utf8_row& r : utf8_rows) {
         char out[RUN_PATH_MAX];
-        name_stem("\xE8\xA6\x8B\xE7\xA9\x8D.xlsx", out);  // 見積
-        EXPECT_STREQ(out, "\xE8\xA6\x8B\xE7\xA9\x8D");
-    }
-    if (plat_path_charset() == 1) {
-        // ソ ends in the byte 0x5C: the stem keeps it whole.
-        char out[RUN_PATH_MAX];
-        name_stem("C:\\dir\\\x83\x5C\x83\x74\x83\x67.xlsx", out);
-        EXPECT_STREQ(out, "\x83\x5C\x83\x74\x83\x67");
+        name_stem(r.path.c_str(), out);
+        EXPECT_EQ(std::string(out), r.stem) << r.path;
     }
 }
 
@@ -227,6 +233,23 @@ TEST_F(RunTest, ProgramThatCannotStartIsAFailure) {
         EXPECT_EQ(last_error(), ui_text("フォルダ比較プログラム起動エラー")) << p;
         EXPECT_TRUE(temp_entries().empty()) << p;
     }
+    if (plat_separator() != '\\') return;
+    // Windows runs a batch file through cmd.exe, which would expand
+    // "%...%" in the folders' paths: refused, and nothing of it runs.
+    std::string ran = docs / "ran.txt";
+    for (const char* name : {"compare.bat", "compare.CMD", "compare.bat. "}) {
+        std::string batch = docs / name;
+        ASSERT_TRUE(vt::write_file(batch, "@echo ran > \"" + ran + "\"\r\n"));
+        std::strcpy(s.diff_program, batch.c_str());
+        ui.errors.clear();
+        EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), -1) << name;
+        EXPECT_EQ(last_error(), ui_format("バッチファイル(.bat/.cmd)はフォルダ比較プログラムに指定できません。(%s)",
+                                          batch))
+            << name;
+        EXPECT_FALSE(vt::exists(ran)) << name;
+        EXPECT_TRUE(temp_entries().empty()) << name;
+        plat_remove_file(batch.c_str());
+    }
 }
 
 // What the run hands to a compare function of the caller's, and what it
@@ -283,8 +306,19 @@ TEST_F(RunTest, StemsThatWouldNameTheTemporaryFolderAreRefused) {
     }
 }
 
+// A folder below base holding folders of 100 characters each, to a path of
+// at least `length` bytes; "" when the system refuses.
+std::string deep_folder(const std::string& base, size_t length) {
+    std::string p = base;
+    while (p.size() < length) {
+        p = vt::join(p, std::string(100, 'd'));
+        if (plat_make_dir(p.c_str()) < 0) return "";
+    }
+    return p;
+}
+
 TEST_F(RunTest, OverlongPathsAreRefusedNotCut) {
-    std::string long_temp = temp.path() + std::string(1, plat_separator()) + std::string(270, 't');
+    std::string long_temp = temp.path() + std::string(1, plat_separator()) + std::string(TEMP_FOLDER_MAX, 't');
     plat_setenv("TEMP", long_temp.c_str());
     EXPECT_EQ(run(doc("a.xlsx"), doc("b.xlsx")), -1);
     EXPECT_EQ(last_error(), ui_format("一時フォルダ(TEMP)のパスが長すぎるか空です。(%s)", long_temp));
@@ -292,11 +326,13 @@ TEST_F(RunTest, OverlongPathsAreRefusedNotCut) {
 
     // A TEMP deep enough that the folder path outgrows a path buffer while
     // the document's own path still fits.
-    std::string deep_temp = temp / std::string(100, 'd');
-    ASSERT_EQ(plat_make_dir(deep_temp.c_str()), 0);
+    std::string deep_temp = deep_folder(temp.path(), RUN_PATH_MAX - 250);
+    ASSERT_FALSE(deep_temp.empty());
     plat_setenv("TEMP", deep_temp.c_str());
-    // folder: deep_temp, sep, "Vergle-" and at least six more, sep, stem: 260 bytes or more
+    // folder: deep_temp, sep, "Vergle-" and at least six more, sep, stem:
+    // RUN_PATH_MAX bytes or more
     size_t stem_len = RUN_PATH_MAX - deep_temp.size() - 14;
+    ASSERT_LT(stem_len, 250u);
     std::string p = docs / (std::string(stem_len, 's') + ".xlsx");
     ASSERT_LT(p.size(), static_cast<size_t>(RUN_PATH_MAX)) << "the scratch folders are too deep for this test";
     ASSERT_TRUE(vt::write_file(p, ZIP_HEAD));
@@ -305,12 +341,40 @@ TEST_F(RunTest, OverlongPathsAreRefusedNotCut) {
     std::vector<plat_dirent> left;
     plat_list_dir(deep_temp.c_str(), left);
     EXPECT_TRUE(left.empty()) << "the run's folder is gone";
-    plat_remove_tree(deep_temp.c_str());
+    plat_remove_tree((temp / std::string(100, 'd')).c_str());
     plat_setenv("TEMP", temp.path().c_str());
-    std::string very_long = docs / (std::string(250, 'v') + ".xlsx");
+    // A document path longer than a path buffer (refused before it is
+    // looked at).
+    std::string very_long = vt::join(docs.path(), std::string(RUN_PATH_MAX, 'v') + ".xlsx");
     EXPECT_EQ(run(very_long, doc("b.xlsx")), -1);
     EXPECT_EQ(last_error(), ui_format("ファイルのパスが長すぎます。(%s)", very_long));
     EXPECT_TRUE(temp_entries().empty());
+}
+
+// Paths reach the compare program whole, whatever their characters:
+// folders named after stems that end in 表, ソ or 能 (whose second byte in
+// code page 932 is a backslash) are two arguments, not one; and so are
+// names code page 932 lacks.
+TEST_F(RunTest, FoldersReachTheProgramByCharacters) {
+    struct pair {
+        std::string a, b;
+    } pairs[] = {
+        {"売上表.xlsx", "売上表_改.xlsx"},
+        {"ソ.docx", "能.docx"},
+        {"汇总 é.pptx", "한국어 𠮷 \xF0\x9F\x98\x80.pptx"},
+    };
+    for (const pair& p : pairs) {
+        std::string a = doc(p.a, "first"), b = doc(p.b, "second");
+        ASSERT_EQ(run(a, b), 0) << last_error();
+        char sa[RUN_PATH_MAX], sb[RUN_PATH_MAX];
+        name_stem(a.c_str(), sa);
+        name_stem(b.c_str(), sb);
+        std::string base = run_dir();
+        EXPECT_EQ(vt::read_file(record), "argc=3\narg=" + vt::join(base, sa) + "\narg=" + vt::join(base, sb) +
+                                              "\nfolder 1:\n  text=" + ZIP_HEAD + "first\nfolder 2:\n  text=" +
+                                              ZIP_HEAD + "second\n");
+        EXPECT_TRUE(temp_entries().empty());
+    }
 }
 
 TEST_F(RunTest, TheUsersFilesAndFoldersNamedLikeAStemAreLeftAlone) {

@@ -41,8 +41,8 @@ TEST(Settings, LinesAreToldByPositionAndTheLetterY) {
         {"prog\r\nTEXTBOX=Y", "prog", true, false},
         {"", plat_default_diff_program(), false, false},            // an empty file keeps the default
         {"\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // an empty first line too
-        {std::string(300, 'p') + "\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // too long: ignored
-        {std::string(259, 'p'), std::string(259, 'p'), false, false},  // the longest that fits
+        {std::string(RUN_PATH_MAX, 'p') + "\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // too long: ignored
+        {std::string(RUN_PATH_MAX - 1, 'p'), std::string(RUN_PATH_MAX - 1, 'p'), false, false},  // the longest that fits
         {"pro\tg\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},  // a control character: ignored
         {"pro\rg\r\nTEXTBOX=Y", plat_default_diff_program(), true, false},
     };
@@ -110,7 +110,43 @@ TEST(Settings, AProgramPathWithALineBreakIsNeverWritten) {
     EXPECT_FALSE(valid_program_path(""));
     EXPECT_TRUE(valid_program_path("C:\\Program Files\\WinMerge\\WinMergeU.exe"));
     EXPECT_TRUE(valid_program_path("\xE6\xAF\x94\xE8\xBC\x83.exe"));
-    EXPECT_FALSE(valid_program_path(std::string(260, 'p').c_str()));
+    EXPECT_TRUE(valid_program_path(std::string(300, 'p').c_str())) << "a path of 300 characters";
+    EXPECT_FALSE(valid_program_path(std::string(RUN_PATH_MAX, 'p').c_str()));
+}
+
+// The file is in the system's ANSI code page (code page 932 on Windows,
+// UTF-8 on Linux); the settings are UTF-8.  A program path the code page
+// cannot hold is not saved: the file keeps the program it named, and the
+// switches are saved all the same.
+TEST(Settings, FileInTheAnsiCodePage) {
+    vt::scratch_dir dir;
+    std::string p = dir / "Vergle.ini";
+    const std::string japanese = "C:\\ツール\\比較表\\WinMergeU.exe";  // ソ and 表 end in 0x5C in code page 932
+    std::string ansi;
+    ASSERT_TRUE(plat_ansi_from_utf8(japanese, ansi));
+    run_settings s;
+    std::strcpy(s.diff_program, japanese.c_str());
+    EXPECT_EQ(write_settings_to(p, s), 0);
+    EXPECT_EQ(vt::read_file(p), ansi + "\r\nTEXTBOX=N\r\nALLPAGE=N");
+    run_settings back;
+    read_settings_from(p, back);
+    EXPECT_EQ(std::string(back.diff_program), japanese);
+
+    // Where the ANSI code page is code page 932 (Windows): a path with
+    // Korean and a character outside the BMP.
+    const std::string korean = "C:\\도구 𠮷\\diff.exe";
+    std::string lossy;
+    if (plat_ansi_from_utf8(korean, lossy)) return;  // UTF-8 (Linux) holds it
+    std::strcpy(s.diff_program, korean.c_str());
+    s.textbox = true;
+    EXPECT_EQ(write_settings_to(p, s), 1) << "saved without the program path";
+    EXPECT_EQ(vt::read_file(p), ansi + "\r\nTEXTBOX=Y\r\nALLPAGE=N");
+    EXPECT_EQ(std::string(s.diff_program), korean) << "the run still uses the new path";
+    // With nothing saved before, the first line stays empty: the default.
+    std::string fresh = dir / "fresh.ini";
+    EXPECT_EQ(write_settings_to(fresh, s), 1);
+    EXPECT_EQ(vt::read_file(fresh), "\r\nTEXTBOX=Y\r\nALLPAGE=N");
+    EXPECT_NE(settings_program_unsaved_text(korean.c_str()).find(korean), std::string::npos);
 }
 
 // The file is never written through a link in its place: the link is

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "orb_text.h"
 #include "platform.h"
+#include "sheets_xlsx.h"
 #include "test_support.h"
 #include "comparison.h"
 #include "linked_dumps.h"
@@ -53,8 +55,19 @@ TEST(SheetFileName, StaysInsideTheOutputFolder) {
         {"COM10", "COM10"},
         {"\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88", "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"},  // ソフト: trail byte 0x5C in CP932
         {"\xE8\xA1\xA8", "\xE8\xA1\xA8"},  // 表: trail byte 0x5C in CP932
+        // Every character a file name may hold stays, on every system:
+        // code page 932 has none of these.
+        {"汇总", "汇总"},
+        {"明细表", "明细表"},
+        {"גיליון1", "גיליון1"},
+        {"Météo", "Météo"},
+        {"売上 𠮷野家", "売上_𠮷野家"},
+        {"한국어 시트", "한국어_시트"},
+        {"\xF0\x9F\x93\x8A 2024", "\xF0\x9F\x93\x8A_2024"},  // an emoji
+        {"Blätt1", "Blätt1"},
+        {"bad\xFFutf8", "bad\xEF\xBF\xBDutf8"},  // a broken sequence: U+FFFD
     };
-    for (const row& r : rows) EXPECT_EQ(plat_utf8_from_native(sheet_file_name(r.sheet)), r.file) << r.sheet;
+    for (const row& r : rows) EXPECT_EQ(sheet_file_name(r.sheet), r.file) << r.sheet;
 }
 
 struct DumpTest : ::testing::Test {
@@ -133,6 +146,49 @@ TEST_F(DumpTest, RefusedWorkbooksAndTheirMessages) {
     EXPECT_EQ(dump(missing), -1);
     EXPECT_EQ(ui.errors[0].text, ui_with_reason(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", missing),
                                                 ui_text("ファイルがありません")));
+}
+
+// Sheet file names keep every character, on every system alike: names that
+// code page 932 lacks no longer collapse into "_" (and "(2)" in sheet
+// order), so sheets that moved between two versions still pair up.
+TEST_F(DumpTest, SheetFilesNamedWithEveryCharacter) {
+    const std::vector<std::pair<std::string, std::string>> v1 = {
+        {"汇总", "summary"}, {"订单", "orders"}, {"Météo", "weather"}, {"גיליון1", "hebrew"},
+        {"明细表", "details"}, {"𠮷野家 \xF0\x9F\x93\x8A", "emoji"}, {"Sales 2024", "sales"}};
+    auto v2 = v1;
+    std::swap(v2[0], v2[1]);  // 订单 before 汇总 in the second version
+    const std::vector<std::string> names = {"Météo",  "Sales_2024", "גיליון1", "明细表",
+                                            "汇总", "订单",      "𠮷野家_\xF0\x9F\x93\x8A"};
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    for (int version = 1; version <= 2; ++version) {
+        std::string book = temp / "names.xlsx";
+        ASSERT_TRUE(vt::write_file(book, vt::sheets_xlsx(version == 1 ? v1 : v2)));
+        plat_remove_tree(out.c_str());
+        ASSERT_EQ(dump(book), 0) << (ui.errors.empty() ? "" : ui.errors[0].text);
+        EXPECT_EQ(names_in(out), sorted);
+        EXPECT_EQ(file("汇总"), "summary\t\r\n");
+        EXPECT_EQ(file("订单"), "orders\t\r\n");
+        EXPECT_EQ(file("Météo"), "weather\t\r\n");
+        EXPECT_EQ(file("𠮷野家_\xF0\x9F\x93\x8A"), "emoji\t\r\n");
+    }
+    // Real workbooks with such sheet names: Hindi, and German umlauts
+    // (which the code page turned into their best-fit look-alikes).
+    struct real {
+        const char* rel;
+        std::vector<std::string> files;
+    } reals[] = {
+        {"public/apache__poi/DBCSSheetName.xls", {"Sheet3", "एक", "जा"}},
+        {"public/python-excel__xlrd/Formate.xls", {"Blätt1", "Blätt3", "Formate", "ÖÄÜ"}},
+    };
+    if (vt::corpus_dir().empty()) GTEST_SKIP() << "no corpus for the real workbooks";
+    for (const real& r : reals) {
+        plat_remove_tree(out.c_str());
+        ASSERT_EQ(dump(vt::join(vt::corpus_dir(), r.rel)), 0) << r.rel;
+        std::vector<std::string> want = r.files;
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(names_in(out), want) << r.rel;
+    }
 }
 
 TEST_F(DumpTest, FileThatCannotBeCreatedAsksToRetry) {
@@ -237,6 +293,91 @@ TEST_F(DumpTest, EveryCorpusWorkbook) {
     EXPECT_GT(dumped, 80) << "of " << books.size();
 }
 
+
+// Documents named with characters code page 932 lacks (𠮷, 汇总, é, Korean,
+// an emoji), in folders of such names to a path of 300 characters and
+// more, under a TEMP inside a folder named "José": compared end to end
+// through the linked dumps, the compare program receiving the exact folders.
+TEST(UnicodePaths, DeepDocumentsComparedEndToEnd) {
+    vt::scratch_dir root;
+    ASSERT_FALSE(root.path().empty());
+    std::string jose = vt::join(root.path(), "José");
+    std::string temp = vt::join(jose, "Temp");
+    ASSERT_EQ(plat_make_dir(jose.c_str()), 0);
+    ASSERT_EQ(plat_make_dir(temp.c_str()), 0);
+    auto characters = [](const std::string& s) {
+        size_t n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n;
+    };
+    std::string dir = root.path();
+    for (int level = 0; characters(dir) < 300; ++level) {
+        dir = vt::join(dir, "𠮷野家 汇总 é 한국어 \xF0\x9F\x98\x80 folder " + std::to_string(level) +
+                                " with a name long enough");
+        ASSERT_GE(plat_make_dir(dir.c_str()), 0) << dir;
+    }
+    struct pair {
+        std::string a, b, a_bytes, b_bytes;
+        std::vector<std::string> files;
+    };
+    std::vector<pair> pairs;
+    const std::vector<std::pair<std::string, std::string>> v1 = {{"汇总", "summary"}, {"订单", "orders"}};
+    pairs.push_back({"𠮷野家.xlsx", "汇总 é 한국어 \xF0\x9F\x98\x80.xlsx", vt::sheets_xlsx(v1),
+                     vt::sheets_xlsx({v1[1], v1[0]}), {"汇总", "订单"}});
+    std::string docx = vt::read_file(vt::join(vt::join(vt::source_dir(), "samples"), "report_v1.docx"));
+    ASSERT_FALSE(docx.empty());
+    pairs.push_back({"Café é.docx", "한국어 \xF0\x9F\x98\x80.docx", docx, docx, {"ページ001"}});
+    if (!vt::corpus_dir().empty()) {
+        std::string xls = vt::read_file(vt::join(vt::corpus_dir(), "public/python-excel__xlrd/Formate.xls"));
+        pairs.push_back({"é 𠮷.xls", "汇总.xls", xls, xls, {"Blätt1", "Blätt3", "Formate", "ÖÄÜ"}});
+    }
+    std::string saved;
+    bool had = plat_getenv("TEMP", saved);
+    plat_setenv("TEMP", temp.c_str());
+    std::string record = vt::join(root.path(), "record.txt");
+    plat_setenv("VERGLE_RECORD", record.c_str());
+    run_settings s;
+    std::string program = vt::beside_tests("record_compare");
+    std::memcpy(s.diff_program, program.c_str(), program.size() + 1);
+    dump_table dumps;
+    register_linked_dumps(dumps);
+    for (const pair& p : pairs) {
+        std::string a = vt::join(dir, p.a), b = vt::join(dir, p.b);
+        ASSERT_GE(characters(a), 300u);
+        ASSERT_TRUE(vt::write_file(a, p.a_bytes) && vt::write_file(b, p.b_bytes)) << a;
+        vt::recording_ui ui;
+        const char* argv[3] = {"Vergle", a.c_str(), b.c_str()};
+        plat_remove_file(record.c_str());
+        ASSERT_EQ(run_comparison(3, argv, s, dumps, ui), 0) << (ui.errors.empty() ? "" : ui.errors[0].text);
+        std::string rec = vt::read_file(record);
+        // The run's folder lies in TEMP under "José"; the two folders are
+        // named after the documents' stems, character for character.
+        size_t at = rec.find("\narg=") + 5;
+        std::string first = rec.substr(at, rec.find('\n', at) - at);
+        std::string stem_a = p.a.substr(0, p.a.rfind('.')), stem_b = p.b.substr(0, p.b.rfind('.'));
+        ASSERT_GT(first.size(), stem_a.size() + 1) << rec;
+        std::string base = first.substr(0, first.size() - stem_a.size() - 1);
+        EXPECT_EQ(base.substr(0, temp.size() + 8), vt::join(temp, "Vergle-")) << rec;
+        std::string want = "argc=3\narg=" + vt::join(base, stem_a) + "\narg=" + vt::join(base, stem_b) + "\n";
+        EXPECT_EQ(rec.substr(0, want.size()), want) << rec;
+        size_t folder2 = rec.find("\nfolder 2:\n");
+        ASSERT_NE(folder2, std::string::npos) << rec;
+        for (const std::string& f : p.files) {
+            EXPECT_LT(rec.find("\n  " + f + "="), folder2) << f << "\n" << rec;
+            EXPECT_NE(rec.find("\n  " + f + "=", folder2), std::string::npos) << f << "\n" << rec;
+        }
+        if (p.files[0] == "汇总") {
+            // Sheets that moved between the versions still pair up.
+            EXPECT_LT(rec.find("\n  汇总=summary\t\r\n"), folder2) << rec;
+            EXPECT_NE(rec.find("\n  汇总=summary\t\r\n", folder2), std::string::npos) << rec;
+        }
+        std::vector<plat_dirent> left;
+        plat_list_dir(temp.c_str(), left);
+        EXPECT_TRUE(left.empty()) << "the run's folder is gone";
+    }
+    plat_setenv("VERGLE_RECORD", nullptr);
+    plat_setenv("TEMP", had ? saved.c_str() : nullptr);
+}
 
 // Every file below dir with its bytes, by path relative to dir.
 void tree_of(const std::string& dir, const std::string& rel, std::vector<std::pair<std::string, std::string>>& out) {

@@ -10,6 +10,7 @@
 #include "tabx.h"
 #include "tbx_private.h"
 #include "tbx_store.h"
+#include "sheets_xlsx.h"
 #include "test_support.h"
 
 namespace {
@@ -34,7 +35,11 @@ struct result_row {
 };
 
 TEST(OpenBook, KeywordErrors) {
-    static const std::string long_name = "EXCEL=" + std::string(257, 'a') + ".xls";
+    // A value of 3994 bytes in code page 932 (the keyword limit is 4000),
+    // 5989 bytes as a UTF-8 path: longer than 4096 bytes.
+    std::string name;
+    for (int i = 0; i < 1995; ++i) name += "\x82\xA0";  // あ
+    const std::string long_name = "EXCEL=" + name + ".xls";
     result_row rows[] = {
         {"MODE=\"READ\"", -3, "TABX-02200 サポート外のキーワードです(\"\"READ\"\")。"},
         {"MODE=WRITE", -3, "TABX-02200 サポート外のキーワードです(\"WRITE\")。"},
@@ -116,6 +121,51 @@ TEST(OpenBook, FilesThatCannotBeRead) {
     EXPECT_EQ(message_utf8(&b), "TABX-00900 サポート外のファイルです(\"" + text + "\")。");
     EXPECT_EQ(b.priv, nullptr);
     EXPECT_EQ(TABX_close_book(&b, nullptr), 0);  // closing a released book is harmless
+}
+
+// Paths of every character and length: a UTF-8 caller reaches any file; a
+// code page 932 caller still reaches its own; the book path field keeps the
+// system's ANSI form, cut to its size.
+TEST(OpenBook, PathsOfEveryCharacterAndLength) {
+    vt::scratch_dir dir;
+    std::string deep = dir.path();
+    while (deep.size() < 400) {
+        deep = vt::join(deep, "汇总 𠮷 é 한국어 folder");
+        ASSERT_GE(plat_make_dir(deep.c_str()), 0);
+    }
+    std::string book_bytes = vt::sheets_xlsx({{"汇总", "summary"}});
+    struct row {
+        std::string path;
+        bool utf8;  // CHARSET=UTF8, else the default (code page 932)
+    } rows[] = {
+        {vt::join(deep, "𠮷野家.xlsx"), true},
+        {dir / "売上表 ソ 能.xlsx", false},
+        {dir / "売上表 ソ 能.xlsx", true},
+    };
+    for (const row& r : rows) {
+        ASSERT_TRUE(vt::write_file(r.path, book_bytes)) << r.path;
+        std::string arg = r.path;
+        if (!r.utf8) orb_convert_string(ORB_UTF8, ORB_SJIS, arg);
+        XLS_BOOK b;
+        std::string keywords = std::string(r.utf8 ? "CHARSET=UTF8 " : "") + "MODE=UNLOAD EXCEL=\"" + arg + "\"";
+        ASSERT_EQ(TABX_open_book(&b, keywords.c_str()), 0) << r.path << " " << TABX_error_mesg(&b);
+        EXPECT_EQ(TABX_sheet_num(&b), 1);
+        std::string ansi;
+        plat_ansi_from_utf8(r.path, ansi);
+        size_t n = std::strlen(b.path);
+        EXPECT_LT(n, sizeof b.path);
+        EXPECT_EQ(ansi.compare(0, n, b.path), 0) << "the ANSI form, cut";
+        EXPECT_EQ(n, ansi.size() < sizeof b.path ? ansi.size() : n);
+        EXPECT_GE(n, ansi.size() < sizeof b.path ? ansi.size() : sizeof b.path - 4) << "cut at a character's end";
+        TABX_close_book(&b, "DESTROY");
+    }
+    // A message naming such a path reaches a UTF-8 caller whole.
+    std::string missing = vt::join(deep, "汇总 missing.xlsx");
+    XLS_BOOK b;
+    EXPECT_EQ(TABX_open_book(&b, ("CHARSET=UTF8 MODE=READ EXCEL=\"" + missing + "\"").c_str()), -101);
+    EXPECT_EQ(std::string(TABX_error_mesg(&b)), "TABX-03101 Excelファイルオープンエラー(\"" + missing + "\")。");
+    EXPECT_EQ(std::string(TABX_error_mesg(&b)), "TABX-03101 Excelファイルオープンエラー(\"" + missing + "\")。")
+        << "asked again";
 }
 
 TEST(OpenBook, CloseWithSaveKeepsTheBook) {

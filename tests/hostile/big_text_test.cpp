@@ -157,7 +157,7 @@ TEST(BigText, MessagesNamingLongPathsStayInTheirBuffers) {
     EXPECT_EQ(TABX_open_book(&book, huge.c_str()), -3);
     EXPECT_LT(std::strlen(book.error_info), static_cast<size_t>(TABX_MESSAGE_BUF));
     TABX_close_book(&book, "DESTROY");
-    std::string value = "EXCEL=" + std::string(3990, 'v');
+    std::string value = "EXCEL=" + std::string(3990, 'v') + " MODE=READ";
     EXPECT_NE(TABX_open_book(&book, value.c_str()), 0);
     EXPECT_LT(std::strlen(book.error_info), static_cast<size_t>(TABX_MESSAGE_BUF));
     TABX_close_book(&book, "DESTROY");

@@ -296,7 +296,7 @@ TEST(WordDump, OutputFolderThatCannotBeCreated) {
     EXPECT_EQ(ui.errors[1].text, ui_text("ERROR:ofx_docx_pptx() rc=-101"));
     ui_set_debug(false);
     // A folder path beyond the context's buffer is refused, not cut.
-    std::string long_folder = dir / std::string(300, 'f');
+    std::string long_folder = dir / std::string(OFX_PATH_SIZE, 'f');
     dump_request long_req{doc.c_str(), long_folder.c_str(), false, false, dir.path().c_str(), &ui};
     EXPECT_EQ(dump_word_text(long_req), -1);
     EXPECT_EQ(ui.errors.back().text, ui_format("出力フォルダのパスが長すぎます。(%s)", long_folder));

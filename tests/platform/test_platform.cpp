@@ -153,6 +153,56 @@ TEST(PlatformFolders, RemoveTreeOfDeepTree) {
     EXPECT_FALSE(vt::exists(p));
 }
 
+// Names of every character and paths of 300 characters and more, through
+// every call that takes a path: the same on every system.
+TEST(PlatformFolders, NamesOfEveryCharacterAndLongPaths) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string deep = dir.path();
+    size_t characters = 0;
+    while (characters < 300) {
+        deep = vt::join(deep, "𠮷野家 汇总 Café é 한국어 \xF0\x9F\x98\x80 and some more");
+        ASSERT_EQ(plat_make_dir(deep.c_str()), 0) << deep.size();
+        characters = 0;
+        for (unsigned char c : deep) characters += (c & 0xC0) != 0x80;
+    }
+    std::string file = vt::join(deep, "表ソ能 汇总.xlsx");
+    plat_file* f = plat_open(file.c_str(), PLAT_CREATE);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(plat_write(f, "content", 7), 7u);
+    EXPECT_EQ(plat_close(f), 0);
+    int64_t size = 0;
+    EXPECT_EQ(plat_file_size(file.c_str(), &size), 0);
+    EXPECT_EQ(size, 7);
+    EXPECT_EQ(plat_path_kind(file.c_str()), PLAT_FILE);
+    EXPECT_EQ(plat_path_kind(deep.c_str()), PLAT_DIR);
+    EXPECT_EQ(plat_set_file_time(file.c_str(), 1700000000), 0);
+    int status = 0;
+    plat_mapping* m = plat_map_file(file.c_str(), &status);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), plat_mapped_size(m)), "content");
+    plat_unmap_file(m);
+    std::vector<plat_dirent> entries;
+    ASSERT_EQ(plat_list_dir(deep.c_str(), entries), 0);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "表ソ能 汇总.xlsx");
+    std::string run;
+    ASSERT_EQ(plat_make_run_dir(deep.c_str(), run), 0);
+    EXPECT_EQ(plat_remove_tree(run.c_str()), 0);
+    EXPECT_EQ(plat_remove_file(file.c_str()), 0);
+    EXPECT_EQ(plat_path_kind(file.c_str()), PLAT_NONE);
+    ASSERT_TRUE(vt::write_file(file, "again"));
+    std::string top = vt::join(dir.path(), "𠮷野家 汇总 Café é 한국어 \xF0\x9F\x98\x80 and some more");
+    EXPECT_EQ(plat_remove_tree(top.c_str()), 0);
+    EXPECT_EQ(plat_path_kind(top.c_str()), PLAT_NONE);
+    // A variable with such a path, as TEMP under "C:\Users\José".
+    plat_setenv("VERGLE_TEST_VAR", deep.c_str());
+    std::string v;
+    EXPECT_TRUE(plat_getenv("VERGLE_TEST_VAR", v));
+    EXPECT_EQ(v, deep);
+    plat_setenv("VERGLE_TEST_VAR", nullptr);
+}
+
 TEST(PlatformProcess, EnvironmentAndModulePath) {
     plat_setenv("VERGLE_TEST_VAR", "value 1");
     std::string v;

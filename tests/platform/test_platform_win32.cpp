@@ -1,7 +1,12 @@
-// What only the Windows platform layer does: the ANSI code page, junctions
-// and links inside a tree being removed, read-only files, names the code page
-// cannot spell, and the command line of a started program.
+// What only the Windows platform layer does: UTF-8 paths through the wide
+// calls and the ANSI code page beside them, junctions and links inside a
+// tree being removed, read-only files, names the code page cannot spell, the
+// command line of a started program and where the program is looked for,
+// the run folder's security, and documents no one writes while they are
+// read.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <winioctl.h>
 
 #include <gtest/gtest.h>
@@ -16,25 +21,25 @@
 namespace {
 
 // When VERGLE_ARGV_ECHO names a file, this program only writes the
-// arguments its C runtime split from the command line into that file, one
-// per line, and exits with 7: the child of the command-line test.
+// arguments it was given (as UTF-8, split from the wide command line as the
+// C runtime splits it) into that file, one per line, and exits with 7: the
+// child of the command-line tests.
 struct argv_echo {
     argv_echo() {
-        char out[MAX_PATH];
-        DWORD n = GetEnvironmentVariableA("VERGLE_ARGV_ECHO", out, sizeof out);
-        if (n == 0 || n >= sizeof out) return;
-        FILE* f = std::fopen(out, "wb");
-        if (f) {
-            for (int i = 1; i < __argc; ++i) std::fprintf(f, "%s\n", __argv[i]);
-            std::fclose(f);
-        }
+        std::string out;
+        if (!plat_getenv("VERGLE_ARGV_ECHO", out)) return;
+        std::vector<std::string> args;
+        plat_utf8_args(__argc, __argv, args);
+        std::string text;
+        for (size_t i = 1; i < args.size(); ++i) text += args[i] + "\n";
+        vt::write_file(out, text);
         ExitProcess(7);
     }
 } echo_when_asked;
 
-std::u16string wide(const std::string& native) {
+std::u16string wide(const std::string& utf8) {
     std::u16string w;
-    EXPECT_TRUE(plat_cp932_to_utf16(native.data(), native.size(), w));
+    EXPECT_TRUE(plat_utf8_to_utf16(utf8.data(), utf8.size(), w));
     return w;
 }
 
@@ -134,15 +139,21 @@ std::string full_path(const std::string& p) {
     return n > 0 && n < sizeof buf ? std::string(buf, n) : p;
 }
 
-TEST(PlatformWin32, AnsiCodePageIs932) {
+TEST(PlatformWin32, PathsAreUtf8BesideTheAnsiCodePage) {
     // The tests run with the Japanese ANSI code page, as the target systems.
     EXPECT_EQ(GetACP(), 932u);
-    // "全シート": file names made from text are CP932 bytes.
-    EXPECT_EQ(plat_native_from_utf8("\xE5\x85\xA8\xE3\x82\xB7\xE3\x83\xBC\xE3\x83\x88"),
-              "\x91\x53\x83\x56\x81\x5B\x83\x67");
-    EXPECT_EQ(plat_utf8_from_native("\x91\x53\x83\x56\x81\x5B\x83\x67"),
-              "\xE5\x85\xA8\xE3\x82\xB7\xE3\x83\xBC\xE3\x83\x88");
-    EXPECT_EQ(plat_path_charset(), 1);
+    // Paths and texts are UTF-8 inside, as on POSIX.
+    EXPECT_EQ(plat_path_charset(), 3);
+    EXPECT_EQ(plat_native_from_utf8("全シート"), "全シート");
+    // The settings file keeps code page 932: "全シート" and a character
+    // the code page lacks.
+    std::string ansi;
+    EXPECT_TRUE(plat_ansi_from_utf8("全シート", ansi));
+    EXPECT_EQ(ansi, "\x91\x53\x83\x56\x81\x5B\x83\x67");
+    EXPECT_EQ(plat_utf8_from_ansi(ansi), "全シート");
+    EXPECT_FALSE(plat_ansi_from_utf8("汇总", ansi));
+    EXPECT_FALSE(plat_ansi_from_utf8("Météo", ansi)) << "a best-fit look-alike is no exact place";
+    EXPECT_EQ(ansi, "Meteo");
 }
 
 TEST(PlatformWin32, InvalidCp932BytesDecodeToMiddleDot) {
@@ -172,24 +183,22 @@ TEST(PlatformWin32, PathConventions) {
     EXPECT_STREQ(plat_default_diff_program(), "WinMergeU.exe");
 }
 
-TEST(PlatformWin32, JapaneseFileNamesRoundTrip) {
+TEST(PlatformWin32, NamesReachTheDiskAsTheirCharacters) {
     vt::scratch_dir dir;
     ASSERT_FALSE(dir.path().empty());
-    // "ページ001.txt", with ソ-like trail bytes 0x5C in "表" (0x95 0x5C).
-    std::string name = plat_native_from_utf8("\xE8\xA1\xA8\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8" "001.txt");
-    ASSERT_NE(name.find('\x5C'), std::string::npos) << "the name must hold a 0x5C trail byte";
-    std::string p = dir / name;
-    ASSERT_TRUE(vt::write_file(p, "x"));
-    std::vector<plat_dirent> entries;
-    ASSERT_EQ(plat_list_dir(dir.path().c_str(), entries), 0);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, name);
-    EXPECT_EQ(entries[0].kind, PLAT_FILE);
-    // The name on disk is the Unicode name, not mojibake.
-    std::u16string wpath = wide(p);
-    EXPECT_NE(GetFileAttributesW(wc(wpath)), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(plat_remove_file(p.c_str()), 0);
-    EXPECT_EQ(plat_path_kind(p.c_str()), PLAT_NONE);
+    // 表 ends in 0x5C in code page 932; the others are not in it at all.
+    for (const char* name : {"表ページ001.txt", "𠮷野家.xlsx", "汇总", "Café é", "한국어", "\xF0\x9F\x98\x80"}) {
+        std::string p = dir / name;
+        ASSERT_TRUE(vt::write_file(p, "x")) << name;
+        std::vector<plat_dirent> entries;
+        ASSERT_EQ(plat_list_dir(dir.path().c_str(), entries), 0);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].name, name);
+        // The name on disk is the Unicode name, not mojibake.
+        EXPECT_NE(GetFileAttributesW(wc(wide(p))), INVALID_FILE_ATTRIBUTES) << name;
+        EXPECT_EQ(plat_remove_file(p.c_str()), 0);
+        EXPECT_EQ(plat_path_kind(p.c_str()), PLAT_NONE);
+    }
 }
 
 TEST(PlatformWin32, RemoveTreeLeavesLinkTargetsAlone) {
@@ -301,30 +310,180 @@ TEST(PlatformWin32, EmptyVariableIsSet) {
     EXPECT_EQ(std::getenv("VERGLE_TEST_BIG"), nullptr);
 }
 
-TEST(PlatformWin32, StartedProgramGetsBothArgumentsIntact) {
+// The arguments a started program splits from its command line are the
+// ones given, character for character: a folder whose name ends in 表, ソ
+// or 能 (second byte 0x5C in code page 932), a trailing separator, quotes,
+// blanks, characters code page 932 lacks, and what cmd.exe would expand.
+TEST(PlatformWin32, StartedProgramGetsItsArgumentsByCharacters) {
     vt::scratch_dir dir;
     ASSERT_FALSE(dir.path().empty());
     std::string exe;
     ASSERT_EQ(plat_module_path(exe), 0);
     std::string out = dir / "argv.txt";
-    // Spaces, Japanese text with a 0x5C trail byte, and a folder with a
-    // trailing separator, which must not swallow the closing quote.
-    std::string a1 = dir / plat_native_from_utf8("\xE8\xA1\xA8 a b");
-    std::string a2 = "C:\\some folder\\";
+    struct row {
+        std::string a1, a2;
+    } rows[] = {
+        {"C:\\Temp\\Vergle-x\\売上表", "C:\\Temp\\Vergle-x\\売上表_改"},
+        {"C:\\ソ", "C:\\能"},
+        {"C:\\some folder\\", "C:\\two\\\\"},
+        {"say \"hi\"", "back\\\"slash"},
+        {"", "x"},
+        {"𠮷野家 汇总 é 한국어 \xF0\x9F\x98\x80", "%PATH% a&b|c^d <e>"},
+    };
+    for (const row& r : rows) {
+        plat_setenv("VERGLE_ARGV_ECHO", out.c_str());
+        int code = -1;
+        int rc = plat_run_and_wait(exe.c_str(), r.a1.c_str(), r.a2.c_str(), &code);
+        plat_setenv("VERGLE_ARGV_ECHO", nullptr);
+        ASSERT_EQ(rc, 0);
+        EXPECT_EQ(code, 7);
+        EXPECT_EQ(vt::read_file(out), r.a1 + "\n" + r.a2 + "\n");
+    }
+}
+
+// A bare program name is looked for in the folders of PATH only, not in the
+// current folder; a name with a folder part is taken where it points.
+TEST(PlatformWin32, ProgramIsSearchedOnPathNotInTheCurrentFolder) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string exe;
+    ASSERT_EQ(plat_module_path(exe), 0);
+    std::string folder = dir / "道具 𠮷";
+    ASSERT_EQ(plat_make_dir(folder.c_str()), 0);
+    std::string probe = vt::join(folder, "vergle-probe.exe");
+    ASSERT_TRUE(vt::write_file(probe, vt::read_file(exe)));
+    std::string out = dir / "argv.txt";
+    std::string saved_cwd, saved_path;
+    ASSERT_EQ(plat_get_cwd(saved_cwd), 0);
+    bool had_path = plat_getenv("PATH", saved_path);
+    ASSERT_EQ(plat_set_cwd(folder.c_str()), 0);
     plat_setenv("VERGLE_ARGV_ECHO", out.c_str());
     int code = -1;
-    int rc = plat_run_and_wait(exe.c_str(), a1.c_str(), a2.c_str(), &code);
-    plat_setenv("VERGLE_ARGV_ECHO", nullptr);
-    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(plat_run_and_wait("vergle-probe", "a", "b", &code), -1) << "found in the current folder";
+    EXPECT_EQ(plat_run_and_wait("vergle-probe.exe", "a", "b", &code), -1);
+    EXPECT_FALSE(vt::exists(out));
+    EXPECT_EQ(plat_run_and_wait(".\\vergle-probe.exe", "a", "b", &code), 0) << "named with its folder";
     EXPECT_EQ(code, 7);
-    EXPECT_EQ(vt::read_file(out), a1 + "\n" + a2 + "\n");
-
-    // No arguments are lost when they are empty.
-    plat_setenv("VERGLE_ARGV_ECHO", out.c_str());
-    rc = plat_run_and_wait(exe.c_str(), "", "x", &code);
+    plat_setenv("PATH", ("C:\\nowhere;;\"" + folder + "\";" + saved_path).c_str());
+    ASSERT_EQ(plat_set_cwd(saved_cwd.c_str()), 0);
+    vt::write_file(out, "");
+    EXPECT_EQ(plat_run_and_wait("vergle-probe", "on", "PATH", &code), 0) << ".exe added, found on PATH";
+    EXPECT_EQ(vt::read_file(out), "on\nPATH\n");
     plat_setenv("VERGLE_ARGV_ECHO", nullptr);
-    ASSERT_EQ(rc, 0);
-    EXPECT_EQ(vt::read_file(out), "\nx\n");
+    plat_setenv("PATH", had_path ? saved_path.c_str() : nullptr);
+}
+
+// The run's folder has a security descriptor of its own: the user alone,
+// inherited by what is made in it, nothing taken from the folder above;
+// and it is always a new folder.
+TEST(PlatformWin32, RunFolderIsPrivateAndNew) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string base = dir / "José";
+    ASSERT_EQ(plat_make_dir(base.c_str()), 0);
+    std::string a, b;
+    ASSERT_EQ(plat_make_run_dir(base.c_str(), a), 0);
+    ASSERT_EQ(plat_make_run_dir(base.c_str(), b), 0);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind(vt::join(base, "Vergle-"), 0), 0u) << a;
+    EXPECT_EQ(plat_path_kind(a.c_str()), PLAT_DIR);
+
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    PACL dacl = nullptr;
+    PSID owner = nullptr;
+    std::u16string w = wide(a);
+    ASSERT_EQ(GetNamedSecurityInfoW(wc(w), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION,
+                                    &owner, nullptr, &dacl, nullptr, &sd),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(sd, &control, &revision);
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    std::vector<unsigned char> user(256);
+    DWORD need = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &need));
+    CloseHandle(token);
+    PSID me = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    if (!dacl || !(control & SE_DACL_PROTECTED)) {
+        // Wine keeps no security descriptor of a folder of its own: it makes
+        // the folder's POSIX permissions from the one given, which must
+        // leave the user alone.
+        LocalFree(sd);
+        std::string mode_file = dir / "mode.txt";
+        bool ran = posix_shell("sh -c 'stat -c %a \"$0\" > \"$1\"'", a, mode_file, mode_file,
+                               [](const std::string& p) { return !vt::read_file(p).empty(); });
+        if (!ran) GTEST_SKIP() << "neither a security descriptor nor POSIX permissions to be read here";
+        // Others have no access (a folder made without the descriptor has
+        // 755 here); Wine gives the group what it gives the user but
+        // writing.
+        std::string mode = vt::read_file(mode_file);
+        ASSERT_EQ(mode.size(), 4u) << mode;
+        EXPECT_EQ(mode[0], '7') << mode;
+        EXPECT_EQ(mode[2], '0') << "the run's folder is open to others: " << mode;
+        std::string plain = dir / "plain";
+        ASSERT_EQ(plat_make_dir(plain.c_str()), 0);
+        ASSERT_TRUE(posix_shell("sh -c 'stat -c %a \"$0\" > \"$1\"'", plain, mode_file, mode_file,
+                                [&](const std::string& p) { return vt::read_file(p) != mode; }));
+        EXPECT_NE(vt::read_file(mode_file)[2], '0') << "a plain folder is open to others here: the check tells";
+        plat_remove_tree(a.c_str());
+        plat_remove_tree(b.c_str());
+        return;
+    }
+    EXPECT_TRUE(EqualSid(owner, me));
+    ASSERT_EQ(dacl->AceCount, 1) << "the user alone";
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
+              OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    EXPECT_EQ(ace->Mask & FILE_ALL_ACCESS, static_cast<DWORD>(FILE_ALL_ACCESS));
+    EXPECT_TRUE(EqualSid(reinterpret_cast<PSID>(&ace->SidStart), me));
+    LocalFree(sd);
+    plat_remove_tree(a.c_str());
+    plat_remove_tree(b.c_str());
+}
+
+// A document being read cannot be written by another program (no write
+// sharing), for as long as its mapping lives; one that another program
+// already holds open for writing is still read.
+TEST(PlatformWin32, DocumentsAreReadWithoutWriteSharing) {
+    vt::scratch_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    std::string doc = dir / "売上表 汇总.xlsx";
+    ASSERT_TRUE(vt::write_file(doc, std::string(100000, 'd')));
+    std::u16string w = wide(doc);
+    auto writer = [&] {
+        return CreateFileW(wc(w), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    };
+    int status = 0;
+    plat_mapping* m = plat_map_file(doc.c_str(), &status);
+    ASSERT_NE(m, nullptr);
+    HANDLE h = writer();
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "written while mapped";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    plat_unmap_file(m);
+    plat_file* f = plat_open(doc.c_str(), PLAT_READ);
+    ASSERT_NE(f, nullptr);
+    h = writer();
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "written while open for reading";
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    plat_close(f);
+    h = writer();
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "free again once read";
+    // Held open for writing by another program (with read sharing): read
+    // all the same, into a copy of its own.
+    m = plat_map_file(doc.c_str(), &status);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(plat_mapped_data(m)), plat_mapped_size(m)),
+              std::string(100000, 'd'));
+    plat_unmap_file(m);
+    f = plat_open(doc.c_str(), PLAT_READ);
+    EXPECT_NE(f, nullptr);
+    plat_close(f);
+    CloseHandle(h);
 }
 
 }  // namespace

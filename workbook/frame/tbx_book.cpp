@@ -21,7 +21,9 @@ namespace {
 
 enum open_mode { MODE_CREATE, MODE_READ, MODE_UPDATE, MODE_LOAD, MODE_UNLOAD, MODE_LIST };
 
-enum { BOOK_PATH_MAX = 256 };
+// The longest workbook path, in UTF-8 (a keyword value holds at most 4000
+// bytes; the current folder may come before it).
+enum { BOOK_PATH_MAX = 4096 };
 
 struct open_args {
     std::string path;  // platform path encoding
@@ -156,6 +158,26 @@ void copy_path(char* dst, const std::string& src) {
     std::snprintf(dst, TABX_PATH_LEN, "%s", src.c_str());
 }
 
+// The book path field: the path in the system's ANSI code page, as callers
+// have always read it there (the library itself keeps the UTF-8 path); a
+// path longer than the field is cut at a character's end.
+void copy_book_path(XLS_BOOK* book, const std::string& utf8) {
+    std::string ansi;
+    plat_ansi_from_utf8(utf8, ansi);
+    // The ANSI form differs only on Windows, where it is code page 932.
+    int cs = ansi == utf8 ? ORB_UTF8 : ORB_SJIS;
+    size_t n = 0;
+    for (int i = 0; i < static_cast<int>(ansi.size());) {
+        int at = i;
+        orb_mb_len(cs, static_cast<unsigned char>(ansi[at]), &at);
+        if (static_cast<size_t>(at) + 1 >= TABX_PATH_LEN || static_cast<size_t>(at) >= ansi.size()) break;
+        i = at + 1;
+        n = static_cast<size_t>(i);
+    }
+    std::memcpy(book->path, ansi.data(), n);
+    book->path[n] = '\0';
+}
+
 // What TABX_close_book does without SAVE.
 void release_book(XLS_BOOK* book) {
     tbx_message_before_release(book);
@@ -196,11 +218,11 @@ int open_book(XLS_BOOK* book, const char* keywords) {
     if (tbx_book_init(book, false) != 0) return tbx_fail_memory(book);
 
     if (a.mode == MODE_CREATE) {
-        copy_path(book->path, full);
+        copy_book_path(book, full);
         return 0;
     }
     if (a.mode == MODE_LIST) {
-        copy_path(book->path, full);
+        copy_book_path(book, full);
         rc = tbx_list_excel2007(book, full.c_str());
         if (rc == 0) return 0;
         if (rc == TBX_NO_READER) return fail_released(book, TBX_MSG_UNSUPPORTED, full, -4);
@@ -230,7 +252,7 @@ int open_book(XLS_BOOK* book, const char* keywords) {
         if (unload) book->raw_display = 0;
         rc = tbx_read_excel2003(book, full.c_str());
         if (rc == 0) {
-            copy_path(book->path, full);
+            copy_book_path(book, full);
             return 0;
         }
         if (rc == TBX_NO_READER) return fail_released(book, TBX_MSG_UNSUPPORTED, full, -4);
@@ -247,7 +269,7 @@ int open_book(XLS_BOOK* book, const char* keywords) {
         if (load || unload) book->style_keep = 0;
         if (unload) book->raw_display = 0;
         if (a.read_memory) book->read_memory = 0;  // the reader reads a memory file
-        copy_path(book->path, full);
+        copy_book_path(book, full);
         if (kind == ORB_KIND_XLSM && !ends_with_nocase(full, ".xlsm")) {
             size_t len = std::strlen(book->path);
             size_t at = len >= 5 ? len - 5 : 0;

@@ -81,8 +81,20 @@ int message_charset(const XLS_BOOK* book) {
     return book == released_book ? released_charset : ORB_SJIS;
 }
 
+// The last message of this thread in UTF-8, as written: a path with
+// characters code page 932 lacks reaches a UTF-8 caller whole, although
+// error_info holds '?' for them.  Used while error_info still holds what
+// was made of it.
+thread_local const XLS_BOOK* utf8_book = nullptr;
+thread_local std::string utf8_text, utf8_info;
+
 // error_info (system code page) into error_mesg in the character set.
 void convert_message(XLS_BOOK* book, int charset) {
+    if (charset == ORB_UTF8 && book == utf8_book && utf8_text.size() < TABX_RETURNED_BUF &&
+        utf8_info.compare(0, std::string::npos, book->error_info) == 0) {
+        std::memcpy(book->error_mesg, utf8_text.c_str(), utf8_text.size() + 1);
+        return;
+    }
     const char* end = static_cast<const char*>(std::memchr(book->error_info, '\0', TABX_MESSAGE_BUF));
     size_t len = end ? static_cast<size_t>(end - book->error_info) : TABX_MESSAGE_BUF;
     if (len >= TABX_MESSAGE_LEN) {
@@ -129,9 +141,16 @@ void tbx_message(XLS_BOOK* book, const char* format, ...) {
             std::vsnprintf(text.data(), text.size(), format, ap2);
             text.resize(static_cast<size_t>(n));
         }
+        utf8_book = nullptr;
+        utf8_text = text;
         if (orb_convert_string(ORB_UTF8, ORB_SJIS, text) != 0) text = "TABX-00002";
+        if (text.size() < TABX_MESSAGE_LEN) {
+            utf8_info = text;
+            utf8_book = book;
+        }
     } catch (...) {
         text = "TABX-00002";
+        utf8_book = nullptr;
     }
     va_end(ap2);
     // At most the usable size; a message of 6000 bytes or more keeps exactly
