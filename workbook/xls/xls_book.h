@@ -32,6 +32,9 @@ public:
     void message(const std::string& utf8) override;
     void log(const std::string& utf8) override;
     void set_date1904(bool on) override;
+    bool wants_formulas() const override;
+    int put_formula(int sheet, int row, int column, int status, const std::string& text,
+                    const std::string& range) override;
 
 private:
     XLS_BOOK* book_;
