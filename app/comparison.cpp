@@ -85,6 +85,8 @@ int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s,
     }
     dump_request req{path, folder, s.textbox, s.allpage, base, &ui};
     req.out_charset = out_charset;
+    req.formulas = s.formulas;
+    req.macros = s.macros;
     return fn(req) == 0 ? 0 : -1;
 }
 

@@ -31,13 +31,13 @@ void read_settings_from(const std::string& path, run_settings& s) {
     if (!f) return;
     // orb_read_line would keep quoted runs together; the settings are plain
     // lines, so read them here, ending each at LF and dropping a CR before it.
-    std::string lines[3];
+    std::string lines[5];
     int line = 0;
     char buf[1024];
     size_t n;
     bool too_long = false;
-    while (line < 3 && (n = orb_fread(buf, sizeof buf, f)) > 0) {
-        for (size_t i = 0; i < n && line < 3; ++i) {
+    while (line < 5 && (n = orb_fread(buf, sizeof buf, f)) > 0) {
+        for (size_t i = 0; i < n && line < 5; ++i) {
             if (buf[i] == '\n') {
                 ++line;
             } else if (lines[line].size() < 4096) {
@@ -57,6 +57,10 @@ void read_settings_from(const std::string& path, run_settings& s) {
     auto has_y = [](const std::string& l) { return l.find_first_of("Yy") != std::string::npos; };
     if (has_y(lines[1])) s.textbox = true;
     if (has_y(lines[2])) s.allpage = true;
+    for (int i = 3; i < 5; ++i) {
+        if (lines[i] == "FORMULAS=Y") s.formulas = true;
+        if (lines[i] == "MACROS=Y") s.macros = true;
+    }
 }
 
 bool valid_program_path(const char* path) {
@@ -75,6 +79,8 @@ int write_settings_to(const std::string& path, const run_settings& s) {
     std::string text = s.diff_program;
     text += s.textbox ? "\r\nTEXTBOX=Y" : "\r\nTEXTBOX=N";
     text += s.allpage ? "\r\nALLPAGE=Y" : "\r\nALLPAGE=N";
+    if (s.formulas) text += "\r\nFORMULAS=Y";
+    if (s.macros) text += "\r\nMACROS=Y";
     plat_file* f = plat_open(path.c_str(), PLAT_WRITE);
     if (!f) return -1;
     bool whole = plat_write(f, text.data(), text.size()) == text.size();

@@ -26,7 +26,8 @@ _vergle() {
         ;;
     -*)
         COMPREPLY=($(compgen -W "--program --no-program --color --color=auto --color=always --color=never
-            --text --textbox --no-textbox --allpage --no-allpage --save --encoding --keep --help --version" -- "$cur"))
+            --text --textbox --no-textbox --allpage --no-allpage --formulas --no-formulas --macros --no-macros
+            --save --encoding --keep --help --version" -- "$cur"))
         return
         ;;
     esac
