@@ -84,7 +84,7 @@ int decompress(const unsigned char* data, size_t size, size_t limit, std::string
                 if (rc != DECOMPRESS_OK) return rc;
             } else {
                 // A raw chunk: its 4096 bytes of text as they are.
-                if (chunk != kChunkText + 3 || body != kChunkText) return DECOMPRESS_BAD_CHUNK;
+                if (chunk != kChunkText + 2 || body != kChunkText) return DECOMPRESS_BAD_CHUNK;
                 if (limit - out.size() < body) {
                     out.append(reinterpret_cast<const char*>(p), limit - out.size());
                     return DECOMPRESS_TOO_LARGE;
