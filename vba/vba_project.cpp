@@ -6,6 +6,7 @@
 #include "biff_text.h"
 #include "byte_cursor.h"
 #include "cfb.h"
+#include "vba_codepages.h"
 #include "vba_decompress.h"
 
 namespace vba {
@@ -94,7 +95,7 @@ int read_dir(const std::string& dir, int& codepage, std::string& project_name, s
             if (current) current->procedural = id == DIR_MODULE_PROCEDURAL;
             break;
         case DIR_MODULE_END: current = nullptr; break;
-        case DIR_TERMINATOR: return PROJECT_OK;
+        case DIR_TERMINATOR: c.seek(c.size()); break;
         default: break;
         }
     }
@@ -150,10 +151,17 @@ bool codepage_text(int codepage, const char* p, size_t n, std::string& out) {
             out.assign(p, n);
             return true;
         }
-        // Shift-JIS and Mac Roman have tables of their own; every other code
-        // page is read as Windows-1252, right for ASCII and Western text.
-        int cp = codepage == xls::CP_SHIFT_JIS || codepage == xls::CP_MAC_ROMAN ? codepage : xls::CP_WINDOWS_1252;
-        return xls::codepage_to_utf8(cp, reinterpret_cast<const unsigned char*>(p), n, out);
+        if (codepage == xls::CP_SHIFT_JIS || codepage == xls::CP_MAC_ROMAN)
+            return xls::codepage_to_utf8(codepage, reinterpret_cast<const unsigned char*>(p), n, out);
+        // A single-byte Windows code page by its table; the characters of
+        // any other (Chinese, Korean) become U+FFFD, ASCII staying as it is.
+        const char16_t* high = single_byte_page(codepage);
+        std::u16string w(n, u'\0');
+        for (size_t i = 0; i < n; ++i) {
+            unsigned char c = static_cast<unsigned char>(p[i]);
+            w[i] = c < 0x80 ? c : high ? high[c - 0x80] : u'\uFFFD';
+        }
+        return xls::utf16_to_utf8(w, out);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -84,9 +84,10 @@ int read_project(const unsigned char* data, size_t size, project& out, std::stri
 // The same for a compound file already open.
 int read_project(const xls::compound_file& cf, project& out, std::string* problem);
 
-// Text of the project's code page as UTF-8: 932 (Japanese), 1252 and the
-// code pages that agree with it below 0x80 and at the common Western
-// letters, 10000 (Mac Roman), 65001 (UTF-8 as it is).  False without memory.
+// Text of the project's code page as UTF-8: 932 (Japanese), the single-byte
+// Windows code pages (874, 1250-1258), 10000 (Mac Roman), 65001 (UTF-8 as it
+// is); any other code page keeps its ASCII characters and shows the others
+// as U+FFFD.  False without memory.
 bool codepage_text(int codepage, const char* p, size_t n, std::string& out);
 
 }  // namespace vba
