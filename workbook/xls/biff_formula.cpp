@@ -1,6 +1,7 @@
 // The text of a parsed formula (see biff_formula.h).
 #include "biff_formula.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -120,6 +121,28 @@ bool plain_character(char32_t c) {
 }
 
 std::string error_name(unsigned code) { return error_text(code); }
+
+// A function that a legacy workbook calls by name: those new in Excel 2007
+// are named with the prefix "_xlfn." there, but are built in from then on
+// and written (and shown) without it; later ones keep it, as the Open XML
+// formats store them.
+std::string native_function(const std::string& name) {
+    static const char* const k2007[] = {
+        "IFERROR",    "SUMIFS",          "COUNTIFS",           "AVERAGEIF",         "AVERAGEIFS", "CUBEKPIMEMBER",
+        "CUBEMEMBER", "CUBEMEMBERPROPERTY", "CUBERANKEDMEMBER", "CUBESET",           "CUBESETCOUNT", "CUBEVALUE",
+    };
+    const std::string prefix = "_xlfn.";
+    if (name.compare(0, prefix.size(), prefix) != 0) return name;
+    std::string rest = name.substr(prefix.size());
+    for (const char* f : k2007) {
+        if (rest.size() == std::strlen(f)) {
+            bool same = true;
+            for (size_t i = 0; i < rest.size() && same; ++i) same = std::toupper(static_cast<unsigned char>(rest[i])) == f[i];
+            if (same) return rest;
+        }
+    }
+    return name;
+}
 
 class decoder {
 public:
@@ -251,10 +274,19 @@ std::string decoder::area(unsigned r1, unsigned r2, unsigned c1, unsigned c2, bo
 }
 
 std::string decoder::sheet_range(const std::vector<std::string>& sheets, int first, int last, const char* book) {
-    std::string name = book;
-    name += sheets[static_cast<size_t>(first)];
-    if (last != first && last >= 0 && static_cast<size_t>(last) < sheets.size()) name += ":" + sheets[static_cast<size_t>(last)];
-    return quoted_sheet(name) + "!";
+    // "Sheet1!", "Sheet1:Sheet3!", "[1]Sheet1!"; quoted as a whole when a
+    // part needs quotes ("'Sheet 1:Sheet3'!").
+    std::string a = sheets[static_cast<size_t>(first)], b;
+    if (last != first && last >= 0 && static_cast<size_t>(last) < sheets.size()) b = sheets[static_cast<size_t>(last)];
+    bool quote = quoted_sheet(a) != a || (!b.empty() && quoted_sheet(b) != b);
+    std::string name = book + a + (b.empty() ? "" : ":" + b);
+    if (!quote) return name + "!";
+    std::string q = "'";
+    for (char ch : name) {
+        q += ch;
+        if (ch == '\'') q += '\'';
+    }
+    return q + "'!";
 }
 
 bool decoder::sheet_prefix(int xti, int first, int last, std::string& out) {
@@ -601,7 +633,7 @@ int decoder::run(const unsigned char* rgce, size_t cce, const unsigned char* ext
                 if (args < 1 || stack_.size() < args) return fail("a function without its name");
                 piece n = std::move(stack_[stack_.size() - args]);
                 stack_.erase(stack_.end() - static_cast<std::ptrdiff_t>(args));
-                std::string named = n.text;
+                std::string named = native_function(n.text);
                 rc = function(named.c_str(), args - 1);
                 break;
             }
