@@ -115,14 +115,15 @@ def compound_tree(streams):
     bodies, starts = [], []
     next_sector = 1 + dir_sectors  # 0: FAT
     for _, body in streams:
+        size = len(body)
         body = body + b"\0" * (-len(body) % sec)
         body += b"\0" * max(0, 4096 - len(body))
-        starts.append((next_sector, len(body)))
+        starts.append((next_sector, max(size, 4096)))
         bodies.append(body)
         next_sector += len(body) // sec
     fat = [0xFFFFFFFD] + [i + 2 for i in range(dir_sectors - 1)] + [0xFFFFFFFE]
-    for start, size in starts:
-        n = size // sec
+    for (start, _), body in zip(starts, bodies):
+        n = len(body) // sec
         fat += [start + i + 1 for i in range(n - 1)] + [0xFFFFFFFE]
     assert len(fat) <= 128
     fat += [0xFFFFFFFF] * (128 - len(fat))
@@ -150,9 +151,17 @@ def compound_tree(streams):
 
 
 def literal_container(text):
-    """A compressed container of literal tokens only (text below 3640 bytes)."""
-    body = b"".join(b"\0" + text[i:i + 8] for i in range(0, len(text), 8))
-    return b"\x01" + struct.pack("<H", 0xB000 | (len(body) + 2 - 3)) + body
+    """A compressed container: a raw chunk for each whole 4096 bytes of
+    text, literal tokens for the rest."""
+    out = b"\x01"
+    for at in range(0, len(text), 4096):
+        chunk = text[at:at + 4096]
+        if len(chunk) == 4096:
+            out += struct.pack("<H", 0x3000 | 4095) + chunk
+        else:
+            body = b"".join(b"\0" + chunk[i:i + 8] for i in range(0, len(chunk), 8))
+            out += struct.pack("<H", 0xB000 | (len(body) + 2 - 3)) + body
+    return out
 
 
 def vba_project():
@@ -161,14 +170,19 @@ def vba_project():
         return struct.pack("<HI", kind, len(data)) + data
     dir_ = r(1, struct.pack("<I", 1)) + r(3, struct.pack("<H", 932)) + r(4, b"VBAProject")
     dir_ += struct.pack("<HIIH", 9, 4, 1, 2) + r(0x0F, struct.pack("<H", 2)) + r(0x13, struct.pack("<H", 0xFFFF))
-    modules = [(b"Module1", 0x21, b"Sub Rate()\r\n    r = 0.08\r\nEnd Sub\r\n"),
-               (b"ThisWorkbook", 0x22, b"Attribute VB_Name = \"ThisWorkbook\"\r\n")]
+    filler = b"' " + b"-" * 4100 + b"\r\n"
+    modules = [(b"Module1", 0x21, b"Sub Rate()\r\n    r = 0.08\r\nEnd Sub\r\n" + filler),
+               (b"ThisWorkbook", 0x22, b"Attribute VB_Name = \"ThisWorkbook\"\r\n" + filler)]
     streams = []
     for name, kind, source in modules:
         dir_ += r(0x19, name) + r(0x1A, name) + r(0x32, name.decode().encode("utf-16-le"))
         dir_ += r(0x31, struct.pack("<I", 4)) + r(kind) + r(0x2B)
         streams.append(("VBA/" + name.decode(), b"\xCC\x61\xFF\xFF" + literal_container(source)))
+    # The streams of these seeds lie in whole sectors: each is made longer
+    # than the mini stream's cutoff (what follows the dir stream's
+    # terminator is not read; the modules end in a long comment).
     dir_ += r(0x10)
+    dir_ += b"\0" * (4096 - len(dir_))
     project = b"ID=\"{00000000-0000-0000-0000-000000000000}\"\r\nModule=Module1\r\nDocument=ThisWorkbook/&H00000000\r\n"
     return compound_tree([("VBA/dir", literal_container(dir_))] + streams + [("PROJECT", project)])
 
