@@ -40,9 +40,10 @@ public:
     explicit formula_reader(biff_book& book) : book_(book) {}
 
     // One record, after the record reader has taken it: the substream's
-    // sheet (its index in the book), whether the substream is a worksheet
-    // whose cells the book keeps, the stream's layout (8 or 5) and code
-    // page.  0, or -2 when memory runs out.
+    // sheet (its index in the book), whether the substream is a sheet whose
+    // cells the book keeps (a worksheet, or a macro sheet, whose formulas
+    // are its macros), the stream's layout (8 or 5) and code page.  0, or -2
+    // when memory runs out.
     int record(uint16_t type, const unsigned char* data, size_t len, int sheet, bool worksheet, int version,
                int codepage);
 

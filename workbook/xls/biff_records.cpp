@@ -150,7 +150,7 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
     try {
         rc = dispatch(type, data, len, offset);
         if (formulas_ && rc >= 0 && rc != BIFF_STREAM_OVER && nested_ == 0) {
-            int frc = formulas_->record(type, data, len, sheet_, substream_ == kWorksheet && in_substream_,
+            int frc = formulas_->record(type, data, len, sheet_, cells_wanted() && substream_ != kGlobals,
                                         version_, codepage_);
             if (frc != 0) return frc;
         }
