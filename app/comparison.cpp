@@ -133,6 +133,8 @@ int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s,
     if (check_document(dumps, ui, path, &kind) != 0) return -1;
     dump_request req{path, folder, s.textbox, s.allpage, base, &ui};
     req.out_charset = out_charset;
+    req.formulas = s.formulas;
+    req.macros = s.macros;
     return dump_of(dumps, kind)(req) == 0 ? 0 : -1;
 }
 

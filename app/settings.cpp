@@ -34,13 +34,13 @@ void read_settings_from(const std::string& path, run_settings& s) {
     if (!f) return;
     // orb_read_line would keep quoted runs together; the settings are plain
     // lines, so read them here, ending each at LF and dropping a CR before it.
-    std::string lines[3];
+    std::string lines[5];
     int line = 0;
     char buf[1024];
     size_t n;
     bool too_long = false;
-    while (line < 3 && (n = orb_fread(buf, sizeof buf, f)) > 0) {
-        for (size_t i = 0; i < n && line < 3; ++i) {
+    while (line < 5 && (n = orb_fread(buf, sizeof buf, f)) > 0) {
+        for (size_t i = 0; i < n && line < 5; ++i) {
             if (buf[i] == '\n') {
                 ++line;
             } else if (lines[line].size() < 4096) {
@@ -62,6 +62,10 @@ void read_settings_from(const std::string& path, run_settings& s) {
     auto has_y = [](const std::string& l) { return l.find_first_of("Yy") != std::string::npos; };
     if (has_y(lines[1])) s.textbox = true;
     if (has_y(lines[2])) s.allpage = true;
+    for (int i = 3; i < 5; ++i) {
+        if (lines[i] == "FORMULAS=Y") s.formulas = true;
+        if (lines[i] == "MACROS=Y") s.macros = true;
+    }
 }
 
 bool valid_program_path(const char* path) {
@@ -110,6 +114,8 @@ int write_settings_to(const std::string& path, const run_settings& s) {
     if (!program_saved) text = saved_program_line(path);
     text += s.textbox ? "\r\nTEXTBOX=Y" : "\r\nTEXTBOX=N";
     text += s.allpage ? "\r\nALLPAGE=Y" : "\r\nALLPAGE=N";
+    if (s.formulas) text += "\r\nFORMULAS=Y";
+    if (s.macros) text += "\r\nMACROS=Y";
     // A new file of its own beside it (never anything that is there
     // already, a link included), then renamed into its place.
     static std::atomic<unsigned> serial{0};

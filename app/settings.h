@@ -4,7 +4,9 @@
 // The file has three lines: the folder-compare program's path, "TEXTBOX=Y" or
 // "TEXTBOX=N", "ALLPAGE=Y" or "ALLPAGE=N", separated by CR LF, with no line
 // end after the third.  Lines 2 and 3 are told only by their position: a "Y"
-// or "y" anywhere in the line turns the switch on.
+// or "y" anywhere in the line turns the switch on.  The switches added later
+// follow as lines of their own, told by their names and written only when
+// on: "FORMULAS=Y" and "MACROS=Y".
 #ifndef VERGLE_SETTINGS_H
 #define VERGLE_SETTINGS_H
 
@@ -18,6 +20,8 @@ struct run_settings {
     char diff_program[RUN_PATH_MAX];    // the folder-compare program
     bool textbox = false;               // include shape and comment text
     bool allpage = false;               // one output file per document
+    bool formulas = false;              // formulas beside the cells' values
+    bool macros = false;                // macro modules' source text
     run_settings();
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cfb.h"
+#include "macro_dump.h"
 #include "orb_file.h"
 #include "orb_text.h"
 #include "platform.h"
@@ -98,21 +99,6 @@ std::string to_output(const std::string& utf8, int charset) {
     return s;
 }
 
-// The file name of a sheet, made distinct from those already used in the
-// folder: a name that coincides (as the file system compares names) gets
-// "(2)", "(3)", ... so that no sheet's text replaces another's.
-std::string distinct_name(const std::string& name, std::vector<std::string>& used) {
-    std::string candidate = name;
-    for (int n = 2;; ++n) {
-        bool taken = false;
-        for (const std::string& u : used) taken = taken || plat_same_file_name(u, candidate);
-        if (!taken) break;
-        candidate = name + "(" + std::to_string(n) + ")";
-    }
-    used.push_back(candidate);
-    return candidate;
-}
-
 // Opens path, asking the user again while it fails.  False when the user
 // gives up.
 bool open_with_retry(text_file& f, const std::string& path, vergle_ui& ui) {
@@ -137,6 +123,24 @@ void write_shapes(text_file& f, const XLS_BOOK& book, int sheet, int charset) {
     }
 }
 
+// The formula of a cell as its field begins it: "=SUM(B2:B9) → ", an
+// array formula with its range "{=A1:A3*2} C1:C3 → ", or the library's
+// message about a formula it cannot give.  False for a cell without formula.
+bool with_formula(XLS_BOOK& book, const char* cell, std::vector<char>& text, std::string& out) {
+    char range[64];
+    int rc = TABX_get_formula(&book, cell, text.data(), static_cast<int>(text.size()), range, sizeof range);
+    if (rc != 0) {
+        out = TABX_error_mesg(&book);
+    } else if (text[0]) {
+        out = text.data();
+        if (range[0]) out += std::string(" ") + range;
+    } else {
+        return false;
+    }
+    out += " → ";
+    return true;
+}
+
 struct book_guard {
     XLS_BOOK* book;
     bool open = true;
@@ -146,6 +150,19 @@ struct book_guard {
 };
 
 }  // namespace
+
+// No sheet's text replaces another's.
+std::string distinct_file_name(const std::string& name, std::vector<std::string>& used) {
+    std::string candidate = name;
+    for (int n = 2;; ++n) {
+        bool taken = false;
+        for (const std::string& u : used) taken = taken || plat_same_file_name(u, candidate);
+        if (!taken) break;
+        candidate = name + "(" + std::to_string(n) + ")";
+    }
+    used.push_back(candidate);
+    return candidate;
+}
 
 std::string sheet_file_name(const std::string& sheet_name_utf8) {
     // Valid UTF-8 first (a broken sequence becomes U+FFFD), so that the
@@ -213,6 +230,7 @@ int dump_workbook_text(const dump_request& req) {
     }
     std::string args = "CHARSET=UTF8 EXCEL=\"" + plat_utf8_from_native(req.path) +
                        "\" MODE=UNLOAD TEMP_WORKBOOK_PATH=\"" + plat_utf8_from_native(image) + "\"";
+    if (req.formulas) args += " FORMULAS=TRUE";
     int rc = TABX_open_book(book.get(), args.c_str());
     if (rc != 0) {
         std::string mesg = plat_native_from_utf8(TABX_error_mesg(book.get()));
@@ -258,6 +276,8 @@ int dump_workbook_text(const dump_request& req) {
     if (!text) return -1;
     cp932_text cp932;
     const bool convert = req.out_charset != ORB_UTF8;
+    std::string formula, text_with_formula;
+    std::vector<char> formula_buf(req.formulas ? TABX_CELL_TEXT_BUF : 0);
     for (int sheet = 0; sheet < TABX_sheet_num(book.get()); ++sheet) {
         char name_buf[256] = {0};
         TABX_sheet_name(book.get(), sheet, name_buf);
@@ -269,7 +289,7 @@ int dump_workbook_text(const dump_request& req) {
 
         char p[ORB_PATH_MAX] = {0};
         if (!req.allpage) {
-            std::string file = distinct_name(sheet_file_name(name), used_names);
+            std::string file = distinct_file_name(sheet_file_name(name), used_names);
             if (orb_join_path(p, sizeof p, req.output_folder, file.c_str()) != 0) {
                 ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", req.output_folder), true);
                 return -1;
@@ -284,12 +304,19 @@ int dump_workbook_text(const dump_request& req) {
             for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
                 char cell[32];
                 TABX_cell_name(row + 1, col, cell);
+                text_with_formula.clear();
                 if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
                     std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
                     return -1;
                 }
                 size_t len = std::strlen(text.get());
-                std::string_view t = convert ? cp932.convert(text.get(), len) : std::string_view(text.get(), len);
+                if (req.formulas && with_formula(*book, cell, formula_buf, formula)) {
+                    text_with_formula.assign(formula);
+                    text_with_formula.append(text.get(), len);
+                }
+                std::string_view t = !text_with_formula.empty() ? std::string_view(text_with_formula)
+                                                                : std::string_view(text.get(), len);
+                if (convert) t = cp932.convert(t.data(), t.size());
                 out.put(t.data(), t.size());
                 out.put("\t", 1);
             }
@@ -301,6 +328,7 @@ int dump_workbook_text(const dump_request& req) {
             return -1;
         }
     }
+    if (req.macros && dump_macros(req, book.get(), &used_names) != 0) return -1;
     if (req.allpage) {
         if (req.textbox) write_shapes(out, *book, -1, req.out_charset);
         if (!out.close()) {

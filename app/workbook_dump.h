@@ -7,6 +7,7 @@
 #define VERGLE_WORKBOOK_DUMP_H
 
 #include <string>
+#include <vector>
 
 #include "ui.h"
 
@@ -22,5 +23,10 @@ int dump_workbook_text(const dump_request& req);
 // a device name ("CON", "LPT1", ...) a leading "_", so that every sheet gets
 // a file of its own inside the output folder.
 std::string sheet_file_name(const std::string& sheet_name_utf8);
+
+// A file name made distinct from those already used in a folder: a name
+// that coincides (as the file system compares names) gets "(2)", "(3)", ...;
+// the name chosen is added to used.
+std::string distinct_file_name(const std::string& name, std::vector<std::string>& used);
 
 #endif

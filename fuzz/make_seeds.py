@@ -94,6 +94,104 @@ def compound(streams):
     return header + struct.pack("<128I", *fat) + directory[:sec] + b"".join(data_sectors)
 
 
+def compound_tree(streams):
+    """A compound document of regular streams whose names ("VBA/dir") put
+    them into storages below the root."""
+    sec = 512
+    nodes = [["Root Entry", 5, None, []]]  # name, type, stream, children
+    for i, (path, _) in enumerate(streams):
+        at = 0
+        parts = path.split("/")
+        for part in parts[:-1]:
+            found = [c for c in nodes[at][3] if nodes[c][0] == part and nodes[c][1] == 1]
+            if not found:
+                nodes.append([part, 1, None, []])
+                nodes[at][3].append(len(nodes) - 1)
+                found = [len(nodes) - 1]
+            at = found[0]
+        nodes.append([parts[-1], 2, i, []])
+        nodes[at][3].append(len(nodes) - 1)
+    dir_sectors = (len(nodes) * 128 + sec - 1) // sec
+    bodies, starts = [], []
+    next_sector = 1 + dir_sectors  # 0: FAT
+    for _, body in streams:
+        size = len(body)
+        body = body + b"\0" * (-len(body) % sec)
+        body += b"\0" * max(0, 4096 - len(body))
+        starts.append((next_sector, max(size, 4096)))
+        bodies.append(body)
+        next_sector += len(body) // sec
+    fat = [0xFFFFFFFD] + [i + 2 for i in range(dir_sectors - 1)] + [0xFFFFFFFE]
+    for (start, _), body in zip(starts, bodies):
+        n = len(body) // sec
+        fat += [start + i + 1 for i in range(n - 1)] + [0xFFFFFFFE]
+    assert len(fat) <= 128
+    fat += [0xFFFFFFFF] * (128 - len(fat))
+    header = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 16
+    header += struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6
+    header += struct.pack("<IIIIIIIII", 0, 1, 1, 0, 4096, 0xFFFFFFFE, 0, 0xFFFFFFFE, 0)
+    header += struct.pack("<I", 0) + struct.pack("<I", 0xFFFFFFFF) * 108
+    none = 0xFFFFFFFF
+    entries = [b""] * len(nodes)
+    for n, (name, kind, stream, children) in enumerate(nodes):
+        for k, c in enumerate(children):
+            cname, ckind, cstream, cchildren = nodes[c]
+            right = children[k + 1] if k + 1 < len(children) else none
+            child = cchildren[0] if cchildren else none
+            start, size = starts[cstream] if ckind == 2 else (0, 0)
+            u = cname.encode("utf-16-le") + b"\0\0"
+            e = u + b"\0" * (64 - len(u)) + struct.pack("<HBB", len(u), ckind, 1)
+            entries[c] = e + struct.pack("<III", none, right, child) + b"\0" * 36 + struct.pack("<IQ", start, size)
+    u = "Root Entry".encode("utf-16-le") + b"\0\0"
+    entries[0] = (u + b"\0" * (64 - len(u)) + struct.pack("<HBB", len(u), 5, 1) +
+                  struct.pack("<III", none, none, nodes[0][3][0]) + b"\0" * 36 + struct.pack("<IQ", 0xFFFFFFFE, 0))
+    directory = b"".join(entries)
+    directory += b"\0" * (dir_sectors * sec - len(directory))
+    return header + struct.pack("<128I", *fat) + directory + b"".join(bodies)
+
+
+def literal_container(text):
+    """A compressed container: a raw chunk for each whole 4096 bytes of
+    text, literal tokens for the rest."""
+    out = b"\x01"
+    for at in range(0, len(text), 4096):
+        chunk = text[at:at + 4096]
+        if len(chunk) == 4096:
+            out += struct.pack("<H", 0x3000 | 4095) + chunk
+        else:
+            body = b"".join(b"\0" + chunk[i:i + 8] for i in range(0, len(chunk), 8))
+            out += struct.pack("<H", 0xB000 | (len(body) + 2 - 3)) + body
+    return out
+
+
+def vba_project():
+    """A vbaProject.bin with one standard and one document module."""
+    def r(kind, data=b""):
+        return struct.pack("<HI", kind, len(data)) + data
+    dir_ = r(1, struct.pack("<I", 1)) + r(3, struct.pack("<H", 932)) + r(4, b"VBAProject")
+    dir_ += struct.pack("<HIIH", 9, 4, 1, 2) + r(0x0F, struct.pack("<H", 2)) + r(0x13, struct.pack("<H", 0xFFFF))
+    filler = b"' " + b"-" * 4100 + b"\r\n"
+    modules = [(b"Module1", 0x21, b"Sub Rate()\r\n    r = 0.08\r\nEnd Sub\r\n" + filler),
+               (b"ThisWorkbook", 0x22, b"Attribute VB_Name = \"ThisWorkbook\"\r\n" + filler)]
+    streams = []
+    for name, kind, source in modules:
+        dir_ += r(0x19, name) + r(0x1A, name) + r(0x32, name.decode().encode("utf-16-le"))
+        dir_ += r(0x31, struct.pack("<I", 4)) + r(kind) + r(0x2B)
+        streams.append(("VBA/" + name.decode(), b"\xCC\x61\xFF\xFF" + literal_container(source)))
+    # The streams of these seeds lie in whole sectors: each is made longer
+    # than the mini stream's cutoff (what follows the dir stream's
+    # terminator is not read; the modules end in a long comment).
+    dir_ += r(0x10)
+    dir_ += b"\0" * (4096 - len(dir_))
+    project = b"ID=\"{00000000-0000-0000-0000-000000000000}\"\r\nModule=Module1\r\nDocument=ThisWorkbook/&H00000000\r\n"
+    return compound_tree([("VBA/dir", literal_container(dir_))] + streams + [("PROJECT", project)])
+
+
+def formula(tokens, extra=b""):
+    """A formula seed: the tokens' length, the tokens, their extra data."""
+    return struct.pack("<H", len(tokens)) + tokens + extra
+
+
 def package(members):
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
@@ -172,6 +270,17 @@ def main():
     put("orb_convert", "sjis_utf8", bytes([0 + 4 * 2, 0]) + b"\x83\x5c\x82\xa0abc\x81")
     put("orb_convert", "utf8_sjis", bytes([2 + 4 * 0, 255]) + "ソあ¥~".encode("utf-8") + b"\xe6")
     put("orb_convert", "utf16_euc", bytes([3 + 4 * 1, 128]) + "日本".encode("utf-16-be") + b"\xd8")
+    ref = lambda row, col: struct.pack("<BHH", 0x44, row, col | 0xC000)
+    put("formula", "arithmetic", formula(ref(0, 0) + ref(1, 1) + b"\x03" + struct.pack("<BH", 0x1E, 2) + b"\x05\x15"))
+    put("formula", "functions", formula(struct.pack("<BHHHH", 0x25, 0, 9, 0xC000, 0xC000) + struct.pack("<BBH", 0x19, 0x10, 0)
+                                        + struct.pack("<BBH", 0x17, 2, 0) + b"ab" + struct.pack("<BBH", 0x42, 2, 111)))
+    put("formula", "names_3d", formula(struct.pack("<BHHH", 0x5A, 0, 3, 2) + struct.pack("<BI", 0x43, 1) + b"\x05"
+                                       + struct.pack("<BHI", 0x39, 1, 1) + struct.pack("<BBH", 0x42, 2, 255)))
+    put("formula", "array", formula(b"\x60" + b"\0" * 7, struct.pack("<BHBd", 0, 0, 1, 1.5)))
+    put("vba", "normal.bin", bytes.fromhex(
+        "012FB00023616161626364658266007061676869"
+        "6A013808616B6C00206D6E6F700671027004007273747576107778797A002C"))
+    put("vba", "project.bin", vba_project())
 
 
 if __name__ == "__main__":

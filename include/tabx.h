@@ -252,6 +252,8 @@ typedef struct XLS_BOOK {
  *   MODE | モード = READ|読込|読み込み, UPDATE|更新, LOAD|ロード,
  *        UNLOAD|アンロード (cells as their formats display them),
  *        LIST|一覧, CREATE|新規 (the default: an empty book, disk untouched)
+ *   FORMULAS = TRUE    keep each formula cell's formula text as well, for
+ *        TABX_get_formula (the default: formulas are not kept)
  *   DISPLAY = EXCEL (the default: cells through the number-format engine,
  *        as Excel in a Japanese locale shows them) | CLASSIC (the closed
  *        list of renderings of release 2.0.4.0 and before: a format code is
@@ -335,7 +337,8 @@ int TABX_open_sheet(XLS_BOOK* book, const char* keywords);
 int TABX_row_num(XLS_BOOK* book);
 
 /* The columns of `row` (0-based) in the current sheet, ignoring empty cells
- * at its end; 0 for an invalid sheet or row or an all-empty row. */
+ * at its end (with FORMULAS=TRUE, a formula cell with an empty value is not
+ * ignored); 0 for an invalid sheet or row or an all-empty row. */
 int TABX_column_num(XLS_BOOK* book, int row);
 
 /* Writes the A1 name of (row, column), both 1-based, into name (at least 12
@@ -373,6 +376,24 @@ int TABX_get_format_cell(XLS_BOOK* book, const char* cell_name, char* text, int 
 int TABX_get_cells(XLS_BOOK* book, int direction, int sheet, int row, int column, int count,
                    char** texts);
 
+/* The formula of the cell `cell_name` of the current sheet as the formula
+ * bar shows it, with its "=": "=SUM(B2:B9)".  Needs a book opened with
+ * FORMULAS=TRUE.  An Open XML workbook gives the formula as stored, a shared
+ * formula's cells each their own text (relative references moved with the
+ * cell); a legacy workbook gives the text of its parsed formula.  An array
+ * formula is given once, at its first cell, as "{=A1:A3*2}", with its range
+ * ("C1:C3") in range; a data table likewise as "{=TABLE(B1,A2)}".
+ * Writes text (text_size bytes) and, when range is not null and range_size
+ * above 0, range; both empty for a cell without formula (also a cell that is
+ * not stored) and range empty for any other formula.  Returns 0; -1 the book
+ * keeps no formulas (TABX-03600), or the cell's formula could not be read
+ * (TABX-03610, naming the cell and why); -9 the formula's text is longer
+ * than 32768 bytes (TABX-03009, naming the cell; it is never given cut);
+ * -3 invalid name (TABX-02300); -901 the current sheet is outside the table;
+ * -909 text or range does not fit (TABX-03009); -2 no memory. */
+int TABX_get_formula(XLS_BOOK* book, const char* cell_name, char* text, int text_size, char* range,
+                     int range_size);
+
 /* Parses a cell name into 1-based row and column.  Returns 0; -801 when the
  * text names no cell; -3 when it is longer than 4000 bytes. */
 int TABX_is_cell(XLS_BOOK* book, const char* text, int* row, int* column);
@@ -381,6 +402,62 @@ int TABX_is_cell(XLS_BOOK* book, const char* text, int* row, int* column);
  * when the text names no range; -3 when it is longer than 4000 bytes. */
 int TABX_is_range(XLS_BOOK* book, const char* text, int* row1, int* column1, int* row2,
                   int* column2);
+
+/* ------------------------------------------------------------------------
+ * Macros
+ *
+ * The VBA project of a document: its modules (standard, class, document and
+ * form modules), each with its name and source text, converted from the
+ * project's code page to the book's character set.
+ * ------------------------------------------------------------------------ */
+
+/* Kinds of module (TABX_macro_name). */
+#define TABX_MACRO_STANDARD 1      /* a standard module ("Module1") */
+#define TABX_MACRO_CLASS 2         /* a class module */
+#define TABX_MACRO_DOCUMENT 3      /* a document's own module ("ThisWorkbook",
+                                      "Sheet1", "ThisDocument") */
+#define TABX_MACRO_FORM 4          /* a form's code */
+
+/* Reads the VBA project of a document into the book, replacing the one it
+ * held: path (in the book's character set) names a .xls/.doc compound
+ * document, whose project is a storage of it, or an Open XML package (.xlsm,
+ * .docm, .pptm), whose project part the main part's relationships name;
+ * null or "" reads the book's own workbook (book->path, so a book opened from
+ * a memory file has none).  The book must have been opened (MODE=CREATE,
+ * which touches no file, will do for another document).  A document without
+ * a project gives an empty one.  A project whose modules cannot all be read
+ * is still read: those modules report themselves (TABX_macro_text).
+ * Returns 0; -1 the project cannot be read (TABX-03620 naming the document
+ * and why), or its package is damaged; -4 neither a compound document nor a
+ * package (TABX-00900); -101 the file cannot be opened (TABX-03101); -2 no
+ * memory; -3 a book without its private block. */
+int TABX_open_macros(XLS_BOOK* book, const char* path);
+
+/* The same for a project held by the caller: size bytes of a compound file
+ * (a vbaProject.bin part, or a whole .xls or .doc).  Returns 0; -1 the
+ * project cannot be read (TABX-03620); -2 no memory; -3 data null with size
+ * above 0, a negative size, or a book without its private block. */
+int TABX_open_macros_memory(XLS_BOOK* book, const void* data, long long size);
+
+/* The number of modules of the book's project (0 when none was read). */
+int TABX_macro_num(XLS_BOOK* book);
+
+/* Writes the name of module `index` (0-based, in the project's order) into
+ * name (name_size bytes) and its kind (TABX_MACRO_...) into *kind when kind
+ * is not null.  Returns 0; -801 no such module; -909 name does not fit
+ * (TABX-03009). */
+int TABX_macro_name(XLS_BOOK* book, int index, char* name, int name_size, int* kind);
+
+/* Writes the source text of module `index` into text (text_size bytes),
+ * lines ending in CR LF as the project stores them, and its length in bytes
+ * (without the terminator) into *length when length is not null; text may be
+ * null to ask for the length alone.  Returns 0; -801 no such module; -909
+ * text is null or too small (TABX-03009; *length is set all the same); -1 the
+ * module's source cannot be read (TABX-03620 naming the module and why); -9
+ * the module's source is longer than 16 MiB, or the project's together
+ * longer than 64 MiB (TABX-03009 naming the module; never given cut); -2 no
+ * memory. */
+int TABX_macro_text(XLS_BOOK* book, int index, char* text, int text_size, long long* length);
 
 /* ------------------------------------------------------------------------
  * Writer and template engine.  This build has no writer engine: the

@@ -535,6 +535,49 @@ void orb_zip_set_limits(int64_t total, int64_t member) {
     g_member_override = member > 0 ? member : 0;
 }
 
+int orb_zip_read_member(const char* package, const char* name, std::string& out, int64_t limit) {
+    out.clear();
+    if (!package || !name) return -3;
+    unzFile uf = open_package(package);
+    if (!uf) return -101;
+    int result = 0;
+    unz_file_info64 info;
+    if (unzLocateFile(uf, name, 2) != UNZ_OK ||
+        unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK || (info.flag & 1) != 0) {
+        result = -1;
+    } else if (info.uncompressed_size > static_cast<uint64_t>(limit)) {
+        result = -2;
+    } else if (unzOpenCurrentFile(uf) != UNZ_OK) {
+        result = -1;
+    } else {
+        try {
+            out.reserve(static_cast<size_t>(info.uncompressed_size));
+            char piece[ORB_ZIP_PIECE];
+            for (;;) {
+                int n = unzReadCurrentFile(uf, piece, sizeof piece);
+                if (n < 0) {
+                    result = n;
+                    break;
+                }
+                if (n == 0) break;
+                if (static_cast<int64_t>(out.size()) + n > limit) {
+                    result = -2;
+                    break;
+                }
+                out.append(piece, static_cast<size_t>(n));
+            }
+        } catch (const std::bad_alloc&) {
+            result = -2;
+        }
+        if (result == 0 && out.size() != info.uncompressed_size) result = UNZ_BADZIPFILE;
+        int close_rc = unzCloseCurrentFile(uf);
+        if (result == 0) result = close_rc;
+    }
+    unzClose(uf);
+    if (result != 0) out.clear();
+    return result;
+}
+
 extern "C" int orb_zip_on_memory(int flag) {
     g_package_on_disk = flag;
     return 0;

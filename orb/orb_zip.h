@@ -95,6 +95,16 @@ void orb_zip_set_limits(int64_t total, int64_t member);
 // for the calling thread only.  Returns 0.
 extern "C" int orb_zip_on_memory(int flag);
 
+// Reads one member of a package whole into out: the member whose name
+// matches without regard to ASCII letter case.  The package is read as
+// orb_unzip_package reads it (a disk file, or a memory file after
+// orb_zip_on_memory(0)).  Returns 0; -101 the package cannot be opened; -1
+// no such member, or one that needs a password; -2 a member that would
+// inflate beyond limit bytes (declared or really), or no memory; minizip's
+// own negative codes for a damaged package or a member that fails its CRC
+// check.
+int orb_zip_read_member(const char* package, const char* name, std::string& out, int64_t limit);
+
 // The member a relationship target names, resolved against the folder of
 // its source part ("xl/worksheets"): "../drawings/drawing1.xml" gives
 // "xl/drawings/drawing1.xml"; a target beginning with "/" is taken from the

@@ -112,6 +112,8 @@ struct dump_request {
     const char* temp_folder;    // the run's own folder: temporary files go here
     vergle_ui* ui;
     int out_charset = 1;        // the files' text: 1 code page 932, 3 UTF-8
+    bool formulas = false;      // each formula cell's formula beside its value
+    bool macros = false;        // each macro module's source, a file of its own
 };
 
 // A dump writes the document's text into its output folder, shows its own

@@ -66,6 +66,10 @@ void usage(std::FILE* out) {
         "  --no-textbox     leave shape and comment text out\n"
         "  --allpage        one text file per document\n"
         "  --no-allpage     one text file per sheet, page or slide\n"
+        "  --formulas       show each formula beside its cell's value\n"
+        "                   (\"=SUM(B2:B9) → 465,800\"; --no-formulas: values only)\n"
+        "  --macros         include each macro module's code as a section of its\n"
+        "                   own (\"マクロ_Module1.bas\"; --no-macros: leave it out)\n"
         "  --save           write the program and switches into Vergle.ini (beside\n"
         "                   the executable, else in ~/.config/vergle)\n"
         "  --encoding utf-8|cp932\n"
@@ -233,6 +237,10 @@ int parse(int argc, char** argv, run_settings& s, cli_options& o, bool& done) {
             s.allpage = true;
         } else if (!std::strcmp(a, "--no-allpage")) {
             s.allpage = false;
+        } else if (!std::strcmp(a, "--formulas") || !std::strcmp(a, "--no-formulas")) {
+            s.formulas = a[2] == 'f';
+        } else if (!std::strcmp(a, "--macros") || !std::strcmp(a, "--no-macros")) {
+            s.macros = a[2] == 'm';
         } else if (!std::strcmp(a, "--save")) {
             o.save = true;
         } else if (!std::strcmp(a, "--debug")) {

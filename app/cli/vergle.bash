@@ -42,7 +42,7 @@ _vergle() {
     -*)
         COMPREPLY=($(compgen -W "--program --no-program --color --color=auto --color=always --color=never
             -u -U --unified= -q --brief --label --text --textconv --textbox --no-textbox --allpage --no-allpage
-            --save --encoding --keep --debug --help --version -" -- "$cur"))
+            --formulas --no-formulas --macros --no-macros --save --encoding --keep --debug --help --version -" -- "$cur"))
         return
         ;;
     esac

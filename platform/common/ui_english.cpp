@@ -64,6 +64,10 @@ const ui_translation TABLE[] = {
     {"バッチファイル(.bat/.cmd)はフォルダ比較プログラムに指定できません。(%s)",
      "A batch file (.bat/.cmd) cannot be the folder-compare program. (%s)"},
 
+    // Macro projects.
+    {"マクロを比較できません。%s", "The macros cannot be compared. %s"},
+    {"マクロを比較できません。(%s)", "The macros cannot be compared. (%s)"},
+
     // Usage errors.
     {"(使い方は vergle --help)", "(vergle --help shows the usage)"},
     {"比較するファイルを2つ指定してください(指定されたのは%d個)。", "name two files to compare (%d given)"},

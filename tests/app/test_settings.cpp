@@ -91,6 +91,38 @@ TEST(Settings, WrittenBytesAndRoundTrip) {
     EXPECT_EQ(write_settings_to(folder, s), -1);
 }
 
+TEST(Settings, LaterSwitchesByNameWrittenOnlyWhenOn) {
+    const struct {
+        std::string file;
+        bool formulas, macros;
+    } rows[] = {
+        {"prog\r\nTEXTBOX=N\r\nALLPAGE=N\r\nFORMULAS=Y\r\nMACROS=Y", true, true},
+        {"prog\r\nTEXTBOX=N\r\nALLPAGE=N\r\nMACROS=Y", false, true},
+        {"prog\r\nTEXTBOX=N\r\nALLPAGE=N\r\nFORMULAS=N", false, false},
+        {"prog\r\nTEXTBOX=N\r\nFORMULAS=Y", false, false},  // line 3 is ALLPAGE's, whatever it says
+    };
+    for (const auto& r : rows) {
+        run_settings s = read_from(r.file);
+        EXPECT_EQ(s.formulas, r.formulas) << r.file;
+        EXPECT_EQ(s.macros, r.macros) << r.file;
+    }
+    vt::scratch_dir dir;
+    std::string p = dir / "Vergle.ini";
+    run_settings s;
+    std::strcpy(s.diff_program, "prog");
+    s.macros = true;
+    EXPECT_EQ(write_settings_to(p, s), 0);
+    EXPECT_EQ(vt::read_file(p), "prog\r\nTEXTBOX=N\r\nALLPAGE=N\r\nMACROS=Y");
+    s.formulas = true;
+    EXPECT_EQ(write_settings_to(p, s), 0);
+    run_settings back;
+    read_settings_from(p, back);
+    EXPECT_TRUE(back.formulas && back.macros);
+    s.formulas = s.macros = false;
+    EXPECT_EQ(write_settings_to(p, s), 0);
+    EXPECT_EQ(vt::read_file(p), "prog\r\nTEXTBOX=N\r\nALLPAGE=N") << "the file of the earlier versions";
+}
+
 TEST(Settings, AProgramPathWithALineBreakIsNeverWritten) {
     vt::scratch_dir dir;
     std::string p = dir / "Vergle.ini";

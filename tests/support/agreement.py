@@ -336,3 +336,51 @@ class tally:
             print(miss_format % m)
         ok = checked and agreed >= 0.97 * checked and not self.lost and not self.invented
         return 0 if ok else 1
+
+
+def formulas(tool, path):
+    """The library's formulas of a workbook (dump_book -f): {(sheet index,
+    "A1"): text}, an array formula's text followed by " " and its range, or
+    "#error <message>" for one the library reports; None when the library
+    refuses the workbook."""
+    p = subprocess.run([tool, "-f", path], capture_output=True, timeout=300)
+    if p.returncode != 0:
+        return None
+    out, sheet = {}, -1
+    for raw in p.stdout.split(b"\n"):
+        line = decode(raw)
+        if line.startswith("#sheet\t"):
+            sheet = int(line.split("\t")[1])
+        elif line and not line.startswith("#"):
+            parts = line.split("\t")
+            if parts[1] == "#error":
+                out[(sheet, parts[0])] = "#error " + parts[3]
+            else:
+                out[(sheet, parts[0])] = unescape(parts[1]) + (" " + parts[2] if len(parts) > 2 else "")
+    return out
+
+
+def openpyxl_formulas(wb):
+    """The formulas openpyxl reads from a workbook (its shared formulas
+    already moved to each cell), in the form of formulas(): an array
+    formula as "{=...} RANGE" at its first cell, a data table as
+    "{=TABLE(r1,r2)} RANGE"."""
+    out = {}
+    for i, ws in enumerate(wb.worksheets):
+        attributes = getattr(ws, "formula_attributes", {}) or {}
+        for row in ws.iter_rows():
+            for c in row:
+                v = c.value
+                if c.data_type != "f" and not hasattr(v, "ref"):
+                    continue
+                key = (i, c.coordinate)
+                if hasattr(v, "ref") and hasattr(v, "text"):  # an array formula (openpyxl 3.1)
+                    out[key] = "{=" + (v.text or "").lstrip("=") + "} " + v.ref
+                elif hasattr(v, "ref"):  # a data table (openpyxl 3.1)
+                    args = (v.r1 + "," + v.r2) if v.dt2D else (v.r1 + ",") if v.dtr else ("," + v.r1)
+                    out[key] = "{=TABLE(" + args + ")} " + v.ref
+                elif attributes.get(c.coordinate, {}).get("t") == "array":  # openpyxl 3.0
+                    out[key] = "{=" + v.lstrip("=") + "} " + attributes[c.coordinate]["ref"]
+                elif isinstance(v, str):
+                    out[key] = v
+    return out

@@ -166,6 +166,15 @@ struct fake_book : xls::biff_book {
         objects.emplace_back(s, t);
         return 0;
     }
+    // Formulas: kept when keep_formulas, as "status|text|range".
+    bool keep_formulas = false;
+    std::map<std::tuple<int, int, int>, std::string> formulas;
+    bool wants_formulas() const override { return keep_formulas; }
+    int put_formula(int s, int r, int c, int status, const std::string& text, const std::string& range) override {
+        formulas[{s, r, c}] = std::to_string(status) + "|" + text + "|" + range;
+        return 0;
+    }
+
     void message(const std::string& t) override { messages.push_back(t); }
     void log(const std::string& t) override { logged.push_back(t); }
 

@@ -14,7 +14,7 @@
 namespace cfbt {
 
 struct stream {
-    std::string name;  // ASCII
+    std::string name;  // ASCII; "A/B/name" puts the stream in storage B of storage A
     std::string data;
 };
 
@@ -91,9 +91,37 @@ inline std::string build(const std::vector<stream>& streams, const options& opt 
         minifat_run = static_cast<int>(runs.size());
         runs.push_back({mf, false, -1, END, {}});
     }
+    // The directory's entries: the root, the storages the names hold and
+    // the streams, each storage's children chained through their right
+    // siblings (any binary tree serves a reader that walks it).
+    struct node {
+        std::string name;
+        uint8_t type;
+        int stream;
+        std::vector<size_t> children;
+    };
+    std::vector<node> nodes{{"Root Entry", 5, -1, {}}};
+    for (size_t i = 0; i < streams.size(); ++i) {
+        size_t at = 0, pos = 0;
+        const std::string& path = streams[i].name;
+        for (size_t slash; (slash = path.find('/', pos)) != std::string::npos; pos = slash + 1) {
+            std::string part = path.substr(pos, slash - pos);
+            size_t found = 0;
+            for (size_t c : nodes[at].children)
+                if (nodes[c].name == part && nodes[c].type == 1) found = c;
+            if (!found) {
+                found = nodes.size();
+                nodes.push_back({part, 1, -1, {}});
+                nodes[at].children.push_back(found);
+            }
+            at = found;
+        }
+        nodes[at].children.push_back(nodes.size());
+        nodes.push_back({path.substr(pos), 2, static_cast<int>(i), {}});
+    }
     int dir_run = static_cast<int>(runs.size());
     runs.push_back({std::string(), false, -1, END, {}});  // filled below; size known now
-    size_t entries = streams.size() + 1;
+    size_t entries = nodes.size();
     runs[dir_run].bytes.assign(((entries + 3) / 4) * 512, '\0');
 
     uint32_t data_sectors = 0;
@@ -127,8 +155,6 @@ inline std::string build(const std::vector<stream>& streams, const options& opt 
         r.first = n ? r.sectors[0] : END;
         if (r.stream_index >= 0) start[r.stream_index] = r.first;
     }
-    // Directory: root, then one entry per stream chained through the right
-    // sibling (any binary tree serves a reader that walks it).
     std::string& dir = runs[dir_run].bytes;
     auto entry = [&](size_t idx, const std::string& name, uint8_t type, uint32_t right, uint32_t child,
                      uint32_t st, uint32_t size) {
@@ -143,11 +169,21 @@ inline std::string build(const std::vector<stream>& streams, const options& opt 
         put32(dir, o + 116, st);
         put32(dir, o + 120, size);
     };
-    entry(0, "Root Entry", 5, FREE, streams.empty() ? FREE : 1, mini_run >= 0 ? runs[mini_run].first : END,
-          static_cast<uint32_t>(mini.size()));
-    for (size_t i = 0; i < streams.size(); ++i)
-        entry(i + 1, streams[i].name, 2, i + 1 < streams.size() ? static_cast<uint32_t>(i + 2) : FREE, FREE, start[i],
-              static_cast<uint32_t>(streams[i].data.size()));
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        for (size_t k = 0; k < nodes[n].children.size(); ++k) {
+            size_t c = nodes[n].children[k];
+            uint32_t right = k + 1 < nodes[n].children.size() ? static_cast<uint32_t>(nodes[n].children[k + 1]) : FREE;
+            const node& e = nodes[c];
+            uint32_t child = e.children.empty() ? FREE : static_cast<uint32_t>(e.children[0]);
+            if (e.type == 2)
+                entry(c, e.name, 2, right, FREE, start[static_cast<size_t>(e.stream)],
+                      static_cast<uint32_t>(streams[static_cast<size_t>(e.stream)].data.size()));
+            else
+                entry(c, e.name, 1, right, child, 0, 0);
+        }
+    }
+    entry(0, "Root Entry", 5, FREE, nodes[0].children.empty() ? FREE : static_cast<uint32_t>(nodes[0].children[0]),
+          mini_run >= 0 ? runs[mini_run].first : END, static_cast<uint32_t>(mini.size()));
     for (size_t i = entries; i < dir.size() / 128; ++i) {
         put32(dir, i * 128 + 68, FREE);
         put32(dir, i * 128 + 72, FREE);

@@ -6,6 +6,14 @@
 //
 //   dump_book FILE            exit 0, or 1 with the library's message
 //   dump_book -q FILE         walks every cell, prints only the cell count
+//   dump_book -f FILE         the formulas (FORMULAS=TRUE): for each sheet its
+//                             "#sheet" line, then "A1<TAB>=formula" per
+//                             formula cell ("A1<TAB>{=...}<TAB>A1:B2" for an
+//                             array formula, "A1<TAB>#error<TAB>code<TAB>
+//                             message" for one the library reports)
+//   dump_book -m FILE         the macro modules of any document (.xls, .xlsm,
+//                             .docm, .pptm, ...): "#module<TAB>kind<TAB>name"
+//                             then the source's lines (escaped as above)
 //   dump_book -a FILE         every cell through every way of reading it:
 //                             opened with MODE=UNLOAD, with DISPLAY=CLASSIC
 //                             and with MODE=READ, each cell's text and type
@@ -85,9 +93,79 @@ int dump_all(const char* file, const char* mode) {
     return 0;
 }
 
+int dump_formulas(const char* file) {
+    static XLS_BOOK book;
+    if (!open_or_report(book, "EXCEL=\"" + std::string(file) + "\" MODE=UNLOAD CHARSET=UTF8 FORMULAS=TRUE"))
+        return 1;
+    std::vector<char> text(TABX_CELL_TEXT_BUF);
+    char range[64];
+    for (int s = 0; s < TABX_sheet_num(&book); ++s) {
+        char name[400] = {};
+        TABX_sheet_name(&book, s, name);
+        TABX_open_sheet2(&book, s);
+        std::printf("#sheet\t%d\t%s\n", s, name);
+        each_cell(book, [&](const char* cell) {
+            int rc = TABX_get_formula(&book, cell, text.data(), static_cast<int>(text.size()), range, sizeof range);
+            if (rc != 0) {
+                std::printf("%s\t#error\t%d\t%s\n", cell, rc, TABX_error_mesg(&book));
+                return;
+            }
+            if (!text[0]) return;
+            std::printf("%s\t", cell);
+            put_escaped(text.data());
+            if (range[0]) std::printf("\t%s", range);
+            std::fputc('\n', stdout);
+        });
+    }
+    TABX_close_book(&book, "DESTROY");
+    return 0;
+}
+
+int dump_macros(const char* file) {
+    static XLS_BOOK book;
+    // Any document: an empty book (no file touched) reads the project.
+    if (!open_or_report(book, "CHARSET=UTF8")) return 1;
+    int rc = TABX_open_macros(&book, file);
+    if (rc != 0) {
+        std::printf("#error\t%d\t%s\n", rc, TABX_error_mesg(&book));
+        TABX_close_book(&book, "DESTROY");
+        return 0;
+    }
+    for (int i = 0; i < TABX_macro_num(&book); ++i) {
+        char name[400];
+        int kind = 0;
+        TABX_macro_name(&book, i, name, sizeof name, &kind);
+        std::printf("#module\t%d\t%s\n", kind, name);
+        long long length = 0;
+        rc = TABX_macro_text(&book, i, nullptr, 0, &length);
+        if (rc != -909) {
+            std::printf("#error\t%d\t%s\n", rc, TABX_error_mesg(&book));
+            continue;
+        }
+        std::vector<char> text(static_cast<size_t>(length) + 1);
+        TABX_macro_text(&book, i, text.data(), static_cast<int>(text.size()), nullptr);
+        // One line per source line, CR LF taken as the line end.
+        std::string src(text.data());
+        size_t pos = 0;
+        while (pos < src.size()) {
+            size_t end = src.find('\n', pos);
+            if (end == std::string::npos) end = src.size();
+            std::string line = src.substr(pos, end - pos);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            put_escaped(line.c_str());
+            std::fputc('\n', stdout);
+            pos = end + 1;
+        }
+    }
+    TABX_close_book(&book, "DESTROY");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "-f") == 0) return dump_formulas(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "-m") == 0) return dump_macros(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "-a") == 0) {
         int rc = dump_all(argv[2], "MODE=UNLOAD");
         rc |= dump_all(argv[2], "MODE=UNLOAD DISPLAY=CLASSIC");
@@ -96,7 +174,7 @@ int main(int argc, char** argv) {
     }
     bool quiet = argc > 1 && std::strcmp(argv[1], "-q") == 0;
     if (argc != (quiet ? 3 : 2)) {
-        std::fprintf(stderr, "usage: dump_book [-q|-a] FILE\n");
+        std::fprintf(stderr, "usage: dump_book [-q|-a|-f|-m] FILE\n");
         return 2;
     }
     static XLS_BOOK book;

@@ -12,6 +12,7 @@
 #include "orb_text.h"
 #include "tabx.h"
 #include "tbx_cell_name.h"
+#include "tbx_formulas.h"
 #include "tbx_guard.h"
 #include "tbx_keywords.h"
 #include "tbx_message.h"
@@ -222,6 +223,11 @@ extern "C" int TABX_column_num(XLS_BOOK* book, int row) {
     const XLS_ROW& r = s.rows[row];
     int n = r.used;
     while (n > 0 && r.cells[n - 1].type == TBX_EMPTY) --n;
+    // A formula whose value is empty still has its text to show.
+    if (n < r.used) {
+        int end = tbx_formula_row_end(book, book->sheet, row);
+        if (end > n) n = end < r.used ? end : r.used;
+    }
     return n;
 }
 

@@ -141,6 +141,9 @@ int parse_open_keywords(XLS_BOOK* book, const char* keywords, open_args& a) {
                 tbx_message(book, TBX_MSG_KEYWORD, d.c_str());
                 return tbx_fail(book, -3);
             }
+        } else if (tbx_keyword_is(k, "FORMULAS")) {
+            // TRUE: the readers keep each formula cell's formula text too.
+            p->keep_formulas = tbx_keyword_is(tbx_unquoted(v), "TRUE");
         } else if (tbx_keyword_is(k, "TEMP_WORKBOOK_PATH")) {
             a.temp_path = plat_native_from_utf8(tbx_unquoted(v));
             if (a.temp_path.size() >= TABX_PATH_LEN) {
@@ -350,7 +353,7 @@ extern "C" int TABX_help(void) {
     std::printf(
         "TABX_open_book keywords:\n"
         "  EXCEL|BOOK=path  MODE=READ|UPDATE|LOAD|UNLOAD|LIST|CREATE\n"
-        "  DISPLAY=EXCEL|CLASSIC\n"
+        "  DISPLAY=EXCEL|CLASSIC  FORMULAS=TRUE\n"
         "  CHARSET=SJIS|EUC|UTF8  VERSION=%s  XLS_BOOK=size\n"
         "  READ_MEMORY=TRUE  WRITE_MEMORY=TRUE  TEMP_WORKBOOK_PATH=path\n"
         "TABX_open_sheet keywords:\n"

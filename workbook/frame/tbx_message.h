@@ -32,6 +32,8 @@
 #define TBX_MSG_READ_2003 "TABX-03110 Excelファイル読み込みエラー(\"2003形式\")。"
 #define TBX_MSG_WRITE "TABX-03121 Excelファイル書込みエラー(\"%s\")。"
 #define TBX_MSG_INTERNAL "TABX-03600 内部処理エラー(\"%s\")。"
+#define TBX_MSG_FORMULA "TABX-03610 数式を読み取れません(\"%s\")。"
+#define TBX_MSG_MACRO "TABX-03620 マクロを読み取れません(\"%s\")。"
 #define TBX_MSG_TOO_LONG "TABX-4000 book->log.error_info too long"
 
 // Formats a coded message (printf-style, UTF-8 template and arguments) into

@@ -14,6 +14,8 @@
 #include "tabx.h"
 
 struct tbx_store_owner;  // tbx_store.cpp
+struct tbx_formula_table;  // tbx_formulas.cpp
+struct tbx_macro_project;  // tbx_macros.cpp
 
 enum { TBX_LOG_LINES = 32, TBX_LOG_LINE_LEN = 200 };
 
@@ -36,6 +38,13 @@ struct tbx_private {
     std::unique_ptr<tbx_format_cache> formats;
     bool date1904 = false;
     bool classic = false;
+
+    // The formula text of each formula cell, kept when asked for with
+    // FORMULAS=TRUE (tbx_formulas.h), and the macro project read by
+    // TABX_open_macros.
+    bool keep_formulas = false;
+    std::shared_ptr<tbx_formula_table> formula_table;
+    std::shared_ptr<tbx_macro_project> macros;
 
     tbx_private();
     ~tbx_private();

@@ -286,6 +286,7 @@ void tbx_release_store(XLS_BOOK* book) {
     if (!book) return;
     if (tbx_private* p = tbx_priv(book)) {
         p->formats.reset();
+        p->formula_table.reset();
         p->store.reset(new (std::nothrow) tbx_store_owner());
         if (p->store) p->store->publish(book, 0);
     }

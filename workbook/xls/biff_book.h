@@ -54,6 +54,16 @@ public:
     // A chart's cached number of cell format xf as the cell would show it
     // (General unless the book has a number-format engine).
     virtual std::string format_number(int xf, double value) const;
+    // The formula of a cell, for a book that keeps formulas (wants_formulas):
+    // status 0 with its text ("=A1*2", an array formula "{=...}" at its first
+    // cell with its range "C1:C3"), or a formula that could not be read
+    // (status 1) or would pass the limit (status 2), the text then saying why.
+    virtual bool wants_formulas() const { return false; }
+    virtual int put_formula(int sheet, int row, int column, int status, const std::string& text,
+                            const std::string& range) {
+        (void)sheet, (void)row, (void)column, (void)status, (void)text, (void)range;
+        return 0;
+    }
 
     // Writes a coded message (UTF-8) as the book's message.
     virtual void message(const std::string& utf8) = 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "biff_formulas.h"
 #include "biff_text.h"
 #include "byte_cursor.h"
 
@@ -149,6 +150,11 @@ int biff_reader::record(uint16_t type, const unsigned char* data, size_t len, ui
     int rc = 0;
     try {
         rc = dispatch(type, data, len, offset);
+        if (formulas_ && rc >= 0 && rc != BIFF_STREAM_OVER && nested_ == 0) {
+            int frc = formulas_->record(type, data, len, sheet_, cells_wanted() && substream_ != kGlobals,
+                                        version_, codepage_);
+            if (frc != 0) return frc;
+        }
     } catch (const std::bad_alloc&) {
         return -2;
     }
@@ -205,6 +211,10 @@ int biff_reader::dispatch(uint16_t type, const unsigned char* data, size_t len, 
 }
 
 int biff_reader::finish() {
+    if (formulas_) {
+        int rc = formulas_->finish();
+        if (rc != 0) return rc;
+    }
     if (last_ == SST) {
         last_ = NONE;
         return sst_.parse(book_);

@@ -34,6 +34,8 @@
 
 namespace xls {
 
+class formula_reader;  // biff_formulas.h
+
 // Record types.
 enum : uint16_t {
     BIFF_FORMULA = 0x0006,
@@ -102,6 +104,10 @@ public:
 
     // 8 or 5, from the first BOF record (8 until one is met).
     int version() const { return version_; }
+
+    // Hands every record the reader takes to a collector of the workbook's
+    // formulas as well (null: none).
+    void set_formula_reader(formula_reader* f) { formulas_ = f; }
 
 private:
     // What a CONTINUE record continues.
@@ -179,6 +185,7 @@ private:
     std::string note_bytes_;  // 8-bit, in the workbook's code page
     std::string bad_;         // what was wrong with a record passed over
     biff_chart chart_;        // the chart substream being read
+    formula_reader* formulas_ = nullptr;
 };
 
 }  // namespace xls

@@ -33,13 +33,20 @@ constexpr uint8_t kRoot = 5;
 
 char16_t fold(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
-bool same_name(const std::u16string& a, const char* b) {
-    size_t n = std::char_traits<char>::length(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (fold(a[i]) != fold(static_cast<unsigned char>(b[i]))) return false;
+bool same_name(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
     return true;
 }
+
+std::u16string widened(const char* name) {
+    std::u16string w;
+    for (const char* p = name; *p; ++p) w.push_back(static_cast<unsigned char>(*p));
+    return w;
+}
+
+constexpr uint8_t kStorage = 1;
 
 }  // namespace
 
@@ -276,20 +283,20 @@ int compound_file::mini_pieces(uint32_t start, uint64_t size, std::vector<piece>
     return CFB_OK;
 }
 
-int compound_file::find_stream(const char* name, uint32_t* entry) const {
-    if (entries_.empty()) return CFB_NOT_FOUND;
-    // Walk the root storage's tree of children; every index is checked and
-    // every entry visited at most once.
+int compound_file::find_child(uint32_t storage, const std::u16string& name, uint32_t* entry) const {
+    if (!is_storage(storage)) return CFB_NOT_FOUND;
+    // Walk the storage's tree of children; every index is checked and every
+    // entry visited at most once.
     std::vector<bool> seen(entries_.size(), false);
     std::vector<uint32_t> todo;
-    todo.push_back(entries_[0].child);
+    todo.push_back(entries_[storage].child);
     while (!todo.empty()) {
         uint32_t i = todo.back();
         todo.pop_back();
         if (i == kNoStream || i >= entries_.size() || seen[i]) continue;
         seen[i] = true;
         const dir_entry& e = entries_[i];
-        if (e.type == kStream && same_name(e.name, name)) {
+        if ((e.type == kStream || e.type == kStorage) && same_name(e.name, name)) {
             if (entry) *entry = i;
             return CFB_OK;
         }
@@ -297,6 +304,21 @@ int compound_file::find_stream(const char* name, uint32_t* entry) const {
         todo.push_back(e.left);
     }
     return CFB_NOT_FOUND;
+}
+
+int compound_file::find_child(uint32_t storage, const char* name, uint32_t* entry) const {
+    return find_child(storage, widened(name), entry);
+}
+
+bool compound_file::is_storage(uint32_t entry) const {
+    return entry < entries_.size() && (entries_[entry].type == kStorage || entries_[entry].type == kRoot);
+}
+
+int compound_file::find_stream(const char* name, uint32_t* entry) const {
+    uint32_t found = 0;
+    if (find_child(0, widened(name), &found) != CFB_OK || entries_[found].type != kStream) return CFB_NOT_FOUND;
+    if (entry) *entry = found;
+    return CFB_OK;
 }
 
 uint64_t compound_file::stream_size(uint32_t entry) const {

@@ -59,6 +59,15 @@ public:
     // entry).
     uint64_t stream_size(uint32_t entry) const;
 
+    // Finds a stream or storage among the direct children of a storage
+    // entry (0 is the root storage), its name compared as find_stream
+    // compares.  CFB_OK with *entry set, or CFB_NOT_FOUND.
+    int find_child(uint32_t storage, const std::u16string& name, uint32_t* entry) const;
+    int find_child(uint32_t storage, const char* name, uint32_t* entry) const;
+
+    // True for a storage entry (the root included).
+    bool is_storage(uint32_t entry) const;
+
     // Reads a whole stream by following its chain (in the mini stream when
     // it is shorter than the cutoff).  CFB_OK, CFB_CORRUPT when the chain
     // is broken, loops, or is shorter than the declared size, CFB_NO_MEMORY.

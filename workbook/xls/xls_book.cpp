@@ -5,6 +5,7 @@
 
 #include "cell_format.h"
 #include "number_format.h"
+#include "tbx_formulas.h"
 #include "tbx_message.h"
 #include "tbx_store.h"
 
@@ -77,6 +78,14 @@ int xls_book::add_numfmt(int id, const std::string& code_sjis) {
 
 void xls_book::set_date1904(bool on) {
     if (tbx_private* p = tbx_priv(book_)) p->date1904 = on;
+}
+
+bool xls_book::wants_formulas() const { return tbx_keeps_formulas(book_); }
+
+int xls_book::put_formula(int sheet, int row, int column, int status, const std::string& text,
+                          const std::string& range) {
+    int rc = tbx_put_formula(book_, sheet, row, column, status, text, range);
+    return rc == -2 ? -2 : 0;  // a cell outside the store has no formula to keep
 }
 
 int xls_book::add_text_object(int sheet, const std::string& utf8) {

@@ -33,6 +33,9 @@ public:
     void log(const std::string& utf8) override;
     void set_date1904(bool on) override;
     std::string format_number(int xf, double value) const override;
+    bool wants_formulas() const override;
+    int put_formula(int sheet, int row, int column, int status, const std::string& text,
+                    const std::string& range) override;
 
 private:
     XLS_BOOK* book_;

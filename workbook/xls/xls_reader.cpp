@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "biff_formulas.h"
 #include "biff_records.h"
 #include "biff_stream.h"
 #include "cfb.h"
@@ -68,6 +69,8 @@ int read_records(XLS_BOOK* book, plat_mapping* file, const std::vector<xls::stre
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     xls::xls_book target(book);
     xls::biff_reader reader(target);
+    xls::formula_reader formulas(target);
+    if (target.wants_formulas()) reader.set_formula_reader(&formulas);
     read_past past{file, &pieces, 0, 0, 0};
     int rc = xls::feed_records(reader, pieces.data(), pieces.size(), let_go, &past);
     switch (rc) {

@@ -8,6 +8,7 @@
 add_library(tabx_xlsx STATIC
   ${CMAKE_CURRENT_LIST_DIR}/xml_scanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sheet_xml.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sheet_formulas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_workbook.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_shared_strings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/part_styles.cpp

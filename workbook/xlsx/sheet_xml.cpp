@@ -14,6 +14,7 @@
 
 #include "cell_format.h"
 #include "tbx_private.h"
+#include "tbx_formulas.h"
 #include "tbx_store.h"
 #include "xlsx_scan.h"
 
@@ -186,6 +187,7 @@ int on_cell(xml_scan& s, std::string_view tag) {
     }
     XLS_CELL* cell = nullptr;
     // A cell written again replaces what it held: the later one counts.
+    tbx_drop_formula(s.book, s.sheet, s.row, s.column);
     if (XLS_CELL* before = tbx_find_cell(s.book, s.sheet, s.row, s.column)) {
         if (before->type != TBX_EMPTY || before->flags) {
             tbx_value none;
@@ -399,6 +401,7 @@ int sheet_xml_event(xml_scan& s, int event, int code, std::string_view text) {
         if (event == XML_EMPTY) return on_value(s, {});
         return 0;
     case X_F:
+        if (int rc = xlsx_formula_event(s, event, text)) return rc;
         if (event == XML_LEAF) return on_formula(s, event, text);
         if (tag) {
             // Only a tag with attributes is kept as the formula's start.

@@ -26,6 +26,7 @@
 #define XLSX_SCAN_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,8 @@ struct xlsx_reader {
     std::vector<std::string> sheet_rids;  // their relationship ids
 };
 
+struct xlsx_sheet_formulas;  // sheet_formulas.cpp
+
 // Scanner context, one per member being read.
 struct xml_scan {
     XLS_BOOK* book = nullptr;
@@ -111,6 +114,9 @@ struct xml_scan {
     int phonetic = 0;  // open "rPh" elements: their text is a reading
 
     std::string text;  // assembled text (shared string, shape, comment, formula)
+
+    // The worksheet's formulas, when the book keeps them (sheet_formulas.cpp).
+    std::shared_ptr<xlsx_sheet_formulas> formulas;
 };
 
 // Scans one member's text (len bytes, need not be terminated).  0, or the
@@ -161,6 +167,16 @@ int styles_part_event(xml_scan& s, int event, int code, std::string_view text);
 int drawing_part_event(xml_scan& s, int event, int code, std::string_view text);
 int comments_part_event(xml_scan& s, int event, int code, std::string_view text);
 int custom_props_event(xml_scan& s, int event, int code, std::string_view text);
+
+// Keeps the formula of the current cell for a book that keeps formulas:
+// the "f" element's start or empty tag (its attributes) and its text.
+// 0, or -2.
+int xlsx_formula_event(xml_scan& s, int event, std::string_view text);
+
+// A shared formula's text moved by rows and columns: its relative
+// references follow, absolute ones stay, strings and quoted names are left
+// alone; a reference moved off the sheet becomes "#REF!".
+std::string xlsx_moved_formula(std::string_view text, long rows, long columns);
 
 // Parses an A1 reference ("$B$3", "b3") into 0-based row and column.
 // 0, or -1 when it does not parse or lies beyond XFD1048576.
