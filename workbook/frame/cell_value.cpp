@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cell_format.h"
+#include "number_text.h"
 #include "tbx_private.h"
 #include "tbx_store.h"
 
@@ -313,7 +314,7 @@ double cell_number(const XLS_CELL* cell) {
         const char* t = cell_value_text(cell, buf);
         const char* b = *t == '+' ? t + 1 : t;
         auto r = std::from_chars(b, b + std::strlen(b), x);
-        if (r.ec != std::errc()) x = std::strtod(t, nullptr);
+        if (r.ec != std::errc()) x = tbx_strtod(t);
         return x;
     }
     case TBX_DATE:

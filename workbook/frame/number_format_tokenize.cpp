@@ -1,9 +1,9 @@
 // The tokenizer of the number-format engine: one section's text becomes a
 // list of tokens (literals, placeholders, date and time parts, brackets).
-#include <cstdlib>
 #include <string>
 
 #include "number_format_impl.h"
+#include "number_text.h"
 
 namespace nf {
 
@@ -71,9 +71,8 @@ void bracket(section& s, const char* p, const char* end) {
         else if (q[0] == '>') op = C_GT, q += 1;
         else op = C_EQ, q += 1;
         while (*q == ' ') ++q;
-        char* stop = nullptr;
-        double v = std::strtod(q, &stop);
-        if (stop != q) {
+        double v = 0;
+        if (tbx_read_double(q, b.c_str() + b.size(), &v) > 0) {
             s.op = op;
             s.cond = v;
         }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cell_format.h"
+#include "number_text.h"
 #include "tbx_private.h"
 #include "tbx_store.h"
 #include "xlsx_scan.h"
@@ -48,35 +49,9 @@ int decimals_of(const char* t) {
     return digits;
 }
 
-// strtod of a number text.  The plain forms a worksheet writes ("-12",
-// "0.125", "1.5E-7") go through std::from_chars, which rounds exactly as
-// strtod does; anything else (blanks, "+", hexadecimal, "inf") goes
-// to strtod itself.
-double number_of(const char* t) {
-    const char* p = t;
-    if (*p == '-') ++p;
-    const char* digits = p;
-    while (*p >= '0' && *p <= '9') ++p;
-    bool plain = p > digits;
-    if (plain && *p == '.') {
-        const char* f = ++p;
-        while (*p >= '0' && *p <= '9') ++p;
-        plain = p > f;
-    }
-    if (plain && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (*p == '-' || *p == '+') ++p;
-        const char* e = p;
-        while (*p >= '0' && *p <= '9') ++p;
-        plain = p > e;
-    }
-    if (plain && *p == '\0') {
-        double x = 0;
-        auto r = std::from_chars(t, p, x);
-        if (r.ec == std::errc() && r.ptr == p) return x;
-    }
-    return std::strtod(t, nullptr);
-}
+// The number of a value text, read as strtod reads it in the "C" locale
+// (blanks before it, a "+", "1E+20") whatever the host's locale.
+double number_of(const char* t) { return tbx_strtod(t); }
 
 int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
     tbx_value v;
