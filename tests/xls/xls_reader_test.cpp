@@ -205,6 +205,57 @@ TEST(ReadExcel2003, EightBitFormatCodesShowAsTheirUtf16Twins) {
     EXPECT_GT(shown[0].size(), 5u) << shown[0];  // the currency sign shows
 }
 
+// A format code shows every character it holds, those code page 932 lacks
+// too, written in UTF-16 or as compressed 8-bit characters.
+TEST(ReadExcel2003, FormatCodesKeepEveryCharacter) {
+    struct {
+        std::u16string code;
+        double value;
+        const char* text;
+    } rows[] = {
+        {u"\"\u20AC\"#,##0.00", 12345.67, "€12,345.67"},
+        {u"\u20AC#,##0.00", 12345.67, "€12,345.67"},
+        {u"0\"m\u00B2\"", 3, "3m²"},
+        {u"0\" St\u00FCck\"", 3, "3 Stück"},
+        {u"\u00A3#,##0", 5, "£5"},
+        {u"\u00A5#,##0", 12345, "¥12,345"},
+        {u"\u20A9#,##0", 5, "₩5"},
+        {u"\u20B9#,##0", 5, "₹5"},
+        {u"0\"\u301C\"", 5, "5〜"},
+        {u"\"\u2212\"0", 5, "−5"},
+    };
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    int i = 0;
+    for (const auto& r : rows) {
+        bool narrow = true;
+        for (char16_t c : r.code) narrow = narrow && c < 0x100;
+        bytes f = bytes().u16(164 + i).u16(static_cast<unsigned>(r.code.size())).u8(narrow ? 0 : 1);
+        for (char16_t c : r.code) narrow ? f.u8(c) : f.u16(c);
+        st.add(xls::BIFF_FORMAT, f);
+        st.add(xls::BIFF_XF, xf(164 + i++));
+    }
+    size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Codes"));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+    i = 0;
+    for (const auto& r : rows) st.add(xls::BIFF_NUMBER, number(0, i, r.value, i + 1)), ++i;
+    st.add(xls::BIFF_EOF, "");
+    vt::scratch_dir dir;
+    ASSERT_TRUE(vt::write_file(dir / "c.xls", cfbt::build({{"Workbook", st.s}})));
+    XLS_BOOK book{};
+    ASSERT_EQ(TABX_open_book(&book, ("CHARSET=UTF8 EXCEL=\"" + (dir / "c.xls") + "\" MODE=UNLOAD").c_str()), 0);
+    i = 0;
+    for (const auto& r : rows) {
+        char name[16], text[64] = "";
+        TABX_cell_name(1, ++i, name);
+        EXPECT_EQ(TABX_get_cell(&book, name, text, sizeof text, nullptr, 0), 0);
+        EXPECT_STREQ(text, r.text) << name;
+    }
+    TABX_close_book(&book, "DESTROY");
+}
+
 TEST(ReadExcel2003, TheLongestCellTextComesWhole) {
     // 32,767 characters, the most a cell holds: as a label over CONTINUE
     // records and as a shared string, read back whole through the library.

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "number_format_impl.h"
-#include "orb_text.h"
 #include "tbx_private.h"
+#include "tbx_store.h"
 
 const char* nf_builtin_code(int id) {
     switch (id) {
@@ -93,19 +93,16 @@ const nf_format* tbx_format_of_id(const XLS_BOOK* book, int id) {
     size_t key = static_cast<size_t>(id + 1);
     if (id < -1 || id > 65535) return general_format();
     if (key < c.slot_of_id.size() && c.slot_of_id[key]) return c.formats[c.slot_of_id[key] - 1].get();
-    std::string code;
-    bool found = false;
+    const char* code = nullptr;
     for (int i = 0; i < book->numfmt_count; ++i) {
         if (book->numfmt[i].id == id) {
-            code = book->numfmt[i].code;
-            found = true;
+            code = tbx_numfmt_code(book, i);
             break;
         }
     }
     nf_format_ptr f;
-    if (found) {
-        if (orb_convert_string(ORB_SJIS, ORB_UTF8, code) != 0) code.clear();
-        f = nf_compile(code.c_str());
+    if (code) {
+        f = nf_compile(code);
     } else {
         const char* b = nf_builtin_code(id);
         f = nf_compile(b ? b : "General");

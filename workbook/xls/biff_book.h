@@ -41,9 +41,9 @@ public:
     virtual int xf_numfmt(int xf) const = 0;
     virtual int add_xf(int numfmt_id) = 0;
 
-    // Number formats (code in Shift-JIS; the book classifies it).
+    // Number formats (code in UTF-8; the book classifies it).
     virtual int numfmt_count() const = 0;
-    virtual int add_numfmt(int id, const std::string& code_sjis) = 0;
+    virtual int add_numfmt(int id, const std::string& code_utf8) = 0;
 
     // A text box or comment text (UTF-8) on a sheet.
     virtual int add_text_object(int sheet, const std::string& utf8) = 0;

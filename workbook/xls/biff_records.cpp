@@ -303,19 +303,19 @@ int biff_reader::on_format(const unsigned char* data, size_t len) {
         uint8_t count = 0;
         if (!c.u8(count)) return kShort;
         size_t n = std::min<size_t>(count, c.remaining());
-        if (!c.bytes(p, n) || !codepage_to_sjis(codepage_, p, n, code)) return -2;
+        if (!c.bytes(p, n) || !codepage_to_utf8(codepage_, p, n, code)) return -2;
     } else {
         uint16_t count = 0;
         uint8_t option = 0;
         if (!c.u16(count) || !c.u8(option)) return kShort;
         if (option != 0) {
             size_t n = std::min<size_t>(count, c.remaining() / 2);
-            if (!c.bytes(p, 2 * n) || !utf16le_to_sjis(p, n, code)) return -2;
+            if (!c.bytes(p, 2 * n) || !utf16le_to_utf8(p, n, code)) return -2;
         } else {
             // Compressed characters: the low bytes of UTF-16 ("¥" is 0xA5).
             size_t n = std::min<size_t>(count, c.remaining());
             c.bytes(p, n);
-            if (n <= BIFF_MAX_FORMAT_BYTES && !latin1_to_sjis(p, n, code)) return -2;
+            if (n <= BIFF_MAX_FORMAT_BYTES && !latin1_to_utf8(p, n, code)) return -2;
         }
     }
     size_t nul = code.find('\0');

@@ -70,8 +70,8 @@ int xls_book::add_xf(int numfmt_id) { return tbx_add_xf(book_, numfmt_id); }
 
 int xls_book::numfmt_count() const { return book_->numfmt_count; }
 
-int xls_book::add_numfmt(int id, const std::string& code_sjis) {
-    return tbx_add_numfmt(book_, id, code_sjis.c_str());
+int xls_book::add_numfmt(int id, const std::string& code_utf8) {
+    return tbx_add_numfmt_utf8(book_, id, code_utf8.c_str());
 }
 
 void xls_book::set_date1904(bool on) {

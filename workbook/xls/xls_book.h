@@ -27,7 +27,7 @@ public:
     int xf_numfmt(int xf) const override;
     int add_xf(int numfmt_id) override;
     int numfmt_count() const override;
-    int add_numfmt(int id, const std::string& code_sjis) override;
+    int add_numfmt(int id, const std::string& code_utf8) override;
     int add_text_object(int sheet, const std::string& utf8) override;
     void message(const std::string& utf8) override;
     void log(const std::string& utf8) override;
