@@ -256,6 +256,33 @@ TEST(ReadExcel2003, FormatCodesKeepEveryCharacter) {
     TABX_close_book(&book, "DESTROY");
 }
 
+// A code of Excel's 255 characters comes whole, not cut at 255 bytes of
+// code page 932.
+TEST(ReadExcel2003, LongFormatCodesComeWhole) {
+    std::u16string code = u"0\"";
+    std::string want = "7";
+    for (int i = 0; i < 252; ++i) code += u'\u5897', want += "増";
+    code += u"\"";
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    st.add(xls::BIFF_FORMAT, bytes().u16(164).u16(static_cast<unsigned>(code.size())).u8(1).wide(code));
+    st.add(xls::BIFF_XF, xf(164));
+    size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Long"));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+    st.add(xls::BIFF_NUMBER, number(0, 0, 7, 1));
+    st.add(xls::BIFF_EOF, "");
+    vt::scratch_dir dir;
+    ASSERT_TRUE(vt::write_file(dir / "l.xls", cfbt::build({{"Workbook", st.s}})));
+    XLS_BOOK book{};
+    ASSERT_EQ(TABX_open_book(&book, ("CHARSET=UTF8 EXCEL=\"" + (dir / "l.xls") + "\" MODE=UNLOAD").c_str()), 0);
+    std::vector<char> text(TABX_CELL_TEXT_BUF);
+    EXPECT_EQ(TABX_get_cell(&book, "A1", text.data(), static_cast<int>(text.size()), nullptr, 0), 0);
+    EXPECT_TRUE(want == text.data()) << std::strlen(text.data()) << " bytes";
+    TABX_close_book(&book, "DESTROY");
+}
+
 TEST(ReadExcel2003, TheLongestCellTextComesWhole) {
     // 32,767 characters, the most a cell holds: as a label over CONTINUE
     // records and as a shared string, read back whole through the library.

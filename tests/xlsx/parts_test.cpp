@@ -144,6 +144,36 @@ TEST(Styles, LongFormatCodeIsClassifiedAndKeptEmpty) {
     EXPECT_EQ(b.book.numfmt[0].type, 302);
 }
 
+// Codes up to Excel's 255 characters come whole, however long their
+// escaped form and whichever attribute comes first.
+TEST(Styles, LongCodesComeWhole) {
+    std::string many, many_refs;
+    for (int i = 0; i < 250; ++i) many += "増", many_refs += "&#x5897;";
+    const std::string jp = "[&gt;0]&quot;前年同期を上回りました（増加傾向）&quot;;[&lt;0]&quot;前年同期を下回りました（減少傾向）&quot;;"
+                           "&quot;前年同期と同水準（変動なし）&quot;";
+    struct {
+        std::string numfmt;  // the whole element
+        const char* value;
+        std::string text;
+    } rows[] = {
+        {"<numFmt numFmtId=\"164\" formatCode=\"" + jp + "\"/>", "1", "前年同期を上回りました（増加傾向）"},
+        {"<numFmt numFmtId=\"164\" formatCode=\"" + jp + "\"/>", "-1", "前年同期を下回りました（減少傾向）"},
+        {"<numFmt numFmtId=\"164\" formatCode=\"" + jp + "\"/>", "0", "前年同期と同水準（変動なし）"},
+        {"<numFmt formatCode=\"" + jp + "\" numFmtId=\"164\"/>", "0", "前年同期と同水準（変動なし）"},
+        {"<numFmt formatCode=\"0&quot;" + many_refs + "&quot;\" numFmtId=\"164\"/>", "7", "7" + many},
+        {"<numFmt numFmtId=\"164\" formatCode=\"0&quot;" + many_refs + "&quot;\"/>", "8", "8" + many},
+    };
+    for (const auto& r : rows) {
+        test_book b;
+        ASSERT_EQ(b.scan(PART_STYLES, "<styleSheet><numFmts>" + r.numfmt +
+                                          "</numFmts><cellXfs><xf numFmtId=\"164\"/></cellXfs></styleSheet>"),
+                  0);
+        ASSERT_EQ(b.sheet(std::string("<row r=\"1\"><c r=\"A1\" s=\"0\"><v>") + r.value + "</v></c></row>"), 0);
+        std::string shown = b.cell("A1");
+        EXPECT_TRUE(shown == r.text) << r.numfmt.substr(0, 40) << " " << r.value << ": " << shown.substr(0, 60);
+    }
+}
+
 TEST(Styles, OnlyCellXfsAreCellFormats) {
     test_book b;
     ASSERT_EQ(b.scan(PART_STYLES,
