@@ -283,6 +283,107 @@ TEST(ReadExcel2003, LongFormatCodesComeWhole) {
     TABX_close_book(&book, "DESTROY");
 }
 
+// UTF-16 of a UTF-8 text (characters of the basic plane).
+std::u16string utf16(const char* s) {
+    std::u16string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p;) {
+        unsigned c = *p++;
+        if (c >= 0xE0) c = ((c & 0x0F) << 12) | ((p[0] & 0x3F) << 6) | (p[1] & 0x3F), p += 2;
+        else if (c >= 0xC0) c = ((c & 0x1F) << 6) | (p[0] & 0x3F), p += 1;
+        out += static_cast<char16_t>(c);
+    }
+    return out;
+}
+
+// The 8-byte result of a FORMULA that is not a number: kind 0 text (in the
+// STRING record after it), 1 boolean, 2 error.
+std::string result(unsigned kind, unsigned value) {
+    return bytes().u8(kind).u8(0).u8(value).u8(0).u8(0).u8(0).u16(0xFFFF);
+}
+
+// Texts, booleans and errors are shown through their cell format, as the
+// same book saved as .xlsx shows them: a text through the text section (its
+// literals, padding, or nothing under ;;;).  Excel's documentation speaks
+// of the text section for texts only; a boolean takes it too (;;; is how
+// people hide the TRUE and FALSE of a linked check box), an error value
+// takes none (a format never changes #N/A).
+TEST(ReadExcel2003, TextsBooleansAndErrorsShowThroughTheirFormat) {
+    struct {
+        const char* code;
+        char kind;  // S shared string, L label, B boolean, E error, F formula text, b formula boolean, e formula error
+        const char* value;
+        const char* text;
+    } rows[] = {
+        {"\\C\\O\\B\\ \\o\\n\\ @", 'S', "pf1", "COB on pf1"},
+        {"\\C\\O\\B\\ \\o\\n\\ @", 'L', "pf1", "COB on pf1"},
+        {"_(@_)", 'S', "abc", " abc "},
+        {"@\"様\"", 'F', "山田", "山田様"},
+        {"@\"様\"", 'L', "山田", "山田様"},
+        {";;;", 'L', "hidden", ""},
+        {";;;", 'S', "hidden", ""},
+        {";;;", 'B', "1", ""},
+        {"0.00;-0.00;0.00;\"<\"@\">\"", 'b', "0", "<FALSE>"},
+        {"0.00", 'B', "1", "TRUE"},
+        {";;;", 'E', "#N/A", "#N/A"},
+        {"@\"様\"", 'e', "#DIV/0!", "#DIV/0!"},
+        {"General", 'S', "x", "x"},
+    };
+    int sst_count = 0;
+    for (const auto& r : rows) sst_count += r.kind == 'S';
+    stream st;
+    st.add(xls::BIFF_BOF, bof(0x0005));
+    st.add(xls::BIFF_XF, xf(0));
+    bytes sst = bytes().u32(sst_count).u32(sst_count);
+    int i = 0;
+    for (const auto& r : rows) {
+        std::u16string code = utf16(r.code);
+        st.add(xls::BIFF_FORMAT, bytes().u16(164 + i).u16(static_cast<unsigned>(code.size())).u8(1).wide(code));
+        st.add(xls::BIFF_XF, xf(164 + i));
+        if (r.kind == 'S') {
+            std::u16string v = utf16(r.value);
+            sst.u16(static_cast<unsigned>(v.size())).u8(1).wide(v);
+        }
+        ++i;
+    }
+    st.add(xls::BIFF_SST, sst);
+    size_t bs = st.add(xls::BIFF_BOUNDSHEET, boundsheet("Texts"));
+    st.add(xls::BIFF_EOF, "");
+    st.patch32(bs + 4, static_cast<uint32_t>(st.add(xls::BIFF_BOF, bof(0x0010))));
+    i = 0;
+    int sst_index = 0;
+    for (const auto& r : rows) {
+        const unsigned x = static_cast<unsigned>(i + 1);
+        const std::u16string v = utf16(r.value);
+        const unsigned error = std::string(r.value) == "#N/A" ? 0x2A : 0x07;
+        switch (r.kind) {
+        case 'S': st.add(xls::BIFF_LABELSST, bytes().raw(cell(0, i, x)).u32(sst_index++)); break;
+        case 'L': st.add(xls::BIFF_LABEL, bytes().raw(cell(0, i, x)).u16(static_cast<unsigned>(v.size())).u8(1).wide(v)); break;
+        case 'B': st.add(xls::BIFF_BOOLERR, bytes().raw(cell(0, i, x)).u8(r.value[0] - '0').u8(0)); break;
+        case 'E': st.add(xls::BIFF_BOOLERR, bytes().raw(cell(0, i, x)).u8(error).u8(1)); break;
+        case 'F':
+            st.add(xls::BIFF_FORMULA, formula(0, i, result(0, 0), x));
+            st.add(xls::BIFF_STRING, bytes().u16(static_cast<unsigned>(v.size())).u8(1).wide(v));
+            break;
+        case 'b': st.add(xls::BIFF_FORMULA, formula(0, i, result(1, r.value[0] - '0'), x)); break;
+        case 'e': st.add(xls::BIFF_FORMULA, formula(0, i, result(2, error), x)); break;
+        }
+        ++i;
+    }
+    st.add(xls::BIFF_EOF, "");
+    vt::scratch_dir dir;
+    ASSERT_TRUE(vt::write_file(dir / "t.xls", cfbt::build({{"Workbook", st.s}})));
+    XLS_BOOK book{};
+    ASSERT_EQ(TABX_open_book(&book, ("CHARSET=UTF8 EXCEL=\"" + (dir / "t.xls") + "\" MODE=UNLOAD").c_str()), 0);
+    i = 0;
+    for (const auto& r : rows) {
+        char name[16], text[64] = "";
+        TABX_cell_name(1, ++i, name);
+        EXPECT_EQ(TABX_get_cell(&book, name, text, sizeof text, nullptr, 0), 0);
+        EXPECT_STREQ(text, r.text) << r.code << " " << r.kind << " " << r.value;
+    }
+    TABX_close_book(&book, "DESTROY");
+}
+
 TEST(ReadExcel2003, TheLongestCellTextComesWhole) {
     // 32,767 characters, the most a cell holds: as a label over CONTINUE
     // records and as a shared string, read back whole through the library.

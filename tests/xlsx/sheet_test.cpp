@@ -79,6 +79,35 @@ TEST(SheetXml, ValuesByPendingType) {
     }
 }
 
+// Texts and booleans through the text section of their cell format; an
+// error value as it is (the same rows as the legacy reader's test).
+TEST(SheetXml, TextsBooleansAndErrorsShowThroughTheirFormat) {
+    struct {
+        const char* code;  // as the package writes it
+        const char* cell;  // A1 with format 0
+        const char* text;
+    } rows[] = {
+        {"\\C\\O\\B\\ \\o\\n\\ @", "<c r=\"A1\" s=\"0\" t=\"s\"><v>0</v></c>", "COB on pf1"},
+        {"_(@_)", "<c r=\"A1\" s=\"0\" t=\"inlineStr\"><is><t>abc</t></is></c>", " abc "},
+        {"@&quot;様&quot;", "<c r=\"A1\" s=\"0\" t=\"str\"><f>B1</f><v>山田</v></c>", "山田様"},
+        {";;;", "<c r=\"A1\" s=\"0\" t=\"s\"><v>0</v></c>", ""},
+        {";;;", "<c r=\"A1\" s=\"0\" t=\"b\"><v>1</v></c>", ""},
+        {"0.00;-0.00;0.00;&quot;&lt;&quot;@&quot;&gt;&quot;", "<c r=\"A1\" s=\"0\" t=\"b\"><f>B1</f><v>0</v></c>", "<FALSE>"},
+        {"0.00", "<c r=\"A1\" s=\"0\" t=\"b\"><v>1</v></c>", "TRUE"},
+        {";;;", "<c r=\"A1\" s=\"0\" t=\"e\"><v>#N/A</v></c>", "#N/A"},
+        {"@&quot;様&quot;", "<c r=\"A1\" s=\"0\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>", "#DIV/0!"},
+    };
+    for (const auto& r : rows) {
+        test_book b;
+        tbx_add_sst(&b.book, "pf1", 3);
+        ASSERT_EQ(b.scan(PART_STYLES, std::string("<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"") +
+                                          r.code + "\"/></numFmts><cellXfs><xf numFmtId=\"164\"/></cellXfs></styleSheet>"),
+                  0);
+        ASSERT_EQ(b.sheet(std::string("<row r=\"1\">") + r.cell + "</row>"), 0) << r.cell;
+        EXPECT_EQ(b.cell("A1"), r.text) << r.code << " " << r.cell;
+    }
+}
+
 TEST(SheetXml, FormulasInReadModeKeepOnlyTheFormula) {
     test_book b(false);
     ASSERT_EQ(b.sheet("<row r=\"1\"><c r=\"A1\"><f>SUM(B1:B2)</f><v>3</v></c>"

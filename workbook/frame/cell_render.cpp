@@ -326,11 +326,12 @@ static std::string percent_text(const XLS_CELL* cell, int decimals, bool tidy) {
 
 namespace {
 
-// A text cell through its format's text section, if it has one.
+// A text cell through its format's text section, if it has one.  An error
+// value shows as it is: number formats do not apply to it.
 void engine_text(const XLS_BOOK* book, const XLS_CELL* cell, const char* text, size_t len,
                  char* out) {
     const nf_format* f = tbx_format_of_cell(book, cell);
-    if (!nf_has_text_section(f)) {
+    if (!nf_has_text_section(f) || (cell->flags & TABX_CELL_ERROR)) {
         put_bounded(out, text, len);
         return;
     }

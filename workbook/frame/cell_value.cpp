@@ -114,10 +114,10 @@ int text_significant_decimals(const char* t, double value) {
 namespace {
 
 // Empties the cell's value: its text freed (a pooled one stays in its block),
-// the number 0.
+// the number 0, no longer an error value.
 void clear_value(XLS_CELL* cell) {
     if (cell->flags & TABX_CELL_TEXT) tbx_free_cell_text(cell->text);
-    cell->flags = static_cast<unsigned char>(cell->flags & ~TABX_CELL_TEXT);
+    cell->flags = static_cast<unsigned char>(cell->flags & ~(TABX_CELL_TEXT | TABX_CELL_ERROR));
     cell->number = 0;
 }
 

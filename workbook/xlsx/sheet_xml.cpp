@@ -253,7 +253,9 @@ int store_kind_text(XLS_BOOK* book, XLS_CELL* cell, char kind, const char* t, in
     }
     std::string text(t);
     if (std::strchr(t, '&') && xml_unescape_text(text) != 0) text = t;
-    return store_text(book, cell, text.c_str());
+    int rc = store_text(book, cell, text.c_str());
+    if (rc == 0 && kind == 'e') cell->flags |= TABX_CELL_ERROR;
+    return rc;
 }
 
 // The "v" leaf: the value by the pending value type.
