@@ -108,19 +108,30 @@ void render_date(const section& s, double value, bool date1904, writer& w) {
     const long long total_seconds = ticks / per_second;
     for (const token& k : s.tok) {
         switch (k.kind) {
-        case T_LIT: w.put(lits + k.off, k.len); break;
+        case T_LIT: w.lit(lits + k.off, k.len); break;
         case T_YEAR:
             if (k.width == 2) w.num(c.y % 100, 2);
             else w.num(c.y, 4);
             break;
         case T_MONTH:
-            if (k.width <= 2) w.num(c.m, k.width);
-            else if (k.width == 3) w.put(kMonthAbbrev[c.m - 1]);
+            if (k.width <= 2) {
+                w.num(c.m, k.width);
+            } else if (s.japanese) {
+                // Japanese months have no names but their numbers: mmm and
+                // mmmm show 12月, mmmmm its first character.
+                if (k.width == 5) {
+                    w.num(c.m >= 10 ? 1 : c.m, 1);
+                } else {
+                    w.num(c.m, 1);
+                    w.put("月");
+                }
+            } else if (k.width == 3) w.put(kMonthAbbrev[c.m - 1]);
             else if (k.width == 4) w.put(kMonthFull[c.m - 1]);
             else w.put(kMonthFull[c.m - 1], 1);
             break;
         case T_DAY:
             if (k.width <= 2) w.num(c.d, k.width);
+            else if (s.japanese) w.put(kDayJp[c.wd]), w.put(k.width == 4 ? "曜日" : "");
             else if (k.width == 3) w.put(kDayAbbrev[c.wd]);
             else w.put(kDayFull[c.wd]);
             break;
@@ -151,7 +162,7 @@ void render_date(const section& s, double value, bool date1904, writer& w) {
         }
         case T_AMPM: {
             bool pm = hour >= 12;
-            switch (k.ch) {
+            switch (s.japanese && (k.ch == 'A' || k.ch == 'a') ? 'J' : k.ch) {
             case 'A': w.put(pm ? "PM" : "AM"); break;
             case 'a': w.put(pm ? "PM" : "AM"); break;  // am/pm shows in upper case too
             case 'P': w.put(pm ? "P" : "A"); break;

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cell_format.h"
@@ -76,6 +77,7 @@ struct section {
     bool exponent = false;
     bool gannen = false;     // first year of an era as 元
     int system = 0;          // [$-F800] 1: the system's long date, [$-F400] 2: its time
+    bool japanese = false;   // [$-411], [$-ja-JP]: Japanese names of months, days, AM/PM
     int dbnum = 0;           // 1-3
     int scale = 0;           // powers of ten: +2 per %, -3 per scaling comma
     int int_digits = 0;      // placeholders before the point (or the exponent)
@@ -107,11 +109,16 @@ void add_lit(section& s, const char* text, size_t len);
 
 // ------------------------------------------------------------ Rendering
 
+// The places [from, to) of a rendering's literal texts, as offsets from its
+// beginning.
+using spans = std::vector<std::pair<size_t, size_t>>;
+
 // The output of a rendering: at most end - begin bytes.
 struct writer {
     char* p;
     char* end;  // the terminator's place
     char* begin;
+    spans* literals = nullptr;  // when set: where literal texts were written
     void put(char c) {
         if (p < end) *p++ = c;
     }
@@ -122,6 +129,12 @@ struct writer {
         p += n;
     }
     void put(const char* s) { put(s, std::strlen(s)); }
+    // A literal text of the code (noted when literals are tracked).
+    void lit(const char* s, size_t n) {
+        size_t at = static_cast<size_t>(p - begin);
+        put(s, n);
+        if (literals) literals->emplace_back(at, static_cast<size_t>(p - begin));
+    }
     void num(long long v, int width) {
         char buf[24];
         auto r = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v);

@@ -144,7 +144,7 @@ void put_integer_part(const section& s, size_t from, size_t to, const char* digi
     for (size_t i = from; i < to; ++i) {
         const token& k = s.tok[i];
         if (k.kind == T_LIT) {
-            w.put(lits + k.off, k.len);
+            w.lit(lits + k.off, k.len);
             continue;
         }
         if (k.kind != T_DIGIT) continue;
@@ -194,7 +194,7 @@ void put_fraction_digits(const section& s, size_t from, size_t to, const decimal
     const char* lits = s.lits.data();
     for (size_t i = from; i < to; ++i) {
         const token& k = s.tok[i];
-        if (k.kind == T_LIT) w.put(lits + k.off, k.len);
+        if (k.kind == T_LIT) w.lit(lits + k.off, k.len);
         else if (k.kind == T_DIGIT) {
             if (idx < n && shown[idx]) w.put(shown[idx]);
             ++idx;
@@ -213,7 +213,7 @@ void put_digits_of(long long v, char* buf, int* n) {
 
 // Literals, text placeholders and General inside a number section.
 void put_other(const section& s, const token& k, double value, writer& w) {
-    if (k.kind == T_LIT) w.put(s.lits.data() + k.off, k.len);
+    if (k.kind == T_LIT) w.lit(s.lits.data() + k.off, k.len);
     else if (k.kind == T_GENERAL) {
         char buf[32];
         size_t n = general_into(value, buf, sizeof buf);
@@ -499,10 +499,11 @@ void render_number(const section& s, double x, writer& w) {
         }
     }
     if (!any) {
+        // No placeholder before the point: the integer part still shows,
+        // right before the point (.00 shows 12.5 as 12.50, 0.5 as .50).
+        // Without a point the number shows through its placeholders alone.
         for (size_t i = 0; i < point; ++i) put_other(s, s.tok[i], x, w);
-        if (point == s.tok.size() && n > 0 && !s.general) {
-            // No placeholder at all: the number is not shown.
-        }
+        if (point < s.tok.size()) w.put(buf, static_cast<size_t>(n));
     } else {
         for (size_t i = 0; i < first; ++i) put_other(s, s.tok[i], x, w);
         put_integer_part(s, first, last + 1, buf, n, s.thousands, w);

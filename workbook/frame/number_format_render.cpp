@@ -21,13 +21,18 @@ bool holds(const section& s, double v) {
     }
 }
 
+// A condition that takes the negative numbers, [<0] or [<=0].
+bool negative_section(const section& s) { return (s.op == C_LT || s.op == C_LE) && s.cond == 0; }
+
 // A condition that only negative numbers meet: its section shows no sign.
 bool negative_only(const section& s) {
     return (s.op == C_LT && s.cond <= 0) || (s.op == C_LE && s.cond < 0);
 }
 
-// Kanji numerals of [DBNum1] and [DBNum2], full-width digits of [DBNum3].
-void dbnum_convert(int kind, const char* in, size_t n, writer& w) {
+// Kanji numerals of [DBNum1] and [DBNum2], full-width digits of [DBNum3],
+// for the number's digits: the code's literal texts (lit, offsets into in)
+// stay as they are ([DBNum1]0"2" shows 1 as 一2).
+void dbnum_convert(int kind, const char* in, size_t n, const spans& lit, writer& w) {
     static const char* const d1[10] = {"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
     static const char* const d2[10] = {"〇", "壱", "弐", "参", "四", "伍", "六", "七", "八", "九"};
     static const char* const d3[10] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
@@ -35,9 +40,18 @@ void dbnum_convert(int kind, const char* in, size_t n, writer& w) {
     static const char* const small2[4] = {"", "拾", "百", "阡"};
     static const char* const big1[5] = {"", "万", "億", "兆", "京"};
     static const char* const big2[5] = {"", "萬", "億", "兆", "京"};
-    size_t i = 0;
+    size_t i = 0, next_lit = 0;
     bool after_point = false;
     while (i < n) {
+        while (next_lit < lit.size() && lit[next_lit].second <= i) ++next_lit;
+        if (next_lit < lit.size() && lit[next_lit].first <= i) {
+            size_t to = lit[next_lit].second < n ? lit[next_lit].second : n;
+            w.put(in + i, to - i);
+            i = to;
+            after_point = false;
+            continue;
+        }
+        const size_t run_end = next_lit < lit.size() && lit[next_lit].first < n ? lit[next_lit].first : n;
         char c = in[i];
         if (kind == 3 && (c == '.' || c == ',')) {
             w.put(c == '.' ? "．" : "，");  // full-width, as the digits
@@ -52,7 +66,7 @@ void dbnum_convert(int kind, const char* in, size_t n, writer& w) {
             continue;
         }
         size_t j = i;
-        while (j < n && in[j] >= '0' && in[j] <= '9') ++j;
+        while (j < run_end && in[j] >= '0' && in[j] <= '9') ++j;
         if (kind == 3 || after_point || j - i > 20) {
             for (size_t k = i; k < j; ++k) w.put((kind == 2 ? d2 : kind == 3 ? d3 : d1)[in[k] - '0']);
         } else {
@@ -98,6 +112,7 @@ size_t nf_general(double value, char* out, size_t cap) { return general_into(val
 size_t nf_render_number(const nf_format* f, double value, bool date1904, char* out, size_t cap) {
     if (!cap) return 0;
     writer w{out, out + cap - 1, out};
+    if (value == 0) value = 0;  // -0 is 0
     if (!f || f->plain_general || f->numeric == 0) {
         return general_into(value, out, cap);
     }
@@ -133,7 +148,10 @@ size_t nf_render_number(const nf_format* f, double value, bool date1904, char* o
             return static_cast<size_t>(w.p - out);
         }
         s = &f->sec[chosen];
-        if (negative_only(*s)) sign = false;
+        // The second section is the negative one: its condition decides.
+        // The first shows a value's sign unless its condition is [<0] or
+        // [<=0]: [<=-25]General shows -25 as -25.
+        if (chosen == 0 ? negative_section(*s) : negative_only(*s)) sign = false;
         if (chosen == 1 && s->op == C_NONE && f->sec[0].op != C_NONE && n == 2) {
             // [>=0]...;... : the second section takes what the first did not.
             sign = !(f->sec[0].op == C_GE && f->sec[0].cond == 0) &&
@@ -146,7 +164,15 @@ size_t nf_render_number(const nf_format* f, double value, bool date1904, char* o
         return general_into(value, out, cap);
     }
     char* start = w.p;
-    if (s->date) {
+    spans literals;
+    if (s->dbnum) w.literals = &literals;
+    if (s->date && date1904 && value < 0) {
+        // The 1904 date system shows a negative serial as the date or time
+        // of its size with a minus sign (-12:00), where the 1900 system
+        // shows a row of #.
+        w.put('-');
+        render_date(*s, -value, date1904, w);
+    } else if (s->date) {
         render_date(*s, value, date1904, w);
     } else {
         double x = std::fabs(value);
@@ -167,8 +193,11 @@ size_t nf_render_number(const nf_format* f, double value, bool date1904, char* o
         size_t len = static_cast<size_t>(w.p - start);
         if (len < sizeof tmp) {
             std::memcpy(tmp, start, len);
+            const size_t at = static_cast<size_t>(start - out);
+            for (auto& l : literals) l.first -= at, l.second -= at;
             w.p = start;
-            dbnum_convert(s->dbnum, tmp, len, w);
+            w.literals = nullptr;
+            dbnum_convert(s->dbnum, tmp, len, literals, w);
         }
     }
     *w.p = '\0';
@@ -182,8 +211,9 @@ size_t nf_render_text(const nf_format* f, const char* text, size_t len, char* ou
         w.put(text, len);
     } else {
         const section& s = f->sec[f->text_section];
+        // @ and General both stand for the text.
         for (const token& k : s.tok) {
-            if (k.kind == T_TEXT) w.put(text, len);
+            if (k.kind == T_TEXT || k.kind == T_GENERAL) w.put(text, len);
             else if (k.kind == T_LIT) w.put(s.lits.data() + k.off, k.len);
         }
     }

@@ -1,5 +1,6 @@
 // The tokenizer of the number-format engine: one section's text becomes a
 // list of tokens (literals, placeholders, date and time parts, brackets).
+#include <cstdlib>
 #include <string>
 
 #include "number_format_impl.h"
@@ -55,6 +56,27 @@ void add_tok(section& s, uint8_t kind, int width = 0, char ch = 0) {
     s.tok.push_back(token{kind, static_cast<uint8_t>(width > 255 ? 255 : width), ch, 0, 0});
 }
 
+bool hex_digits(const std::string& t) {
+    if (t.empty() || t.size() > 8) return false;
+    for (char c : t) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+// The locale of a [$text-locale] part (lower case, after the '-'): an LCID
+// in hexadecimal (411, 1030411: Japanese when its low 16 bits are 0x411)
+// or a language tag (ja-JP, ja-JP-x-gannen), then an optional ",xxyy".
+// The system's long date and time, F800 and F400, are what current Excel
+// writes as x-sysdate and x-systime.
+void locale(section& s, std::string loc) {
+    loc = loc.substr(0, loc.find(','));
+    if (loc == "f800" || loc == "x-sysdate") s.system = 1;
+    else if (loc == "f400" || loc == "x-systime") s.system = 2;
+    else if (hex_digits(loc)) s.japanese = (std::strtoul(loc.c_str(), nullptr, 16) & 0xFFFF) == 0x411;
+    else s.japanese = loc.compare(0, 2, "ja") == 0 && (loc.size() == 2 || loc[2] == '-');
+}
+
 // A bracketed part: [Red], [Color10], [$-411], [$¥-411], [DBNum1], [h],
 // [>=100].  p points after '[', end at ']'.
 void bracket(section& s, const char* p, const char* end) {
@@ -84,8 +106,7 @@ void bracket(section& s, const char* p, const char* end) {
         std::string shown = b.substr(1, dash == std::string::npos ? std::string::npos : dash - 1);
         add_lit(s, shown.data(), shown.size());
         if (low.find("gannen") != std::string::npos) s.gannen = true;
-        if (low == "$-f800") s.system = 1;
-        if (low == "$-f400") s.system = 2;
+        if (dash != std::string::npos) locale(s, low.substr(dash + 1));
         return;
     }
     if (low.size() >= 6 && low.compare(0, 5, "dbnum") == 0) {
