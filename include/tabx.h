@@ -98,6 +98,9 @@ extern "C" {
 #define TABX_CELL_TEXT 0x01        /* the value is `text`, not `number` */
 #define TABX_CELL_STR 0x02         /* an Open XML formula cell written with
                                       the type attribute t="str" */
+#define TABX_CELL_ERROR 0x04       /* the text is an error value ("#N/A",
+                                      "#DIV/0!", ...), shown as it is
+                                      whatever the cell's format */
 
 /* One cell.  Every new cell slot starts empty (type -1, flags 0). */
 typedef struct XLS_CELL {

@@ -1,6 +1,7 @@
 // Number-format classification and cell rendering: the input holds a value
 // (8 bytes), a value kind and a format code; the code is classified, stored
-// as the book's only custom format and used to render the value with every
+// as the book's only custom format (as UTF-8, or as Shift-JIS when the
+// kind's top bit is set) and used to render the value with every
 // date type and with the classified type; the number-format engine
 // compiles the code and renders the value (in both date systems) and the
 // code's bytes as a text.
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     XLS_BOOK book;
     if (TABX_open_book(&book, "MODE=CREATE") == 0 && tbx_add_sheet(&book, 0) == 0 &&
-        tbx_add_numfmt(&book, 200, code.c_str()) == 0 && tbx_add_xf(&book, 200) == 0) {
+        ((kind & 0x80) ? tbx_add_numfmt(&book, 200, code.c_str()) : tbx_add_numfmt_utf8(&book, 200, code.c_str())) == 0 &&
+        tbx_add_xf(&book, 200) == 0) {
         book.raw_display = (kind & 1) ? 0 : 0xFF;
         // Built-in ids (0-49 and some beyond) or the custom one.
         const int id = (kind & 2) ? 200 : (kind >> 2);

@@ -191,6 +191,22 @@ TEST(NumberFormat, NoChangeHidden) {
         {"[DBNum2]0", 1, 2},
         {"[DBNum3]0", 1, 2},
         {";;;", 1, 1},  // hidden: Excel shows nothing for either
+        {".00", 12.5, 0.5},
+        {".00", 12.5, 99.5},
+        {".0%", 1.234, 0.234},
+        {"\"This is a \".00\"test\"000", 3.14159, 4.14159},
+        {"General", 1e-41, 2e-41},
+        {"0.00000E+00", 5.58069e-36, 5.5807e-36},
+        {"0", 1e20, 2e20},
+        {"[$-x-sysdate]dddd, mmmm dd, yyyy", jan5, jan12},
+        {"[$-x-systime]h:mm:ss AM/PM", 0.25, 0.5},
+        {"[$-411]mmm", jan5, serial(2024, 2, 5)},
+        {"[$-ja-JP]mmmm", jan5, serial(2024, 2, 5)},
+        {"[$-411]ddd", jan5, jan5 + 1},
+        {"[$-411]dddd", jan5, jan5 + 1},
+        {"[$-411]h:mm AM/PM", 0.25, 0.75},
+        {"[<=-25]General", -25, 25},
+        {"[Red][<-25]General;[Blue][>25]General;[Green]General;[Yellow]General", -26, 26},
     };
     for (const auto& p : pairs) {
         nf_format_ptr f = nf_compile(p.code);
@@ -204,11 +220,44 @@ TEST(NumberFormat, NoChangeHidden) {
         EXPECT_STRNE(a.data(), b.data()) << p.code << ": " << p.a << " and " << p.b;
     }
     // Text sections: two texts stay two texts.
-    nf_format_ptr t = nf_compile("0;-0;0;\"<\"@\">\"");
+    for (const char* code : {"0;-0;0;\"<\"@\">\"", "[Red][<-25]General;[Blue][>25]General;[Green]General;[Yellow]General"}) {
+        nf_format_ptr t = nf_compile(code);
+        std::vector<char> a(64), b(64);
+        nf_render_text(t.get(), "foo", 3, a.data(), a.size());
+        nf_render_text(t.get(), "bar", 3, b.data(), b.size());
+        EXPECT_STRNE(a.data(), b.data()) << code;
+    }
+    // Negative times of the 1904 date system.
+    nf_format_ptr hm = nf_compile("h:mm");
     std::vector<char> a(64), b(64);
-    nf_render_text(t.get(), "x", 1, a.data(), a.size());
-    nf_render_text(t.get(), "y", 1, b.data(), b.size());
+    nf_render_number(hm.get(), -0.5, true, a.data(), a.size());
+    nf_render_number(hm.get(), -0.25, true, b.data(), b.size());
     EXPECT_STRNE(a.data(), b.data());
+    // The same value under two codes Excel shows differently, and two
+    // values Excel shows the same.
+    struct shown {
+        const char* code;
+        double value;
+    };
+    const std::pair<shown, shown> differ[] = {
+        {{"[DBNum1]0\"2\"", 1}, {"[DBNum1]0", 12}},
+        {{"₩#,##0", 5}, {"₹#,##0", 5}},
+        {{"\"€\"0", 5}, {"\"£\"0", 5}},
+        {{"0\"〜\"", 5}, {"0\"~\"", 5}},
+    };
+    const std::pair<shown, shown> same[] = {
+        {{"0", -0.0}, {"0", 0}},
+        {{"General", -0.0}, {"General", 0}},
+        {{"0.00", -0.0}, {"0.00", 0}},
+        {{"[$-x-sysdate]dddd, mmmm dd, yyyy", jan5}, {"[$-F800]dddd, mmmm dd, yyyy", jan5}},
+    };
+    auto text_of = [](const shown& x) {
+        std::vector<char> out(256);
+        nf_render_number(nf_compile(x.code).get(), x.value, false, out.data(), out.size());
+        return std::string(out.data());
+    };
+    for (const auto& d : differ) EXPECT_NE(text_of(d.first), text_of(d.second)) << d.first.code << " and " << d.second.code;
+    for (const auto& d : same) EXPECT_EQ(text_of(d.first), text_of(d.second)) << d.first.code << " and " << d.second.code;
 }
 
 }  // namespace

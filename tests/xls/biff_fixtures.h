@@ -141,6 +141,10 @@ struct fake_book : xls::biff_book {
         at(s, r, c).kind = 'e';
         return 0;
     }
+    int set_cell_format(int s, int r, int c, int xf) override {
+        at(s, r, c).xf = xf;
+        return 0;
+    }
     int sst_count() const override { return static_cast<int>(sst.size()); }
     int add_sst(const std::string& t) override {
         sst.push_back(t);

@@ -348,7 +348,7 @@ TEST(BiffFormats, NumberFormatsInBothLayouts) {
     ASSERT_EQ(feed(b, st.s), 0);
     ASSERT_EQ(b.numfmts.size(), 3u);
     EXPECT_EQ(b.numfmts[0], (std::pair<int, std::string>{164, "yyyy/m/d;@"}));
-    EXPECT_EQ(b.numfmts[1], (std::pair<int, std::string>{165, "m\"\x8C\x8E\""}));  // Shift-JIS
+    EXPECT_EQ(b.numfmts[1], (std::pair<int, std::string>{165, "m\"月\""}));  // UTF-8
     EXPECT_EQ(b.numfmts[2], (std::pair<int, std::string>{166, "0.0"}));
 
     stream s5;
@@ -535,10 +535,10 @@ TEST(BiffText, EightBitTextsInTheWorkbooksCodePage) {
     // of the CODEPAGE record, converted once by the reader.
     struct {
         int codepage;
-        std::string name, name_utf8, note, note_utf8, format, format_sjis;
+        std::string name, name_utf8, note, note_utf8, format, format_utf8;
     } cases[] = {
-        {1252, "Caf\xE9 \xDC" "ber", "Café Über", "r\xE9sum\xE9 \x80", "résumé €", "#,##0 \x80", "#,##0 \x80"},
-        {932, "\x93\xFA\x96\x7B", "日本", "\x83\x81\x83\x82", "メモ", "#,##0\"\x89\x7E\"", "#,##0\"\x89\x7E\""},
+        {1252, "Caf\xE9 \xDC" "ber", "Café Über", "r\xE9sum\xE9 \x80", "résumé €", "#,##0 \x80", "#,##0 €"},
+        {932, "\x93\xFA\x96\x7B", "日本", "\x83\x81\x83\x82", "メモ", "#,##0\"\x89\x7E\"", "#,##0\"円\""},
     };
     for (const auto& c : cases) {
         stream s5;
@@ -560,12 +560,10 @@ TEST(BiffText, EightBitTextsInTheWorkbooksCodePage) {
         EXPECT_EQ(b.sheets, std::vector<std::string>{c.name_utf8});
         EXPECT_EQ(b.objects, (std::vector<std::pair<int, std::string>>{{0, c.note_utf8}, {0, "ok"}}));
         ASSERT_EQ(b.numfmts.size(), 1u);
-        if (c.codepage == 932) {
-            EXPECT_EQ(b.numfmts[0].second, c.format_sjis);
-        }
+        EXPECT_EQ(b.numfmts[0].second, c.format_utf8);
     }
     // BIFF8 compressed format codes are Latin-1: "¥" (0xA5) comes out as
-    // the same Shift-JIS code as from a writer of UTF-16 characters.
+    // the same code as from a writer of UTF-16 characters.
     stream st;
     st.add(xls::BIFF_BOF, bof(0x0005));
     st.add(xls::BIFF_FORMAT, bytes().u16(164).u16(8).u8(0).raw("\"\xA5\"#,##0"));
@@ -575,7 +573,7 @@ TEST(BiffText, EightBitTextsInTheWorkbooksCodePage) {
     ASSERT_EQ(feed(b, st.s), 0);
     ASSERT_EQ(b.numfmts.size(), 2u);
     EXPECT_EQ(b.numfmts[0].second, b.numfmts[1].second);
-    EXPECT_EQ(b.numfmts[0].second, "\"\\\"#,##0");
+    EXPECT_EQ(b.numfmts[0].second, "\"¥\"#,##0");
 }
 
 TEST(BiffStream, EveryTruncationEndsCleanly) {

@@ -84,6 +84,47 @@ TEST(Styles, NumberFormatsAreConvertedAndClassified) {
     EXPECT_EQ(b.book.numfmt[2].type, 501);  // a percent sign outside quotes
 }
 
+// A code shows every character it holds, those code page 932 lacks too;
+// the book's own field keeps the code page 932 form.
+TEST(Styles, FormatCodesKeepEveryCharacter) {
+    struct {
+        const char* code;  // as the package writes it
+        const char* value;
+        const char* text;
+    } rows[] = {
+        {"&quot;€&quot;#,##0.00", "12345.67", "€12,345.67"},
+        {"€#,##0.00", "12345.67", "€12,345.67"},
+        {"0&quot;m²&quot;", "3", "3m²"},
+        {"0&quot; Stück&quot;", "3", "3 Stück"},
+        {"£#,##0", "5", "£5"},
+        {"¥#,##0", "12345", "¥12,345"},
+        {"₩#,##0", "5", "₩5"},
+        {"₹#,##0", "5", "₹5"},
+        {"0&quot;〜&quot;", "5", "5〜"},
+        {"&quot;−&quot;0", "5", "−5"},
+        {"0&quot;円&quot;", "5", "5円"},
+    };
+    test_book b;
+    std::string styles = "<styleSheet><numFmts>", xfs = "<cellXfs>", row = "<row r=\"1\">";
+    int i = 0;
+    for (const auto& r : rows) {
+        styles += "<numFmt numFmtId=\"" + std::to_string(164 + i) + "\" formatCode=\"" + r.code + "\"/>";
+        xfs += "<xf numFmtId=\"" + std::to_string(164 + i) + "\"/>";
+        row += "<c r=\"" + std::string(1, static_cast<char>('A' + i)) + "1\" s=\"" + std::to_string(i) + "\"><v>" +
+               r.value + "</v></c>";
+        ++i;
+    }
+    ASSERT_EQ(b.scan(PART_STYLES, styles + "</numFmts>" + xfs + "</cellXfs></styleSheet>"), 0);
+    ASSERT_EQ(b.sheet(row + "</row>"), 0);
+    i = 0;
+    for (const auto& r : rows) {
+        std::string ref = std::string(1, static_cast<char>('A' + i++)) + "1";
+        EXPECT_EQ(b.cell(ref.c_str()), r.text) << r.code;
+    }
+    EXPECT_STREQ(b.book.numfmt[0].code, "\"?\"#,##0.00");
+    EXPECT_STREQ(b.book.numfmt[10].code, "0\"\x89\x7e\"");
+}
+
 TEST(Styles, NumberFormatTableHolds500) {
     test_book b;
     std::string xml = "<styleSheet><numFmts>";
@@ -101,6 +142,36 @@ TEST(Styles, LongFormatCodeIsClassifiedAndKeptEmpty) {
               0);
     ASSERT_EQ(b.book.numfmt_count, 1);
     EXPECT_EQ(b.book.numfmt[0].type, 302);
+}
+
+// Codes up to Excel's 255 characters come whole, however long their
+// escaped form and whichever attribute comes first.
+TEST(Styles, LongCodesComeWhole) {
+    std::string many, many_refs;
+    for (int i = 0; i < 250; ++i) many += "増", many_refs += "&#x5897;";
+    const std::string jp = "[&gt;0]&quot;前年同期を上回りました（増加傾向）&quot;;[&lt;0]&quot;前年同期を下回りました（減少傾向）&quot;;"
+                           "&quot;前年同期と同水準（変動なし）&quot;";
+    struct {
+        std::string numfmt;  // the whole element
+        const char* value;
+        std::string text;
+    } rows[] = {
+        {"<numFmt numFmtId=\"164\" formatCode=\"" + jp + "\"/>", "1", "前年同期を上回りました（増加傾向）"},
+        {"<numFmt numFmtId=\"164\" formatCode=\"" + jp + "\"/>", "-1", "前年同期を下回りました（減少傾向）"},
+        {"<numFmt numFmtId=\"164\" formatCode=\"" + jp + "\"/>", "0", "前年同期と同水準（変動なし）"},
+        {"<numFmt formatCode=\"" + jp + "\" numFmtId=\"164\"/>", "0", "前年同期と同水準（変動なし）"},
+        {"<numFmt formatCode=\"0&quot;" + many_refs + "&quot;\" numFmtId=\"164\"/>", "7", "7" + many},
+        {"<numFmt numFmtId=\"164\" formatCode=\"0&quot;" + many_refs + "&quot;\"/>", "8", "8" + many},
+    };
+    for (const auto& r : rows) {
+        test_book b;
+        ASSERT_EQ(b.scan(PART_STYLES, "<styleSheet><numFmts>" + r.numfmt +
+                                          "</numFmts><cellXfs><xf numFmtId=\"164\"/></cellXfs></styleSheet>"),
+                  0);
+        ASSERT_EQ(b.sheet(std::string("<row r=\"1\"><c r=\"A1\" s=\"0\"><v>") + r.value + "</v></c></row>"), 0);
+        std::string shown = b.cell("A1");
+        EXPECT_TRUE(shown == r.text) << r.numfmt.substr(0, 40) << " " << r.value << ": " << shown.substr(0, 60);
+    }
 }
 
 TEST(Styles, OnlyCellXfsAreCellFormats) {

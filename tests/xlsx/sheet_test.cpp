@@ -9,19 +9,21 @@ namespace {
 
 using xt::test_book;
 
-// Cell formats 0..5 with number formats General, 0%, yyyy/m/d (14),
-// h:mm (20), a custom Japanese date and a custom thousands format.
+// Cell formats 0..6 with number formats General, 0%, yyyy/m/d (14),
+// h:mm (20), a custom Japanese date, a custom thousands format and a time
+// with milliseconds.
 void add_formats(test_book& b) {
     ASSERT_EQ(b.scan(PART_STYLES,
                      "<styleSheet><numFmts count=\"2\">"
                      "<numFmt numFmtId=\"176\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
-                     "<numFmt numFmtId=\"177\" formatCode=\"#,##0\"/></numFmts>"
+                     "<numFmt numFmtId=\"177\" formatCode=\"#,##0\"/>"
+                     "<numFmt numFmtId=\"178\" formatCode=\"h:mm:ss.000\"/></numFmts>"
                      "<cellStyleXfs count=\"1\"><xf numFmtId=\"9\"/></cellStyleXfs>"
                      "<cellXfs count=\"6\"><xf numFmtId=\"0\"/><xf numFmtId=\"9\"/>"
                      "<xf numFmtId=\"14\"/><xf numFmtId=\"20\"/><xf numFmtId=\"176\"/>"
-                     "<xf numFmtId=\"177\"><alignment/></xf></cellXfs></styleSheet>"),
+                     "<xf numFmtId=\"177\"><alignment/></xf><xf numFmtId=\"178\"/></cellXfs></styleSheet>"),
               0);
-    ASSERT_EQ(b.book.xf_count, 6);
+    ASSERT_EQ(b.book.xf_count, 7);
 }
 
 TEST(SheetXml, ValuesByPendingType) {
@@ -37,6 +39,12 @@ TEST(SheetXml, ValuesByPendingType) {
         {"decimal", "<c r=\"A1\"><v>2.5</v></c>", "2.5", TABX_FLOAT},
         {"long decimal", "<c r=\"A1\"><v>0.30000000000000004</v></c>", "0.3", TABX_FLOAT},
         {"exponent without point", "<c r=\"A1\"><v>1E+20</v></c>", "1E+20", TABX_FLOAT},
+        {"integer beyond 64 bits", "<c r=\"A1\"><v>100000000000000000000</v></c>", "1E+20", TABX_FLOAT},
+        {"negative integer beyond 64 bits", "<c r=\"A1\"><v>-200000000000000000000</v></c>", "-2E+20", TABX_FLOAT},
+        {"negative zero", "<c r=\"A1\"><v>-0.0</v></c>", "0", TABX_FLOAT},
+        {"below 1E-40", "<c r=\"A1\"><v>1E-41</v></c>", "1E-41", TABX_FLOAT},
+        {"beyond 40 decimals", "<c r=\"A1\"><v>5.58069E-36</v></c>", "5.58069E-36", TABX_FLOAT},
+        {"blanks before the number", "<c r=\"A1\"><v> 2.5</v></c>", "2.5", TABX_FLOAT},
         {"small exponent", "<c r=\"A1\"><v>1E-7</v></c>", "1E-07", TABX_FLOAT},
         {"exponent giving a whole number", "<c r=\"A1\"><v>1.5E3</v></c>", "1500", TABX_FLOAT},
         {"not a number", "<c r=\"A1\"><v>abc</v></c>", "0", TABX_INTEGER},
@@ -52,6 +60,10 @@ TEST(SheetXml, ValuesByPendingType) {
         {"text without formula", "<c r=\"A1\" t=\"str\"><v>007</v></c>", "007", TABX_CHARACTER},
         {"escaped formula text", "<c r=\"A1\" t=\"str\"><f>A2</f><v>R&amp;D &lt;x&gt;</v></c>", "R&D <x>", TABX_CHARACTER},
         {"ISO date", "<c r=\"A1\" s=\"4\" t=\"d\"><v>2024-01-05T00:00:00Z</v></c>", "2024年1月5日", TABX_DATE},
+        {"ISO date and time with a fraction of a second", "<c r=\"A1\" s=\"6\" t=\"d\"><v>2024-01-05T13:04:05.678</v></c>",
+         "13:04:05.678", TABX_DATE_TIME},
+        {"ISO time with a fraction of a second", "<c r=\"A1\" s=\"6\" t=\"d\"><v>13:04:05.123Z</v></c>",
+         "13:04:05.123", TABX_DATE_TIME},
         {"error value", "<c r=\"A1\" t=\"e\"><v>#DIV/0!</v></c>", "#DIV/0!", TABX_CHARACTER},
         {"boolean true", "<c r=\"A1\" t=\"b\"><v>1</v></c>", "TRUE", TABX_CHARACTER},
         {"boolean false", "<c r=\"A1\" t=\"b\"><v>0</v></c>", "FALSE", TABX_CHARACTER},
@@ -63,6 +75,7 @@ TEST(SheetXml, ValuesByPendingType) {
         {"formula with text", "<c r=\"A1\" t=\"str\"><f>\"a\"&amp;\"b\"</f><v>ab</v></c>", "ab", TABX_CHARACTER},
         {"formula with date", "<c r=\"A1\" s=\"2\"><f>TODAY()</f><v>45296</v></c>", "2024/1/5", TABX_DATE},
         {"formula with error", "<c r=\"A1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>", "#DIV/0!", TABX_CHARACTER},
+        {"formula with a shared-string result", "<c r=\"A1\" t=\"s\"><f>B1</f><v>1</v></c>", "second", TABX_SHARED_STRING},
         {"styled cell without value", "<c r=\"A1\" s=\"3\"/>", "", TABX_EMPTY},
         {"empty value", "<c r=\"A1\"><v/></c>", "0", TABX_INTEGER},
     };
@@ -76,6 +89,35 @@ TEST(SheetXml, ValuesByPendingType) {
         const XLS_CELL* c = b.find(0, 0);
         ASSERT_NE(c, nullptr) << r.what;
         EXPECT_EQ(c->type, r.type) << r.what;
+    }
+}
+
+// Texts and booleans through the text section of their cell format; an
+// error value as it is (the same rows as the legacy reader's test).
+TEST(SheetXml, TextsBooleansAndErrorsShowThroughTheirFormat) {
+    struct {
+        const char* code;  // as the package writes it
+        const char* cell;  // A1 with format 0
+        const char* text;
+    } rows[] = {
+        {"\\C\\O\\B\\ \\o\\n\\ @", "<c r=\"A1\" s=\"0\" t=\"s\"><v>0</v></c>", "COB on pf1"},
+        {"_(@_)", "<c r=\"A1\" s=\"0\" t=\"inlineStr\"><is><t>abc</t></is></c>", " abc "},
+        {"@&quot;様&quot;", "<c r=\"A1\" s=\"0\" t=\"str\"><f>B1</f><v>山田</v></c>", "山田様"},
+        {";;;", "<c r=\"A1\" s=\"0\" t=\"s\"><v>0</v></c>", ""},
+        {";;;", "<c r=\"A1\" s=\"0\" t=\"b\"><v>1</v></c>", ""},
+        {"0.00;-0.00;0.00;&quot;&lt;&quot;@&quot;&gt;&quot;", "<c r=\"A1\" s=\"0\" t=\"b\"><f>B1</f><v>0</v></c>", "<FALSE>"},
+        {"0.00", "<c r=\"A1\" s=\"0\" t=\"b\"><v>1</v></c>", "TRUE"},
+        {";;;", "<c r=\"A1\" s=\"0\" t=\"e\"><v>#N/A</v></c>", "#N/A"},
+        {"@&quot;様&quot;", "<c r=\"A1\" s=\"0\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>", "#DIV/0!"},
+    };
+    for (const auto& r : rows) {
+        test_book b;
+        tbx_add_sst(&b.book, "pf1", 3);
+        ASSERT_EQ(b.scan(PART_STYLES, std::string("<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"") +
+                                          r.code + "\"/></numFmts><cellXfs><xf numFmtId=\"164\"/></cellXfs></styleSheet>"),
+                  0);
+        ASSERT_EQ(b.sheet(std::string("<row r=\"1\">") + r.cell + "</row>"), 0) << r.cell;
+        EXPECT_EQ(b.cell("A1"), r.text) << r.code << " " << r.cell;
     }
 }
 

@@ -75,7 +75,7 @@ struct tbx_value {
     const char* text = nullptr;
     int64_t integer = 0;
     double number = 0;
-    signed char decimals = 0;
+    int decimals = 0;
     int32_t index = 0;
     int16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     XLS_BOOK* book = nullptr;  // when set: value texts come from its text pool
@@ -112,8 +112,13 @@ int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value);
 // FLOAT and PERCENT the number its value text shows.
 double cell_number(const XLS_CELL* cell);
 
+// The most decimals a number's text takes: the fifteen significant digits
+// of the smallest double (4.94e-324) lie 338 places after the point.
+enum { TBX_MAX_DECIMALS = 340 };
+
 // The size of a value-text buffer: the longest fixed-point text of a double
-// (309 digits, sign, point, 40 decimals) and the terminator.
+// with its decimals (309 digits of DBL_MAX, or a sign, "0." and 340
+// decimals) and the terminator.
 enum { TBX_VALUE_TEXT_BUF = 400 };
 
 // The cell's text ("" when it holds none).
@@ -127,7 +132,7 @@ const char* cell_text(const XLS_CELL* cell);
 const char* cell_value_text(const XLS_CELL* cell, char* buf);
 
 // The decimal count that shows a number with fifteen significant digits and
-// no trailing zeros (at most 40).
+// no trailing zeros (at most TBX_MAX_DECIMALS).
 int significant_decimals(double value);
 
 // The same for the number read from the text t (a worksheet's value text):

@@ -25,6 +25,7 @@
 
 #include "cell_format.h"
 #include "number_format.h"
+#include "number_text.h"
 #include "orb_text.h"
 #include "tbx_private.h"
 
@@ -71,14 +72,14 @@ std::string grouped(const char* text, int decimals) {
     std::string digits;
     double fraction = 0;
     if (std::strchr(text, '.')) {
-        double x = std::strtod(text, nullptr);
+        double x = tbx_strtod(text);
         if (!std::isfinite(x)) x = 0;
         double whole = std::trunc(x);
         fraction = std::fabs(x - whole);
         negative = x < 0;
         char buf[400];
-        std::snprintf(buf, sizeof buf, "%.0f", std::fabs(whole));
-        digits = buf;
+        auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(whole), std::chars_format::fixed, 0);
+        digits.assign(buf, r.ec == std::errc() ? r.ptr : buf);
     } else {
         // The integer part as a signed 64-bit integer; a text beyond that
         // range keeps its own digits.
@@ -316,7 +317,7 @@ void format_date_value(const XLS_BOOK* book, const XLS_CELL* cell, int type, cha
 // decimals, tidied when asked, and "%".
 static std::string percent_text(const XLS_CELL* cell, int decimals, bool tidy) {
     char buf[TBX_VALUE_TEXT_BUF];
-    double v = std::strtod(cell_value_text(cell, buf), nullptr) * 100;
+    double v = tbx_strtod(cell_value_text(cell, buf)) * 100;
     std::string percent = printed("%.*f", decimals, v);
     if (tidy) percent = normalised(percent.c_str());
     percent.push_back('%');
@@ -325,11 +326,12 @@ static std::string percent_text(const XLS_CELL* cell, int decimals, bool tidy) {
 
 namespace {
 
-// A text cell through its format's text section, if it has one.
+// A text cell through its format's text section, if it has one.  An error
+// value shows as it is: number formats do not apply to it.
 void engine_text(const XLS_BOOK* book, const XLS_CELL* cell, const char* text, size_t len,
                  char* out) {
     const nf_format* f = tbx_format_of_cell(book, cell);
-    if (!nf_has_text_section(f)) {
+    if (!nf_has_text_section(f) || (cell->flags & TABX_CELL_ERROR)) {
         put_bounded(out, text, len);
         return;
     }

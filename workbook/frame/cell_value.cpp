@@ -9,14 +9,15 @@
 #include <cstring>
 
 #include "cell_format.h"
+#include "number_text.h"
 #include "tbx_private.h"
 #include "tbx_store.h"
 
 namespace {
 
 // Precision of a FLOAT or PERCENT text: the record's decimal count, kept in
-// the range printf can honour (a negative count would make no format).
-int precision_of(int decimals) { return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals; }
+// the range a number takes (a negative count would make no format).
+int precision_of(int decimals) { return decimals < 0 ? 0 : decimals > TBX_MAX_DECIMALS ? TBX_MAX_DECIMALS : decimals; }
 
 // A copy of len bytes and a terminator: from the text pool of v->book when
 // it is set (and the text fits there), else from the heap.
@@ -42,7 +43,7 @@ char* dup_integer(const tbx_value* v, long long n) {
 // rounded digits as printf for finite values; the others keep printf's
 // spelling.
 char* dup_fixed(const tbx_value* v, double x, int precision) {
-    char buf[400];  // DBL_MAX has 309 digits, plus sign, point and 40 decimals
+    char buf[TBX_VALUE_TEXT_BUF];
     if (std::isfinite(x)) {
         auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, precision);
         if (r.ec == std::errc()) return dup_bytes(v, buf, static_cast<size_t>(r.ptr - buf));
@@ -61,8 +62,8 @@ int truncated(double v) {
 
 // The decimal count that shows a number with the fifteen significant digits
 // a workbook keeps, without trailing zeros: 2.0000001 needs 7, 0.0000001
-// needs 7, 0.1 + 0.2 needs 1 (0.3).  Six decimals would turn the first two
-// into "2" and "0".  At most 40.
+// needs 7, 0.1 + 0.2 needs 1 (0.3), 5.58069e-36 needs 41.  Six decimals
+// would turn the first two into "2" and "0".
 }  // namespace
 
 int significant_decimals(double value) {
@@ -75,7 +76,7 @@ int significant_decimals(double value) {
     int fraction = 0;
     if (point) fraction = static_cast<int>((e ? e : text + std::strlen(text)) - point - 1);
     int decimals = fraction - exponent;
-    return decimals < 0 ? 0 : decimals > 40 ? 40 : decimals;
+    return decimals < 0 ? 0 : decimals > TBX_MAX_DECIMALS ? TBX_MAX_DECIMALS : decimals;
 }
 
 int text_significant_decimals(const char* t, double value) {
@@ -106,17 +107,17 @@ int text_significant_decimals(const char* t, double value) {
     }
     if (first < 0) return 0;  // zero
     long decimals = static_cast<long>(last - whole + 1) - exponent;
-    if (decimals > 40) return significant_decimals(value);
+    if (decimals > TBX_MAX_DECIMALS) return significant_decimals(value);
     return decimals < 0 ? 0 : static_cast<int>(decimals);
 }
 
 namespace {
 
 // Empties the cell's value: its text freed (a pooled one stays in its block),
-// the number 0.
+// the number 0, no longer an error value.
 void clear_value(XLS_CELL* cell) {
     if (cell->flags & TABX_CELL_TEXT) tbx_free_cell_text(cell->text);
-    cell->flags = static_cast<unsigned char>(cell->flags & ~TABX_CELL_TEXT);
+    cell->flags = static_cast<unsigned char>(cell->flags & ~(TABX_CELL_TEXT | TABX_CELL_ERROR));
     cell->number = 0;
 }
 
@@ -171,7 +172,7 @@ int put_typed_value(int type, XLS_CELL* cell, const tbx_value* v) {
         // The number and the decimals of its text; a number that is none
         // keeps printf's spelling as its text.
         if (std::isfinite(v->number)) {
-            set_number(cell, v->number);
+            set_number(cell, v->number == 0 ? 0.0 : v->number);  // -0 is 0
             cell->decimals = precision_of(v->decimals);
         } else {
             char* copy = dup_fixed(v, v->number, precision_of(v->decimals));
@@ -241,7 +242,7 @@ int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value) {
         v.number = value;
         // Classic: printed with "%lf", six decimals; else the fifteen
         // significant digits a workbook keeps.
-        v.decimals = static_cast<signed char>(exact ? significant_decimals(value) : 6);
+        v.decimals = exact ? significant_decimals(value) : 6;
         return put_typed_value(TBX_PERCENT, cell, &v);
     }
     if (t == TBX_DATE || t == TBX_DATE_TIME || t == TBX_TIME_HM || t == TBX_TIME_HMS) {
@@ -264,7 +265,7 @@ int put_number_cell(XLS_BOOK* book, XLS_CELL* cell, int t, double value) {
         return put_typed_value(TBX_INTEGER, cell, &v);
     }
     v.number = value;
-    v.decimals = static_cast<signed char>(significant_decimals(value));
+    v.decimals = significant_decimals(value);
     return put_typed_value(TBX_FLOAT, cell, &v);
 }
 
@@ -313,7 +314,7 @@ double cell_number(const XLS_CELL* cell) {
         const char* t = cell_value_text(cell, buf);
         const char* b = *t == '+' ? t + 1 : t;
         auto r = std::from_chars(b, b + std::strlen(b), x);
-        if (r.ec != std::errc()) x = std::strtod(t, nullptr);
+        if (r.ec != std::errc()) x = tbx_strtod(t);
         return x;
     }
     case TBX_DATE:

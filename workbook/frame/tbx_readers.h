@@ -17,7 +17,7 @@
 // How a reader fills a book (all functions return 0 or a negative code):
 //
 //     if (book->style_keep == 0) tbx_clear_numfmts(book);
-//     tbx_add_numfmt(book, 164, code_in_shift_jis);      // per custom format
+//     tbx_add_numfmt_utf8(book, 164, code);              // per custom format
 //     tbx_add_xf(book, numfmt_id, &xf);                  // per cell format
 //     tbx_add_sst(book, utf8, len, &index);              // per shared string
 //     tbx_add_sheet(book, s);                            // per sheet

@@ -15,6 +15,7 @@
 
 #include "cell_format.h"
 #include "orb_file.h"
+#include "orb_text.h"
 #include "platform.h"
 #include "tbx_private.h"
 
@@ -148,6 +149,7 @@ struct tbx_store_owner {
     std::vector<XLS_SST> sst;
     std::vector<XLS_XF> xf;
     std::vector<XLS_NUMFMT> numfmt;
+    std::vector<std::string> numfmt_utf8;  // parallel to numfmt: the codes as written
     std::vector<XLS_DRAWING> drawings;
     std::vector<std::unique_ptr<tbx_object>> objects;
     std::vector<char*> members;
@@ -493,27 +495,74 @@ int tbx_add_xf(XLS_BOOK* book, int numfmt_id, int* index) {
     return 0;
 }
 
-int tbx_add_numfmt(XLS_BOOK* book, int id, const char* code) {
+namespace {
+
+// Appends a number format given in both character sets.
+int add_numfmt(XLS_BOOK* book, int id, const std::string& sjis, std::string utf8) {
     tbx_store_owner* o = owner_of(book);
-    if (!o || !code) return -3;
     if (o->numfmt.size() >= TBX_MAX_NUMFMTS) return -9;
     XLS_NUMFMT f{};
     f.id = static_cast<short>(id);
-    std::snprintf(f.code, 256, "%s", code);  // at most 255 bytes
-    f.type = static_cast<short>(classify_format_code(f.code));
+    // The record's own field keeps 255 bytes, cut before a character.
+    size_t n = sjis.size();
+    if (n > 255) {
+        n = 0;
+        for (;;) {
+            size_t len = 1 + static_cast<size_t>(orb_mb_len(ORB_SJIS, static_cast<unsigned char>(sjis[n])));
+            if (n + len > 255) break;
+            n += len;
+        }
+    }
+    std::memcpy(f.code, sjis.data(), n);
+    f.code[n] = '\0';
+    f.type = static_cast<short>(classify_format_code(sjis.c_str()));
     try {
+        o->numfmt_utf8.reserve(o->numfmt.size() + 1);
         o->numfmt.push_back(f);
+        o->numfmt_utf8.push_back(std::move(utf8));
     } catch (const std::bad_alloc&) {
+        if (o->numfmt.size() > o->numfmt_utf8.size()) o->numfmt.pop_back();
         return -2;
     }
     o->publish(book, book->sheet_count);
     return 0;
 }
 
+}  // namespace
+
+int tbx_add_numfmt(XLS_BOOK* book, int id, const char* code) {
+    if (!owner_of(book) || !code) return -3;
+    try {
+        std::string utf8 = code;
+        if (orb_convert_string(ORB_SJIS, ORB_UTF8, utf8) != 0) return -2;
+        return add_numfmt(book, id, code, std::move(utf8));
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+}
+
+int tbx_add_numfmt_utf8(XLS_BOOK* book, int id, const char* code) {
+    if (!owner_of(book) || !code) return -3;
+    try {
+        std::string sjis = code;
+        if (orb_convert_string(ORB_UTF8, ORB_SJIS, sjis) != 0) return -2;
+        return add_numfmt(book, id, sjis, code);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+}
+
+const char* tbx_numfmt_code(const XLS_BOOK* book, int index) {
+    const tbx_store_owner* o = owner_of(book);
+    if (!o || index < 0 || static_cast<size_t>(index) >= o->numfmt_utf8.size()) return "";
+    return o->numfmt_utf8[static_cast<size_t>(index)].c_str();
+}
+
 void tbx_clear_numfmts(XLS_BOOK* book) {
     tbx_store_owner* o = owner_of(book);
     if (!o) return;
     o->numfmt.clear();
+    o->numfmt_utf8.clear();
     o->publish(book, book->sheet_count);
 }
 

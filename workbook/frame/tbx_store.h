@@ -105,9 +105,18 @@ int tbx_add_sst(XLS_BOOK* book, const char* text, int len, int* index = nullptr)
 // format); *index (when not null) receives its index.
 int tbx_add_xf(XLS_BOOK* book, int numfmt_id, int* index = nullptr);
 
-// Appends a number format (code in Shift-JIS, cut to 255 bytes), classified
-// with classify_format_code.  -9 when the table holds 500 entries already.
+// Appends a number format, classified with classify_format_code.  The
+// book keeps the code twice: as written, in UTF-8 (tbx_numfmt_code: what
+// cells are shown through), and in the record's own field in Shift-JIS,
+// cut to 255 bytes (characters Shift-JIS lacks become '?').  The code is
+// given in UTF-8 (the readers) or in Shift-JIS.  -9 when the table holds
+// 500 entries already.
+int tbx_add_numfmt_utf8(XLS_BOOK* book, int id, const char* code_utf8);
 int tbx_add_numfmt(XLS_BOOK* book, int id, const char* code_sjis);
+
+// The code of number format `index` (0-based, as book->numfmt) in UTF-8,
+// whole; "" for an index outside the table.
+const char* tbx_numfmt_code(const XLS_BOOK* book, int index);
 
 // Empties the number-format table (style-keeping mode, before a reader reads
 // the file's own formats).

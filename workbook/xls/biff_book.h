@@ -27,8 +27,16 @@ public:
     virtual int place_cell(int sheet, int row, int column) = 0;
     virtual int put_number(int sheet, int row, int column, int numfmt_id, int xf, double value) = 0;
     virtual int put_text(int sheet, int row, int column, const std::string& utf8) = 0;
+    // An error value ("#N/A"): a text that no number format changes.
+    virtual int put_error(int sheet, int row, int column, const std::string& utf8) {
+        return put_text(sheet, row, column, utf8);
+    }
     virtual int put_shared_string(int sheet, int row, int column, int index) = 0;
     virtual int put_empty(int sheet, int row, int column) = 0;
+    // Gives a stored cell the cell format it is shown through (a text, a
+    // boolean or an error; put_number sets a number's); an index outside
+    // the cell-format table is passed over.
+    virtual int set_cell_format(int /*sheet*/, int /*row*/, int /*column*/, int /*xf*/) { return 0; }
 
     // Shared strings (UTF-8), numbered from 0 in the order added.
     virtual int sst_count() const = 0;
@@ -41,9 +49,9 @@ public:
     virtual int xf_numfmt(int xf) const = 0;
     virtual int add_xf(int numfmt_id) = 0;
 
-    // Number formats (code in Shift-JIS; the book classifies it).
+    // Number formats (code in UTF-8; the book classifies it).
     virtual int numfmt_count() const = 0;
-    virtual int add_numfmt(int id, const std::string& code_sjis) = 0;
+    virtual int add_numfmt(int id, const std::string& code_utf8) = 0;
 
     // A text box or comment text (UTF-8) on a sheet.
     virtual int add_text_object(int sheet, const std::string& utf8) = 0;

@@ -314,19 +314,19 @@ int biff_reader::on_format(const unsigned char* data, size_t len) {
         uint8_t count = 0;
         if (!c.u8(count)) return kShort;
         size_t n = std::min<size_t>(count, c.remaining());
-        if (!c.bytes(p, n) || !codepage_to_sjis(codepage_, p, n, code)) return -2;
+        if (!c.bytes(p, n) || !codepage_to_utf8(codepage_, p, n, code)) return -2;
     } else {
         uint16_t count = 0;
         uint8_t option = 0;
         if (!c.u16(count) || !c.u8(option)) return kShort;
         if (option != 0) {
             size_t n = std::min<size_t>(count, c.remaining() / 2);
-            if (!c.bytes(p, 2 * n) || !utf16le_to_sjis(p, n, code)) return -2;
+            if (!c.bytes(p, 2 * n) || !utf16le_to_utf8(p, n, code)) return -2;
         } else {
             // Compressed characters: the low bytes of UTF-16 ("¥" is 0xA5).
             size_t n = std::min<size_t>(count, c.remaining());
             c.bytes(p, n);
-            if (n <= BIFF_MAX_FORMAT_BYTES && !latin1_to_sjis(p, n, code)) return -2;
+            if (n <= BIFF_MAX_FORMAT_BYTES && !latin1_to_utf8(p, n, code)) return -2;
         }
     }
     size_t nul = code.find('\0');
@@ -359,9 +359,9 @@ int biff_reader::check_xf(unsigned xf, const char* label) {
 
 int biff_reader::on_labelsst(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
-    uint16_t row = 0, column = 0;
+    uint16_t row = 0, column = 0, xf = 0;
     uint32_t index = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u32(index)) return kShort;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.u32(index)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_LABELSST row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
@@ -369,7 +369,8 @@ int biff_reader::on_labelsst(const unsigned char* data, size_t len) {
         bad_ = message_buffer_over(book_.sst_count(), "BIFF_LABELSST sst");
         return kBadValue;
     }
-    return book_.put_shared_string(sheet_, row, column, static_cast<int>(index));
+    rc = book_.put_shared_string(sheet_, row, column, static_cast<int>(index));
+    return rc != 0 ? rc : book_.set_cell_format(sheet_, row, column, xf);
 }
 
 int biff_reader::on_number(const unsigned char* data, size_t len) {
@@ -431,13 +432,14 @@ int biff_reader::on_formula(const unsigned char* data, size_t len) {
     row_ = row;
     column_ = column;
     if ((rc = check_xf(xf, "BIFF_FORMULA")) != 0) return rc;
+    if ((rc = book_.set_cell_format(sheet_, row, column, xf)) != 0) return rc;
     if (result[6] == 0xFF && result[7] == 0xFF) {
         // Not a number: a string arrives in the next STRING record; a
         // boolean or an error shows its text; an empty string leaves the
         // cell empty.
         string_pending_ = result[0] == kResultString;
         if (result[0] == kResultBoolean) return book_.put_text(sheet_, row, column, boolean_text(result[2]));
-        if (result[0] == kResultError) return book_.put_text(sheet_, row, column, error_text(result[2]));
+        if (result[0] == kResultError) return book_.put_error(sheet_, row, column, error_text(result[2]));
         return 0;
     }
     double value;
@@ -508,22 +510,27 @@ int biff_reader::on_blank(const unsigned char* data, size_t len) {
 
 int biff_reader::on_boolerr(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
-    uint16_t row = 0, column = 0;
+    uint16_t row = 0, column = 0, xf = 0;
     uint8_t value = 0, is_error = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u8(value) || !c.u8(is_error)) return kShort;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.u8(value) || !c.u8(is_error)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_BOOLERR row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
-    return book_.put_text(sheet_, row, column, is_error ? error_text(value) : boolean_text(value));
+    rc = is_error ? book_.put_error(sheet_, row, column, error_text(value))
+                  : book_.put_text(sheet_, row, column, boolean_text(value));
+    return rc != 0 ? rc : book_.set_cell_format(sheet_, row, column, xf);
 }
 
 int biff_reader::on_label(const unsigned char* data, size_t len) {
     byte_cursor c(data, len);
-    uint16_t row = 0, column = 0, count = 0;
-    if (!c.u16(row) || !c.u16(column) || !c.skip(2) || !c.u16(count)) return kShort;
+    uint16_t row = 0, column = 0, xf = 0, count = 0;
+    if (!c.u16(row) || !c.u16(column) || !c.u16(xf) || !c.u16(count)) return kShort;
     string_pending_ = false;
     int rc = check_cell(row, column, "BIFF_FORMULA row/column overflow");
     if (rc != 0) return rc < 0 ? rc : 0;
+    // The cell takes its format now: its text may come in later records.
+    if ((rc = book_.place_cell(sheet_, row, column)) != 0) return rc;
+    if ((rc = book_.set_cell_format(sheet_, row, column, xf)) != 0) return rc;
     row_ = row;
     column_ = column;
     return cell_text(c, count, row, column);

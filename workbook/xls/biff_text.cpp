@@ -94,36 +94,4 @@ bool codepage_to_utf8(int codepage, const unsigned char* p, size_t n, std::strin
     return codepage_to_utf16(codepage, p, n, w) && utf16_to_utf8(w, out);
 }
 
-bool codepage_to_sjis(int codepage, const unsigned char* p, size_t n, std::string& out) {
-    if (!single_byte(codepage)) {
-        try {
-            out.assign(reinterpret_cast<const char*>(p), n);
-            return true;
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
-    std::u16string w;
-    return codepage_to_utf16(codepage, p, n, w) && plat_utf16_to_cp932(w.data(), w.size(), out);
-}
-
-bool latin1_to_sjis(const unsigned char* p, size_t n, std::string& out) {
-    try {
-        std::u16string w(p, p + n);
-        return plat_utf16_to_cp932(w.data(), w.size(), out);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
-bool utf16le_to_sjis(const unsigned char* p, size_t n, std::string& out) {
-    try {
-        std::u16string w(n, u'\0');
-        for (size_t i = 0; i < n; ++i) w[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
-        return plat_utf16_to_cp932(w.data(), w.size(), out);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
 }  // namespace xls

@@ -25,13 +25,6 @@ bool latin1_to_utf8(const unsigned char* p, size_t n, std::string& out);
 // Mac Roman table, every other code page (932 above all) as Shift-JIS.
 bool codepage_to_utf16(int codepage, const unsigned char* p, size_t n, std::u16string& out);
 bool codepage_to_utf8(int codepage, const unsigned char* p, size_t n, std::string& out);
-// n bytes of 8-bit text in a code page to Shift-JIS (unchanged for 932).
-bool codepage_to_sjis(int codepage, const unsigned char* p, size_t n, std::string& out);
-// n compressed characters to Shift-JIS (characters without a Shift-JIS
-// form become '?').
-bool latin1_to_sjis(const unsigned char* p, size_t n, std::string& out);
-// UTF-16LE to Shift-JIS (characters without a Shift-JIS form become '?').
-bool utf16le_to_sjis(const unsigned char* p, size_t n, std::string& out);
 
 }  // namespace xls
 

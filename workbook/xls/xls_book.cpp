@@ -38,6 +38,12 @@ int xls_book::put_text(int sheet, int row, int column, const std::string& utf8) 
     return put_typed_value(TBX_CHARACTER, cell, &v);
 }
 
+int xls_book::put_error(int sheet, int row, int column, const std::string& utf8) {
+    int rc = put_text(sheet, row, column, utf8);
+    if (rc == 0) tbx_find_cell(book_, sheet, row, column)->flags |= TABX_CELL_ERROR;
+    return rc;
+}
+
 int xls_book::put_shared_string(int sheet, int row, int column, int index) {
     XLS_CELL* cell = nullptr;
     int rc = tbx_ensure_cell(book_, sheet, row, column, &cell);
@@ -53,6 +59,12 @@ int xls_book::put_empty(int sheet, int row, int column) {
     if (rc != 0) return rc;
     tbx_value v;
     return put_typed_value(TBX_EMPTY, cell, &v);
+}
+
+int xls_book::set_cell_format(int sheet, int row, int column, int xf) {
+    if (xf < 0 || xf >= book_->xf_count) return 0;
+    if (XLS_CELL* cell = tbx_find_cell(book_, sheet, row, column)) cell->xf = xf;
+    return 0;
 }
 
 int xls_book::sst_count() const { return book_->sst_count; }
@@ -72,8 +84,8 @@ int xls_book::add_xf(int numfmt_id) { return tbx_add_xf(book_, numfmt_id); }
 
 int xls_book::numfmt_count() const { return book_->numfmt_count; }
 
-int xls_book::add_numfmt(int id, const std::string& code_sjis) {
-    return tbx_add_numfmt(book_, id, code_sjis.c_str());
+int xls_book::add_numfmt(int id, const std::string& code_utf8) {
+    return tbx_add_numfmt_utf8(book_, id, code_utf8.c_str());
 }
 
 void xls_book::set_date1904(bool on) {

@@ -18,8 +18,10 @@ public:
     int place_cell(int sheet, int row, int column) override;
     int put_number(int sheet, int row, int column, int numfmt_id, int xf, double value) override;
     int put_text(int sheet, int row, int column, const std::string& utf8) override;
+    int put_error(int sheet, int row, int column, const std::string& utf8) override;
     int put_shared_string(int sheet, int row, int column, int index) override;
     int put_empty(int sheet, int row, int column) override;
+    int set_cell_format(int sheet, int row, int column, int xf) override;
     int sst_count() const override;
     int add_sst(const std::string& utf8) override;
     int xf_count() const override;
@@ -27,7 +29,7 @@ public:
     int xf_numfmt(int xf) const override;
     int add_xf(int numfmt_id) override;
     int numfmt_count() const override;
-    int add_numfmt(int id, const std::string& code_sjis) override;
+    int add_numfmt(int id, const std::string& code_utf8) override;
     int add_text_object(int sheet, const std::string& utf8) override;
     void message(const std::string& utf8) override;
     void log(const std::string& utf8) override;

@@ -1,8 +1,9 @@
 // The styles part, reading side: the workbook's number formats and its cell
 // formats ("cellXfs"), which a cell's "s" attribute refers to.
 //
-// A number format's code is kept unescaped and without the attribute's
-// quotes, converted to Shift-JIS, and classified once here.  Fonts, fills and borders concern only a writer of the book.
+// A number format's code is kept unescaped, without the attribute's quotes
+// and whole, in UTF-8 as the package writes it, and classified once here.
+// Fonts, fills and borders concern only a writer of the book.
 #include <cstring>
 #include <string>
 
@@ -12,8 +13,6 @@
 #include "xlsx_scan.h"
 
 namespace {
-
-enum { NUMFMT_CODE_MAX = 255 };
 
 // The spelling of a format code that the classification knows: Excel's
 // own.  Other writers spell the same formats differently: a Japanese literal
@@ -89,14 +88,7 @@ int on_number_format(xml_scan& s, std::string_view tag) {
     if (type == TBX_FMT_PLAIN) type = classify_utf8(quotes_escaped(spelled));
     if (type == -2) return -2;
     if (type < 0) return 0;
-    // The code as the workbook means it, in Shift-JIS.
-    std::string sjis = code;
-    sjis.resize(code.size() + 1);
-    int len = static_cast<int>(code.size());
-    if (orb_convert(ORB_UTF8, ORB_SJIS, sjis.data(), &len, static_cast<int>(sjis.size())) != 0) return -2;
-    sjis.resize(static_cast<size_t>(len));
-    bool too_long = sjis.size() > NUMFMT_CODE_MAX;
-    int rc = tbx_add_numfmt(s.book, static_cast<int>(id), too_long ? "" : sjis.c_str());
+    int rc = tbx_add_numfmt_utf8(s.book, static_cast<int>(id), code.c_str());
     if (rc == -2) return -2;
     if (rc == 0) s.book->numfmt[s.book->numfmt_count - 1].type = static_cast<short>(type);
     return 0;

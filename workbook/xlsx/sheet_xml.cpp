@@ -7,12 +7,12 @@
 // by that type.
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "cell_format.h"
+#include "number_text.h"
 #include "tbx_private.h"
 #include "tbx_formulas.h"
 #include "tbx_store.h"
@@ -45,39 +45,13 @@ int decimals_of(const char* t) {
     const char* e = std::strpbrk(t, "eE");
     if (e) digits -= static_cast<int>(std::strtol(e + 1, nullptr, 10));
     if (digits < 0) digits = 0;
-    if (digits > 40) digits = 40;
+    if (digits > TBX_MAX_DECIMALS) digits = TBX_MAX_DECIMALS;
     return digits;
 }
 
-// strtod of a number text.  The plain forms a worksheet writes ("-12",
-// "0.125", "1.5E-7") go through std::from_chars, which rounds exactly as
-// strtod does; anything else (blanks, "+", hexadecimal, "inf") goes
-// to strtod itself.
-double number_of(const char* t) {
-    const char* p = t;
-    if (*p == '-') ++p;
-    const char* digits = p;
-    while (*p >= '0' && *p <= '9') ++p;
-    bool plain = p > digits;
-    if (plain && *p == '.') {
-        const char* f = ++p;
-        while (*p >= '0' && *p <= '9') ++p;
-        plain = p > f;
-    }
-    if (plain && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (*p == '-' || *p == '+') ++p;
-        const char* e = p;
-        while (*p >= '0' && *p <= '9') ++p;
-        plain = p > e;
-    }
-    if (plain && *p == '\0') {
-        double x = 0;
-        auto r = std::from_chars(t, p, x);
-        if (r.ec == std::errc() && r.ptr == p) return x;
-    }
-    return std::strtod(t, nullptr);
-}
+// The number of a value text, read as strtod reads it in the "C" locale
+// (blanks before it, a "+", "1E+20") whatever the host's locale.
+double number_of(const char* t) { return tbx_strtod(t); }
 
 int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
     tbx_value v;
@@ -94,7 +68,7 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
     if (tbx_exact_values(book) && type == TBX_PERCENT) {
         // The number as it is, as put_number_cell keeps it.
         v.number = number_of(t);
-        v.decimals = static_cast<signed char>(text_significant_decimals(t, v.number));
+        v.decimals = text_significant_decimals(t, v.number);
         return put_typed_value(TBX_PERCENT, cell, &v);
     }
     if (tbx_exact_values(book) && is_date_kind(type)) {
@@ -103,7 +77,7 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
     if (type == TBX_PERCENT) {
         v.number = number_of(t);
         int d = decimals_of(t);
-        v.decimals = static_cast<signed char>(d < 6 ? 6 : d);
+        v.decimals = d < 6 ? 6 : d;
         return put_typed_value(TBX_PERCENT, cell, &v);
     }
     if (is_date_kind(type)) {
@@ -115,7 +89,7 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
         // The fifteen significant digits a workbook keeps, as in .xls:
         // "0.30000000000000004" is 0.3.
         v.number = number_of(t);
-        v.decimals = static_cast<signed char>(text_significant_decimals(t, v.number));
+        v.decimals = text_significant_decimals(t, v.number);
         return put_typed_value(TBX_FLOAT, cell, &v);
     }
     if (std::strpbrk(t, "eE")) {
@@ -126,7 +100,14 @@ int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
             return put_typed_value(TBX_INTEGER, cell, &v);
         }
         v.number = x;
-        v.decimals = static_cast<signed char>(decimals_of(t));
+        v.decimals = decimals_of(t);
+        return put_typed_value(TBX_FLOAT, cell, &v);
+    }
+    v.number = number_of(t);
+    if (std::isfinite(v.number) && std::fabs(v.number) >= 9223372036854775808.0) {
+        // An integer beyond 64 bits: the number it is, not the largest
+        // 64-bit integer.
+        v.decimals = 0;
         return put_typed_value(TBX_FLOAT, cell, &v);
     }
     v.integer = xml_leading_int(t);
@@ -257,16 +238,52 @@ int on_formula(xml_scan& s, int event, std::string_view text) {
     return 0;
 }
 
-// The serial of an ISO 8601 date and time ("2024-01-05T13:04:05Z"), false
-// when the text is none.
+// A decimal integer of at most 9 digits (a sign allowed where the C library
+// allows one), stepping over it; false when none stands there.
+bool read_int(const char*& p, int* out) {
+    const char* q = p;
+    bool negative = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    int v = 0, n = 0;
+    for (; *q >= '0' && *q <= '9' && n < 9; ++q, ++n) v = v * 10 + (*q - '0');
+    if (n == 0) return false;
+    *out = negative ? -v : v;
+    p = q;
+    return true;
+}
+
+// The time of an ISO 8601 text at p, "13:04" or "13:04:05.678": hours,
+// minutes, whole seconds and the rest of the second.  False when there is
+// none.
+bool read_time(const char* p, int* h, int* mi, int* sec, double* fraction) {
+    if (!read_int(p, h) || *p != ':' || !read_int(++p, mi)) return false;
+    if (*p == ':' && read_int(++p, sec) && *p == '.') {
+        double scale = 0.1;
+        for (++p; *p >= '0' && *p <= '9' && scale > 1e-10; ++p, scale /= 10) *fraction += (*p - '0') * scale;
+    }
+    return true;
+}
+
+// The serial of an ISO 8601 date and time ("2024-01-05T13:04:05.678Z", a
+// date alone or a time alone), its fraction of a second kept; false when
+// the text is none.
 bool iso_serial(const XLS_BOOK* book, const char* t, double* serial) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-    int n = std::sscanf(t, "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &sec);
-    if (n < 3 && std::sscanf(t, "%d:%d:%d", &h, &mi, &sec) >= 2) y = mo = d = 0;
-    else if (n < 3) return false;
+    double fraction = 0;
+    const char* p = t;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+    const char* q = p;
+    if (read_int(q, &y) && *q == '-' && read_int(++q, &mo) && *q == '-' && read_int(++q, &d)) {
+        if (*q == 'T' && !read_time(q + 1, &h, &mi, &sec, &fraction)) h = mi = sec = 0, fraction = 0;
+    } else if (read_time(p, &h, &mi, &sec, &fraction)) {
+        y = mo = d = 0;
+    } else {
+        return false;
+    }
     if (datetime_to_serial(y, mo, d, h, mi, sec, serial) != 0) return false;
-    const tbx_private* p = tbx_priv(book);
-    if (p && p->date1904 && y) *serial -= 1462;
+    *serial += fraction / 86400;
+    const tbx_private* p1904 = tbx_priv(book);
+    if (p1904 && p1904->date1904 && y) *serial -= 1462;
     return true;
 }
 
@@ -280,7 +297,19 @@ int store_kind_text(XLS_BOOK* book, XLS_CELL* cell, char kind, const char* t, in
     }
     std::string text(t);
     if (std::strchr(t, '&') && xml_unescape_text(text) != 0) text = t;
-    return store_text(book, cell, text.c_str());
+    int rc = store_text(book, cell, text.c_str());
+    if (rc == 0 && kind == 'e') cell->flags |= TABX_CELL_ERROR;
+    return rc;
+}
+
+// A shared-string index: the cell refers to that string; an index outside
+// the table leaves it without value.
+int store_shared_string(XLS_BOOK* book, XLS_CELL* cell, const char* t) {
+    long long index = xml_leading_int(t);
+    if (index < 0 || index >= book->sst_count) return 0;
+    tbx_value v;
+    v.index = static_cast<int32_t>(index);
+    return put_typed_value(TBX_SHARED_STRING, cell, &v);
 }
 
 // The "v" leaf: the value by the pending value type.
@@ -296,19 +325,14 @@ int on_value(xml_scan& s, std::string_view text) {
     case TBX_CHARACTER:
         rc = store_text(s.book, cell, t.buf);
         break;
-    case TBX_SHARED_STRING: {
-        long long index = xml_leading_int(t.buf);
-        if (index >= 0 && index < s.book->sst_count) {
-            tbx_value v;
-            v.index = static_cast<int32_t>(index);
-            rc = put_typed_value(TBX_SHARED_STRING, cell, &v);
-        }
+    case TBX_SHARED_STRING:
+        rc = store_shared_string(s.book, cell, t.buf);
         break;
-    }
     case TBX_FORMULA:
         s.text.clear();
         if (!load_mode(s.book)) break;  // the cell keeps its formula only
-        if (text_kind) rc = store_kind_text(s.book, cell, s.cell_kind, t.buf, s.format_type);
+        if (s.cell_kind == 's') rc = store_shared_string(s.book, cell, t.buf);  // a text result by index
+        else if (text_kind) rc = store_kind_text(s.book, cell, s.cell_kind, t.buf, s.format_type);
         else rc = store_number(s.book, cell, t.buf, s.format_type);
         break;
     default:

@@ -7,7 +7,8 @@
 // member's part kind:
 //
 //   XML_START  a start tag "<name ...>" (the tag text, at most 255 bytes;
-//              a longer tag loses what lies beyond)
+//              a longer tag loses what lies beyond, except a "numFmt",
+//              which comes whole)
 //   XML_EMPTY  a self-closing tag "<name .../>" (the tag text, as above)
 //   XML_LEAF   the text content of an element that had no child element,
 //              at its end tag (a view into the member, not a copy)

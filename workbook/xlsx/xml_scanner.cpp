@@ -179,7 +179,9 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
         }
         int code = xml_element_code(local, local_len);
         size_t tag_len = static_cast<size_t>((gt < end ? gt + 1 : end) - lt);
-        if (tag_len > XML_TAG_MAX) tag_len = XML_TAG_MAX;
+        // A number format comes whole: a code of 255 characters, escaped,
+        // takes far more than the bytes other tags are cut to.
+        if (tag_len > XML_TAG_MAX && code != X_NUMFMT) tag_len = XML_TAG_MAX;
         std::string_view tag(lt, tag_len);
         if (depth > 0) stack[depth - 1].has_child = true;
         s.container = depth > 0 ? stack[depth - 1].code : X_NONE;
