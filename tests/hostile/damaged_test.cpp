@@ -338,6 +338,44 @@ TEST(DamagedZip, ADeclaredMemberCountBeyondTheTableIsReportedForOneGrowth) {
 // Truncations of real documents
 // ---------------------------------------------------------------------------
 
+// Real legacy workbooks whose records, one after the other, claim a length
+// that runs past the end of the workbook stream: each is refused with the
+// library's read-error message, never read in part.
+TEST(Truncated, LegacyRecordsThatRunPastTheStreamAreRefused) {
+    auto files = small_corpus({"xls"}, 4);
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    vt::scratch_dir dir;
+    int refused = 0;
+    for (const std::string& file : files) {
+        const std::string doc = vt::read_file(file);
+        std::vector<unsigned char> stream;
+        if (xls::cfb_workbook_stream(reinterpret_cast<const unsigned char*>(doc.data()), doc.size(), stream,
+                                     nullptr) != xls::CFB_OK)
+            continue;
+        ASSERT_TRUE(vt::write_file(dir / "doc.xls", doc));
+        size_t at = 0, step = 0;
+        while (at + 4 <= stream.size()) {
+            size_t len = stream[at + 2] | stream[at + 3] << 8;
+            size_t left = stream.size() - at - 4;
+            if (left < 0xFFFF && (step++ % 7 == 0 || stream[at] == 0x0A)) {  // every 7th, and every EOF
+                std::vector<unsigned char> bad = stream;
+                bad[at + 2] = bad[at + 3] = 0xFF;
+                ASSERT_TRUE(vt::write_file(dir / "image.tmp", std::string(bad.begin(), bad.end())));
+                XLS_BOOK book;
+                std::string args = "EXCEL=\"" + (dir / "doc.xls") + "\" MODE=UNLOAD TEMP_WORKBOOK_PATH=\"" +
+                                   (dir / "image.tmp") + "\"";
+                EXPECT_EQ(TABX_open_book(&book, args.c_str()), -1) << file << " record at " << at;
+                EXPECT_NE(std::strstr(book.error_info, "TABX-03110"), nullptr) << file << " record at " << at;
+                TABX_close_book(&book, "DESTROY");
+                ++refused;
+            }
+            if (left < len) break;
+            at += 4 + len;
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
 TEST(Truncated, LegacyWorkbooksCutAtEverySectorEndInACodeOrAPartialBook) {
     auto files = small_corpus({"xls"}, 3);
     if (files.empty()) GTEST_SKIP() << "no corpus";
