@@ -45,6 +45,7 @@ plat_file* plat_open(const char* path, int mode) {
     case PLAT_APPEND: access = GENERIC_WRITE, disposition = OPEN_ALWAYS; break;
     case PLAT_READWRITE: access = GENERIC_READ | GENERIC_WRITE, disposition = OPEN_ALWAYS; break;
     case PLAT_CREATE: access = GENERIC_WRITE, disposition = CREATE_NEW; break;
+    case PLAT_READ_DOCUMENT: access = GENERIC_READ, disposition = OPEN_EXISTING; break;
     default: return nullptr;
     }
     if (!path) return nullptr;
@@ -52,8 +53,10 @@ plat_file* plat_open(const char* path, int mode) {
     // new file never goes through a link: CREATE_NEW fails on any existing
     // entry, and the reparse flag keeps a link from being followed.
     DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == PLAT_CREATE ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           disposition, flags, nullptr);
+    // A document is read with no one writing it meanwhile: refused while
+    // another program has it open for writing.
+    DWORD share = mode == PLAT_READ_DOCUMENT ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     if (mode == PLAT_APPEND) {
         LARGE_INTEGER zero{};
@@ -410,6 +413,50 @@ int plat_remove_tree(const char* path) {
 }
 
 // ---------------------------------------------------------------------------
+// File stamps
+
+namespace {
+
+// A FILETIME (100 ns since 1601) as nanoseconds since 1970.
+int64_t unix_nanoseconds(const FILETIME& t) {
+    const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    return (ticks - 116444736000000000LL) * 100;
+}
+
+int stamp_of_handle(HANDLE h, plat_stamp* out) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return -1;
+    out->volume = info.dwVolumeSerialNumber;
+    out->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    out->size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    out->modified = out->changed = unix_nanoseconds(info.ftLastWriteTime);
+    out->accessed = unix_nanoseconds(info.ftLastAccessTime);
+    const DWORD attr = info.dwFileAttributes;
+    out->kind = (attr & FILE_ATTRIBUTE_REPARSE_POINT) ? PLAT_LINK
+                : (attr & FILE_ATTRIBUTE_DIRECTORY)   ? PLAT_DIR
+                                                      : PLAT_FILE;
+    out->private_to_user = true;
+    return 0;
+}
+
+}  // namespace
+
+int plat_stamp_file(plat_file* f, plat_stamp* out) {
+    if (!f || !out) return -1;
+    return stamp_of_handle(f->h, out);
+}
+
+int plat_stamp_path(const char* path, plat_stamp* out) {
+    if (!path || !out) return -1;
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    int rc = stamp_of_handle(h, out);
+    CloseHandle(h);
+    return rc;
+}
+
+// ---------------------------------------------------------------------------
 // Process environment
 
 int plat_get_cwd(std::string& out) {
@@ -496,7 +543,8 @@ void append_quoted(std::string& cmd, const char* arg) {
 
 }  // namespace
 
-int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code) {
+int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code,
+                      bool (*interrupted)(void* ctx), void* ctx) {
     if (!program || !*program) return -1;
     std::string cmd;
     try {
@@ -522,7 +570,15 @@ int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* 
         return -1;
     }
     CloseHandle(pi.hThread);
-    WaitForSingleObject(pi.hProcess, INFINITE);
+    // Waits, asking now and then whether the run is being interrupted: the
+    // program is then ended.
+    bool ended = false;
+    while (WaitForSingleObject(pi.hProcess, interrupted ? 20 : INFINITE) == WAIT_TIMEOUT) {
+        if (!ended && interrupted(ctx)) {
+            TerminateProcess(pi.hProcess, 1);
+            ended = true;
+        }
+    }
     DWORD code = 0;
     if (!GetExitCodeProcess(pi.hProcess, &code)) code = static_cast<DWORD>(-1);
     CloseHandle(pi.hProcess);
