@@ -27,7 +27,8 @@
  *     a blank and a Japanese text) into the book; TABX_error_mesg returns it
  *     in the caller's character set.  A success leaves the message alone.
  *   - Results: 0 success; -1 general failure; -2 memory exhausted; -3 bad
- *     argument text or cell name; -4 unsupported file; -101 the workbook
+ *     argument text or cell name; -4 unsupported file; -5 interrupted by
+ *     the caller (TABX_set_cancel); -101 the workbook
  *     cannot be opened; -103 the workbook cannot be written; -801 sheet index
  *     or name out of range; -901/-902/-903 current sheet, row or column out of
  *     range; -909 the caller's buffer is too small; -910 a legacy workbook
@@ -256,15 +257,31 @@ typedef struct XLS_BOOK {
  *   TEMP_WORKBOOK_PATH = path (deleted when the book is released): the
  *        workbook stream of a 97-2003 workbook, copied out of the document;
  *        read in place, so it must not change while the book is opened
+ * A workbook is read whole or refused: a damaged package (a central
+ * directory that breaks off, a member that fails its check) or legacy
+ * stream (a record that runs past its end) fails the open.
  * Writes every field of *book.  Returns 0; -1 version or record-size
- * mismatch, reader failure (a damaged legacy workbook: TABX-03110),
- * internal error; -2 memory; -3 bad keyword text (TABX-02200, TABX-02303,
- * TABX-00005, or no message for a missing value); -4 unsupported file
- * (TABX-00900); -101 the file cannot be opened (TABX-03101); -910 a legacy
- * workbook protected by a read password.
+ * mismatch, reader failure (a damaged legacy workbook: TABX-03110; a
+ * damaged package: TABX-03600 with the reader's code), internal error; -2
+ * memory; -3 bad keyword text (TABX-02200, TABX-02303, TABX-00005, or no
+ * message for a missing value); -4 unsupported file (TABX-00900); -5 the
+ * caller's cancel function asked to stop (TABX-00003, TABX_set_cancel);
+ * -101 the file cannot be opened (TABX-03101); -910 a legacy workbook
+ * protected by a read password.
  * A failed open releases what it allocated, except after a keyword error:
  * call TABX_close_book or TABX_free_book then. */
 int TABX_open_book(XLS_BOOK* book, const char* keywords);
+
+/* Interrupting a long open.  While TABX_open_book reads a workbook on the
+ * calling thread it asks cancelled(ctx) now and then (every few thousand
+ * records or XML elements, every 8 KiB inflated from a package); once the
+ * function returns non-zero, the open ends soon after with -5 and
+ * TABX-00003 and releases what it read.  The function must be cheap and may
+ * not call the library.  cancelled may be null (nothing interrupts, the
+ * start state).  The choice holds for the calling thread until it names
+ * another.  Returns 0. */
+typedef int (*TABX_CANCEL_FN)(void* ctx);
+int TABX_set_cancel(TABX_CANCEL_FN cancelled, void* ctx);
 
 /* Closes the book.  Keywords (may be null): SAVE|保存 or DESTROY|破棄 (the
  * default); the last one counts.  Releases the private block and the store

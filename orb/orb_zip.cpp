@@ -20,6 +20,7 @@
 #include <system_error>
 
 #include "mfile.h"
+#include "orb_cancel.h"
 #include "orb_file.h"
 #include "platform.h"
 
@@ -391,6 +392,10 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
             break;
         }
         if (n == 0) break;
+        if (orb_cancelled()) {
+            result = ORB_CANCELLED;
+            break;
+        }
         // Counted before the bytes are kept: the limits are never passed.
         produced += n;
         budget.used += n;

@@ -79,6 +79,8 @@ int orb_free_slots(char** table, int capacity);
 //         really produced (see orb_zip.cpp; orb_zip_over_budget() is then
 //         true);
 //   ORB_ZIP_BAD_DIRECTORY (-110)  the directory is damaged (above);
+//   ORB_CANCELLED (-5)  the calling thread's cancel function said stop
+//         (orb_cancel.h) while a member was inflated;
 //   minizip's and zlib's own negative codes for a damaged member, e.g. -105
 //   (UNZ_CRCERROR) for a member that fails its CRC check, -103
 //   (UNZ_BADZIPFILE) for a member that ends before its declared size.

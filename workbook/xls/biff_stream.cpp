@@ -93,7 +93,7 @@ int feed_records(biff_reader& reader, const stream_piece* pieces, size_t count, 
         size_t at = in.position();
         if (done && at - told >= kDoneStep) {
             told = at;
-            done(ctx, at);
+            if (int stop = done(ctx, at)) return stop;
         }
         const unsigned char* header = nullptr;
         const unsigned char* body = nullptr;

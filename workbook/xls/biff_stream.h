@@ -17,8 +17,9 @@ struct stream_piece {
 };
 
 // Told now and then (every megabyte) how many bytes at the start of the
-// stream the records have been read past: the caller may let them go.
-using feed_done_fn = void (*)(void* ctx, size_t upto);
+// stream the records have been read past: the caller may let them go.  A
+// non-zero answer stops the reading, which then returns it (an interrupt).
+using feed_done_fn = int (*)(void* ctx, size_t upto);
 
 // The stream ends where it cannot: inside a substream or before a substream
 // the sheet list announced (a record that runs past the end, a stream cut
@@ -36,7 +37,7 @@ int feed_records(biff_reader& reader, const unsigned char* data, size_t size);
 // The same for a stream held in pieces, in order (the sectors of a compound
 // document's chain): a record that a piece boundary cuts is put together
 // before it is handed on, any other is handed on where it lies.  done (when
-// not null) is called with ctx as above.
+// not null) is called with ctx as above, and its non-zero answer returned.
 int feed_records(biff_reader& reader, const stream_piece* pieces, size_t count, feed_done_fn done, void* ctx);
 
 }  // namespace xls
