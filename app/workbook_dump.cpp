@@ -137,6 +137,14 @@ void write_shapes(text_file& f, const XLS_BOOK& book, int sheet, int charset) {
     }
 }
 
+// The library's reading asks the run whether to stop (TABX_set_cancel),
+// for as long as the object lives.
+struct cancel_scope {
+    explicit cancel_scope(vergle_ui* ui) { TABX_set_cancel(ui ? ask : nullptr, ui); }
+    ~cancel_scope() { TABX_set_cancel(nullptr, nullptr); }
+    static int ask(void* ui) { return static_cast<vergle_ui*>(ui)->interrupted() ? 1 : 0; }
+};
+
 struct book_guard {
     XLS_BOOK* book;
     bool open = true;
@@ -183,8 +191,9 @@ std::string sheet_file_name(const std::string& sheet_name_utf8) {
 
 int dump_workbook_text(const dump_request& req) {
     vergle_ui& ui = *req.ui;
+    const char* source = dump_source(req);
     int kind = -1;
-    if (orb_file_type(ORB_SOURCE_DISK, req.path, &kind) != 0) {
+    if (orb_file_type(ORB_SOURCE_DISK, source, &kind) != 0) {
         ui.show_error(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", req.path), true);
         return -1;
     }
@@ -196,7 +205,7 @@ int dump_workbook_text(const dump_request& req) {
     if (kind == ORB_KIND_XLS) {
         char tmp[ORB_PATH_MAX];
         if (orb_join_path(tmp, sizeof tmp, req.temp_folder, "Vergle2003.tmp") != 0 ||
-            extract_workbook_stream(req.path, tmp, &book_stream) != 0) {
+            extract_workbook_stream(source, tmp, &book_stream) != 0) {
             ui.show_error(ui_format("2003WorkBook一時ファイル作成エラー。(%s)", req.path), true);
             return -1;
         }
@@ -211,9 +220,13 @@ int dump_workbook_text(const dump_request& req) {
         ui.show_error(ui_text("TABX-00002 メモリ不足です。処理を中断します。"), true);
         return -1;
     }
-    std::string args = "CHARSET=UTF8 EXCEL=\"" + plat_utf8_from_native(req.path) +
+    std::string args = "CHARSET=UTF8 EXCEL=\"" + plat_utf8_from_native(source) +
                        "\" MODE=UNLOAD TEMP_WORKBOOK_PATH=\"" + plat_utf8_from_native(image) + "\"";
-    int rc = TABX_open_book(book.get(), args.c_str());
+    int rc;
+    {
+        cancel_scope cancel(&ui);
+        rc = TABX_open_book(book.get(), args.c_str());
+    }
     if (rc != 0) {
         std::string mesg = plat_native_from_utf8(TABX_error_mesg(book.get()));
         TABX_free_book(book.get());
@@ -223,7 +236,18 @@ int dump_workbook_text(const dump_request& req) {
                           true);
         } else if (rc == -4) {
             ui.show_error(ui_format("Excelブックではありません。%s", req.path), true);
+        } else if (rc == -5 && ui.interrupted()) {
+            // Interrupted: the run says so itself.
         } else {
+            // The library's message about the document (the library only
+            // saw the run's copy of it), which names the document.
+            bool named = false;
+            for (size_t at = 0; !std::string(source).empty() && (at = mesg.find(source, at)) != std::string::npos;
+                 at += std::strlen(req.path)) {
+                mesg.replace(at, std::strlen(source), req.path);
+                named = true;
+            }
+            if (!named) mesg += ui_format("(%s)", req.path);
             std::string text = ui_format("ERROR:TABX_open_book() rc=%d %s", static_cast<long long>(rc));
             size_t at = text.find("%s");
             if (at != std::string::npos) text.replace(at, 2, mesg);
@@ -279,6 +303,8 @@ int dump_workbook_text(const dump_request& req) {
             return -1;
         }
         for (int row = 0; row < TABX_row_num(book.get()); ++row) {
+            // A long sheet is no reason to let an interrupt wait.
+            if ((row & 0xFFF) == 0xFFF && ui.interrupted()) return -1;
             for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
                 char cell[32];
                 TABX_cell_name(row + 1, col, cell);

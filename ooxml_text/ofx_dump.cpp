@@ -10,6 +10,7 @@
 #include "orb_file.h"
 #include "orb_text.h"
 #include "ofx_package.h"
+#include "orb_cancel.h"
 #include "orb_zip.h"
 #include "platform.h"
 
@@ -125,7 +126,13 @@ bool copy_path(char* dst, const char* src) {
     return true;
 }
 
+int ask_interrupted(void* ui) { return static_cast<vergle_ui*>(ui)->interrupted() ? 1 : 0; }
+
 int run_dump(const dump_request& req, bool word) {
+    // The unpacking and the slides ask the run whether to stop.
+    orb_cancel_fn prev_fn = nullptr;
+    void* prev_ctx = nullptr;
+    orb_set_cancel(req.ui ? ask_interrupted : nullptr, req.ui, &prev_fn, &prev_ctx);
     OFX_CONTEXT ctx;
     int rc = ofx_init(&ctx);
     if (rc == 0) {
@@ -133,7 +140,7 @@ int run_dump(const dump_request& req, bool word) {
         ctx.skip_shapes = !req.textbox;
         ctx.ui = req.ui;
         ctx.out_charset = req.out_charset;
-        if (!copy_path(ctx.output_folder, req.output_folder) || !copy_path(ctx.input_path, req.path)) {
+        if (!copy_path(ctx.output_folder, req.output_folder) || !copy_path(ctx.input_path, dump_source(req))) {
             rc = -9;
         } else {
             // An existing folder is used as it is.
@@ -142,10 +149,14 @@ int run_dump(const dump_request& req, bool word) {
         }
     }
     ofx_term(&ctx);
+    orb_set_cancel(prev_fn, prev_ctx);
     if (rc != 0) {
-        if (req.ui)
+        // Interrupted: the run says so itself.  Otherwise the code and the
+        // document it is about.
+        if (req.ui && !(rc == ORB_CANCELLED && req.ui->interrupted()))
             req.ui->show_error(ui_format(word ? "ERROR:ofx_docx_pptx() rc=%d" : "ERROR:ofx_read_pptx() rc=%d",
-                                         static_cast<long long>(rc)),
+                                         static_cast<long long>(rc)) +
+                                   ui_format(" (%s)", req.path),
                                false);
         return -1;
     }
@@ -191,6 +202,7 @@ int ofx_read_pptx(OFX_CONTEXT* ctx) {
         if (rc != 0) return rc;
     }
     for (const std::string& slide : slides) {
+        if (orb_cancelled()) return ORB_CANCELLED;
         ctx->page_number += 1;
         if (ctx->split_pages) {
             rc = open_numbered(ctx, false, ctx->page_number - 1);

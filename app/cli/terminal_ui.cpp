@@ -30,6 +30,8 @@ int terminal_interrupt() { return g_interrupt; }
 
 bool terminal_ui::pump_one_message() { return g_interrupt == 0; }
 
+bool terminal_ui::interrupted() { return g_interrupt != 0; }
+
 void terminal_ui::show_error(const std::string& text, bool) {
     if (shown_) std::fputs("\r\033[K", err);
     shown_ = false;

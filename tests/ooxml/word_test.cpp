@@ -287,12 +287,12 @@ TEST(WordDump, OutputFolderThatCannotBeCreated) {
     EXPECT_EQ(dump_word_text(req), -1);
     ASSERT_EQ(ui.errors.size(), 2u);
     EXPECT_EQ(ui.errors[0].text, ui_format("ERROR:一時ファイル(%s)作成エラー", vt::join(folder, plat_native_from_utf8("ページ001"))));
-    EXPECT_EQ(ui.errors[1].text, ui_text("ERROR:ofx_docx_pptx() rc=-101"));
+    EXPECT_EQ(ui.errors[1].text, ui_text("ERROR:ofx_docx_pptx() rc=-101") + " (" + doc + ")");
     // A folder path beyond the context's buffer is refused, not cut.
     std::string long_folder = dir / std::string(300, 'f');
     dump_request long_req{doc.c_str(), long_folder.c_str(), false, false, dir.path().c_str(), &ui};
     EXPECT_EQ(dump_word_text(long_req), -1);
-    EXPECT_EQ(ui.errors.back().text, ui_text("ERROR:ofx_docx_pptx() rc=-9"));
+    EXPECT_EQ(ui.errors.back().text, ui_text("ERROR:ofx_docx_pptx() rc=-9") + " (" + doc + ")");
 }
 
 TEST(WordWalker, ParagraphTextRoutine) {
