@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "mfile.h"
@@ -91,13 +93,18 @@ std::vector<std::string> slide_parts(const ofx_package& pkg) {
     if (presentation.empty()) presentation = "ppt/presentation.xml";
     std::string xml;
     if (pkg.read(presentation, xml) == 0) {
+        // A slide listed again (a damaged or crafted list) is shown once,
+        // where it is first listed: a deck that lists one slide 100,000
+        // times is one slide, not 100,000 sections.
+        std::unordered_map<std::string, const ofx_relationship*> by_id;
         std::vector<ofx_relationship> rels = pkg.relationships(presentation);
+        for (const ofx_relationship& r : rels) by_id.emplace(r.id, &r);
+        std::unordered_set<std::string> listed;
         for (const std::string& id : ofx_slide_ids(xml)) {
-            for (const ofx_relationship& r : rels) {
-                if (r.id == id && pkg.has(r.target)) {
-                    slides.push_back(r.target);
-                    break;
-                }
+            auto it = by_id.find(id);
+            if (it != by_id.end() && !listed.count(it->second->target) && pkg.has(it->second->target)) {
+                listed.insert(it->second->target);
+                slides.push_back(it->second->target);
             }
         }
     }
