@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mfile.h"
@@ -180,20 +181,29 @@ int read_links(const package& pkg, package_links& links) {
 }
 
 // The name of the sheet that a worksheet member fills: the sheet list entry
-// whose relationship targets it, else the entry at its position.
-std::string sheet_name_for(const xlsx_reader& reader, const package_links& links,
-                           const std::string& member, int index) {
-    if (!links.workbook_targets.empty()) {
-        for (size_t i = 0; i < reader.sheet_rids.size(); ++i) {
-            auto it = links.workbook_targets.find(reader.sheet_rids[i]);
-            if (it != links.workbook_targets.end() && it->second == member)
-                return reader.sheet_names[i];
+// whose relationship targets it (the first such entry), else the entry at
+// its position.  The sheet list is indexed by target once, when the first
+// worksheet asks (the workbook part is read before the worksheets), so that
+// a book of 40,000 sheets does not search its list 40,000 times.
+struct sheet_names {
+    std::unordered_map<std::string, size_t> by_member;
+    bool indexed = false;
+
+    std::string of(const xlsx_reader& reader, const package_links& links, const std::string& member, int index) {
+        if (!indexed) {
+            indexed = true;
+            for (size_t i = 0; i < reader.sheet_rids.size(); ++i) {
+                auto it = links.workbook_targets.find(reader.sheet_rids[i]);
+                if (it != links.workbook_targets.end()) by_member.emplace(it->second, i);
+            }
         }
+        auto it = by_member.find(member);
+        if (it != by_member.end()) return reader.sheet_names[it->second];
+        if (index >= 0 && static_cast<size_t>(index) < reader.sheet_names.size())
+            return reader.sheet_names[static_cast<size_t>(index)];
+        return {};
     }
-    if (index >= 0 && static_cast<size_t>(index) < reader.sheet_names.size())
-        return reader.sheet_names[static_cast<size_t>(index)];
-    return {};
-}
+};
 
 int scan_part(XLS_BOOK* book, xlsx_reader& reader, int kind, int sheet, const member_text& text) {
     xml_scan s;
@@ -223,6 +233,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
     if (!has_workbook) return -4;
 
     xlsx_reader reader;
+    sheet_names names;
     int sheets_read = 0;
     for (int i = 0; i < pkg.count; ++i) {
         const char* name = pkg.name(i);
@@ -240,7 +251,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
             if (rc != 0) return rc == -2 ? -2 : -9;
             std::string sheet_name;
             try {
-                sheet_name = sheet_name_for(reader, links, name, sheet);
+                sheet_name = names.of(reader, links, name, sheet);
             } catch (const std::bad_alloc&) {
                 return -2;
             }
