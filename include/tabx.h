@@ -87,13 +87,15 @@ extern "C" {
 #define TABX_FORMULA 50
 #define TABX_FORMULA_ARRAY 51
 
-/* Layout of the cell record.  1 was the 40-byte record of release 2.0.4.0
-   and before (a value text for every number, separate formula and extra
-   texts); 2 is the 24-byte record below: a number is kept as a double, with
-   no text (TABX_get_cell renders it with the same digits), a formula shares
-   the text's place (a cell whose cached result was read holds the result),
-   and the Open XML reader's "str" type attribute is a flag bit. */
-#define TABX_CELL_RECORD 2
+/* Layout of the cell and row records.  1 was the 40-byte cell record of
+   release 2.0.4.0 and before (a value text for every number, separate
+   formula and extra texts); 2 is the 24-byte cell record below: a number is
+   kept as a double, with no text (TABX_get_cell renders it with the same
+   digits), a formula shares the text's place (a cell whose cached result was
+   read holds the result), and the Open XML reader's "str" type attribute is
+   a flag bit; 3 adds the sparse row (XLS_ROW.columns), so that a row with a
+   few cells far apart (one at A, one at XFD) costs its cells, not 16,384. */
+#define TABX_CELL_RECORD 3
 
 /* Flags of a cell (XLS_CELL.flags). */
 #define TABX_CELL_TEXT 0x01        /* the value is `text`, not `number` */
@@ -121,11 +123,17 @@ typedef struct XLS_CELL {
     };
 } XLS_CELL;
 
-/* One row: its cells, 0-based by column. */
+/* One row: its cells.  A dense row (columns null) holds cells[c] for every
+   column c below used, 0-based.  A sparse row (columns not null) holds count
+   cells, cells[i] being column columns[i], in ascending order; a column below
+   used that is not among them is an empty cell.  Read cells through
+   TABX_get_cell and its companions, which know both forms. */
 typedef struct XLS_ROW {
     XLS_CELL* cells;
+    unsigned short* columns;   /* sparse: the column of each cell; else null */
     unsigned short used;       /* highest column stored + 1 */
     unsigned short capacity;   /* allocated cells, at most 16385 */
+    unsigned short count;      /* sparse: cells held */
     unsigned short format;     /* writer: row format, 0xFFFF = none */
     unsigned char flags[3];    /* writer: 0xFF each */
     unsigned int word;         /* writer */

@@ -37,8 +37,9 @@ struct legacy_book {
     std::string cell_text(int sheet, int row, int column) {
         if (sheet >= book.sheet_count) return "<no sheet>";
         const XLS_SHEET& s = book.sheets[sheet];
-        if (row >= s.used_rows || column >= s.rows[row].used) return "<no cell>";
-        const XLS_CELL& c = s.rows[row].cells[column];
+        const XLS_CELL* at = row < s.used_rows ? tbx_row_cell(s.rows[row], column) : nullptr;
+        if (!at) return "<no cell>";
+        const XLS_CELL& c = *at;
         if (c.type == TABX_SHARED_STRING) return c.value < book.sst_count ? book.sst[c.value].text : "<bad index>";
         char buf[TBX_VALUE_TEXT_BUF];
         return cell_value_text(&c, buf);
