@@ -17,6 +17,9 @@
 
 namespace {
 
+// Columns of a sheet (A to XFD).
+constexpr size_t SHEET_COLUMNS = 16384;
+
 const char* const SHAPE_HEADER = "★★★以下オートシェイプ・コメント文字列---------------------------------------------->";
 
 // An output text file: every line feed written as CR LF, in large pieces.
@@ -347,20 +350,38 @@ int dump_workbook_text(const dump_request& req) {
             std::fputs("TABX_open_sheet2() ERROR\n", stdout);
             return -1;
         }
+        auto put_cell = [&](int row, int col) {
+            char cell[32];
+            TABX_cell_name(row + 1, col, cell);
+            if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
+                std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
+                return false;
+            }
+            size_t len = std::strlen(text.get());
+            std::string_view t = convert ? cp932.convert(text.get(), len) : std::string_view(text.get(), len);
+            out.put(t.data(), t.size());
+            out.put("\t", 1);
+            return true;
+        };
+        const std::string tabs(SHEET_COLUMNS, '\t');
         for (int row = 0; row < TABX_row_num(book.get()); ++row) {
             // A long sheet is no reason to let an interrupt wait.
             if ((row & 0xFFF) == 0xFFF && ui.interrupted()) return -1;
-            for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
-                char cell[32];
-                TABX_cell_name(row + 1, col, cell);
-                if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
-                    std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
-                    return -1;
+            const int columns = TABX_column_num(book.get(), row);
+            const XLS_ROW& r = book->sheets[sheet].rows[row];
+            if (r.columns) {
+                // A sparse row: its cells, and one tab for each empty cell
+                // between them, as the cell-by-cell walk writes them.
+                int next = 0;
+                for (int i = 0; i < r.count && r.columns[i] < columns; ++i) {
+                    out.put(tabs.data(), static_cast<size_t>(r.columns[i] - next));
+                    if (!put_cell(row, r.columns[i] + 1)) return -1;
+                    next = r.columns[i] + 1;
                 }
-                size_t len = std::strlen(text.get());
-                std::string_view t = convert ? cp932.convert(text.get(), len) : std::string_view(text.get(), len);
-                out.put(t.data(), t.size());
-                out.put("\t", 1);
+                out.put(tabs.data(), static_cast<size_t>(columns - next));
+            } else {
+                for (int col = 1; col <= columns; ++col)
+                    if (!put_cell(row, col)) return -1;
             }
             out.put("\n", 1);
         }

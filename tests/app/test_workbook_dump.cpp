@@ -183,6 +183,20 @@ TEST_F(DumpTest, SheetsWhoseFileNamesMeetEachKeepTheirText) {
     EXPECT_EQ(std::unique(texts.begin(), texts.end()), texts.end()) << "no sheet's text replaced another's";
 }
 
+// A row with a few cells far apart (held sparse by the library) is written
+// as every row is: each column up to its last cell, each followed by a tab.
+TEST_F(DumpTest, ARowReachingTheLastColumnIsWrittenWhole) {
+    std::string row = "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>b</t></is></c>"
+                      "<c r=\"Z2\"/><c r=\"XFC2\" t=\"inlineStr\"><is><t>end</t></is></c><c r=\"XFD2\"/></row>";
+    std::string book = temp / "wide.xlsx";
+    ASSERT_TRUE(vt::write_file(book, vt::make_zip({{"xl/workbook.xml", "<workbook><sheets><sheet name=\"W\" sheetId=\"1\"/>"
+                                                                       "</sheets></workbook>"},
+                                                   {"xl/worksheets/sheet1.xml",
+                                                    "<worksheet><sheetData>" + row + "</sheetData></worksheet>"}})));
+    ASSERT_EQ(dump(book), 0);
+    EXPECT_EQ(file("W"), "\r\n\tb" + std::string(16381, '\t') + "end\t\r\n");
+}
+
 // The exact text of every message the refused documents of the corpus give,
 // through the whole run with the linked dumps: the library's message of a
 // failed open arrives in the native character set like every other.
