@@ -62,11 +62,17 @@ constexpr std::chrono::seconds QUICK_RETURN{2};
 int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
                           const std::string& folder2, bool* folders_unread) {
     if (folders_unread) *folders_unread = false;
-    // The folders' access times tell whether the program listed them.
+    // The folders' access times tell whether the program listed them: set
+    // a second before their last change, so that a listing within the same
+    // tick of the file system's clock still moves them.
     plat_stamp before[2];
     bool exists[2];
     const std::string* folders[2] = {&folder1, &folder2};
-    for (int i = 0; i < 2; ++i) exists[i] = plat_stamp_path(folders[i]->c_str(), &before[i]) == 0;
+    for (int i = 0; i < 2; ++i) {
+        exists[i] = plat_stamp_path(folders[i]->c_str(), &before[i]) == 0 &&
+                    plat_set_accessed(folders[i]->c_str(), before[i].modified - 1000000000) == 0 &&
+                    plat_stamp_path(folders[i]->c_str(), &before[i]) == 0;
+    }
     const auto start = std::chrono::steady_clock::now();
     int code = 0;
     int rc = plat_run_and_wait(s.diff_program, folder1.c_str(), folder2.c_str(), &code, ask_interrupted, &ui);

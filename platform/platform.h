@@ -181,6 +181,11 @@ int plat_stamp_file(plat_file* f, plat_stamp* out);
 // it cannot be queried.
 int plat_stamp_path(const char* path, plat_stamp* out);
 
+// Sets the last-access time of a file or folder of the caller's own
+// (nanoseconds since 1970), leaving its other times alone, so that a later
+// stamp tells whether something has read it since.  0, or -1.
+int plat_set_accessed(const char* path, int64_t time);
+
 // ---------------------------------------------------------------------------
 // Process environment
 // ---------------------------------------------------------------------------

@@ -333,6 +333,16 @@ int plat_stamp_path(const char* path, plat_stamp* out) {
     return 0;
 }
 
+int plat_set_accessed(const char* path, int64_t time) {
+    if (!path) return -1;
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(time / 1000000000);
+    times[0].tv_nsec = static_cast<long>(time % 1000000000);
+    times[1].tv_sec = 0;
+    times[1].tv_nsec = UTIME_OMIT;
+    return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -1;
+}
+
 // ---------------------------------------------------------------------------
 // Process environment
 

@@ -456,6 +456,20 @@ int plat_stamp_path(const char* path, plat_stamp* out) {
     return rc;
 }
 
+int plat_set_accessed(const char* path, int64_t time) {
+    if (!path) return -1;
+    HANDLE h = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    const uint64_t ticks = static_cast<uint64_t>(time / 100 + 116444736000000000LL);
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    BOOL ok = SetFileTime(h, nullptr, &ft, nullptr);
+    CloseHandle(h);
+    return ok ? 0 : -1;
+}
+
 // ---------------------------------------------------------------------------
 // Process environment
 
