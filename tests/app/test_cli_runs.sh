@@ -193,36 +193,50 @@ make_xls "$work/docs/b.xls" world 2000
 "$vergle" --text "$work/docs/b.xls" > "$work/text.b"
 check "rewritten while read: two versions" test "$(grep -c hello "$work/text.a")$(grep -c world "$work/text.b")" = 22
 cp "$work/docs/a.xls" "$work/docs/victim.xls"
-# Each save opens the file, writes a version over it in pieces and closes
-# it, as a program saves a document.
-python3 - "$work/docs/victim.xls" "$work/docs/a.xls" "$work/docs/b.xls" "$work/stop" <<'PY' &
-import os, sys
-victim, versions, stop = sys.argv[1], [open(p, "rb").read() for p in sys.argv[2:4]], sys.argv[4]
+# A writer that keeps the file open and writes the versions over each other
+# in pieces without end ("hold": read at any moment, the file is part one
+# version, part the other), or that keeps it open for a few saves in a row
+# and then closes it for a moment ("saves").
+rewrite_runs() {  # rewrite_runs MODE RUNS
+    rm -f "$work/stop" "$work/started"
+    python3 - "$1" "$work/docs/victim.xls" "$work/docs/a.xls" "$work/docs/b.xls" "$work/stop" "$work/started" <<'PY' &
+import os, sys, time
+mode, victim, versions, stop, started = sys.argv[1], sys.argv[2], [open(p, "rb").read() for p in sys.argv[3:5]], sys.argv[5], sys.argv[6]
 i = 0
 while not os.path.exists(stop):
     fd = os.open(victim, os.O_WRONLY)
-    data = versions[i % 2]
-    for at in range(0, len(data), 65536):
-        os.pwrite(fd, data[at:at + 65536], at)
+    open(started, "w").close()
+    for _ in range(1000000 if mode == "hold" else 4):
+        data = versions[i % 2]
+        for at in range(0, len(data), 65536):
+            os.pwrite(fd, data[at:at + 65536], at)
+        i += 1
+        if os.path.exists(stop):
+            break
     os.close(fd)
-    i += 1
+    time.sleep(0.03)
 PY
-writer=$!
+    local writer=$!
+    for _ in $(seq 200); do [ -e "$work/started" ] && break; sleep 0.05; done
+    for _ in $(seq "$2"); do
+        "$vergle" --text "$work/docs/victim.xls" > "$work/text.v" 2> "$work/err.v"
+        rc=$?
+        if [ $rc -eq 0 ] && { cmp -s "$work/text.v" "$work/text.a" || cmp -s "$work/text.v" "$work/text.b"; }; then
+            whole=$((whole + 1))
+        elif [ $rc -eq 2 ] && [ -s "$work/err.v" ]; then
+            refused=$((refused + 1))
+        else
+            wrong=$((wrong + 1))
+            echo "rewritten while read ($1): exit $rc, $(head -c 200 "$work/text.v" "$work/err.v" | tr '\n' ' ')"
+        fi
+    done
+    touch "$work/stop"
+    wait "$writer"
+}
 whole=0 refused=0 wrong=0
-for i in $(seq 20); do
-    "$vergle" --text "$work/docs/victim.xls" > "$work/text.v" 2> "$work/err.v"
-    rc=$?
-    if [ $rc -eq 0 ] && { cmp -s "$work/text.v" "$work/text.a" || cmp -s "$work/text.v" "$work/text.b"; }; then
-        whole=$((whole + 1))
-    elif [ $rc -eq 2 ] && [ -s "$work/err.v" ]; then
-        refused=$((refused + 1))
-    else
-        wrong=$((wrong + 1))
-        echo "rewritten while read: exit $rc, $(head -c 200 "$work/text.v" "$work/err.v" | tr '\n' ' ')"
-    fi
-done
-touch "$work/stop"
-wait "$writer"
+rewrite_runs hold 4
+check "rewritten while held open: refused ($refused of 4)" test $refused -eq 4
+rewrite_runs saves 10
 echo "rewritten while read: $whole whole, $refused refused, $wrong wrong"
 check "rewritten while read: $whole whole, $refused refused, $wrong wrong" test $wrong -eq 0
 check "nothing left after rewritten documents" test -z "$(ls -A "$work/temp")"
