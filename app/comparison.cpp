@@ -1,5 +1,6 @@
 #include "comparison.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -7,6 +8,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "mfile.h"
 #include "orb_file.h"
@@ -47,11 +49,41 @@ std::string output_folder(const char* base, const char* path, const char* suffix
     return out;
 }
 
+namespace {
+
+// Asked while the compare program runs: the window's messages handled (on
+// Windows), and whether the run goes on.
+bool keep_watching(void* ui) {
+    vergle_ui& u = *static_cast<vergle_ui*>(ui);
+    return u.program_running() && !u.interrupted();
+}
+
+// A compare program that returns sooner than this may have handed the
+// folders on to an instance of itself that is already running.
+constexpr std::chrono::seconds QUICK_RETURN{2};
+
+}  // namespace
+
 int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
-                          const std::string& folder2) {
-    // The window stays alive while the program runs.
-    plat_watch_fn watch = [](void* u) { return static_cast<vergle_ui*>(u)->program_running(); };
-    int rc = plat_run_and_watch(s.diff_program, folder1.c_str(), folder2.c_str(), nullptr, watch, &ui);
+                          const std::string& folder2, bool* folders_unread) {
+    if (folders_unread) *folders_unread = false;
+    // The folders' access times tell whether the program listed them: set
+    // a second before their last change, so that a listing within the same
+    // tick of the file system's clock still moves them.
+    plat_stamp before[2];
+    bool exists[2];
+    const std::string* folders[2] = {&folder1, &folder2};
+    for (int i = 0; i < 2; ++i) {
+        exists[i] = plat_stamp_path(folders[i]->c_str(), &before[i]) == 0 &&
+                    plat_set_accessed(folders[i]->c_str(), before[i].modified - 1000000000) == 0 &&
+                    plat_stamp_path(folders[i]->c_str(), &before[i]) == 0;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int code = 0;
+    // The window stays alive while the program runs (on Windows); an
+    // interrupt of the run tells the program to end.
+    int rc = plat_run_and_watch(s.diff_program, folder1.c_str(), folder2.c_str(), &code, keep_watching, &ui);
+    const bool quick = std::chrono::steady_clock::now() - start < QUICK_RETURN;
     if (rc == -2) {
         // A batch file would run through cmd.exe, which expands "%...%" in
         // the folders' paths.
@@ -60,9 +92,26 @@ int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::strin
                       true);
         return -1;
     }
-    if (rc != 0) {
+    if (rc < 0) {
         ui.show_error(ui_text("フォルダ比較プログラム起動エラー"), true);
         return -1;
+    }
+    if (rc > 0) {
+        // Ended by a signal: its work may be unfinished.  An interrupt of
+        // the run ended it, the run says so itself.
+        if (!ui.interrupted())
+            ui.show_error(ui_format("フォルダ比較プログラムがシグナル(%d)で終了しました。", static_cast<long long>(code)),
+                          true);
+        return -1;
+    }
+    if (quick && folders_unread && (exists[0] || exists[1])) {
+        bool listed = false;
+        for (int i = 0; i < 2; ++i) {
+            plat_stamp after;
+            if (exists[i] && plat_stamp_path(folders[i]->c_str(), &after) == 0 && after.accessed != before[i].accessed)
+                listed = true;
+        }
+        *folders_unread = !listed;
     }
     return 0;
 }
@@ -83,6 +132,19 @@ int document_family(int kind) {
     }
 }
 
+std::string run_temp_folder() {
+    std::string temp;
+    if (!plat_getenv("TEMP", temp)) temp = plat_default_temp_folder();
+    if (temp.empty() || plat_is_absolute(temp.c_str())) return temp;
+    // A relative folder would name another place for a program started
+    // elsewhere ("-x" would even read as an option): taken from here.
+    std::string cwd;
+    if (plat_get_cwd(cwd) != 0) return "";
+    char joined[RUN_PATH_MAX * 2];
+    if (orb_join_path(joined, sizeof joined, cwd.c_str(), temp.c_str()) != 0) return "";
+    return joined;
+}
+
 namespace {
 
 dump_fn dump_of(const dump_table& dumps, int kind) {
@@ -96,6 +158,130 @@ dump_fn dump_of(const dump_table& dumps, int kind) {
     case ORB_KIND_PPTM: return dumps.powerpoint;
     default: return nullptr;
     }
+}
+
+// The extension of a path's file name (after its last dot), "" without one;
+// lead bytes skipped as in name_stem.
+std::string name_extension(const char* path) {
+    int cs = plat_path_charset();
+    int len = static_cast<int>(std::strlen(path));
+    int dot = -1;
+    for (int i = 0; i < len; ++i) {
+        char c = path[i];
+        if (plat_is_separator(c)) {
+            dot = -1;
+        } else if (c == '.') {
+            dot = i;
+        } else {
+            orb_mb_len(cs, static_cast<unsigned char>(c), &i);
+        }
+    }
+    return dot >= 0 ? std::string(path + dot + 1) : std::string();
+}
+
+enum copy_result { COPY_OK = 0, COPY_UNREADABLE = -1, COPY_CHANGED = -2, COPY_UNWRITTEN = -3 };
+
+// A file changed this recently may be being written right now: the file
+// system's clock is coarse (a tick of milliseconds, seconds on some), so a
+// write in the same tick as the last one leaves its times as they were.
+constexpr int64_t RECENT_NS = int64_t{2} * 1000000000;
+
+// How often a document that another program holds open for writing is
+// tried again, 20 ms apart (a save in progress), before it is read all the
+// same: an editor keeps the document it shows open for writing, and such a
+// document is compared as it stands on disk, its bytes read twice.
+constexpr int BUSY_TRIES = 25;
+
+int64_t now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// True when the document, read again from its start, still holds the bytes
+// of the copy.
+bool same_bytes_again(plat_file* in, const std::string& copy) {
+    plat_file* c = plat_open(copy.c_str(), PLAT_READ);
+    if (!c) return false;
+    bool same = plat_seek(in, 0, 0) == 0;
+    std::vector<char> a(1 << 20), b(1 << 20);
+    while (same) {
+        size_t n = plat_read(in, a.data(), a.size());
+        size_t m = plat_read(c, b.data(), b.size());
+        same = n == m && std::memcmp(a.data(), b.data(), n) == 0;
+        if (n == 0) break;
+    }
+    plat_close(c);
+    return same;
+}
+
+// Copies the document into the run's folder in one pass, so that every
+// reader reads one version of it: the open file's size, times and identity
+// must be the same after its last byte was read as before its first, and
+// the bytes read as many as its size.  A document changed in the last
+// moments (its times may not show a write in the same clock tick), or one
+// that another program holds open for writing, must moreover read the same
+// a second time.
+copy_result private_copy(const char* path, const std::string& copy) {
+    // Opened so that no other program writes it meanwhile; while another
+    // has it open for writing (saving it), the copy waits a moment for it,
+    // then reads it all the same and checks it.
+    plat_file* in = nullptr;
+    bool held = false;  // another program has it open for writing
+    for (int attempt = 0; !in; ++attempt) {
+        in = plat_open(path, PLAT_READ_DOCUMENT);
+        if (in) break;
+        plat_file* probe = plat_open(path, PLAT_READ);
+        if (!probe) return COPY_UNREADABLE;
+        if (attempt == BUSY_TRIES) {
+            in = probe;
+            held = true;
+            break;
+        }
+        plat_close(probe);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const int64_t start = now_ns();
+    plat_stamp before;
+    if (plat_stamp_file(in, &before) != 0) {
+        plat_close(in);
+        return COPY_UNREADABLE;
+    }
+    plat_file* out = plat_open(copy.c_str(), PLAT_CREATE);
+    if (!out) {
+        plat_close(in);
+        return COPY_UNWRITTEN;
+    }
+    copy_result rc = COPY_OK;
+    std::vector<char> buf(1 << 20);
+    int64_t total = 0;
+    for (;;) {
+        size_t n = plat_read(in, buf.data(), buf.size());
+        if (n == 0) break;
+        total += static_cast<int64_t>(n);
+        if (plat_write(out, buf.data(), n) != n) {
+            rc = COPY_UNWRITTEN;
+            break;
+        }
+    }
+    if (plat_close(out) != 0 && rc == COPY_OK) rc = COPY_UNWRITTEN;
+    if (rc == COPY_OK && before.kind == PLAT_FILE) {
+        plat_stamp after;
+        if (plat_stamp_file(in, &after) != 0 || !plat_same_version(before, after) || total != before.size) {
+            rc = COPY_CHANGED;
+        } else if ((held || std::max(before.modified, before.changed) > start - RECENT_NS) &&
+                   (!same_bytes_again(in, copy) || plat_stamp_file(in, &after) != 0 ||
+                    !plat_same_version(before, after))) {
+            rc = COPY_CHANGED;
+        }
+    }
+    plat_close(in);
+    if (rc != COPY_OK) plat_remove_file(copy.c_str());
+    return rc;
+}
+
+int file_kind(const char* path, int* kind) {
+    *kind = -1;
+    return orb_file_type(ORB_SOURCE_DISK, path, kind);
 }
 
 }  // namespace
@@ -131,11 +317,45 @@ int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s,
                   const char* path, const char* folder) {
     int kind = -1;
     if (check_document(dumps, ui, path, &kind) != 0) return -1;
+    // The document is read once, into a copy of the run's own (named with
+    // its extension, which the readers go by): a document that another
+    // program rewrites meanwhile is refused instead of being read half old,
+    // half new, and a path of any length reaches the readers short.
+    std::string ext = name_extension(path);
+    char copy[RUN_PATH_MAX];
+    if (orb_join_path(copy, sizeof copy, base, ("document." + ext).c_str()) != 0) {
+        ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", std::string(base)), true);
+        return -1;
+    }
+    switch (private_copy(path, copy)) {
+    case COPY_OK: break;
+    case COPY_UNREADABLE:
+        ui.show_error(ui_with_reason(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", path),
+                                     ui_file_reason(path)),
+                      true);
+        return -1;
+    case COPY_CHANGED:
+        ui.show_error(ui_format("ファイルが読み込み中に変更されました。(%s)", path), true);
+        return -1;
+    case COPY_UNWRITTEN:
+        ui.show_error(ui_format("一時ファイル(%s)作成エラー。", std::string(copy)), true);
+        return -1;
+    }
+    // Rewritten between the look at its kind and the copy.
+    int copied_kind = -1;
+    if (file_kind(copy, &copied_kind) != 0 || copied_kind != kind) {
+        plat_remove_file(copy);
+        ui.show_error(ui_format("ファイルが読み込み中に変更されました。(%s)", path), true);
+        return -1;
+    }
     dump_request req{path, folder, s.textbox, s.allpage, base, &ui};
     req.out_charset = out_charset;
+    req.source = copy;
     req.formulas = s.formulas;
     req.macros = s.macros;
-    return dump_of(dumps, kind)(req) == 0 ? 0 : -1;
+    int rc = dump_of(dumps, kind)(req) == 0 ? 0 : -1;
+    plat_remove_file(copy);
+    return rc;
 }
 
 namespace {
@@ -143,10 +363,8 @@ namespace {
 // Refuses what the fixed buffers cannot hold and a stem that names no
 // folder, before anything is written.  0, or -1 after the message.
 int check_file(vergle_ui& ui, const char* base, const char* path, const char* suffix) {
-    if (std::strlen(path) >= RUN_PATH_MAX) {
-        ui.show_error(ui_format("ファイルのパスが長すぎます。(%s)", path), true);
-        return -1;
-    }
+    // The document itself may have a path of any length: it is read into a
+    // copy of the run's own.
     char stem[RUN_PATH_MAX];
     name_stem(path, stem);
     if (!stem[0] || !std::strcmp(stem, ".") || !std::strcmp(stem, "..")) {
@@ -179,8 +397,7 @@ int make_base(run_settings& s, vergle_ui& ui, const run_options& opt, std::strin
         base = opt.keep_dir;
         return 0;
     }
-    std::string temp;
-    if (!plat_getenv("TEMP", temp)) temp = plat_default_temp_folder();
+    std::string temp = run_temp_folder();
     if (temp.empty() || temp.size() >= sizeof s.temp_folder) {
         ui.show_error(ui_format("一時フォルダ(TEMP)のパスが長すぎるか空です。(%s)", temp), true);
         return -1;
@@ -248,6 +465,7 @@ struct dump_channel : vergle_ui {
         return answer;
     }
     bool pump_one_message() override { return !shared.cancel; }
+    bool interrupted() override { return shared.cancel; }
     void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override {
         event e{event::SHEET, name_utf8, "", false, sheet, sheets};
         post(std::move(e));
@@ -367,16 +585,53 @@ int dump_both(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int
     return ui.pump_one_message() ? 0 : -1;
 }
 
-// A folder of the run's own for the second dump's temporary files (the
-// legacy workbook's stream image has one name), beside the two output
-// folders and never one of them.
-std::string second_work_folder(const std::string& base, const std::string& f1, const std::string& f2) {
-    std::string name = "work-2";
+// A folder of the run's own for one dump's temporary files (the private
+// copy of its document, the legacy workbook's stream image), beside the two
+// output folders and never one of them: a document whose stem is the name of
+// such a file ("Vergle2003.tmp.xlsx") cannot meet it.
+std::string work_folder(const std::string& base, const char* name, const std::string& f1, const std::string& f2) {
+    std::string n = name;
     for (;;) {
         char out[RUN_PATH_MAX];
-        if (orb_join_path(out, sizeof out, base.c_str(), name.c_str()) != 0) return "";
+        if (orb_join_path(out, sizeof out, base.c_str(), n.c_str()) != 0) return "";
         if (!plat_same_file_name(out, f1) && !plat_same_file_name(out, f2)) return out;
-        name += "-";
+        n += "-";
+    }
+}
+
+// A run folder left behind for a compare program that returned at once
+// (one that hands the folders to an instance of itself already running) is
+// marked with this file; a later run removes it once the mark is a day old.
+const char* const KEPT_MARK = "Vergle.kept";
+constexpr int64_t KEPT_FOR_NS = int64_t{24} * 3600 * 1000000000;
+
+bool mark_kept(const std::string& base) {
+    char mark[RUN_PATH_MAX];
+    if (orb_join_path(mark, sizeof mark, base.c_str(), KEPT_MARK) != 0) return false;
+    plat_file* f = plat_open(mark, PLAT_CREATE);
+    return f && plat_close(f) == 0;
+}
+
+// Removes the user's own run folders under temp that were kept for a compare
+// program and whose mark is older than a day.  Only folders named as runs
+// name them, private to the user and marked by a run are touched.
+void remove_stale_runs(const std::string& temp) {
+    std::vector<plat_dirent> entries;
+    if (plat_list_dir(temp.c_str(), entries) != 0) return;
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    for (const plat_dirent& e : entries) {
+        if (e.kind != PLAT_DIR || e.name.compare(0, 7, "Vergle-") != 0) continue;
+        char dir[RUN_PATH_MAX], mark[RUN_PATH_MAX];
+        if (orb_join_path(dir, sizeof dir, temp.c_str(), e.name.c_str()) != 0 ||
+            orb_join_path(mark, sizeof mark, dir, KEPT_MARK) != 0)
+            continue;
+        plat_stamp d, m;
+        if (plat_stamp_path(dir, &d) != 0 || d.kind != PLAT_DIR || !d.private_to_user) continue;
+        // Nobody else can have put the mark into a folder closed to them.
+        if (plat_stamp_path(mark, &m) != 0 || m.kind != PLAT_FILE) continue;
+        if (now - m.modified > KEPT_FOR_NS) plat_remove_tree(dir);
     }
 }
 
@@ -414,28 +669,22 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
     std::string base;
     if (make_base(s, ui, opt, base) != 0) return -1;
     bool keep = opt.keep_dir != nullptr;
+    if (!keep) remove_stale_runs(s.temp_folder);
     int rc = -1;
+    bool folders_unread = false;
     if (check_file(ui, base.c_str(), path1, suffix1) == 0 && check_file(ui, base.c_str(), path2, suffix2) == 0) {
         std::string f1 = output_folder(base.c_str(), path1, suffix1);
         std::string f2 = output_folder(base.c_str(), path2, suffix2);
+        std::string work1 = work_folder(base, "work-1", f1, f2), work2 = work_folder(base, "work-2", f1, f2);
         int dumped = -1;
-        if (opt.parallel) {
-            std::string work2 = second_work_folder(base, f1, f2);
-            if (work2.empty() || plat_make_dir(work2.c_str()) != 0) {
-                ui.show_error(ui_format("出力フォルダを作成できません。(%s)", base), true);
-            } else {
-                dumped = dump_both(dumps, ui, s, opt.out_charset, base.c_str(), work2.c_str(), path1, f1.c_str(),
-                                   path2, f2.c_str());
-                // Only the run's own files are in it (a stream image left by
-                // a failed dump).
-                if (plat_remove_tree(work2.c_str()) != 0 && dumped == 0) {
-                    ui.show_error(ui_format("出力フォルダを削除できません。(%s)", work2), true);
-                    dumped = -1;
-                }
-            }
-        } else if (dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path1, f1.c_str()) == 0 &&
+        if (work1.empty() || work2.empty() || plat_make_dir(work1.c_str()) != 0 || plat_make_dir(work2.c_str()) != 0) {
+            ui.show_error(ui_format("出力フォルダを作成できません。(%s)", base), true);
+        } else if (opt.parallel) {
+            dumped = dump_both(dumps, ui, s, opt.out_charset, work1.c_str(), work2.c_str(), path1, f1.c_str(), path2,
+                               f2.c_str());
+        } else if (dump_document(dumps, ui, s, opt.out_charset, work1.c_str(), path1, f1.c_str()) == 0 &&
                    ui.pump_one_message() &&
-                   dump_document(dumps, ui, s, opt.out_charset, base.c_str(), path2, f2.c_str()) == 0 &&
+                   dump_document(dumps, ui, s, opt.out_charset, work2.c_str(), path2, f2.c_str()) == 0 &&
                    ui.pump_one_message()) {
             // Between the steps one pending window message is handled, so
             // that a cancel or close asked for during a dump that does not
@@ -443,15 +692,27 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
             // starts.
             dumped = 0;
         }
+        // Only the run's own files are in them (a copy or stream image left
+        // by a failed dump).
+        for (const std::string& w : {work1, work2}) {
+            if (!w.empty() && plat_remove_tree(w.c_str()) != 0 && dumped == 0) {
+                ui.show_error(ui_format("出力フォルダを削除できません。(%s)", w), true);
+                dumped = -1;
+            }
+        }
         if (dumped == 0) {
             if (opt.compare) {
                 rc = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
                 if (rc < 0) rc = 2;
             } else {
-                rc = launch_folder_compare(s, ui, f1, f2);
+                rc = launch_folder_compare(s, ui, f1, f2, &folders_unread);
             }
         }
     }
+    // A compare program that returned at once without having looked at the
+    // folders may have handed them to an instance of itself that is still
+    // to show them: they stay (marked, removed by a later run a day later).
+    if (!keep && rc == 0 && folders_unread && !ui.interrupted() && mark_kept(base)) return rc;
     // The run's folder goes, and with it everything the run wrote; a kept
     // folder stays only when the run succeeded.
     if ((!keep || rc < 0) && plat_remove_tree(base.c_str()) != 0) {

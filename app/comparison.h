@@ -32,11 +32,22 @@ void name_stem(const char* path, char* out);
 std::string output_folder(const char* base, const char* path, const char* suffix);
 
 // Starts the folder-compare program on the two output folders and waits until
-// it ends, the window handling its messages meanwhile (ui.program_running).
-// 0 when it was started, -1 (after the message) when not, or when it was
-// refused (a batch file, on Windows).
+// it ends, the window handling its messages meanwhile (ui.program_running);
+// an interrupt of the run (ui.interrupted()) or the user stopping it tells
+// the program to end and waits for that.  0 when it ran and ended by itself;
+// -1 when it could not be started, was refused (a batch file, on Windows) or
+// a signal ended it (after the message; none when the run was interrupted).
+// folders_unread (when not null) is set when the program returned within 2
+// seconds without having listed either folder: it may have handed them on
+// to an instance of itself that is to show them.
 int launch_folder_compare(const run_settings& s, vergle_ui& ui, const std::string& folder1,
-                          const std::string& folder2);
+                          const std::string& folder2, bool* folders_unread = nullptr);
+
+// The temporary folder of a run: "TEMP", else the platform's default; a
+// relative one made absolute against the current folder, so that a program
+// started on folders under it finds them (and never reads "-x/..." as an
+// option).  "" when the current folder cannot be had.
+std::string run_temp_folder();
 
 // The family of a document kind: 1 workbooks, 2 Word documents, 3
 // presentations (each with its password-protected kind), 0 any other.
@@ -50,8 +61,12 @@ int check_document(const dump_table& dumps, vergle_ui& ui, const char* path, int
 
 // Detects the kind of the file at path and dumps it into folder (created by
 // the dump) in the character set out_charset (1 code page 932, 3 UTF-8);
-// work_folder holds the dump's temporary files.  0, or -1 after the message
-// (the dump's own, or the refusal of a locked or unsupported file).
+// work_folder holds the dump's temporary files.  The document is read once,
+// into a private copy in work_folder that the dump reads: a document that
+// changes while it is copied (its size, times or identity differ after the
+// last byte from before the first) is refused.  0, or -1 after the message
+// (the dump's own, or the refusal of a locked, unsupported, unreadable or
+// changing file).
 int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset,
                   const char* work_folder, const char* path, const char* folder);
 
@@ -82,8 +97,13 @@ struct run_options {
 // nothing is written for a pair that cannot be compared.  The run
 // creates a folder of its own under the temporary folder ("TEMP"), writes the
 // two documents' folders (named after their stems, "_1" and "_2" when the
-// stems name the same folder) and a legacy workbook's stream image inside
-// it, compares the two folders and removes its folder, whatever happened.
+// stems name the same folder) and, in a work folder for each dump, the
+// private copies of the documents and a legacy workbook's stream image
+// inside it, compares the two folders and removes its folder, whatever
+// happened; except after an external program that returned within 2 seconds
+// without having listed the folders (launch_folder_compare): the folder is
+// then left, marked, for that program, and a run that starts a day later or
+// more removes it (each run removes such folders of the user's own).
 // The two documents are dumped at the same time (run_options::parallel);
 // meanwhile the calling thread handles the window's messages one at a time
 // and shows what the dumps report, in the order of one dump after the other.

@@ -62,7 +62,7 @@ std::string editor_text(const std::string& source) {
     return out;
 }
 
-int dump_macros(const dump_request& req, XLS_BOOK* book, std::vector<std::string>* used) {
+int dump_macros(const dump_request& req, XLS_BOOK* book, name_set* used) {
     vergle_ui& ui = *req.ui;
     empty_book own;
     if (!book) {
@@ -74,7 +74,8 @@ int dump_macros(const dump_request& req, XLS_BOOK* book, std::vector<std::string
         }
         book = own.book;
     }
-    std::string path = req.path && own.book ? plat_utf8_from_native(req.path) : std::string();
+    // The run's own copy of the document, read once.
+    std::string path = req.path && own.book ? plat_utf8_from_native(dump_source(req)) : std::string();
     if (int rc = TABX_open_macros(book, path.empty() ? nullptr : path.c_str()); rc != 0) {
         // The rest of the comparison goes on; the library's own text only
         // with --debug.
@@ -90,7 +91,7 @@ int dump_macros(const dump_request& req, XLS_BOOK* book, std::vector<std::string
         ui.show_error(ui_format("出力フォルダを作成できません。(%s)", req.output_folder), true);
         return -1;
     }
-    std::vector<std::string> own_names;
+    name_set own_names;
     if (!used) used = &own_names;
     for (int i = 0; i < TABX_macro_num(book); ++i) {
         char name[1024] = {};

@@ -14,6 +14,7 @@
 
 #include "tabx.h"
 #include "ui.h"
+#include "workbook_dump.h"
 
 // Writes the modules of the project of book (an open book: its own
 // workbook's project), or, when book is null, of the document req.path,
@@ -22,7 +23,7 @@
 // new ones) are not used again.  A project that cannot be read is shown on
 // req.ui and the dump goes on: 0.  -1 after a file that cannot be written
 // has been reported.
-int dump_macros(const dump_request& req, XLS_BOOK* book, std::vector<std::string>* used);
+int dump_macros(const dump_request& req, XLS_BOOK* book, name_set* used);
 
 // The code of a module as the macro editor shows it: its lines without the
 // hidden "Attribute" lines, each ending in LF.

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cfb.h"
@@ -16,6 +17,9 @@
 #include "tabx.h"
 
 namespace {
+
+// Columns of a sheet (A to XFD).
+constexpr size_t SHEET_COLUMNS = 16384;
 
 const char* const SHAPE_HEADER = "★★★以下オートシェイプ・コメント文字列---------------------------------------------->";
 
@@ -141,6 +145,14 @@ bool with_formula(XLS_BOOK& book, const char* cell, std::vector<char>& text, std
     return true;
 }
 
+// The library's reading asks the run whether to stop (TABX_set_cancel),
+// for as long as the object lives.
+struct cancel_scope {
+    explicit cancel_scope(vergle_ui* ui) { TABX_set_cancel(ui ? ask : nullptr, ui); }
+    ~cancel_scope() { TABX_set_cancel(nullptr, nullptr); }
+    static int ask(void* ui) { return static_cast<vergle_ui*>(ui)->interrupted() ? 1 : 0; }
+};
+
 struct book_guard {
     XLS_BOOK* book;
     bool open = true;
@@ -152,16 +164,47 @@ struct book_guard {
 }  // namespace
 
 // No sheet's text replaces another's.
-std::string distinct_file_name(const std::string& name, std::vector<std::string>& used) {
+std::string distinct_file_name(const std::string& name, name_set& used) {
     std::string candidate = name;
-    for (int n = 2;; ++n) {
-        bool taken = false;
-        for (const std::string& u : used) taken = taken || plat_same_file_name(u, candidate);
-        if (!taken) break;
-        candidate = name + "(" + std::to_string(n) + ")";
+    if (used.taken(candidate)) {
+        int& n = used.next(name);
+        do {
+            candidate = name + "(" + std::to_string(n++) + ")";
+        } while (used.taken(candidate));
     }
-    used.push_back(candidate);
+    used.add(candidate);
     return candidate;
+}
+
+bool name_set::taken(const std::string& name) const {
+    auto it = used_.find(key(name));
+    if (it == used_.end()) return false;
+    for (const std::string& u : it->second)
+        if (plat_same_file_name(u, name)) return true;
+    return false;
+}
+
+void name_set::add(const std::string& name) { used_[key(name)].push_back(name); }
+
+int& name_set::next(const std::string& base) { return next_.try_emplace(key(base), 2).first->second; }
+
+std::string name_set::key(const std::string& native) {
+    std::u16string wide;
+    std::string utf8 = plat_utf8_from_native(native), k;
+    plat_utf8_to_utf16(utf8.data(), utf8.size(), wide);
+    for (char16_t c : wide) {
+        if (c < 0x80) {
+            char a = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+            k += a == 'i' || a == 's' ? '\x01' : a;
+        } else if ((c >= 0x3000 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xFF61 && c <= 0xFF9F)) {
+            k += static_cast<char>(0x80 | (c >> 12));
+            k += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            k += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            k += '\x01';
+        }
+    }
+    return k;
 }
 
 std::string sheet_file_name(const std::string& sheet_name_utf8) {
@@ -198,8 +241,9 @@ std::string sheet_file_name(const std::string& sheet_name_utf8) {
 
 int dump_workbook_text(const dump_request& req) {
     vergle_ui& ui = *req.ui;
+    const char* source = dump_source(req);
     int kind = -1;
-    if (plat_check_readable(req.path) != PLAT_CHECK_OK || orb_file_type(ORB_SOURCE_DISK, req.path, &kind) != 0) {
+    if (plat_check_readable(source) != PLAT_CHECK_OK || orb_file_type(ORB_SOURCE_DISK, source, &kind) != 0) {
         ui.show_error(ui_with_reason(ui_format("ファイルオープンエラー時にエラーが発生しました。(%s)", req.path),
                                      ui_file_reason(req.path)),
                       true);
@@ -213,7 +257,7 @@ int dump_workbook_text(const dump_request& req) {
     if (kind == ORB_KIND_XLS) {
         char tmp[ORB_PATH_MAX];
         if (orb_join_path(tmp, sizeof tmp, req.temp_folder, "Vergle2003.tmp") != 0 ||
-            extract_workbook_stream(req.path, tmp, &book_stream) != 0) {
+            extract_workbook_stream(source, tmp, &book_stream) != 0) {
             ui.show_error(ui_format("2003WorkBook一時ファイル作成エラー。(%s)", req.path), true);
             return -1;
         }
@@ -228,10 +272,14 @@ int dump_workbook_text(const dump_request& req) {
         ui.show_error(ui_text("TABX-00002 メモリ不足です。処理を中断します。"), true);
         return -1;
     }
-    std::string args = "CHARSET=UTF8 EXCEL=\"" + plat_utf8_from_native(req.path) +
+    std::string args = "CHARSET=UTF8 EXCEL=\"" + plat_utf8_from_native(source) +
                        "\" MODE=UNLOAD TEMP_WORKBOOK_PATH=\"" + plat_utf8_from_native(image) + "\"";
     if (req.formulas) args += " FORMULAS=TRUE";
-    int rc = TABX_open_book(book.get(), args.c_str());
+    int rc;
+    {
+        cancel_scope cancel(&ui);
+        rc = TABX_open_book(book.get(), args.c_str());
+    }
     if (rc != 0) {
         std::string mesg = plat_native_from_utf8(TABX_error_mesg(book.get()));
         TABX_free_book(book.get());
@@ -241,9 +289,19 @@ int dump_workbook_text(const dump_request& req) {
                           true);
         } else if (rc == -4) {
             ui.show_error(ui_format("Excelブックではありません。%s", req.path), true);
+        } else if (rc == -5 && ui.interrupted()) {
+            // Interrupted: the run says so itself.
         } else {
             // The library's code and coded message only with --debug; else
-            // why the file could not be read.
+            // why the file could not be read.  The library only saw the
+            // run's copy of the document: its message names the document.
+            bool named = false;
+            for (size_t at = 0; !std::string(source).empty() && (at = mesg.find(source, at)) != std::string::npos;
+                 at += std::strlen(req.path)) {
+                mesg.replace(at, std::strlen(source), req.path);
+                named = true;
+            }
+            if (!named) mesg += ui_format("(%s)", req.path);
             std::string text = ui_format("ERROR:TABX_open_book() rc=%d %s", static_cast<long long>(rc));
             size_t at = text.find("%s");
             if (at != std::string::npos) text.replace(at, 2, mesg);
@@ -267,7 +325,7 @@ int dump_workbook_text(const dump_request& req) {
             return -1;
         }
     }
-    std::vector<std::string> used_names;
+    name_set used_names;
 
     // The longest cell (32,767 characters) in UTF-8, and its terminator.
     // The type text is not asked for: a formula longer than its buffer
@@ -300,25 +358,45 @@ int dump_workbook_text(const dump_request& req) {
             std::fputs("TABX_open_sheet2() ERROR\n", stdout);
             return -1;
         }
+        auto put_cell = [&](int row, int col) {
+            char cell[32];
+            TABX_cell_name(row + 1, col, cell);
+            text_with_formula.clear();
+            if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
+                std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
+                return false;
+            }
+            size_t len = std::strlen(text.get());
+            if (req.formulas && with_formula(*book, cell, formula_buf, formula)) {
+                text_with_formula.assign(formula);
+                text_with_formula.append(text.get(), len);
+            }
+            std::string_view t = !text_with_formula.empty() ? std::string_view(text_with_formula)
+                                                            : std::string_view(text.get(), len);
+            if (convert) t = cp932.convert(t.data(), t.size());
+            out.put(t.data(), t.size());
+            out.put("\t", 1);
+            return true;
+        };
+        const std::string tabs(SHEET_COLUMNS, '\t');
         for (int row = 0; row < TABX_row_num(book.get()); ++row) {
-            for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
-                char cell[32];
-                TABX_cell_name(row + 1, col, cell);
-                text_with_formula.clear();
-                if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
-                    std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
-                    return -1;
+            // A long sheet is no reason to let an interrupt wait.
+            if ((row & 0xFFF) == 0xFFF && ui.interrupted()) return -1;
+            const int columns = TABX_column_num(book.get(), row);
+            const XLS_ROW& r = book->sheets[sheet].rows[row];
+            if (r.columns) {
+                // A sparse row: its cells, and one tab for each empty cell
+                // between them, as the cell-by-cell walk writes them.
+                int next = 0;
+                for (int i = 0; i < r.count && r.columns[i] < columns; ++i) {
+                    out.put(tabs.data(), static_cast<size_t>(r.columns[i] - next));
+                    if (!put_cell(row, r.columns[i] + 1)) return -1;
+                    next = r.columns[i] + 1;
                 }
-                size_t len = std::strlen(text.get());
-                if (req.formulas && with_formula(*book, cell, formula_buf, formula)) {
-                    text_with_formula.assign(formula);
-                    text_with_formula.append(text.get(), len);
-                }
-                std::string_view t = !text_with_formula.empty() ? std::string_view(text_with_formula)
-                                                                : std::string_view(text.get(), len);
-                if (convert) t = cp932.convert(t.data(), t.size());
-                out.put(t.data(), t.size());
-                out.put("\t", 1);
+                out.put(tabs.data(), static_cast<size_t>(columns - next));
+            } else {
+                for (int col = 1; col <= columns; ++col)
+                    if (!put_cell(row, col)) return -1;
             }
             out.put("\n", 1);
         }

@@ -7,6 +7,7 @@
 #define VERGLE_WORKBOOK_DUMP_H
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ui.h"
@@ -24,9 +25,30 @@ int dump_workbook_text(const dump_request& req);
 // a file of its own inside the output folder.
 std::string sheet_file_name(const std::string& sheet_name_utf8);
 
+// The file names given in one folder.  Names are found again through a key
+// that every two names the file system takes for one name share (ASCII
+// letters in one case; characters that have a case, and the letters "i"
+// and "s", which such characters may fold to, as one mark; caseless ones,
+// kana and kanji among them, as they are), and compared within their key as
+// the file system compares them: a book of 40,000 sheets costs 40,000
+// lookups, not 800 million comparisons.
+class name_set {
+public:
+    bool taken(const std::string& name) const;
+    void add(const std::string& name);
+    // The next number to try after a base name, so that many sheets of one
+    // name do not each count up from 2.
+    int& next(const std::string& base);
+
+private:
+    static std::string key(const std::string& name);
+    std::unordered_map<std::string, std::vector<std::string>> used_;
+    std::unordered_map<std::string, int> next_;
+};
+
 // A file name made distinct from those already used in a folder: a name
 // that coincides (as the file system compares names) gets "(2)", "(3)", ...;
 // the name chosen is added to used.
-std::string distinct_file_name(const std::string& name, std::vector<std::string>& used);
+std::string distinct_file_name(const std::string& name, name_set& used);
 
 #endif

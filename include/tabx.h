@@ -27,7 +27,8 @@
  *     a blank and a Japanese text) into the book; TABX_error_mesg returns it
  *     in the caller's character set.  A success leaves the message alone.
  *   - Results: 0 success; -1 general failure; -2 memory exhausted; -3 bad
- *     argument text or cell name; -4 unsupported file; -101 the workbook
+ *     argument text or cell name; -4 unsupported file; -5 interrupted by
+ *     the caller (TABX_set_cancel); -101 the workbook
  *     cannot be opened; -103 the workbook cannot be written; -801 sheet index
  *     or name out of range; -901/-902/-903 current sheet, row or column out of
  *     range; -909 the caller's buffer is too small; -910 a legacy workbook
@@ -86,13 +87,15 @@ extern "C" {
 #define TABX_FORMULA 50
 #define TABX_FORMULA_ARRAY 51
 
-/* Layout of the cell record.  1 was the 40-byte record of release 2.0.4.0
-   and before (a value text for every number, separate formula and extra
-   texts); 2 is the 24-byte record below: a number is kept as a double, with
-   no text (TABX_get_cell renders it with the same digits), a formula shares
-   the text's place (a cell whose cached result was read holds the result),
-   and the Open XML reader's "str" type attribute is a flag bit. */
-#define TABX_CELL_RECORD 2
+/* Layout of the cell and row records.  1 was the 40-byte cell record of
+   release 2.0.4.0 and before (a value text for every number, separate
+   formula and extra texts); 2 is the 24-byte cell record below: a number is
+   kept as a double, with no text (TABX_get_cell renders it with the same
+   digits), a formula shares the text's place (a cell whose cached result was
+   read holds the result), and the Open XML reader's "str" type attribute is
+   a flag bit; 3 adds the sparse row (XLS_ROW.columns), so that a row with a
+   few cells far apart (one at A, one at XFD) costs its cells, not 16,384. */
+#define TABX_CELL_RECORD 3
 
 /* Flags of a cell (XLS_CELL.flags). */
 #define TABX_CELL_TEXT 0x01        /* the value is `text`, not `number` */
@@ -123,11 +126,17 @@ typedef struct XLS_CELL {
     };
 } XLS_CELL;
 
-/* One row: its cells, 0-based by column. */
+/* One row: its cells.  A dense row (columns null) holds cells[c] for every
+   column c below used, 0-based.  A sparse row (columns not null) holds count
+   cells, cells[i] being column columns[i], in ascending order; a column below
+   used that is not among them is an empty cell.  Read cells through
+   TABX_get_cell and its companions, which know both forms. */
 typedef struct XLS_ROW {
     XLS_CELL* cells;
+    unsigned short* columns;   /* sparse: the column of each cell; else null */
     unsigned short used;       /* highest column stored + 1 */
     unsigned short capacity;   /* allocated cells, at most 16385 */
+    unsigned short count;      /* sparse: cells held */
     unsigned short format;     /* writer: row format, 0xFFFF = none */
     unsigned char flags[3];    /* writer: 0xFF each */
     unsigned int word;         /* writer */
@@ -269,15 +278,31 @@ typedef struct XLS_BOOK {
  *        workbook stream of a 97-2003 workbook, copied out of the document;
  *        read in place, so it must not change while the book is opened;
  *        kept in the record in UTF-8, at most 259 bytes
+ * A workbook is read whole or refused: a damaged package (a central
+ * directory that breaks off, a member that fails its check) or legacy
+ * stream (a record that runs past its end) fails the open.
  * Writes every field of *book.  Returns 0; -1 version or record-size
- * mismatch, reader failure (a damaged legacy workbook: TABX-03110),
- * internal error; -2 memory; -3 bad keyword text (TABX-02200, TABX-02303,
- * TABX-00005, or no message for a missing value); -4 unsupported file
- * (TABX-00900); -101 the file cannot be opened (TABX-03101); -910 a legacy
- * workbook protected by a read password.
+ * mismatch, reader failure (a damaged legacy workbook: TABX-03110; a
+ * damaged package: TABX-03600 with the reader's code), internal error; -2
+ * memory; -3 bad keyword text (TABX-02200, TABX-02303, TABX-00005, or no
+ * message for a missing value); -4 unsupported file (TABX-00900); -5 the
+ * caller's cancel function asked to stop (TABX-00003, TABX_set_cancel);
+ * -101 the file cannot be opened (TABX-03101); -910 a legacy workbook
+ * protected by a read password.
  * A failed open releases what it allocated, except after a keyword error:
  * call TABX_close_book or TABX_free_book then. */
 int TABX_open_book(XLS_BOOK* book, const char* keywords);
+
+/* Interrupting a long open.  While TABX_open_book reads a workbook on the
+ * calling thread it asks cancelled(ctx) now and then (every few thousand
+ * records or XML elements, every 8 KiB inflated from a package); once the
+ * function returns non-zero, the open ends soon after with -5 and
+ * TABX-00003 and releases what it read.  The function must be cheap and may
+ * not call the library.  cancelled may be null (nothing interrupts, the
+ * start state).  The choice holds for the calling thread until it names
+ * another.  Returns 0. */
+typedef int (*TABX_CANCEL_FN)(void* ctx);
+int TABX_set_cancel(TABX_CANCEL_FN cancelled, void* ctx);
 
 /* Closes the book.  Keywords (may be null): SAVE|保存 or DESTROY|破棄 (the
  * default); the last one counts.  Releases the private block and the store

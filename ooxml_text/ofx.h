@@ -74,8 +74,10 @@ int ofx_term(OFX_CONTEXT* ctx);
 
 // The front-end dumps (the comparison run calls them): create the output
 // folder, write the text, show failures through req.ui ("ERROR:ofx_docx_pptx()
-// rc=%d", "ERROR:ofx_read_pptx() rc=%d", "ERROR:一時ファイル(%s)作成エラー").
-// Return 0, or -1 after the failure has been shown.
+// rc=%d (%s)", "ERROR:ofx_read_pptx() rc=%d (%s)" with the document's path,
+// "ERROR:一時ファイル(%s)作成エラー"); an interrupt of the run
+// (req.ui->interrupted()) ends them at the next slide or inflated piece
+// without a message.  Return 0, or -1 after the failure has been shown.
 int dump_word_text(const dump_request& req);
 int dump_powerpoint_text(const dump_request& req);
 

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "mfile.h"
@@ -11,6 +13,7 @@
 #include "orb_file.h"
 #include "orb_text.h"
 #include "ofx_package.h"
+#include "orb_cancel.h"
 #include "orb_zip.h"
 #include "platform.h"
 
@@ -97,13 +100,18 @@ std::vector<std::string> slide_parts(const ofx_package& pkg) {
     if (presentation.empty()) presentation = "ppt/presentation.xml";
     std::string xml;
     if (pkg.read(presentation, xml) == 0) {
+        // A slide listed again (a damaged or crafted list) is shown once,
+        // where it is first listed: a deck that lists one slide 100,000
+        // times is one slide, not 100,000 sections.
+        std::unordered_map<std::string, const ofx_relationship*> by_id;
         std::vector<ofx_relationship> rels = pkg.relationships(presentation);
+        for (const ofx_relationship& r : rels) by_id.emplace(r.id, &r);
+        std::unordered_set<std::string> listed;
         for (const std::string& id : ofx_slide_ids(xml)) {
-            for (const ofx_relationship& r : rels) {
-                if (r.id == id && pkg.has(r.target)) {
-                    slides.push_back(r.target);
-                    break;
-                }
+            auto it = by_id.find(id);
+            if (it != by_id.end() && !listed.count(it->second->target) && pkg.has(it->second->target)) {
+                listed.insert(it->second->target);
+                slides.push_back(it->second->target);
             }
         }
     }
@@ -132,6 +140,8 @@ bool copy_path(char* dst, const char* src) {
     return true;
 }
 
+int ask_interrupted(void* ui) { return static_cast<vergle_ui*>(ui)->interrupted() ? 1 : 0; }
+
 // The dump's interface, passed on, counting the messages shown through it.
 struct counting_ui : vergle_ui {
     vergle_ui* to;
@@ -143,12 +153,17 @@ struct counting_ui : vergle_ui {
     }
     bool ask_retry(const std::string& text) override { return to->ask_retry(text); }
     bool pump_one_message() override { return to->pump_one_message(); }
+    bool interrupted() override { return to->interrupted(); }
     void sheet_begun(int sheet, int sheets, const std::string& name) override { to->sheet_begun(sheet, sheets, name); }
     void document_begun(const std::string& d, const std::string& f) override { to->document_begun(d, f); }
     void document_ended() override { to->document_ended(); }
 };
 
 int run_dump(const dump_request& req, bool word) {
+    // The unpacking and the slides ask the run whether to stop.
+    orb_cancel_fn prev_fn = nullptr;
+    void* prev_ctx = nullptr;
+    orb_set_cancel(req.ui ? ask_interrupted : nullptr, req.ui, &prev_fn, &prev_ctx);
     OFX_CONTEXT ctx;
     counting_ui ui(req.ui);
     int rc = ofx_init(&ctx);
@@ -160,7 +175,7 @@ int run_dump(const dump_request& req, bool word) {
         if (!copy_path(ctx.output_folder, req.output_folder)) {
             if (req.ui) ui.show_error(ui_format("出力フォルダのパスが長すぎます。(%s)", req.output_folder), true);
             rc = -9;
-        } else if (!copy_path(ctx.input_path, req.path)) {
+        } else if (!copy_path(ctx.input_path, dump_source(req))) {
             if (req.ui) ui.show_error(ui_format("ファイルのパスが長すぎます。(%s)", req.path), true);
             rc = -9;
         } else {
@@ -170,13 +185,17 @@ int run_dump(const dump_request& req, bool word) {
         }
     }
     ofx_term(&ctx);
+    orb_set_cancel(prev_fn, prev_ctx);
     if (rc != 0) {
-        // The walker's function and code only with --debug; else why the
-        // document could not be read, unless a message has told it already
-        // (an output file that could not be written).
+        // Interrupted: the run says so itself.  Otherwise the walker's
+        // function and code only with --debug; else why the document could
+        // not be read, unless a message has told it already (an output file
+        // that could not be written).
         std::string internal =
-            ui_format(word ? "ERROR:ofx_docx_pptx() rc=%d" : "ERROR:ofx_read_pptx() rc=%d", static_cast<long long>(rc));
-        if (req.ui && (ui_debug() || ui.shown == 0)) req.ui->show_error(ui_open_failure(req.path, rc, internal), false);
+            ui_format(word ? "ERROR:ofx_docx_pptx() rc=%d" : "ERROR:ofx_read_pptx() rc=%d", static_cast<long long>(rc)) +
+            ui_format(" (%s)", req.path);
+        if (req.ui && !(rc == ORB_CANCELLED && req.ui->interrupted()) && (ui_debug() || ui.shown == 0))
+            req.ui->show_error(ui_open_failure(req.path, rc, internal), false);
         return -1;
     }
     return 0;
@@ -221,6 +240,7 @@ int ofx_read_pptx(OFX_CONTEXT* ctx) {
         if (rc != 0) return rc;
     }
     for (const std::string& slide : slides) {
+        if (orb_cancelled()) return ORB_CANCELLED;
         ctx->page_number += 1;
         if (ctx->split_pages) {
             rc = open_numbered(ctx, false, ctx->page_number - 1);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "mfile.h"
 #include "ofx_internal.h"
@@ -16,6 +17,14 @@ namespace {
 constexpr int MEMBER_LIMIT = static_cast<int>(MFILE_MAX_OPEN_FILES) + static_cast<int>(ORB_SLOT_STEP);
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A part name in ASCII lower case, as names are matched.
+std::string folded(const char* name) {
+    std::string f = name;
+    for (char& c : f)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return f;
+}
 
 
 // Calls f(tag start, tag end) for every start or empty tag whose local name
@@ -61,27 +70,26 @@ int ofx_package::unpack(const char* path) {
         break;
     }
     std::stable_sort(table, table + count, [](const char* a, const char* b) { return orb_name_order(a, b) < 0; });
+    try {
+        exact_.clear();
+        folded_.clear();
+        for (int i = 0; i < count; ++i) {
+            exact_.emplace(table[i], table[i]);
+            folded_.emplace(folded(table[i]), table[i]);
+        }
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
     return 0;
 }
 
 // Part names compare without regard to ASCII letter case; an exact match
 // wins.
 const char* ofx_package::stored_name(const std::string& name) const {
-    const char* folded = nullptr;
-    for (int i = 0; i < count; ++i) {
-        if (name == table[i]) return table[i];
-        if (!folded && name.size() == std::strlen(table[i])) {
-            bool same = true;
-            for (size_t k = 0; k < name.size() && same; ++k) {
-                char a = name[k], b = table[i][k];
-                if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-                if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
-                same = a == b;
-            }
-            if (same) folded = table[i];
-        }
-    }
-    return folded;
+    auto exact = exact_.find(name);
+    if (exact != exact_.end()) return exact->second;
+    auto fold = folded_.find(folded(name.c_str()));
+    return fold == folded_.end() ? nullptr : fold->second;
 }
 
 bool ofx_package::has(const std::string& name) const { return stored_name(name) != nullptr; }

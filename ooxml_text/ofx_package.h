@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct ofx_relationship {
@@ -52,6 +53,12 @@ struct ofx_package {
     // The first target of a relationship whose type ends with type_suffix
     // ("/officeDocument"), or "".
     std::string target(const std::string& part, const char* type_suffix) const;
+
+private:
+    // The stored names by name, and by their ASCII lower-case form (the
+    // first in table order): a lookup costs the same in a package of a
+    // hundred thousand members as in one of ten.
+    std::unordered_map<std::string, const char*> exact_, folded_;
 };
 
 // The ids of a presentation's slide list (p:sldIdLst), in order.

@@ -472,15 +472,3 @@ int orb_join_path(char* out, size_t size, const char* a, const char* b) {
     return 0;
 }
 
-int orb_temp_dir(const char* name, char* out, size_t size) {
-    std::string base;
-    if (!plat_getenv("TEMP", base) || base.size() >= 257) {
-        // The executable's own folder stands in for a missing TEMP.
-        if (plat_module_path(base) != 0) return -1;
-        size_t cut = base.size();
-        while (cut > 0 && !plat_is_separator(base[cut - 1])) --cut;
-        base.resize(cut > 1 ? cut - 1 : cut);
-    }
-    if (orb_join_path(out, size, base.c_str(), name) != 0) return -9;
-    return plat_make_dir(out) >= 0 ? 0 : -1;
-}

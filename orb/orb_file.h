@@ -119,10 +119,4 @@ int orb_remove_tree(const char* path);
 // 0, or -9 when the result does not fit.
 int orb_join_path(char* out, size_t size, const char* a, const char* b);
 
-// The library's private temporary folder: TEMP (or the platform's temporary
-// folder when TEMP is unset or 257 bytes or longer), the separator and name;
-// created when missing.  0 with the path in out; -9 when it does not fit;
-// -1 when it cannot be created.
-int orb_temp_dir(const char* name, char* out, size_t size);
-
 #endif

@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include "mfile.h"
+#include "orb_cancel.h"
 #include "orb_file.h"
 #include "platform.h"
 
@@ -263,23 +264,6 @@ std::string native_relative(const char* name) {
     return s;
 }
 
-// Checks every member name before anything is written (disk mode).
-int check_names(unzFile uf) {
-    int rc = unzGoToFirstFile(uf);
-    while (rc == UNZ_OK) {
-        unz_file_info64 info;
-        char name[ORB_ZIP_NAME_MAX + 1];
-        rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
-        if (rc != UNZ_OK) return rc;
-        if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
-        name[info.size_filename] = '\0';
-        if (name_escapes(name)) return -9;
-        rc = unzGoToNextFile(uf);
-    }
-    if (rc != UNZ_END_OF_LIST_OF_FILE) return rc;
-    return unzGoToFirstFile(uf);
-}
-
 // The DOS time of a member as a file time (local time).
 void set_disk_time(const std::string& path, const tm_unz& t) {
     std::tm tm{};
@@ -393,6 +377,10 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
             break;
         }
         if (n == 0) break;
+        if (orb_cancelled()) {
+            result = ORB_CANCELLED;
+            break;
+        }
         // Counted before the bytes are kept: the limits are never passed.
         produced += n;
         budget.used += n;
@@ -420,42 +408,138 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
     return result != 0 ? result : close_rc;
 }
 
-// Sums the sizes the central directory declares: -2 when a member or the
-// whole package admits to more than the bounds allow, before anything is
-// written.  A directory that cannot be walked is left to the unpacking,
-// which reports it.
-int check_declared_sizes(unzFile uf, const inflate_budget& budget) {
-    uint64_t sum = 0;
-    for (int rc = unzGoToFirstFile(uf); rc == UNZ_OK; rc = unzGoToNextFile(uf)) {
-        unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
-        if (info.uncompressed_size > static_cast<uint64_t>(budget.member)) return -2;
-        sum += info.uncompressed_size;
-        if (sum > static_cast<uint64_t>(budget.total)) return -2;
-    }
-    return 0;
+// ---------------------------------------------------------------------------
+// The central directory
+// ---------------------------------------------------------------------------
+//
+// A package is read whole or refused: before any member is written, every
+// entry of its central directory is read (the names, the declared sizes),
+// and the entries must fill the directory that the end record describes.
+// A directory that breaks off after some entries, or an end record that
+// counts fewer entries than the directory holds, would otherwise give the
+// members before the break as if they were the whole document.  This is
+// apart from a member that is damaged itself (a wrong CRC, data that ends
+// early), which is found when that member is inflated.
+
+// Where minizip takes the directory from: the record it reads (the Zip64
+// end record when a locator points at one, else the classic end record) and
+// the directory's size that record gives.
+struct directory_end {
+    int64_t record = 0;  // file offset of the end record used
+    uint64_t size = 0;   // bytes of the central directory
+};
+
+uint32_t le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+uint64_t le64(const unsigned char* p) { return le32(p) | static_cast<uint64_t>(le32(p + 4)) << 32; }
+
+// Reads n bytes at offset through the package's own file functions.
+bool read_at(package_stream* s, int64_t offset, unsigned char* out, size_t n) {
+    if (offset < 0 || pkg_seek(nullptr, s, static_cast<ZPOS64_T>(offset), ZLIB_FILEFUNC_SEEK_SET) != 0) return false;
+    return pkg_read(nullptr, s, out, static_cast<uLong>(n)) == n;
 }
 
-int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+// The last occurrence of the 4-byte signature within the file's last 64 KiB,
+// as minizip searches it; -1 when there is none.
+int64_t find_last_signature(package_stream* s, int64_t file_size, uint32_t signature) {
+    const int64_t back = std::min<int64_t>(file_size, 0xFFFF);
+    std::vector<unsigned char> tail(static_cast<size_t>(back));
+    if (back < 4 || !read_at(s, file_size - back, tail.data(), tail.size())) return -1;
+    for (int64_t i = back - 4; i >= 0; --i)
+        if (le32(&tail[static_cast<size_t>(i)]) == signature) return file_size - back + i;
+    return -1;
+}
+
+bool read_directory_end(const char* package, directory_end& out) {
+    package_stream* s = static_cast<package_stream*>(pkg_open(nullptr, package, ZLIB_FILEFUNC_MODE_READ));
+    if (!s) return false;
+    bool found = false;
+    try {
+        pkg_seek(nullptr, s, 0, ZLIB_FILEFUNC_SEEK_END);
+        const int64_t file_size = static_cast<int64_t>(pkg_tell(nullptr, s));
+        unsigned char rec[56];
+        int64_t locator = find_last_signature(s, file_size, 0x07064b50);
+        if (locator >= 0 && read_at(s, locator, rec, 20)) {
+            int64_t at = static_cast<int64_t>(le64(rec + 8));
+            if (read_at(s, at, rec, 56) && le32(rec) == 0x06064b50) {
+                out.record = at;
+                out.size = le64(rec + 40);
+                found = true;
+            }
+        }
+        if (!found) {
+            int64_t at = find_last_signature(s, file_size, 0x06054b50);
+            if (at >= 0 && read_at(s, at, rec, 22)) {
+                out.record = at;
+                out.size = le32(rec + 12);
+                found = true;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        found = false;
+    }
+    pkg_close(nullptr, s);
+    return found;
+}
+
+// True when another directory entry follows the last one walked: the end
+// record counts fewer entries than the directory holds.
+bool entries_left_over(const char* package, uint64_t walked) {
+    directory_end end;
+    if (!read_directory_end(package, end) || walked >= end.size) return false;
+    package_stream* s = static_cast<package_stream*>(pkg_open(nullptr, package, ZLIB_FILEFUNC_MODE_READ));
+    if (!s) return false;
+    unsigned char sig[4];
+    bool more = read_at(s, end.record - static_cast<int64_t>(end.size) + static_cast<int64_t>(walked), sig, 4) &&
+                le32(sig) == 0x02014b50;
+    pkg_close(nullptr, s);
+    return more;
+}
+
+// Walks every entry of the directory before anything is written: -9 for a
+// table too small for the declared entries, a name over 256 bytes or (disk
+// mode) a name that would land outside the destination; -2 when the declared
+// sizes pass the bounds; ORB_ZIP_BAD_DIRECTORY when an entry cannot be read
+// or entries are left unread; else 0, positioned at the first entry.
+int check_directory(unzFile uf, const char* package, int mode, int capacity, const inflate_budget& budget) {
     unz_global_info64 gi;
     int rc = unzGetGlobalInfo64(uf, &gi);
-    if (rc != UNZ_OK) return rc;
+    if (rc != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
     // The caller may grow its table to the declared count at once instead
     // of retrying step by step (orb_zip_declared_members).
     g_declared_members = static_cast<int>(std::min<ZPOS64_T>(gi.number_entry, INT32_MAX));
     if (gi.number_entry >= static_cast<ZPOS64_T>(capacity)) return -9;
-    if (gi.number_entry == 0) return 0;
-    inflate_budget budget;
-    if (check_declared_sizes(uf, budget) != 0) {
-        g_over_budget = true;
-        return -2;
-    }
+    uint64_t sum = 0, walked = 0;
     rc = unzGoToFirstFile(uf);
-    if (rc != UNZ_OK) return rc;
     for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
-        rc = unzip_member(mode, uf, dest, capacity, count, table, budget);
+        if (rc != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
+        unz_file_info64 info;
+        char name[ORB_ZIP_NAME_MAX + 1];
+        if (unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return ORB_ZIP_BAD_DIRECTORY;
+        if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
+        name[info.size_filename] = '\0';
+        if (mode != ORB_UNZIP_MEMORY && name_escapes(name)) return -9;
+        if (info.uncompressed_size > static_cast<uint64_t>(budget.member)) return -2;
+        sum += info.uncompressed_size;
+        if (sum > static_cast<uint64_t>(budget.total)) return -2;
+        walked += 46 + info.size_filename + info.size_file_extra + info.size_file_comment;
+        if (i + 1 < gi.number_entry) rc = unzGoToNextFile(uf);
+    }
+    if (entries_left_over(package, walked)) return ORB_ZIP_BAD_DIRECTORY;
+    return gi.number_entry == 0 ? 0 : unzGoToFirstFile(uf) == UNZ_OK ? 0 : ORB_ZIP_BAD_DIRECTORY;
+}
+
+int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+    unz_global_info64 gi;
+    if (unzGetGlobalInfo64(uf, &gi) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
+    inflate_budget budget;
+    for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
+        int rc = unzip_member(mode, uf, dest, capacity, count, table, budget);
         if (rc != 0) return rc;
-        if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return 0;
+        if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
     }
     return 0;
 }
@@ -507,21 +591,21 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
     unzFile uf = open_package(package);
     if (!uf) return -101;
 
+    // The whole directory is read before anything is written or removed.
+    int rc = check_directory(uf, package, mode, capacity, inflate_budget());
+    if (rc != 0) {
+        if (rc == -2) g_over_budget = true;
+        unzClose(uf);
+        return rc;
+    }
     std::string folder;
     if (mode != ORB_UNZIP_MEMORY) {
-        // Refuse names that would land outside the destination before the
-        // destination is touched.
-        int rc = check_names(uf);
-        if (rc != 0) {
-            unzClose(uf);
-            return rc;
-        }
         folder = dest;
         while (folder.size() > 1 && plat_is_separator(folder.back())) folder.pop_back();
         orb_remove_tree(folder.c_str());
         orb_make_dir(folder.c_str());
     }
-    int rc = unzip_members(mode, uf, folder, capacity, count, table);
+    rc = unzip_members(mode, uf, folder, capacity, count, table);
     unzClose(uf);
     return rc;
 }

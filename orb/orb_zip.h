@@ -30,6 +30,11 @@ enum {
     ORB_UNZIP_DISK = 1,    // members become files below the destination folder
 };
 
+// The package's central directory is damaged: an entry cannot be read, or
+// the entries end before the directory does (its end record counts fewer
+// entries than it holds).  The whole package is refused, nothing written.
+enum { ORB_ZIP_BAD_DIRECTORY = -110 };
+
 // Makes sure the name slot table has more than `needed` slots.
 //   table     in/out (written): the array of slot pointers; may be nullptr
 //             together with *capacity 0.
@@ -55,6 +60,9 @@ int orb_free_slots(char** table, int capacity);
 //            needed.  Unused in memory mode.
 //   count    in: the table's capacity; out (written): the names recorded.
 //   table    (written) receives the member names, folder members excepted.
+// Every entry of the central directory is read before anything is written
+// or removed (the names, the declared sizes): a package is unpacked whole
+// or refused.
 // Returns 0, or:
 //   -3    capacity below 1, or disk mode with an empty destination;
 //   -101  the package cannot be opened, or a member's output cannot be created;
@@ -70,7 +78,10 @@ int orb_free_slots(char** table, int capacity);
 //         together beyond min(physical memory / 4, 4 GiB), declared or
 //         really produced (see orb_zip.cpp; orb_zip_over_budget() is then
 //         true);
-//   minizip's own negative codes for a damaged package, e.g. -105
+//   ORB_ZIP_BAD_DIRECTORY (-110)  the directory is damaged (above);
+//   ORB_CANCELLED (-5)  the calling thread's cancel function said stop
+//         (orb_cancel.h) while a member was inflated;
+//   minizip's and zlib's own negative codes for a damaged member, e.g. -105
 //   (UNZ_CRCERROR) for a member that fails its CRC check, -103
 //   (UNZ_BADZIPFILE) for a member that ends before its declared size.
 // Members written before a failure stay in place.

@@ -48,6 +48,12 @@ enum {
     PLAT_READWRITE = 4,  // read and write; opened or created
     PLAT_CREATE = 5,     // write; a new file: fails when anything (a link
                          // included) is already at the path
+    PLAT_READ_DOCUMENT = 6,  // read a user's document: fails while another
+                             // program has it open for writing, and keeps
+                             // others from writing it while it is open, where
+                             // the system can (Windows: no write sharing;
+                             // Linux: a read lease, on a file of the user's
+                             // own); elsewhere as PLAT_READ
 };
 
 // Returns the open file, or nullptr when the mode is unknown or the system
@@ -168,6 +174,46 @@ int plat_list_dir(const char* path, std::vector<plat_dirent>& out);
 int plat_remove_tree(const char* path);
 
 // ---------------------------------------------------------------------------
+// File stamps
+// ---------------------------------------------------------------------------
+
+// What tells one version of a file from another, and what a run needs to
+// know of a folder it left behind.  Times are nanoseconds since 1970-01-01
+// (UTC), as std::chrono::system_clock counts them.
+struct plat_stamp {
+    uint64_t volume = 0, index = 0;  // the file's identity: device and inode;
+                                     // volume serial and file index on Windows
+    int64_t size = 0;
+    int64_t modified = 0;  // last write
+    int64_t changed = 0;   // last change of content or status (POSIX; on
+                           // Windows the last write)
+    int64_t accessed = 0;  // last access, as far as the system keeps it
+    plat_kind kind = PLAT_NONE;
+    bool private_to_user = false;  // owned by this user and closed to all
+                                   // others (POSIX: no group or other bits;
+                                   // on Windows always, TEMP being the user's)
+};
+
+// True when two stamps describe the same version of the same file.
+inline bool plat_same_version(const plat_stamp& a, const plat_stamp& b) {
+    return a.volume == b.volume && a.index == b.index && a.size == b.size && a.modified == b.modified &&
+           a.changed == b.changed;
+}
+
+// The stamp of an open file.  0, or -1.
+int plat_stamp_file(plat_file* f, plat_stamp* out);
+
+// The stamp of what a path names, a final symbolic link or junction not
+// followed (its kind is then PLAT_LINK).  0, or -1 when nothing is there or
+// it cannot be queried.
+int plat_stamp_path(const char* path, plat_stamp* out);
+
+// Sets the last-access time of a file or folder of the caller's own
+// (nanoseconds since 1970), leaving its other times alone, so that a later
+// stamp tells whether something has read it since.  0, or -1.
+int plat_set_accessed(const char* path, int64_t time);
+
+// ---------------------------------------------------------------------------
 // Process environment
 // ---------------------------------------------------------------------------
 
@@ -191,11 +237,18 @@ void plat_setenv(const char* name, const char* value);
 // current folder), ".exe" added when it has no extension; a batch file
 // (.bat, .cmd), which would run through cmd.exe and have "%...%" in the
 // paths expanded, is refused.  POSIX: the program is started directly with
-// argv {program, a1, a2} (no shell), searched in PATH when it has no '/'.
-// Returns 0 when the program was started (whatever it returned; *exit_code
-// receives its exit status when not null), -1 when it could not be started,
-// -2 when it was refused (a batch file).
-int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code);
+// argv {program, a1, a2} (no shell), searched in PATH when it has no '/',
+// with the signals this process ignores for itself (SIGPIPE, SIGXFSZ) back
+// at their defaults unless they were ignored when it started.  interrupted
+// (when not null) is asked every few milliseconds while the program runs;
+// once it answers true the program is told to end (POSIX: SIGTERM, then
+// SIGKILL after 5 seconds; Windows: ended) and waited for.  Returns 0 when
+// the program ended by itself (*exit_code receives its exit status when not
+// null), 1 when a signal ended it (POSIX; *exit_code receives the signal's
+// number), -1 when it could not be started, -2 when it was refused (a batch
+// file).
+int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code,
+                      bool (*interrupted)(void* ctx) = nullptr, void* ctx = nullptr);
 
 // The folder of the user's own settings: "XDG_CONFIG_HOME" when it is set
 // to an absolute path, else "HOME" and ".config" (POSIX).  0 and out set,
@@ -215,7 +268,8 @@ using plat_watch_fn = bool (*)(void* ctx);
 // watch(ctx) handles the window's messages during the wait; once it returns
 // false the program's windows are asked to close (WM_CLOSE, as the user
 // closing them), and the wait goes on until the program has ended.  POSIX:
-// plat_run_and_wait (a terminal program has no window to keep alive).
+// plat_run_and_wait with watch asked every few milliseconds as whether to
+// go on (a terminal program has no window to keep alive); its results.
 int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn watch,
                        void* ctx);
 

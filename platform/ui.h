@@ -29,6 +29,11 @@ struct vergle_ui {
     // user asked to stop (the program is then asked to close).  By default
     // there is nothing to handle.
     virtual bool program_running() { return true; }
+    // True once the user has asked the run to stop (an interrupt, a quit
+    // seen by the thread that handles the window).  Handles no message; cheap
+    // and safe to ask from any thread, so that the readers' long loops and
+    // the wait for the compare program can ask it often.  By default never.
+    virtual bool interrupted() { return false; }
 
     // A workbook dump begins a sheet: its index from 0, the number of
     // sheets, and its name in UTF-8.  For progress shown to the user and
@@ -105,7 +110,7 @@ bool ui_debug();
 // What a dump needs to know: the document, its output folder (created by the
 // dump, one level), the switches, and where to show messages.
 struct dump_request {
-    const char* path;           // the document
+    const char* path;           // the document, as messages name it
     const char* output_folder;  // full path of the output folder
     bool textbox;               // include shape and comment text
     bool allpage;               // one output file for the whole document
@@ -114,7 +119,12 @@ struct dump_request {
     int out_charset = 1;        // the files' text: 1 code page 932, 3 UTF-8
     bool formulas = false;      // each formula cell's formula beside its value
     bool macros = false;        // each macro module's source, a file of its own
+    const char* source = nullptr;  // the file to read: the run's private copy
+                                   // of the document (null: path itself)
 };
+
+// The file a dump reads.
+inline const char* dump_source(const dump_request& req) { return req.source ? req.source : req.path; }
 
 // A dump writes the document's text into its output folder, shows its own
 // messages and returns 0, or non-zero on failure.

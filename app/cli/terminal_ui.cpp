@@ -37,6 +37,8 @@ int terminal_interrupt() { return g_interrupt; }
 
 bool terminal_ui::pump_one_message() { return g_interrupt == 0; }
 
+bool terminal_ui::interrupted() { return g_interrupt != 0; }
+
 void terminal_ui::show_error(const std::string& message, bool) {
     if (hold_errors) {
         held.push_back(message);

@@ -36,6 +36,7 @@ struct terminal_ui : vergle_ui {
     // False once an interrupt (SIGINT, SIGTERM) has arrived: the run then
     // ends at its next step and removes its folder.
     bool pump_one_message() override;
+    bool interrupted() override;
     void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override;
 
     void document_begun(const std::string& document, const std::string& folder) override;

@@ -68,6 +68,11 @@ const ui_translation TABLE[] = {
     {"マクロを比較できません。%s", "The macros cannot be compared. %s"},
     {"マクロを比較できません。(%s)", "The macros cannot be compared. (%s)"},
 
+    // A run's own checks.
+    {"フォルダ比較プログラムがシグナル(%d)で終了しました。", "The folder-compare program was ended by signal %d."},
+    {"ファイルが読み込み中に変更されました。(%s)", "The file changed while it was read. (%s)"},
+    {"一時ファイル(%s)作成エラー。", "Cannot create the temporary file (%s)."},
+
     // Usage errors.
     {"(使い方は vergle --help)", "(vergle --help shows the usage)"},
     {"比較するファイルを2つ指定してください(指定されたのは%d個)。", "name two files to compare (%d given)"},

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -47,6 +48,7 @@ plat_file* plat_open(const char* path, int mode) {
     case PLAT_APPEND: flags = O_WRONLY | O_CREAT; break;
     case PLAT_READWRITE: flags = O_RDWR | O_CREAT; break;
     case PLAT_CREATE: flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+    case PLAT_READ_DOCUMENT: flags = O_RDONLY; break;
     default: return nullptr;
     }
     int fd = ::open(path, flags | O_CLOEXEC, 0666);
@@ -56,6 +58,19 @@ plat_file* plat_open(const char* path, int mode) {
         ::close(fd);
         return nullptr;
     }
+#ifdef F_SETLEASE
+    // A read lease is refused while another program has the file open for
+    // writing, and a program that opens it for writing meanwhile waits until
+    // it is closed.  The lease's break notice goes out as SIGURG, which is
+    // ignored unless asked for (the default SIGIO would end the process).
+    // Where there is no lease to be had (another user's file, a file system
+    // without leases) the file is read as it is.
+    if (mode == PLAT_READ_DOCUMENT && S_ISREG(st.st_mode) && fcntl(fd, F_SETSIG, SIGURG) == 0 &&
+        fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN) {
+        ::close(fd);
+        return nullptr;
+    }
+#endif
     if (mode == PLAT_APPEND && lseek(fd, 0, SEEK_END) < 0) {
         ::close(fd);
         return nullptr;
@@ -299,6 +314,51 @@ int plat_remove_tree(const char* path) {
 }
 
 // ---------------------------------------------------------------------------
+// File stamps
+
+namespace {
+
+int64_t nanoseconds(const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+void fill_stamp(const struct stat& st, plat_stamp* out) {
+    out->volume = static_cast<uint64_t>(st.st_dev);
+    out->index = static_cast<uint64_t>(st.st_ino);
+    out->size = static_cast<int64_t>(st.st_size);
+    out->modified = nanoseconds(st.st_mtim);
+    out->changed = nanoseconds(st.st_ctim);
+    out->accessed = nanoseconds(st.st_atim);
+    out->kind = S_ISLNK(st.st_mode) ? PLAT_LINK : S_ISDIR(st.st_mode) ? PLAT_DIR : S_ISREG(st.st_mode) ? PLAT_FILE
+                                                                                                         : PLAT_OTHER;
+    out->private_to_user = st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+int plat_stamp_file(plat_file* f, plat_stamp* out) {
+    struct stat st;
+    if (!f || !out || fstat(f->fd, &st) != 0) return -1;
+    fill_stamp(st, out);
+    return 0;
+}
+
+int plat_stamp_path(const char* path, plat_stamp* out) {
+    struct stat st;
+    if (!path || !out || lstat(path, &st) != 0) return -1;
+    fill_stamp(st, out);
+    return 0;
+}
+
+int plat_set_accessed(const char* path, int64_t time) {
+    if (!path) return -1;
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(time / 1000000000);
+    times[0].tv_nsec = static_cast<long>(time % 1000000000);
+    times[1].tv_sec = 0;
+    times[1].tv_nsec = UTIME_OMIT;
+    return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -1;
+}
+
+// ---------------------------------------------------------------------------
 // Process environment
 
 int plat_get_cwd(std::string& out) {
@@ -334,35 +394,83 @@ void plat_setenv(const char* name, const char* value) {
     }
 }
 
-int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code) {
+namespace {
+
+// The signals this process ignores for itself (a reader that stops early,
+// a file-size limit): a started program gets them back at their defaults,
+// unless they were ignored already when this process started (nohup and the
+// like), which the program then inherits as well.
+struct startup_signals {
+    sigset_t to_default;
+    startup_signals() {
+        sigemptyset(&to_default);
+        for (int sig : {SIGPIPE, SIGXFSZ}) {
+            struct sigaction a;
+            if (sigaction(sig, nullptr, &a) == 0 && a.sa_handler != SIG_IGN) sigaddset(&to_default, sig);
+        }
+    }
+};
+const startup_signals g_startup_signals;
+
+// True when program (without '/') is found as an executable in PATH.
+bool in_path(const char* program) {
+    std::string path;
+    if (!plat_getenv("PATH", path)) return false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(':', start);
+        if (end == std::string::npos) end = path.size();
+        std::string dir = path.substr(start, end - start);
+        if (dir.empty()) dir = ".";
+        if (access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code,
+                      bool (*interrupted)(void* ctx), void* ctx) {
     char* argv[] = {const_cast<char*>(program), const_cast<char*>(a1), const_cast<char*>(a2), nullptr};
     pid_t pid;
     if (!program || !*program) return -1;
-    if (posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) != 0) return -1;
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) return -1;
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &g_startup_signals.to_default);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    int spawned = posix_spawnp(&pid, program, nullptr, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    if (spawned != 0) return -1;
+    // Waits, asking now and then whether the run is being interrupted: the
+    // program is then told to end, and after a grace period made to.
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    // glibc reports a failed exec as exit status 127 of the child.
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !strchr(program, '/')) {
-        // Tell "not found in PATH" apart from a program that returned 127.
-        std::string path;
-        bool found = false;
-        if (plat_getenv("PATH", path)) {
-            size_t start = 0;
-            while (start <= path.size()) {
-                size_t end = path.find(':', start);
-                if (end == std::string::npos) end = path.size();
-                std::string dir = path.substr(start, end - start);
-                if (dir.empty()) dir = ".";
-                if (access((dir + "/" + program).c_str(), X_OK) == 0) {
-                    found = true;
-                    break;
-                }
-                start = end + 1;
-            }
+    const struct timespec tick = {0, 20 * 1000 * 1000};
+    int told = 0;  // 0 not yet, else the ticks since SIGTERM
+    for (;;) {
+        pid_t r = waitpid(pid, &status, interrupted ? WNOHANG : 0);
+        if (r == pid) break;
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return -1;
         }
-        if (!found) return -1;
+        if (!told && interrupted(ctx)) {
+            kill(pid, SIGTERM);
+            told = 1;
+        } else if (told && ++told == 250) {  // 5 seconds
+            kill(pid, SIGKILL);
+        }
+        nanosleep(&tick, nullptr);
+    }
+    // glibc reports a failed exec as exit status 127 of the child; tell "not
+    // found in PATH" apart from a program that returned 127.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !strchr(program, '/') && !in_path(program)) return -1;
+    if (WIFSIGNALED(status)) {
+        if (exit_code) *exit_code = WTERMSIG(status);
+        return 1;
     }
     if (exit_code) *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return 0;
@@ -489,9 +597,18 @@ const char* plat_default_diff_program() { return ""; }
 // ---------------------------------------------------------------------------
 // What only Windows needs, in its POSIX form
 
-int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn,
-                       void*) {
-    return plat_run_and_wait(program, a1, a2, exit_code);
+int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn watch,
+                       void* ctx) {
+    // No window to keep alive: the watcher is asked as often as an
+    // interrupt would be, and a false answer ends the program.
+    if (!watch) return plat_run_and_wait(program, a1, a2, exit_code);
+    struct watcher {
+        plat_watch_fn fn;
+        void* ctx;
+    } w{watch, ctx};
+    return plat_run_and_wait(
+        program, a1, a2, exit_code, [](void* p) { return !static_cast<watcher*>(p)->fn(static_cast<watcher*>(p)->ctx); },
+        &w);
 }
 
 bool plat_utf8_args(int argc, char** argv, std::vector<std::string>& out) {

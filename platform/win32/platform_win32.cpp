@@ -72,6 +72,7 @@ plat_file* plat_open(const char* path, int mode) {
     case PLAT_APPEND: access = GENERIC_WRITE, disposition = OPEN_ALWAYS; break;
     case PLAT_READWRITE: access = GENERIC_READ | GENERIC_WRITE, disposition = OPEN_ALWAYS; break;
     case PLAT_CREATE: access = GENERIC_WRITE, disposition = CREATE_NEW; break;
+    case PLAT_READ_DOCUMENT: access = GENERIC_READ, disposition = OPEN_EXISTING; break;
     default: return nullptr;
     }
     if (!path) return nullptr;
@@ -84,6 +85,10 @@ plat_file* plat_open(const char* path, int mode) {
     if (mode == PLAT_READ) {
         bool shared_write;
         h = open_for_reading(p, flags, &shared_write);
+    } else if (mode == PLAT_READ_DOCUMENT) {
+        // A document is read with no one writing it meanwhile: refused while
+        // another program has it open for writing.
+        h = CreateFileW(p.c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr);
     } else {
         h = CreateFileW(p.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         disposition, flags, nullptr);
@@ -529,6 +534,64 @@ int plat_remove_tree(const char* path) {
     } catch (const std::bad_alloc&) {
         return -1;
     }
+}
+
+// ---------------------------------------------------------------------------
+// File stamps
+
+namespace {
+
+// A FILETIME (100 ns since 1601) as nanoseconds since 1970.
+int64_t unix_nanoseconds(const FILETIME& t) {
+    const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    return (ticks - 116444736000000000LL) * 100;
+}
+
+int stamp_of_handle(HANDLE h, plat_stamp* out) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return -1;
+    out->volume = info.dwVolumeSerialNumber;
+    out->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    out->size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    out->modified = out->changed = unix_nanoseconds(info.ftLastWriteTime);
+    out->accessed = unix_nanoseconds(info.ftLastAccessTime);
+    const DWORD attr = info.dwFileAttributes;
+    out->kind = (attr & FILE_ATTRIBUTE_REPARSE_POINT) ? PLAT_LINK
+                : (attr & FILE_ATTRIBUTE_DIRECTORY)   ? PLAT_DIR
+                                                      : PLAT_FILE;
+    out->private_to_user = true;
+    return 0;
+}
+
+}  // namespace
+
+int plat_stamp_file(plat_file* f, plat_stamp* out) {
+    if (!f || !out) return -1;
+    return stamp_of_handle(f->h, out);
+}
+
+int plat_stamp_path(const char* path, plat_stamp* out) {
+    if (!path || !out) return -1;
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    int rc = stamp_of_handle(h, out);
+    CloseHandle(h);
+    return rc;
+}
+
+int plat_set_accessed(const char* path, int64_t time) {
+    if (!path) return -1;
+    HANDLE h = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    const uint64_t ticks = static_cast<uint64_t>(time / 100 + 116444736000000000LL);
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    BOOL ok = SetFileTime(h, nullptr, &ft, nullptr);
+    CloseHandle(h);
+    return ok ? 0 : -1;
 }
 
 // ---------------------------------------------------------------------------

@@ -138,8 +138,13 @@ bool ask_to_close(DWORD process) {
 
 }  // namespace
 
-int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn watch,
-                       void* ctx) {
+namespace {
+
+// Starts the program and waits for it: handling the window's messages with
+// watch, or asking interrupted every 20 ms and ending the program once it
+// says so.
+int run_program(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn watch, void* ctx,
+                bool (*interrupted)(void*), void* interrupted_ctx) {
     if (!program || !*program) return -1;
     std::wstring cmd, app;
     try {
@@ -168,7 +173,15 @@ int plat_run_and_watch(const char* program, const char* a1, const char* a2, int*
         return -1;
     }
     CloseHandle(pi.hThread);
-    if (!watch) {
+    if (!watch && interrupted) {
+        bool ended = false;
+        while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+            if (!ended && interrupted(interrupted_ctx)) {
+                TerminateProcess(pi.hProcess, 1);
+                ended = true;
+            }
+        }
+    } else if (!watch) {
         WaitForSingleObject(pi.hProcess, INFINITE);
     } else {
         // The window's messages are handled while the program runs.  Once
@@ -192,6 +205,14 @@ int plat_run_and_watch(const char* program, const char* a1, const char* a2, int*
     return 0;
 }
 
-int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code) {
-    return plat_run_and_watch(program, a1, a2, exit_code, nullptr, nullptr);
+}  // namespace
+
+int plat_run_and_watch(const char* program, const char* a1, const char* a2, int* exit_code, plat_watch_fn watch,
+                       void* ctx) {
+    return run_program(program, a1, a2, exit_code, watch, ctx, nullptr, nullptr);
+}
+
+int plat_run_and_wait(const char* program, const char* a1, const char* a2, int* exit_code,
+                      bool (*interrupted)(void* ctx), void* ctx) {
+    return run_program(program, a1, a2, exit_code, nullptr, nullptr, interrupted, ctx);
 }

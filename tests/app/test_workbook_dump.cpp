@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "sheets_xlsx.h"
 #include "test_support.h"
+#include "test_zip.h"
 #include "comparison.h"
 #include "linked_dumps.h"
 #include "workbook_dump.h"
@@ -211,6 +212,46 @@ TEST_F(DumpTest, QuitRequestEndsTheDump) {
     EXPECT_EQ(dump(book), -1);
     EXPECT_EQ(ui.pumps, 1) << "one pending message before the first sheet";
     EXPECT_TRUE(ui.errors.empty());
+}
+
+// Sheets whose file names meet (names that become one file name, names that
+// differ in letter case only, a name like the one given to another, and
+// a thousand of one name): every sheet's text lands in a file of its own.
+TEST_F(DumpTest, SheetsWhoseFileNamesMeetEachKeepTheirText) {
+    std::vector<std::string> names = {"a?", "a*", "a_", "a_(2)", "A_", "a_(3)", "\xEF\xBD\x81_"};  // ａ_
+    for (int i = 0; i < 1000; ++i) names.push_back(i % 2 ? "x:" : "X:");
+    std::string list = "<workbook><sheets>";
+    std::vector<vt::zip_member> members;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string n = std::to_string(i + 1);
+        list += "<sheet name=\"" + names[i] + "\" sheetId=\"" + n + "\"/>";
+        members.push_back({"xl/worksheets/sheet" + n + ".xml",
+                           "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>v" + n +
+                               "</t></is></c></row></sheetData></worksheet>"});
+    }
+    members.push_back({"xl/workbook.xml", list + "</sheets></workbook>"});
+    std::string book = temp / "meet.xlsx";
+    ASSERT_TRUE(vt::write_file(book, vt::make_zip(members)));
+    ASSERT_EQ(dump(book), 0) << (ui.errors.empty() ? "" : ui.errors[0].text);
+    std::vector<std::string> files = names_in(out), texts;
+    EXPECT_EQ(files.size(), names.size());
+    for (const std::string& f : files) texts.push_back(file(f));
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(std::unique(texts.begin(), texts.end()), texts.end()) << "no sheet's text replaced another's";
+}
+
+// A row with a few cells far apart (held sparse by the library) is written
+// as every row is: each column up to its last cell, each followed by a tab.
+TEST_F(DumpTest, ARowReachingTheLastColumnIsWrittenWhole) {
+    std::string row = "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>b</t></is></c>"
+                      "<c r=\"Z2\"/><c r=\"XFC2\" t=\"inlineStr\"><is><t>end</t></is></c><c r=\"XFD2\"/></row>";
+    std::string book = temp / "wide.xlsx";
+    ASSERT_TRUE(vt::write_file(book, vt::make_zip({{"xl/workbook.xml", "<workbook><sheets><sheet name=\"W\" sheetId=\"1\"/>"
+                                                                       "</sheets></workbook>"},
+                                                   {"xl/worksheets/sheet1.xml",
+                                                    "<worksheet><sheetData>" + row + "</sheetData></worksheet>"}})));
+    ASSERT_EQ(dump(book), 0);
+    EXPECT_EQ(file("W"), "\r\n\tb" + std::string(16381, '\t') + "end\t\r\n");
 }
 
 // The exact text of every message the refused documents of the corpus give,

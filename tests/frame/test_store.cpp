@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cell_format.h"
 #include "tabx.h"
@@ -87,24 +88,80 @@ TEST_F(Store, RowGrowthAndLimit) {
 
 TEST_F(Store, CellGrowthAndLimit) {
     ASSERT_EQ(tbx_add_sheet(&b, 0), 0);
+    // Dense while the row is narrow; far columns with nothing in the row
+    // make it sparse: its cells, not its width.
     struct step {
         int column, capacity, used;
-    } steps[] = {{0, 1, 1}, {9, 10, 10}, {10, 20, 11}, {3, 20, 11}, {100, 101, 101}, {16384, 16385, 16385}};
+        bool sparse;
+        int count;
+    } steps[] = {{0, 1, 1, false, 0},     {9, 10, 10, false, 0},     {10, 20, 11, false, 0},
+                 {3, 20, 11, false, 0},   {100, 4, 101, true, 1},    {16384, 4, 16385, true, 2},
+                 {50, 4, 16385, true, 3}, {16384, 4, 16385, true, 3}};
     for (const step& s : steps) {
         XLS_CELL* c = nullptr;
         ASSERT_EQ(tbx_ensure_cell(&b, 0, 2, s.column, &c), 0) << s.column;
         const XLS_ROW& r = b.sheets[0].rows[2];
         EXPECT_EQ(r.capacity, s.capacity) << s.column;
         EXPECT_EQ(r.used, s.used) << s.column;
-        EXPECT_EQ(c, &r.cells[s.column]);
+        EXPECT_EQ(r.columns != nullptr, s.sparse) << s.column;
+        EXPECT_EQ(r.count, s.count) << s.column;
+        EXPECT_EQ(c, tbx_find_cell(&b, 0, 2, s.column));
     }
-    // New slots are empty.
-    EXPECT_EQ(b.sheets[0].rows[2].cells[5000].type, TBX_EMPTY);
+    const XLS_ROW& r = b.sheets[0].rows[2];
+    EXPECT_EQ((std::vector<int>(r.columns, r.columns + r.count)), (std::vector<int>{50, 100, 16384}));
+    // A column without a cell reads as an empty cell and is not stored.
+    EXPECT_EQ(tbx_row_cell(r, 5000)->type, TBX_EMPTY);
+    EXPECT_EQ(tbx_find_cell(&b, 0, 2, 5000), nullptr);
+    EXPECT_EQ(tbx_row_cell(r, 16385), nullptr);
     EXPECT_EQ(tbx_ensure_cell(&b, 0, 2, 16385, nullptr), -9);
     EXPECT_EQ(tbx_ensure_cell(&b, 0, 2, -1, nullptr), -3);
     // A row never used has no cells allocated.
     EXPECT_EQ(b.sheets[0].rows[1].capacity, 0);
     EXPECT_EQ(b.sheets[0].rows[1].cells, nullptr);
+}
+
+// A row's cost follows its cells: a dense row whose cells lie far apart
+// turns sparse (keeping what its cells hold), a sparse row that fills up
+// turns dense again, in either order of columns.
+TEST_F(Store, RowsTurnSparseAndDenseWithTheirCells) {
+    ASSERT_EQ(tbx_add_sheet(&b, 0), 0);
+    auto put = [&](int row, int column, int value) {
+        XLS_CELL* c = nullptr;
+        ASSERT_EQ(tbx_ensure_cell(&b, 0, row, column, &c), 0);
+        c->type = TBX_INTEGER;
+        c->value = value;
+        c->number = value;
+    };
+    // A header of ten filled cells, then one at XFD: sparse, the ten kept.
+    for (int col = 0; col < 10; ++col) put(0, col, col);
+    put(0, 16383, 99);
+    const XLS_ROW& r0 = b.sheets[0].rows[0];
+    EXPECT_NE(r0.columns, nullptr);
+    EXPECT_EQ(r0.count, 11);
+    EXPECT_EQ(tbx_row_columns(r0), 16384);
+    for (int col = 0; col < 10; ++col) EXPECT_EQ(tbx_row_cell(r0, col)->value, col);
+    EXPECT_EQ(tbx_row_cell(r0, 16383)->value, 99);
+    // Filled from the right, a cell for every 16 columns and more: dense.
+    for (int col = 1000; col >= 0; --col) put(1, col, col);
+    const XLS_ROW& r1 = b.sheets[0].rows[1];
+    EXPECT_EQ(r1.columns, nullptr);
+    EXPECT_EQ(r1.used, 1001);
+    for (int col : {0, 1, 500, 937, 1000}) EXPECT_EQ(tbx_row_cell(r1, col)->value, col) << col;
+    // The row after a wide dense one starts with at most 64 slots, the next
+    // with as many as that one used.
+    put(2, 0, 7);
+    EXPECT_EQ(b.sheets[0].rows[2].capacity, 64);
+    put(3, 0, 8);
+    EXPECT_EQ(b.sheets[0].rows[3].capacity, 1);
+    // 20,000 rows of two cells at A and XFD cost their cells.
+    for (int row = 10; row < 20010; ++row) {
+        put(row, 0, row);
+        put(row, 16383, -row);
+    }
+    size_t slots = 0;
+    for (int row = 10; row < 20010; ++row) slots += b.sheets[0].rows[row].capacity;
+    EXPECT_LE(slots, 20000u * 4);
+    EXPECT_EQ(tbx_row_cell(b.sheets[0].rows[12345], 16383)->value, -12345);
 }
 
 TEST_F(Store, LaterRowsStartAsWideAsTheRowBefore) {

@@ -66,6 +66,21 @@ int open_xls(const vt::scratch_dir& dir, const std::string& bytes, std::string* 
     return rc;
 }
 
+// The smallest few corpus files of the extensions, below a size bound so
+// that every cut stays cheap.
+std::vector<std::string> small_corpus(const std::vector<std::string>& exts, size_t how_many) {
+    std::vector<std::pair<int64_t, std::string>> sized;
+    for (const std::string& p : vt::corpus_files(exts)) {
+        int64_t size = 0;
+        if (plat_file_size(p.c_str(), &size) == 0 && size >= 2048 && size <= 65536) sized.push_back({size, p});
+    }
+    std::sort(sized.begin(), sized.end());
+    std::vector<std::string> out;
+    for (size_t i = 0; i < sized.size() && out.size() < how_many; i += 1 + sized.size() / (how_many + 1))
+        out.push_back(sized[i].second);
+    return out;
+}
+
 TEST(DamagedCompound, TheIntactBuilderDocumentReads) {
     std::vector<unsigned char> stream;
     EXPECT_EQ(open_cfb(ht::compound_workbook(small_stream()), stream), xls::CFB_OK);
@@ -177,6 +192,100 @@ TEST(DamagedZip, ACentralDirectoryThatLiesIsAnError) {
     EXPECT_NE(unpack_memory(sizes, &count), 0);
 }
 
+// Byte offsets of the central directory's entries ("PK\1\2") and of its
+// end record ("PK\5\6") in a package built here.
+std::vector<size_t> signatures(const std::string& bytes, const char* sig) {
+    std::vector<size_t> at;
+    for (size_t p = bytes.find(sig, 0, 4); p != std::string::npos; p = bytes.find(sig, p + 1, 4)) at.push_back(p);
+    return at;
+}
+
+// A directory that breaks off after some entries, or an end record that
+// counts fewer entries than the directory holds, refuses the whole package
+// before anything is written: the entries before the break are not taken
+// for the whole document.
+TEST(DamagedZip, ADirectoryThatBreaksOffRefusesThePackage) {
+    const std::string whole = ht::zip_bytes([](ht::zip_writer& z) {
+        for (int i = 0; i < 6; ++i) z.stored("m" + std::to_string(i) + ".xml", "<m>" + std::to_string(i) + "</m>");
+        z.finish();
+    });
+    const std::vector<size_t> entry = signatures(whole, "PK\x01\x02");
+    const size_t end = signatures(whole, "PK\x05\x06").back();
+    ASSERT_EQ(entry.size(), 6u);
+    struct {
+        const char* what;
+        size_t at;
+        std::string bytes;
+    } cases[] = {
+        {"entry 2's signature", entry[2], "XXXX"},
+        {"entry 5's signature", entry[5], std::string(4, '\0')},
+        {"entry 1's name length", entry[1] + 28, "\x40"},
+        {"entry 3's extra length", entry[3] + 30, "\x07"},
+        {"entry 1 onwards zeroed", entry[1], std::string(end - entry[1], '\0')},
+        {"the end record counts 3 entries", end + 8, std::string("\x03\x00\x03\x00", 4)},
+        {"the end record counts none", end + 8, std::string(4, '\0')},
+    };
+    for (const auto& c : cases) {
+        std::string bytes = whole;
+        bytes.replace(c.at, c.bytes.size(), c.bytes);
+        ht::put_memory_file("broken.zip", bytes);
+        char** table = nullptr;
+        int capacity = 0;
+        ASSERT_EQ(orb_grow_slots(&table, 0, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP), 0);
+        int count = capacity;
+        orb_zip_on_memory(0);
+        EXPECT_EQ(orb_unzip_package(ORB_UNZIP_MEMORY, "broken.zip", "", &count, table), ORB_ZIP_BAD_DIRECTORY)
+            << c.what;
+        orb_zip_on_memory(1);
+        EXPECT_EQ(count, 0) << c.what;
+        EXPECT_EQ(mcount(), 1) << c.what << ": only the package itself is in memory";
+        orb_free_slots(table, capacity);
+        mcloseall();
+    }
+    int count = 0;
+    EXPECT_EQ(unpack_memory(whole, &count), 0);
+}
+
+// Real documents whose directory breaks after each of its entries in turn:
+// every reader refuses them (the library with its message, the Word and
+// PowerPoint dump with the directory's code).
+TEST(DamagedZip, CorpusDocumentsWithABrokenDirectoryAreRefused) {
+    std::vector<std::string> files = small_corpus({"xlsx", "docx", "pptx"}, 6);
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    vt::scratch_dir dir;
+    for (const std::string& file : files) {
+        const std::string whole = vt::read_file(file);
+        const std::string ext = file.substr(file.size() - 5);
+        const std::vector<size_t> entry = signatures(whole, "PK\x01\x02");
+        for (size_t k = 1; k < entry.size(); ++k) {
+            std::string bytes = whole;
+            bytes.replace(entry[k], 4, "PK\x09\x09");
+            std::string path = dir / ("broken" + ext);
+            ASSERT_TRUE(vt::write_file(path, bytes));
+            int rc = 0;
+            if (ext == ".xlsx") {
+                XLS_BOOK book;
+                std::string args = "EXCEL=\"" + path + "\" MODE=UNLOAD";
+                rc = TABX_open_book(&book, args.c_str());
+                EXPECT_NE(std::strstr(book.error_info, "rc=-110"), nullptr) << file << " entry " << k;
+                TABX_close_book(&book, "DESTROY");
+            } else {
+                OFX_CONTEXT ctx;
+                ASSERT_EQ(ofx_init(&ctx), 0);
+                std::snprintf(ctx.input_path, sizeof ctx.input_path, "%s", path.c_str());
+                std::snprintf(ctx.output_folder, sizeof ctx.output_folder, "%s", (dir / "out").c_str());
+                plat_make_dir(ctx.output_folder);
+                rc = ext == ".docx" ? ofx_docx_pptx(&ctx) : ofx_read_pptx(&ctx);
+                ofx_term(&ctx);
+                EXPECT_EQ(rc, ORB_ZIP_BAD_DIRECTORY) << file << " entry " << k;
+                plat_remove_tree(ctx.output_folder);
+                mcloseall();
+            }
+            EXPECT_NE(rc, 0) << file << " entry " << k;
+        }
+    }
+}
+
 TEST(DamagedZip, AWorkbookWithALyingDirectoryIsRefusedByTheLibrary) {
     std::string bytes = ht::zip_bytes([](ht::zip_writer& z) {
         ht::workbook_members(z, "<worksheet><sheetData/></worksheet>", "<sheet name=\"S\" r:id=\"rId1\"/>");
@@ -229,19 +338,42 @@ TEST(DamagedZip, ADeclaredMemberCountBeyondTheTableIsReportedForOneGrowth) {
 // Truncations of real documents
 // ---------------------------------------------------------------------------
 
-// The smallest few corpus files of the extensions, below a size bound so
-// that every cut stays cheap.
-std::vector<std::string> small_corpus(const std::vector<std::string>& exts, size_t how_many) {
-    std::vector<std::pair<int64_t, std::string>> sized;
-    for (const std::string& p : vt::corpus_files(exts)) {
-        int64_t size = 0;
-        if (plat_file_size(p.c_str(), &size) == 0 && size >= 2048 && size <= 65536) sized.push_back({size, p});
+// Real legacy workbooks whose records, one after the other, claim a length
+// that runs past the end of the workbook stream: each is refused with the
+// library's read-error message, never read in part.
+TEST(Truncated, LegacyRecordsThatRunPastTheStreamAreRefused) {
+    auto files = small_corpus({"xls"}, 4);
+    if (files.empty()) GTEST_SKIP() << "no corpus";
+    vt::scratch_dir dir;
+    int refused = 0;
+    for (const std::string& file : files) {
+        const std::string doc = vt::read_file(file);
+        std::vector<unsigned char> stream;
+        if (xls::cfb_workbook_stream(reinterpret_cast<const unsigned char*>(doc.data()), doc.size(), stream,
+                                     nullptr) != xls::CFB_OK)
+            continue;
+        ASSERT_TRUE(vt::write_file(dir / "doc.xls", doc));
+        size_t at = 0, step = 0;
+        while (at + 4 <= stream.size()) {
+            size_t len = stream[at + 2] | stream[at + 3] << 8;
+            size_t left = stream.size() - at - 4;
+            if (left < 0xFFFF && (step++ % 7 == 0 || stream[at] == 0x0A)) {  // every 7th, and every EOF
+                std::vector<unsigned char> bad = stream;
+                bad[at + 2] = bad[at + 3] = 0xFF;
+                ASSERT_TRUE(vt::write_file(dir / "image.tmp", std::string(bad.begin(), bad.end())));
+                XLS_BOOK book;
+                std::string args = "EXCEL=\"" + (dir / "doc.xls") + "\" MODE=UNLOAD TEMP_WORKBOOK_PATH=\"" +
+                                   (dir / "image.tmp") + "\"";
+                EXPECT_EQ(TABX_open_book(&book, args.c_str()), -1) << file << " record at " << at;
+                EXPECT_NE(std::strstr(book.error_info, "TABX-03110"), nullptr) << file << " record at " << at;
+                TABX_close_book(&book, "DESTROY");
+                ++refused;
+            }
+            if (left < len) break;
+            at += 4 + len;
+        }
     }
-    std::sort(sized.begin(), sized.end());
-    std::vector<std::string> out;
-    for (size_t i = 0; i < sized.size() && out.size() < how_many; i += 1 + sized.size() / (how_many + 1))
-        out.push_back(sized[i].second);
-    return out;
+    EXPECT_GT(refused, 0);
 }
 
 TEST(Truncated, LegacyWorkbooksCutAtEverySectorEndInACodeOrAPartialBook) {

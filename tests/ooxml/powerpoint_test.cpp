@@ -208,4 +208,29 @@ TEST(PowerPointDump, PackagesOfManyMembers) {
     EXPECT_EQ(r.files["スライド599"], "S600\n");
 }
 
+// A slide list that names slides again (one slide 100,000 times, one
+// slide twice among others) shows each slide once, where it is first listed.
+TEST(PowerPointDump, ASlideListedAgainIsShownOnce) {
+    vt::scratch_dir dir;
+    std::string ids;
+    for (int i = 0; i < 100000; ++i) ids += "<p:sldId id=\"" + std::to_string(256 + i) + "\" r:id=\"rId1\"/>";
+    std::vector<vt::zip_member> members{
+        {"_rels/.rels", rels({{"officeDocument", "ppt/presentation.xml"}})},
+        {"ppt/presentation.xml",
+         "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst>" + ids + "</p:sldIdLst></p:presentation>"},
+        {"ppt/_rels/presentation.xml.rels", rels({{"slide", "slides/slide1.xml"}})},
+        {"ppt/slides/slide1.xml", title("one")},
+    };
+    vt::dump_result r = dump_package(dir, members, false);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(slides(r.files), "[スライド000]one\n");
+    members[1].data = "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId2\"/>"
+                      "<p:sldId id=\"257\" r:id=\"rId1\"/><p:sldId id=\"258\" r:id=\"rId3\"/></p:sldIdLst></p:presentation>";
+    members[2].data = rels({{"slide", "slides/slide1.xml"}, {"slide", "slides/slide2.xml"}, {"slide", "slides/slide2.xml"}});
+    members.push_back({"ppt/slides/slide2.xml", title("two")});
+    r = dump_package(dir, members, false);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(slides(r.files), "[スライド000]two\n[スライド001]one\n");
+}
+
 }  // namespace

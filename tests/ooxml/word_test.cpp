@@ -293,7 +293,7 @@ TEST(WordDump, OutputFolderThatCannotBeCreated) {
     ui_set_debug(true);
     EXPECT_EQ(dump_word_text(req), -1);
     ASSERT_EQ(ui.errors.size(), 2u);
-    EXPECT_EQ(ui.errors[1].text, ui_text("ERROR:ofx_docx_pptx() rc=-101"));
+    EXPECT_EQ(ui.errors[1].text, ui_text("ERROR:ofx_docx_pptx() rc=-101") + " (" + doc + ")");
     ui_set_debug(false);
     // A folder path beyond the context's buffer is refused, not cut.
     std::string long_folder = dir / std::string(OFX_PATH_SIZE, 'f');

@@ -301,17 +301,6 @@ TEST(OrbFolders, MakeDirsJoinAndTemp) {
     EXPECT_EQ(orb_join_path(out, sizeof out, "0123456789", "abcde"), -9) << "never cut silently";
     EXPECT_EQ(orb_join_path(out, sizeof out, "012345678", "abcde"), 0);
 
-    std::string saved;
-    bool had = plat_getenv("TEMP", saved);
-    plat_setenv("TEMP", dir.path().c_str());
-    char temp[ORB_PATH_MAX];
-    EXPECT_EQ(orb_temp_dir("QZtemp", temp, sizeof temp), 0);
-    EXPECT_EQ(std::string(temp), dir / "QZtemp");
-    EXPECT_EQ(plat_path_kind(temp), PLAT_DIR);
-    EXPECT_EQ(orb_temp_dir("QZtemp", temp, sizeof temp), 0) << "an existing folder is fine";
-    EXPECT_EQ(orb_temp_dir("QZtemp", temp, 8), -9);
-    plat_setenv("TEMP", had ? saved.c_str() : nullptr);
-
     char exe[ORB_PATH_MAX];
     EXPECT_EQ(orb_module_path(exe, sizeof exe), 0);
     EXPECT_EQ(orb_module_path(exe, 4), -1);

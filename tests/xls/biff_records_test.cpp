@@ -118,6 +118,7 @@ TEST(BiffCells, BooleansAndErrorsShowTheirText) {
     // A string that no formula waits for after a boolean result.
     st.add(xls::BIFF_STRING, bytes().u16(1).u8(0).raw("x"));
     st.add(xls::BIFF_BOOLERR, bytes().raw(cell(0, 300)).u8(1).u8(0));  // column out of range
+    st.add(xls::BIFF_EOF, "");
     fake_book b;
     EXPECT_EQ(feed(b, st.s), 0);
     ASSERT_EQ(b.logged.size(), 1u);
@@ -242,6 +243,7 @@ TEST(BiffCells, PositionsSheetsAndCellFormatsAreChecked) {
     // Column 255 and row 65535 are the last cells of a sheet.
     stream st = one_sheet();
     st.add(xls::BIFF_NUMBER, number(65535, 255, 7));
+    st.add(xls::BIFF_EOF, "");
     fake_book b;
     EXPECT_EQ(feed(b, st.s), 0);
     EXPECT_EQ(b.find(0, 65535, 255)->number, 7);
@@ -576,7 +578,10 @@ TEST(BiffText, EightBitTextsInTheWorkbooksCodePage) {
     EXPECT_EQ(b.numfmts[0].second, "\"¥\"#,##0");
 }
 
-TEST(BiffStream, EveryTruncationEndsCleanly) {
+// A stream that ends where it cannot (inside a substream, a record cut off
+// by the end) is refused: what followed would be missing without a word.
+// Trailing bytes after the last substream are passed over.
+TEST(BiffStream, EveryTruncationIsRefused) {
     stream st = one_sheet();
     st.add(xls::BIFF_SST, bytes().u32(2).u32(2).u16(3).u8(0).raw("abc").u16(2).u8(1).wide(u"xy"));
     st.add(xls::BIFF_LABELSST, labelsst(0, 0, 1));
@@ -584,20 +589,40 @@ TEST(BiffStream, EveryTruncationEndsCleanly) {
     st.add(xls::BIFF_FORMULA, formula_special(2, 0, 0));
     st.add(xls::BIFF_STRING, bytes().u16(3).u8(0).raw("str"));
     st.add(xls::BIFF_EOF, "");
-    for (size_t n = 0; n <= st.s.size(); ++n) {
+    for (size_t n = 1; n < st.s.size(); ++n) {
         fake_book b;
-        int rc = feed(b, st.s.substr(0, n));
-        EXPECT_EQ(rc, 0) << n;
+        EXPECT_EQ(feed(b, st.s.substr(0, n)), xls::BIFF_CUT) << n;
     }
+    fake_book empty;
+    EXPECT_EQ(feed(empty, ""), 0);
+    for (const std::string& tail : {std::string("\0", 1), std::string(3, '\0'), std::string("\x09\x08\xFF\xFF", 4)}) {
+        fake_book b;
+        ASSERT_EQ(feed(b, st.s + tail), 0) << tail.size();
+        EXPECT_EQ(b.sst, (std::vector<std::string>{"abc", "xy"}));
+        EXPECT_EQ(b.find(0, 2, 0)->text, "str");
+    }
+    // A record whose length runs past the end, anywhere before the last EOF:
+    // in the sheet list, among the cells, the last EOF itself.
+    for (size_t at = 0; at + 4 <= st.s.size(); at += 4 + (static_cast<unsigned char>(st.s[at + 2]) |
+                                                          static_cast<unsigned char>(st.s[at + 3]) << 8)) {
+        std::string bad = st.s;
+        bad[at + 2] = bad[at + 3] = '\xFF';
+        fake_book b;
+        EXPECT_EQ(feed(b, bad), xls::BIFF_CUT) << "record at " << at;
+    }
+    // A sheet whose entry points past the end of the stream (a writer's
+    // wrong offset) does not make a whole stream a cut one.
+    stream odd;
+    odd.add(xls::BIFF_BOF, bof(0x0005));
+    odd.add(xls::BIFF_BOUNDSHEET, boundsheet("S", 999999));
+    odd.add(xls::BIFF_EOF, "");
     fake_book b;
-    ASSERT_EQ(feed(b, st.s), 0);
-    EXPECT_EQ(b.sst, (std::vector<std::string>{"abc", "xy"}));
-    EXPECT_EQ(b.find(0, 2, 0)->text, "str");
+    EXPECT_EQ(feed(b, odd.s), 0);
 }
 
 // A stream held in pieces (the sectors of a chain) gives the records of the
-// whole stream wherever the boundaries cut them, and the same end when the
-// last record is cut off.
+// whole stream wherever the boundaries cut them, and the same refusal when
+// the last record is cut off.
 TEST(BiffStream, PiecesGiveTheRecordsOfTheWholeStream) {
     stream st = one_sheet();
     st.add(xls::BIFF_SST, bytes().u32(2).u32(2).u16(3).u8(0).raw("abc").u16(2).u8(1).wide(u"xy"));
@@ -625,18 +650,19 @@ TEST(BiffStream, PiecesGiveTheRecordsOfTheWholeStream) {
     const size_t n = st.s.size();
     for (size_t cut_end : {n, n - 3}) {
         fake_book whole;
-        ASSERT_EQ(feed(whole, st.s.substr(0, cut_end)), 0);
+        const int expected_rc = feed(whole, st.s.substr(0, cut_end));
+        ASSERT_EQ(expected_rc, cut_end == n ? 0 : xls::BIFF_CUT);
         const std::string expected = state(whole);
         ASSERT_NE(expected.find("log "), std::string::npos);
         for (size_t k = 0; k <= cut_end; ++k) {
             fake_book b;
-            EXPECT_EQ(feed_pieces(b, {{p, k}, {p + k, 0}, {p + k, cut_end - k}}), 0);
+            EXPECT_EQ(feed_pieces(b, {{p, k}, {p + k, 0}, {p + k, cut_end - k}}), expected_rc);
             EXPECT_EQ(state(b), expected) << "cut at " << k;
         }
         std::vector<xls::stream_piece> bytes_one_by_one;
         for (size_t k = 0; k < cut_end; ++k) bytes_one_by_one.push_back({p + k, 1});
         fake_book b;
-        EXPECT_EQ(feed_pieces(b, bytes_one_by_one), 0);
+        EXPECT_EQ(feed_pieces(b, bytes_one_by_one), expected_rc);
         EXPECT_EQ(state(b), expected);
     }
 }

@@ -93,9 +93,15 @@ TEST(SharedStrings, TheLongestStringFitsInOnePiece) {
 }
 
 TEST(SharedStrings, TableAtTheEndOfTheStreamIsCompleted) {
+    // Records outside any substream (no BOF): the table is completed by the
+    // end of the stream.
+    std::string table = sst_stream({bytes().u16(1).u8(0).raw("a"), bytes().u16(1).u8(0).raw("b")}, false);
     fake_book b;
-    ASSERT_EQ(feed(b, sst_stream({bytes().u16(1).u8(0).raw("a"), bytes().u16(1).u8(0).raw("b")}, false)), 0);
+    ASSERT_EQ(feed(b, table.substr(bof(0x0005).size() + 4)), 0);
     EXPECT_EQ(b.sst, (std::vector<std::string>{"a", "b"}));
+    // A globals substream that ends without its EOF is cut short.
+    fake_book cut;
+    EXPECT_EQ(feed(cut, table), xls::BIFF_CUT);
 }
 
 TEST(SharedStrings, PieceTableLimit) {

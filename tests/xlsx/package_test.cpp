@@ -139,6 +139,31 @@ TEST(Package, SharedStringsStylesDrawingsAndComments) {
     EXPECT_GT(msize("xl/workbook.xml"), 0);
 }
 
+// Many sheets, listed in the reverse of their members' order and named
+// through the relationships: each worksheet gets its own name.
+TEST(Package, TwentyThousandSheetsNamedByRelationship) {
+    vt::scratch_dir dir;
+    const int n = 20000;
+    std::vector<std::pair<std::string, std::string>> list, targets;
+    std::vector<vt::zip_member> m;
+    for (int i = n; i >= 1; --i) {
+        std::string k = std::to_string(i);
+        list.push_back({"N" + k, "rId" + k});
+        targets.push_back({"rId" + k, "worksheets/sheet" + k + ".xml"});
+        m.push_back({"xl/worksheets/sheet" + k + ".xml", sheet_xml("c" + k)});
+    }
+    m.push_back({"xl/workbook.xml", workbook_xml(list)});
+    m.push_back({"xl/_rels/workbook.xml.rels", rels(targets)});
+    opened b(write_package(dir, "sheets.xlsx", m));
+    ASSERT_EQ(b.rc, 0) << TABX_error_mesg(&b.book);
+    ASSERT_EQ(TABX_sheet_num(&b.book), n);
+    for (int s : {0, 1, 9, 10, 999, n / 2, n - 1}) {
+        // Worksheets are read in their members' natural order: sheet s is sheet{s+1}.xml.
+        EXPECT_EQ(b.name(s), "N" + std::to_string(s + 1)) << s;
+        EXPECT_EQ(b.cell(s, "A1"), "c" + std::to_string(s + 1)) << s;
+    }
+}
+
 TEST(Package, MoreThanAThousandMembers) {
     vt::scratch_dir dir;
     std::vector<vt::zip_member> m = {{"xl/workbook.xml", workbook_xml({{"Only", "rId1"}})},

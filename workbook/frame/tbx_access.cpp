@@ -61,11 +61,11 @@ bool sheet_valid(const XLS_BOOK* book, int s) { return s >= 0 && s < book->sheet
 int locate(XLS_BOOK* book, int row, int column, const XLS_CELL** cell) {
     const XLS_SHEET& s = book->sheets[book->sheet];
     if (row >= s.used_rows) return -902;
-    const XLS_ROW& r = s.rows[row];
-    if (column >= r.used) return -903;
+    const XLS_CELL* c = tbx_row_cell(s.rows[row], column);
+    if (!c) return -903;
     book->row = row;
     book->column = column;
-    *cell = &r.cells[column];
+    *cell = c;
     return 0;
 }
 
@@ -221,12 +221,12 @@ extern "C" int TABX_column_num(XLS_BOOK* book, int row) {
     const XLS_SHEET& s = book->sheets[book->sheet];
     if (row < 0 || row >= s.used_rows) return 0;
     const XLS_ROW& r = s.rows[row];
-    int n = r.used;
-    while (n > 0 && r.cells[n - 1].type == TBX_EMPTY) --n;
+    int n = tbx_row_columns(r);
     // A formula whose value is empty still has its text to show.
-    if (n < r.used) {
+    const int extent = r.columns ? (r.count > 0 ? r.columns[r.count - 1] + 1 : 0) : r.used;
+    if (n < extent) {
         int end = tbx_formula_row_end(book, book->sheet, row);
-        if (end > n) n = end < r.used ? end : r.used;
+        if (end > n) n = end < extent ? end : extent;
     }
     return n;
 }
@@ -297,9 +297,9 @@ extern "C" int TABX_get_cells(XLS_BOOK* book, int direction, int sheet, int row,
             const XLS_SHEET& s = book->sheets[sheet];
             for (; i < count; ++i) {
                 if (row >= s.used_rows) break;
-                const XLS_ROW& r = s.rows[row];
-                if (column >= r.used) break;
-                const XLS_CELL& cell = r.cells[column];
+                const XLS_CELL* at = tbx_row_cell(s.rows[row], column);
+                if (!at) break;
+                const XLS_CELL& cell = *at;
                 if (texts[i]) {
                     format_cell(book, &cell, texts[i]);
                     int len = 0;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mfile.h"
+#include "orb_cancel.h"
 #include "orb_file.h"
 #include "orb_text.h"
 #include "platform.h"
@@ -195,6 +196,12 @@ int fail_released(XLS_BOOK* book, const char* message, const std::string& path, 
     return tbx_fail(book, code);
 }
 
+// The caller's cancel function stopped the reading (TABX_set_cancel).
+int fail_cancelled(XLS_BOOK* book) {
+    tbx_message(book, TBX_MSG_CANCELLED);
+    return tbx_fail(book, -5);
+}
+
 int open_book(XLS_BOOK* book, const char* keywords) {
     // The record is the caller's and may hold anything: start from zero.
     std::memset(book, 0, sizeof *book);
@@ -261,6 +268,7 @@ int open_book(XLS_BOOK* book, const char* keywords) {
         if (rc == TBX_NO_READER) return fail_released(book, TBX_MSG_UNSUPPORTED, full, -4);
         release_book(book);
         if (rc == -2) return tbx_fail_memory(book);
+        if (rc == ORB_CANCELLED) return fail_cancelled(book);
         if (rc == -4 || rc == 1002) return tbx_fail(book, -910);
         if (rc == -9) return tbx_fail(book, -1);
         tbx_message(book, TBX_MSG_READ_2003);
@@ -288,6 +296,7 @@ int open_book(XLS_BOOK* book, const char* keywords) {
         if (rc == -4 || rc == TBX_NO_READER) return fail_released(book, TBX_MSG_UNSUPPORTED, full, -4);
         release_book(book);
         if (rc == -2) return tbx_fail_memory(book);
+        if (rc == ORB_CANCELLED) return fail_cancelled(book);
         char detail[64];
         std::snprintf(detail, sizeof detail, "tbx_read_excel2007() rc=%d", rc);
         tbx_message(book, TBX_MSG_INTERNAL, detail);
@@ -301,6 +310,11 @@ int open_book(XLS_BOOK* book, const char* keywords) {
 extern "C" int TABX_open_book(XLS_BOOK* book, const char* keywords) {
     if (!book) return -3;
     return tbx_guarded(book, "TABX_open_book()", [&] { return open_book(book, keywords); });
+}
+
+extern "C" int TABX_set_cancel(TABX_CANCEL_FN cancelled, void* ctx) {
+    orb_set_cancel(cancelled, ctx);
+    return 0;
 }
 
 extern "C" int TABX_close_book(XLS_BOOK* book, const char* keywords) {

@@ -18,6 +18,7 @@
 
 // Coded message templates (UTF-8).  Arguments are UTF-8 as well.
 #define TBX_MSG_MEMORY "TABX-00002 メモリ不足です。処理を中断します。"
+#define TBX_MSG_CANCELLED "TABX-00003 中断の指示により処理を中断します。"
 #define TBX_MSG_NAME_TOO_LONG "TABX-00005 ファイル名が長すぎます。"
 #define TBX_MSG_UNSUPPORTED "TABX-00900 サポート外のファイルです(\"%s\")。"
 #define TBX_MSG_VERSION \

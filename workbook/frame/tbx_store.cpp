@@ -130,8 +130,10 @@ struct tbx_sheet_rows {
     int last_started = -1;
     ~tbx_sheet_rows() {
         for (XLS_ROW& r : rows) {
-            for (int c = 0; c < r.capacity; ++c) free_cell_texts(r.cells[c], pool);
+            const int held = r.columns ? r.count : r.capacity;
+            for (int c = 0; c < held; ++c) free_cell_texts(r.cells[c], pool);
             std::free(r.cells);
+            std::free(r.columns);
         }
     }
 };
@@ -412,27 +414,161 @@ int tbx_ensure_row(XLS_BOOK* book, int sheet, int row, XLS_ROW** out) {
     return 0;
 }
 
+namespace {
+
+// Dense and sparse rows (see tbx_store.h): a dense row stays dense while it
+// has at most DENSE_SMALL slots or at most DENSE_PER_CELL for each cell that
+// holds something; a sparse row turns dense once it holds a cell for every
+// SPARSE_PER_CELL columns below its used count.  The gap between the two
+// keeps a row from turning back and forth.
+enum { DENSE_SMALL = 64, DENSE_PER_CELL = 64, SPARSE_PER_CELL = 16, SPARSE_FIRST = 4 };
+
+const XLS_CELL k_empty_cell = [] {
+    XLS_CELL c{};
+    c.type = TBX_EMPTY;
+    return c;
+}();
+
+bool holds_something(const XLS_CELL& c) { return c.type != TBX_EMPTY || c.flags != 0; }
+
+int filled(const XLS_ROW& r) {
+    int n = 0;
+    for (int c = 0; c < r.used; ++c) n += holds_something(r.cells[c]) ? 1 : 0;
+    return n;
+}
+
+constexpr int64_t SPARSE_SLOT = static_cast<int64_t>(sizeof(XLS_CELL) + sizeof(unsigned short));
+
+// The index of the first cell of a sparse row at or after column.
+int lower(const XLS_ROW& r, int column) {
+    return static_cast<int>(std::lower_bound(r.columns, r.columns + r.count, column) - r.columns);
+}
+
+// Accounts for arrays that change from old_bytes to new_bytes: false when
+// the growth would pass the budget.
+bool resize_slots(tbx_store_owner* o, int64_t old_bytes, int64_t new_bytes) {
+    if (new_bytes > old_bytes) return take_slots(o, new_bytes - old_bytes);
+    o->slot_bytes -= old_bytes - new_bytes;
+    return true;
+}
+
+// A dense row turns sparse: its cells that hold something, with their
+// columns, room for a few more.
+int to_sparse(tbx_store_owner* o, XLS_ROW& r) {
+    const int k = filled(r);
+    const int cap = std::max<int>(SPARSE_FIRST, 2 * k);
+    if (!resize_slots(o, r.capacity * static_cast<int64_t>(sizeof(XLS_CELL)), cap * SPARSE_SLOT)) return -2;
+    XLS_CELL* cells = static_cast<XLS_CELL*>(std::malloc(sizeof(XLS_CELL) * cap));
+    unsigned short* columns = static_cast<unsigned short*>(std::malloc(sizeof(unsigned short) * cap));
+    if (!cells || !columns) {
+        std::free(cells);
+        std::free(columns);
+        resize_slots(o, cap * SPARSE_SLOT, r.capacity * static_cast<int64_t>(sizeof(XLS_CELL)));
+        return -2;
+    }
+    int n = 0;
+    for (int c = 0; c < r.used; ++c) {
+        if (!holds_something(r.cells[c])) continue;
+        cells[n] = r.cells[c];
+        columns[n++] = static_cast<unsigned short>(c);
+    }
+    std::free(r.cells);
+    r.cells = cells;
+    r.columns = columns;
+    r.count = static_cast<unsigned short>(n);
+    r.capacity = static_cast<unsigned short>(cap);
+    return 0;
+}
+
+// A sparse row turns dense with `slots` slots (at least its used count).
+int to_dense(tbx_store_owner* o, XLS_ROW& r, int slots) {
+    if (!resize_slots(o, r.capacity * SPARSE_SLOT, slots * static_cast<int64_t>(sizeof(XLS_CELL)))) return -2;
+    XLS_CELL* cells = static_cast<XLS_CELL*>(std::malloc(sizeof(XLS_CELL) * slots));
+    if (!cells) {
+        resize_slots(o, slots * static_cast<int64_t>(sizeof(XLS_CELL)), r.capacity * SPARSE_SLOT);
+        return -2;
+    }
+    init_cells(cells, 0, slots);
+    for (int i = 0; i < r.count; ++i) cells[r.columns[i]] = r.cells[i];
+    std::free(r.cells);
+    std::free(r.columns);
+    r.cells = cells;
+    r.columns = nullptr;
+    r.count = 0;
+    r.capacity = static_cast<unsigned short>(slots);
+    return 0;
+}
+
+// The cell of a sparse row at column, made when missing.
+int sparse_cell(tbx_store_owner* o, XLS_ROW& r, int column, XLS_CELL** out) {
+    int i = lower(r, column);
+    if (i < r.count && r.columns[i] == column) {
+        if (out) *out = &r.cells[i];
+        return 0;
+    }
+    const int used = std::max<int>(r.used, column + 1);
+    if ((r.count + 1) * static_cast<int64_t>(SPARSE_PER_CELL) >= used) {
+        int rc = to_dense(o, r, used);
+        if (rc != 0) return rc;
+        r.used = static_cast<unsigned short>(used);
+        if (out) *out = &r.cells[column];
+        return 0;
+    }
+    if (r.count == r.capacity) {
+        const int cap = std::min<int>(2 * r.capacity, TBX_CELL_LIMIT);
+        if (!take_slots(o, (cap - r.capacity) * SPARSE_SLOT)) return -2;
+        void* cells = std::realloc(r.cells, sizeof(XLS_CELL) * cap);
+        if (cells) r.cells = static_cast<XLS_CELL*>(cells);
+        void* columns = cells ? std::realloc(r.columns, sizeof(unsigned short) * cap) : nullptr;
+        if (columns) r.columns = static_cast<unsigned short*>(columns);
+        if (!cells || !columns) {
+            o->slot_bytes -= (cap - r.capacity) * SPARSE_SLOT;
+            return -2;
+        }
+        r.capacity = static_cast<unsigned short>(cap);
+    }
+    std::memmove(r.cells + i + 1, r.cells + i, sizeof(XLS_CELL) * (r.count - i));
+    std::memmove(r.columns + i + 1, r.columns + i, sizeof(unsigned short) * (r.count - i));
+    init_cells(r.cells, i, i + 1);
+    r.columns[i] = static_cast<unsigned short>(column);
+    ++r.count;
+    r.used = static_cast<unsigned short>(used);
+    if (out) *out = &r.cells[i];
+    return 0;
+}
+
+}  // namespace
+
 int tbx_ensure_cell(XLS_BOOK* book, int sheet, int row, int column, XLS_CELL** out) {
     if (column < 0) return -3;
     if (column >= TBX_CELL_LIMIT) return -9;
     XLS_ROW* r = nullptr;
     int rc = tbx_ensure_row(book, sheet, row, &r);
     if (rc != 0) return rc;
+    tbx_store_owner* o = owner_of(book);
+    if (r->columns) return sparse_cell(o, *r, column, out);
     if (column >= r->capacity) {
-        // A row's first slots: as many as the row started before it uses, or
-        // for the sheet's first row as many as the cell needs.  Every row
-        // getting 10 would cost a million-cell sheet of 5 columns twice the
-        // memory its cells need.
-        tbx_sheet_rows& rows = *owner_of(book)->rows[sheet];
+        // A row's first slots: as many as the row started before it uses
+        // (at most DENSE_SMALL; none after a sparse row), or for the sheet's
+        // first row as many as the cell needs.  Every row getting 10 would
+        // cost a million-cell sheet of 5 columns twice the memory its cells
+        // need.
+        tbx_sheet_rows& rows = *o->rows[sheet];
         int first = 1;
         if (r->capacity == 0) {
-            if (rows.last_started >= 0 && rows.last_started != row)
-                first = std::max<int>(1, rows.rows[rows.last_started].used);
+            if (rows.last_started >= 0 && rows.last_started != row) {
+                const XLS_ROW& before = rows.rows[rows.last_started];
+                if (!before.columns) first = std::max<int>(1, std::min<int>(before.used, DENSE_SMALL));
+            }
             rows.last_started = row;
         }
         int64_t n = grown(r->capacity, column, first, TBX_CELL_LIMIT);
+        // Few cells far apart: the row keeps its cells, not its width.
+        if (n > DENSE_SMALL && n > DENSE_PER_CELL * static_cast<int64_t>(filled(*r) + 1)) {
+            rc = to_sparse(o, *r);
+            return rc != 0 ? rc : sparse_cell(o, *r, column, out);
+        }
         const int64_t more = (n - r->capacity) * static_cast<int64_t>(sizeof(XLS_CELL));
-        tbx_store_owner* o = owner_of(book);
         if (!take_slots(o, more)) return -2;
         void* p = std::realloc(r->cells, sizeof(XLS_CELL) * n);
         if (!p) {
@@ -454,7 +590,27 @@ XLS_CELL* tbx_find_cell(const XLS_BOOK* book, int sheet, int row, int column) {
     if (row < 0 || row >= s.used_rows) return nullptr;
     const XLS_ROW& r = s.rows[row];
     if (column < 0 || column >= r.used) return nullptr;
-    return &r.cells[column];
+    if (!r.columns) return &r.cells[column];
+    int i = lower(r, column);
+    return i < r.count && r.columns[i] == column ? &r.cells[i] : nullptr;
+}
+
+const XLS_CELL* tbx_row_cell(const XLS_ROW& r, int column) {
+    if (column < 0 || column >= r.used) return nullptr;
+    if (!r.columns) return &r.cells[column];
+    int i = lower(r, column);
+    return i < r.count && r.columns[i] == column ? &r.cells[i] : &k_empty_cell;
+}
+
+int tbx_row_columns(const XLS_ROW& r) {
+    if (r.columns) {
+        for (int i = r.count; i > 0; --i)
+            if (r.cells[i - 1].type != TBX_EMPTY) return r.columns[i - 1] + 1;
+        return 0;
+    }
+    int n = r.used;
+    while (n > 0 && r.cells[n - 1].type == TBX_EMPTY) --n;
+    return n;
 }
 
 int tbx_add_sst(XLS_BOOK* book, const char* text, int len, int* index) {

@@ -20,10 +20,17 @@
 //           most TBX_MAX_SHEETS
 //   rows    capacity 100 per sheet, then doubled (at least to row + 1),
 //           never above 1048577 (so rows 0..1048576)
-//   cells   capacity on a row's first use: for every row as many as the row
-//           started before it uses (the sheet's first row: none), at least
-//           column + 1; then doubled (always at least to column + 1), never
-//           above 16385 (so columns 0..16384)
+//   cells   a row is dense (cells[c] for every column below its used
+//           count) while that costs little: on its first use as many slots
+//           as the row started before it uses (at most 64; the sheet's first
+//           row: none), at least column + 1; then doubled (always at least to
+//           column + 1), never above 16385 (so columns 0..16384).  A row
+//           whose next growth would pass 64 slots and 64 for each of its
+//           non-empty cells turns sparse instead (its cells with their
+//           columns, ascending; empty cells left out), and a sparse row
+//           holding a cell for every 16 columns below its used count turns
+//           dense again: memory follows the cells present, not the widest
+//           column, and a cell costs at most a bounded number of moves
 //   number formats at most 500
 //   all row and cell arrays of the book together at most min(physical
 //           memory / 4, 4 GiB): growth beyond is refused with -2 (a file
@@ -76,8 +83,17 @@ int tbx_ensure_row(XLS_BOOK* book, int sheet, int row, XLS_ROW** out = nullptr);
 // success *out points to the cell (valid until the row grows again).
 int tbx_ensure_cell(XLS_BOOK* book, int sheet, int row, int column, XLS_CELL** out);
 
-// The cell if it is stored, else null (no growth).
+// The cell if it is stored, else null (no growth).  In a sparse row a
+// column without a cell of its own has none.
 XLS_CELL* tbx_find_cell(const XLS_BOOK* book, int sheet, int row, int column);
+
+// The cell at a column of a row, dense or sparse: null beyond the row's used
+// count; an empty cell (type EMPTY) for a column below it that a sparse row
+// holds no cell for.
+const XLS_CELL* tbx_row_cell(const XLS_ROW& row, int column);
+
+// The columns of a row up to its last cell that is not empty.
+int tbx_row_columns(const XLS_ROW& row);
 
 // Frees everything of the store (sheets, rows, cells and their texts, the
 // book-wide tables) and sets every count to 0; deletes the temporary

@@ -226,6 +226,13 @@ int biff_reader::finish() {
     }
 }
 
+bool biff_reader::may_end_at(uint64_t offset, uint64_t size, bool cut) const {
+    if ((cut && !seen_bof_) || in_substream_ || nested_ > 0) return false;
+    for (const auto& sheet : sheet_at_)
+        if (sheet.first >= offset && sheet.first <= size) return false;
+    return true;
+}
+
 int biff_reader::on_bof(const unsigned char* data, size_t len, uint64_t offset) {
     byte_cursor c(data, len);
     uint16_t version = 0, kind = 0;

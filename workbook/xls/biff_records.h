@@ -102,6 +102,13 @@ public:
     // gathered.  0 or a status as record().
     int finish();
 
+    // Whether a stream of `size` bytes may end at `offset` without losing
+    // anything: no substream is open, and every substream the sheet list
+    // announced inside the stream (or at its very end) begins before it.
+    // cut: a record runs past the end there, which only trailing bytes
+    // after a substream may.
+    bool may_end_at(uint64_t offset, uint64_t size, bool cut) const;
+
     // 8 or 5, from the first BOF record (8 until one is met).
     int version() const { return version_; }
 

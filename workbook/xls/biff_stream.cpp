@@ -74,30 +74,43 @@ int feed_records(biff_reader& reader, const unsigned char* data, size_t size) {
 
 int feed_records(biff_reader& reader, const stream_piece* pieces, size_t count, feed_done_fn done, void* ctx) {
     constexpr size_t kDoneStep = size_t(1) << 20;
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += pieces[i].size;
     piece_reader in(pieces, count);
     uint16_t previous = 0xFFFF;
     size_t told = 0;
+    // The stream may end only where nothing is lost: after its last
+    // substream (trailing bytes, zero padding after an EOF included).  A
+    // record cut off by the end, or an end inside a substream or before one
+    // the sheet list announced, means a damaged workbook: what follows the
+    // cut would be missing without a word.
+    auto end_at = [&](size_t at, bool cut) {
+        if (!reader.may_end_at(at, total, cut)) return static_cast<int>(BIFF_CUT);
+        int rc = reader.finish();
+        return rc == BIFF_STREAM_OVER ? 0 : rc;
+    };
     for (;;) {
         size_t at = in.position();
         if (done && at - told >= kDoneStep) {
             told = at;
-            done(ctx, at);
+            if (int stop = done(ctx, at)) return stop;
         }
-        // A header or body cut off by the end of the stream ends it.
         const unsigned char* header = nullptr;
         const unsigned char* body = nullptr;
-        if (!in.take(4, header)) break;
+        if (at == total) return end_at(at, false);
+        if (total - at < 4 || !in.take(4, header)) return end_at(at, true);
         uint16_t type = static_cast<uint16_t>(header[0] | header[1] << 8);
         uint16_t len = static_cast<uint16_t>(header[2] | header[3] << 8);
-        if (!in.take(len, body)) break;
-        if (type == 0 && previous == BIFF_EOF) break;
+        if (total - at - 4 < len || !in.take(len, body)) return end_at(at, true);
+        if (type == 0 && previous == BIFF_EOF) return end_at(at, false);
         previous = type;
         int rc = reader.record(type, body, len, at);
-        if (rc == BIFF_STREAM_OVER) break;
+        if (rc == BIFF_STREAM_OVER) {
+            rc = reader.finish();
+            return rc == BIFF_STREAM_OVER ? 0 : rc;
+        }
         if (rc != 0) return rc;
     }
-    int rc = reader.finish();
-    return rc == BIFF_STREAM_OVER ? 0 : rc;
 }
 
 }  // namespace xls

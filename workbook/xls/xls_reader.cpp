@@ -9,6 +9,7 @@
 #include "biff_records.h"
 #include "biff_stream.h"
 #include "cfb.h"
+#include "orb_cancel.h"
 #include "orb_file.h"
 #include "platform.h"
 #include "tbx_message.h"
@@ -45,7 +46,8 @@ struct read_past {
     size_t done;   // bytes of the stream let go
 };
 
-void let_go(void* ctx, size_t upto) {
+// Also where a long stream asks whether it is to stop.
+int let_go(void* ctx, size_t upto) {
     read_past* r = static_cast<read_past*>(ctx);
     const uintptr_t base = reinterpret_cast<uintptr_t>(plat_mapped_data(r->file));
     const size_t file_size = plat_mapped_size(r->file);
@@ -63,6 +65,7 @@ void let_go(void* ctx, size_t upto) {
             r->start = end;
         }
     }
+    return orb_cancelled() ? ORB_CANCELLED : 0;
 }
 
 int read_records(XLS_BOOK* book, plat_mapping* file, const std::vector<xls::stream_piece>& pieces) {
@@ -83,6 +86,7 @@ int read_records(XLS_BOOK* book, plat_mapping* file, const std::vector<xls::stre
         log_line(book, LOG_MEMORY, "");
         return rc;
     case -9:
+    case ORB_CANCELLED:
         return rc;
     default:
         return -1;

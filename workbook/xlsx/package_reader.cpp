@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mfile.h"
@@ -51,57 +52,44 @@ int part_kind_of(const char* name) {
 
 bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
-// The unpacked package: the member names and where their contents lie.
+// The unpacked package: the member names; their contents are memory files
+// of the same names.
 struct package {
     char** slots = nullptr;
     int capacity = 0;
     int count = 0;
-    bool disk = false;
-    char folder[ORB_PATH_MAX] = {};
 
     ~package() { orb_free_slots(slots, capacity); }
 
     const char* name(int i) const { return slots[i]; }
 };
 
-// A member's text: the memory file's content in place, or a loaded copy.
+// A member's text: the memory file's content, where it lies.
 struct member_text {
-    char* loaded = nullptr;
     const char* data = nullptr;
     size_t size = 0;
-    ~member_text() { std::free(loaded); }
 };
 
-int read_member(const package& pkg, const char* name, member_text& out) {
-    if (!pkg.disk) {
-        Mfile* f = mopen(name, "rb");
-        if (!f) return -1;
-        out.data = f->data ? reinterpret_cast<const char*>(f->data) : "";
-        out.size = f->size > 0 ? static_cast<size_t>(f->size) : 0;
-        mclose(f);
-        return 0;
-    }
-    char path[ORB_PATH_MAX * 2];
-    if (orb_join_path(path, sizeof path, pkg.folder, name) != 0) return -1;
-    int64_t len = 0;
-    int rc = orb_load_file(true, path, &out.loaded, &len);
-    if (rc != 0) return rc == -2 ? -2 : -1;
-    out.data = out.loaded;
-    out.size = static_cast<size_t>(len);
+int read_member(const package&, const char* name, member_text& out) {
+    Mfile* f = mopen(name, "rb");
+    if (!f) return -1;
+    out.data = f->data ? reinterpret_cast<const char*>(f->data) : "";
+    out.size = f->size > 0 ? static_cast<size_t>(f->size) : 0;
+    mclose(f);
     return 0;
 }
 
-// Unpacks the package into memory files (or, when fallback allows and memory
-// files run out, into the folder "QZtemp" of the temporary folder), growing
-// the member list by 1000 names while the package holds more.
-int unpack(package& pkg, const char* path, bool from_memory, bool fallback) {
+// Unpacks the package into memory files, growing the member list while the
+// package holds more.  There is no fallback to files on disk: a package that
+// cannot be held in memory is refused (-2), and nothing is ever written
+// outside the caller's own places.
+int unpack(package& pkg, const char* path, bool from_memory) {
     if (orb_grow_slots(&pkg.slots, 0, &pkg.capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0)
         return -2;
     for (;;) {
         int count = pkg.capacity;
         if (from_memory) orb_zip_on_memory(0);
-        int rc = orb_unzip_package(pkg.disk ? ORB_UNZIP_DISK : ORB_UNZIP_MEMORY, path,
-                                   pkg.disk ? pkg.folder : "", &count, pkg.slots);
+        int rc = orb_unzip_package(ORB_UNZIP_MEMORY, path, "", &count, pkg.slots);
         if (from_memory) orb_zip_on_memory(1);
         if (rc == 0) {
             pkg.count = count;
@@ -111,17 +99,9 @@ int unpack(package& pkg, const char* path, bool from_memory, bool fallback) {
         // retry unpacks the package again).  Other limits (a member name too
         // long) are final.
         if (rc == -9 && orb_zip_declared_members() >= pkg.capacity && pkg.capacity < MEMBER_LIMIT) {
-            if (pkg.disk) orb_remove_tree(pkg.folder);
             int needed = std::min(orb_zip_declared_members(), MEMBER_LIMIT - 1);
             if (orb_grow_slots(&pkg.slots, needed, &pkg.capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0)
                 return -2;
-            continue;
-        }
-        // A package refused for its size is no smaller on disk.
-        if (rc == -2 && !pkg.disk && fallback && !from_memory && !orb_zip_over_budget()) {
-            mcloseall();
-            if (orb_temp_dir("QZtemp", pkg.folder, sizeof pkg.folder) != 0) return -2;
-            pkg.disk = true;
             continue;
         }
         return rc;
@@ -232,20 +212,29 @@ int read_links(const package& pkg, package_links& links) {
 }
 
 // The name of the sheet that a worksheet member fills: the sheet list entry
-// whose relationship targets it, else the entry at its position.
-std::string sheet_name_for(const xlsx_reader& reader, const package_links& links,
-                           const std::string& member, int index) {
-    if (!links.workbook_targets.empty()) {
-        for (size_t i = 0; i < reader.sheet_rids.size(); ++i) {
-            auto it = links.workbook_targets.find(reader.sheet_rids[i]);
-            if (it != links.workbook_targets.end() && it->second == member)
-                return reader.sheet_names[i];
+// whose relationship targets it (the first such entry), else the entry at
+// its position.  The sheet list is indexed by target once, when the first
+// worksheet asks (the workbook part is read before the worksheets), so that
+// a book of 40,000 sheets does not search its list 40,000 times.
+struct sheet_names {
+    std::unordered_map<std::string, size_t> by_member;
+    bool indexed = false;
+
+    std::string of(const xlsx_reader& reader, const package_links& links, const std::string& member, int index) {
+        if (!indexed) {
+            indexed = true;
+            for (size_t i = 0; i < reader.sheet_rids.size(); ++i) {
+                auto it = links.workbook_targets.find(reader.sheet_rids[i]);
+                if (it != links.workbook_targets.end()) by_member.emplace(it->second, i);
+            }
         }
+        auto it = by_member.find(member);
+        if (it != by_member.end()) return reader.sheet_names[it->second];
+        if (index >= 0 && static_cast<size_t>(index) < reader.sheet_names.size())
+            return reader.sheet_names[static_cast<size_t>(index)];
+        return {};
     }
-    if (index >= 0 && static_cast<size_t>(index) < reader.sheet_names.size())
-        return reader.sheet_names[static_cast<size_t>(index)];
-    return {};
-}
+};
 
 int scan_part(XLS_BOOK* book, xlsx_reader& reader, int kind, int sheet, const member_text& text) {
     xml_scan s;
@@ -298,7 +287,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     const bool from_memory = book->read_memory == 0;
     package pkg;
-    int rc = unpack(pkg, path, from_memory, true);
+    int rc = unpack(pkg, path, from_memory);
     if (rc != 0) return rc;
     std::sort(pkg.slots, pkg.slots + pkg.count,
               [](const char* a, const char* b) { return orb_name_order(a, b) < 0; });
@@ -310,10 +299,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
     // A package without workbook part is some other document.
     bool has_workbook = false;
     for (int i = 0; i < pkg.count; ++i) has_workbook |= part_kind_of(pkg.name(i)) == PART_WORKBOOK;
-    if (!has_workbook) {
-        if (pkg.disk) orb_remove_tree(pkg.folder);
-        return -4;
-    }
+    if (!has_workbook) return -4;
 
     xlsx_reader reader;
     xlsx_charts charts;
@@ -326,6 +312,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
     };
     reader.charts = &charts;
     std::vector<std::string> chart_sheet_drawings;  // read once the sheet list is known
+    sheet_names names;
     int sheets_read = 0;
     for (int i = 0; i < pkg.count; ++i) {
         const char* name = pkg.name(i);
@@ -352,7 +339,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
             if (rc != 0) return rc == -2 ? -2 : -9;
             std::string sheet_name;
             try {
-                sheet_name = sheet_name_for(reader, links, name, sheet);
+                sheet_name = names.of(reader, links, name, sheet);
             } catch (const std::bad_alloc&) {
                 return -2;
             }
@@ -369,7 +356,7 @@ int load(XLS_BOOK* book, const char* path, bool release) {
             book->sheet_count = ++sheets_read;
         }
         // The largest members leave memory as soon as they are read.
-        if (!pkg.disk && (kind == PART_WORKSHEET || kind == PART_SHARED_STRINGS)) mfree(name);
+        if (kind == PART_WORKSHEET || kind == PART_SHARED_STRINGS) mfree(name);
     }
 
     for (const std::string& drawing : chart_sheet_drawings) {
@@ -379,16 +366,9 @@ int load(XLS_BOOK* book, const char* path, bool release) {
 
     // The member list, for a writer of the book.
     for (int i = 0; i < pkg.count; ++i) {
-        char member[ORB_PATH_MAX * 2];
-        if (pkg.disk) {
-            if (orb_join_path(member, sizeof member, pkg.folder, pkg.name(i)) != 0) continue;
-        } else {
-            std::snprintf(member, sizeof member, "%s", pkg.name(i));
-        }
-        if (tbx_add_member(book, member) != 0) return -2;
+        if (tbx_add_member(book, pkg.name(i)) != 0) return -2;
     }
-    if (pkg.disk) orb_remove_tree(pkg.folder);
-    if (!pkg.disk && release) mcloseall();
+    if (release) mcloseall();
     return 0;
 }
 
@@ -406,7 +386,7 @@ int tbx_read_excel2007(XLS_BOOK* book, const char* path) {
 int tbx_list_excel2007(XLS_BOOK* book, const char* path) {
     if (!book || !path) return -3;
     package pkg;
-    int rc = unpack(pkg, path, book->read_memory == 0, false);
+    int rc = unpack(pkg, path, book->read_memory == 0);
     if (rc != 0) return rc;
     int found = -1;
     for (int i = 0; i < pkg.count && found < 0; ++i) {

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "orb_cancel.h"
 #include "platform.h"
 #include "xlsx_scan.h"
 #include "xml_text.h"
@@ -125,9 +126,12 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
     std::string_view prefix;
     const char* p = text;
     const char* end = text + len;
+    unsigned tags = 0;
     while (p < end) {
         const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
         if (!lt) break;
+        // A long part (a million rows) asks now and then whether to stop.
+        if ((++tags & 0x3FFF) == 0 && orb_cancelled()) return ORB_CANCELLED;
         const char* q = lt + 1;
         if (q < end && *q == '?') {  // processing instruction
             const char* gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
