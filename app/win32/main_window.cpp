@@ -630,6 +630,8 @@ bool window_ui::pump_one_message() {
     return !w->exit_after_run;
 }
 
+bool window_ui::interrupted() { return w->exit_after_run || quit_seen; }
+
 bool window_ui::program_running() {
     MSG msg;
     while (!quit_seen && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -117,6 +117,9 @@ struct window_ui : vergle_ui {
     bool ask_retry(const std::string& text) override;
     bool pump_one_message() override;
     bool program_running() override;
+    // The user asked to stop (cancel, the close box, a quit): the run ends
+    // and keeps nothing behind.
+    bool interrupted() override;
 };
 
 #endif

@@ -572,8 +572,9 @@ int plat_stamp_file(plat_file* f, plat_stamp* out) {
 
 int plat_stamp_path(const char* path, plat_stamp* out) {
     if (!path || !out) return -1;
-    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = CreateFileW(sys_path(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
     int rc = stamp_of_handle(h, out);
     CloseHandle(h);
@@ -582,8 +583,9 @@ int plat_stamp_path(const char* path, plat_stamp* out) {
 
 int plat_set_accessed(const char* path, int64_t time) {
     if (!path) return -1;
-    HANDLE h = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = CreateFileW(sys_path(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
     const uint64_t ticks = static_cast<uint64_t>(time / 100 + 116444736000000000LL);
     FILETIME ft;

@@ -1,5 +1,6 @@
 // A folder-compare program with a window, for the wait of the run: writes
-// its arguments (UTF-8) into the file named by VERGLE_RECORD, then
+// its arguments (UTF-8) into the file named by VERGLE_RECORD, lists the two
+// folders as a compare program does, then
 // VERGLE_RECORD with ".started" appended once its window shows, and ends
 // when its window is closed (WM_CLOSE), adding "closed" to the record.
 #include <windows.h>
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
     std::string out = "argc=" + std::to_string(args.size()) + "\n";
     for (size_t i = 1; i < args.size(); ++i) out += "arg=" + args[i] + "\n";
     append(record, out);
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::vector<plat_dirent> entries;
+        plat_list_dir(args[i].c_str(), entries);
+    }
     WNDCLASSW wc = {};
     wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
