@@ -87,6 +87,13 @@ struct inflate_budget {
     int64_t used = 0;
 };
 
+// The caller's choice of members (orb_unzip_package_if).
+struct member_choice {
+    orb_member_filter filter = nullptr;
+    void* arg = nullptr;
+    bool wanted(const char* name) const { return !filter || filter(name, arg); }
+};
+
 // ---------------------------------------------------------------------------
 // File functions for minizip
 // ---------------------------------------------------------------------------
@@ -343,13 +350,15 @@ member_output create_output(int mode, const std::string& dest, const char* name,
 }
 
 int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
-                 inflate_budget& budget) {
+                 inflate_budget& budget, const member_choice& choice) {
     unz_file_info64 info;
     char name[ORB_ZIP_NAME_MAX + 1];
     int rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
     if (rc != UNZ_OK) return rc;
     if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
     name[info.size_filename] = '\0';
+    // A member the caller leaves out is never inflated.
+    if (!choice.wanted(name)) return 0;
 
     char* piece = static_cast<char*>(std::malloc(ORB_ZIP_PIECE));
     if (!piece) return -104;
@@ -439,11 +448,14 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
 // whole package admits to more than the bounds allow, before anything is
 // written.  A directory that cannot be walked is left to the unpacking,
 // which reports it.
-int check_declared_sizes(unzFile uf, const inflate_budget& budget) {
+int check_declared_sizes(unzFile uf, const inflate_budget& budget, const member_choice& choice) {
     uint64_t sum = 0;
     for (int rc = unzGoToFirstFile(uf); rc == UNZ_OK; rc = unzGoToNextFile(uf)) {
         unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        char name[ORB_ZIP_NAME_MAX + 1];
+        if (unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        name[std::min<uLong>(info.size_filename, ORB_ZIP_NAME_MAX)] = '\0';
+        if (!choice.wanted(name)) continue;
         if (info.uncompressed_size > static_cast<uint64_t>(budget.member)) return -2;
         sum += info.uncompressed_size;
         if (sum > static_cast<uint64_t>(budget.total)) return -2;
@@ -451,7 +463,8 @@ int check_declared_sizes(unzFile uf, const inflate_budget& budget) {
     return 0;
 }
 
-int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
+                  const member_choice& choice) {
     unz_global_info64 gi;
     int rc = unzGetGlobalInfo64(uf, &gi);
     if (rc != UNZ_OK) return rc;
@@ -461,14 +474,14 @@ int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, i
     if (gi.number_entry >= static_cast<ZPOS64_T>(capacity)) return -9;
     if (gi.number_entry == 0) return 0;
     inflate_budget budget;
-    if (check_declared_sizes(uf, budget) != 0) {
+    if (check_declared_sizes(uf, budget, choice) != 0) {
         g_over_budget = true;
         return -2;
     }
     rc = unzGoToFirstFile(uf);
     if (rc != UNZ_OK) return rc;
     for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
-        rc = unzip_member(mode, uf, dest, capacity, count, table, budget);
+        rc = unzip_member(mode, uf, dest, capacity, count, table, budget, choice);
         if (rc != 0) return rc;
         if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return 0;
     }
@@ -511,6 +524,11 @@ int orb_free_slots(char** table, int capacity) {
 }
 
 int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table) {
+    return orb_unzip_package_if(mode, package, dest, count, table, nullptr, nullptr);
+}
+
+int orb_unzip_package_if(int mode, const char* package, const char* dest, int* count, char** table,
+                         orb_member_filter filter, void* arg) {
     if (!count || !package) return -3;
     int capacity = *count;
     if (capacity < 1 || !table) return -3;
@@ -536,7 +554,7 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
         orb_remove_tree(folder.c_str());
         orb_make_dir(folder.c_str());
     }
-    int rc = unzip_members(mode, uf, folder, capacity, count, table);
+    int rc = unzip_members(mode, uf, folder, capacity, count, table, member_choice{filter, arg});
     unzClose(uf);
     return rc;
 }
