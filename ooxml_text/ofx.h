@@ -43,6 +43,10 @@ enum {
 // The output file being written (opaque; buffered, LF written as CR LF).
 struct ofx_stream;
 
+// What the dump knows of the whole document beyond the part it walks
+// (opaque; set by the extraction entries, null for a part walked alone).
+struct ofx_document;
+
 // One dump's state; a stack record owned by the caller, set up by ofx_init.
 struct OFX_CONTEXT {
     char input_path[OFX_PATH_SIZE];     // the document
@@ -56,6 +60,7 @@ struct OFX_CONTEXT {
     bool skip_shapes;  // TEXTBOX off: text of shapes and VML pictures is left out
     vergle_ui* ui;     // where file errors are shown (may be null)
     int out_charset;   // the files' text: 1 code page 932 (set by ofx_init), 3 UTF-8
+    ofx_document* doc; // the document being dumped; null when a part is walked alone
 };
 
 // Clears both paths and the counters; split pages on, skip shapes off, no

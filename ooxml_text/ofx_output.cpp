@@ -47,6 +47,7 @@ int ofx_init(OFX_CONTEXT* ctx) {
     reset_fields(ctx);
     ctx->ui = nullptr;
     ctx->out_charset = 1;
+    ctx->doc = nullptr;
     ctx->out = new (std::nothrow) ofx_stream;
     return ctx->out ? 0 : -2;
 }
