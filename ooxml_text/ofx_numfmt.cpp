@@ -78,29 +78,34 @@ std::string full_width(long n) {
     return s;
 }
 
-// Numbers below 10,000 in the counting style: digits before the units
-// 千, 百, 十; one before a unit is left out when drop_one (Japanese: 百,
-// Chinese: 一百 but 十 at the start).
+// When a one before a unit is left out: Japanese counting writes 十, 百
+// and 千 alone; Chinese counting only 十 at the start of numbers below 20;
+// the legal forms always write it.
+enum one_rule { ONE_JAPANESE, ONE_CHINESE, ONE_ALWAYS };
+
+// Numbers in a counting style: digits before the units 千, 百, 十, groups
+// of four digits before 万 and 億; a zero character where digits are
+// skipped (Chinese).
 struct counting_style {
     const char* digits[10];
-    const char* units[4];  // ones (empty), ten, hundred, thousand
+    const char* units[4];    // ones (empty), ten, hundred, thousand
     const char* myriads[3];  // ones (empty), ten thousand, hundred million
-    bool japanese;  // 百 and 千 without 一; no zero characters
+    one_rule ones;
     const char* zero;
 };
 
 const counting_style k_japanese = {{"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"},
-                                   {"", "十", "百", "千"}, {"", "万", "億"}, true, ""};
+                                   {"", "十", "百", "千"}, {"", "万", "億"}, ONE_JAPANESE, ""};
 const counting_style k_japanese_legal = {{"〇", "壱", "弐", "参", "四", "伍", "六", "七", "八", "九"},
-                                         {"", "拾", "百", "阡"}, {"", "萬", "億"}, false, ""};
+                                         {"", "拾", "百", "阡"}, {"", "萬", "億"}, ONE_ALWAYS, ""};
 const counting_style k_chinese = {{"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"},
-                                  {"", "十", "百", "千"}, {"", "万", "亿"}, false, "零"};
+                                  {"", "十", "百", "千"}, {"", "万", "亿"}, ONE_CHINESE, "零"};
 const counting_style k_chinese_legal = {{"零", "壹", "贰", "叁", "肆", "伍", "陆", "柒", "捌", "玖"},
-                                        {"", "拾", "佰", "仟"}, {"", "万", "亿"}, false, "零"};
+                                        {"", "拾", "佰", "仟"}, {"", "万", "亿"}, ONE_ALWAYS, "零"};
 const counting_style k_taiwanese = {{"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"},
-                                    {"", "十", "百", "千"}, {"", "萬", "億"}, false, "零"};
+                                    {"", "十", "百", "千"}, {"", "萬", "億"}, ONE_CHINESE, "零"};
 const counting_style k_traditional_legal = {{"零", "壹", "貳", "參", "肆", "伍", "陸", "柒", "捌", "玖"},
-                                            {"", "拾", "佰", "仟"}, {"", "萬", "億"}, false, "零"};
+                                            {"", "拾", "佰", "仟"}, {"", "萬", "億"}, ONE_ALWAYS, "零"};
 
 std::string below_myriad(long n, const counting_style& st, bool leading) {
     std::string s;
@@ -117,8 +122,7 @@ std::string below_myriad(long n, const counting_style& st, bool leading) {
         if (zero_pending && *st.zero) s += st.zero;
         zero_pending = false;
         bool omit_one = place > 0 && d == 1 &&
-                        (st.japanese ? place >= 1 : (place == 1 && leading && !started && st.zero[0] != '\0' &&
-                                                     n < 20));
+                        (st.ones == ONE_JAPANESE || (st.ones == ONE_CHINESE && place == 1 && leading && n < 20));
         if (!omit_one) s += st.digits[d];
         s += st.units[place];
         started = true;
@@ -144,21 +148,23 @@ std::string counting(long n, const counting_style& st) {
         need_zero = false;
         // 一万 keeps its one in Japanese counting as well.
         std::string part = below_myriad(g, st, top);
-        if (st.japanese && g == 1 && i > 0) part = st.digits[1];
+        if (st.ones == ONE_JAPANESE && g == 1 && i > 0) part = st.digits[1];
         s += part + st.myriads[i];
     }
     return s;
 }
 
-const char* const k_ones[] = {"", "One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten",
-                              "Eleven", "Twelve", "Thirteen", "Fourteen", "Fifteen", "Sixteen", "Seventeen",
-                              "Eighteen", "Nineteen"};
-const char* const k_tens[] = {"", "", "Twenty", "Thirty", "Forty", "Fifty", "Sixty", "Seventy", "Eighty", "Ninety"};
+// Numbers in words, as the list shows them: the first letter capital
+// ("Twenty-one", "Three hundred five").
+const char* const k_ones[] = {"", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten",
+                              "eleven", "twelve", "thirteen", "fourteen", "fifteen", "sixteen", "seventeen",
+                              "eighteen", "nineteen"};
+const char* const k_tens[] = {"", "", "twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty", "ninety"};
 
 std::string words_below_thousand(long n) {
     std::string s;
     if (n >= 100) {
-        s = std::string(k_ones[n / 100]) + " Hundred";
+        s = std::string(k_ones[n / 100]) + " hundred";
         n %= 100;
         if (n) s += " ";
     }
@@ -175,11 +181,16 @@ std::string cardinal_text(long n) {
     if (n <= 0 || n >= 1000000) return decimal(n);
     std::string s;
     if (n >= 1000) {
-        s = words_below_thousand(n / 1000) + " Thousand";
+        s = words_below_thousand(n / 1000) + " thousand";
         n %= 1000;
         if (n) s += " ";
     }
     return s + words_below_thousand(n);
+}
+
+std::string first_capital(std::string s) {
+    if (!s.empty() && s[0] >= 'a' && s[0] <= 'z') s[0] = static_cast<char>(s[0] - 32);
+    return s;
 }
 
 std::string ordinal_text(long n) {
@@ -188,17 +199,17 @@ std::string ordinal_text(long n) {
     static const struct {
         const char* cardinal;
         const char* ordinal;
-    } k[] = {{"One", "First"},     {"Two", "Second"},    {"Three", "Third"},   {"Five", "Fifth"},
-             {"Eight", "Eighth"},  {"Nine", "Ninth"},    {"Twelve", "Twelfth"}};
+    } k[] = {{"one", "first"},     {"two", "second"},    {"three", "third"},   {"five", "fifth"},
+             {"eight", "eighth"},  {"nine", "ninth"},    {"twelve", "twelfth"}};
     for (const auto& e : k) {
         size_t n1 = std::char_traits<char>::length(e.cardinal);
         if (s.size() >= n1 && s.compare(s.size() - n1, n1, e.cardinal) == 0) {
             bool whole = s.size() == n1 || s[s.size() - n1 - 1] == ' ' || s[s.size() - n1 - 1] == '-';
-            if (whole) return s.substr(0, s.size() - n1) + e.ordinal;
+            if (whole) return first_capital(s.substr(0, s.size() - n1) + e.ordinal);
         }
     }
-    if (!s.empty() && s.back() == 'y') return s.substr(0, s.size() - 1) + "ieth";
-    return s + "th";
+    if (!s.empty() && s.back() == 'y') return first_capital(s.substr(0, s.size() - 1) + "ieth");
+    return first_capital(s + "th");
 }
 
 std::string ordinal(long n) {
@@ -234,8 +245,8 @@ const char* const k_lower = "abcdefghijklmnopqrstuvwxyz";
 const char* const k_aiueo_full = "アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲン";
 const char* const k_aiueo_half = "ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜｦﾝ";
 const char* const k_iroha_full = "イロハニホヘトチリヌルヲワカヨタレソツネナラムウヰノオクヤマケフコエテアサキユメミシヱヒモセス";
-// Half-width katakana have no ヰ and ヱ: ｲ and ｴ stand in.
-const char* const k_iroha_half = "ｲﾛﾊﾆﾎﾍﾄﾁﾘﾇﾙｦﾜｶﾖﾀﾚｿﾂﾈﾅﾗﾑｳｲﾉｵｸﾔﾏｹﾌｺｴﾃｱｻｷﾕﾒﾐｼｴﾋﾓｾｽ";
+// Half-width katakana have no ヰ and ヱ: the full-width ones stand in.
+const char* const k_iroha_half = "ｲﾛﾊﾆﾎﾍﾄﾁﾘﾇﾙｦﾜｶﾖﾀﾚｿﾂﾈﾅﾗﾑｳヰﾉｵｸﾔﾏｹﾌｺｴﾃｱｻｷﾕﾒﾐｼヱﾋﾓｾｽ";
 const char* const k_ganada = "가나다라마바사아자차카타파하";
 const char* const k_chosung = "ㄱㄴㄷㄹㅁㅂㅅㅇㅈㅊㅋㅌㅍㅎ";
 const char* const k_russian_upper = "АБВГДЕЖЗИКЛМНОПРСТУФХЦЧШЩЭЮЯ";
@@ -278,7 +289,7 @@ std::string ofx_format_number(std::string_view f, long n, std::string_view custo
     if (f == "upperLetter") return repeated(n, alphabet(k_upper));
     if (f == "lowerLetter") return repeated(n, alphabet(k_lower));
     if (f == "ordinal") return ordinal(n);
-    if (f == "cardinalText") return cardinal_text(n);
+    if (f == "cardinalText") return first_capital(cardinal_text(n));
     if (f == "ordinalText") return ordinal_text(n);
     if (f == "hex") {
         if (n < 0) return decimal(n);
@@ -328,6 +339,7 @@ std::string ofx_symbol_text(const std::string& utf8) {
         uint32_t to;
     } k[] = {
         {0xF0B7, 0x2022},  // Symbol bullet
+        {0xF095, 0x2022},  // OpenSymbol (StarBats) bullet
         {0xF0A7, 0x25AA},  // Wingdings small square
         {0xF06E, 0x25A0},  // Wingdings black square
         {0xF06C, 0x25CF},  // Wingdings black circle
