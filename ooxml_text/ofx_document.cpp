@@ -40,7 +40,8 @@ int type_rank(const std::string& type) {
 }  // namespace
 
 std::vector<ofx_section> ofx_read_sections(const char* xml, size_t len,
-                                           const std::map<std::string, std::string>& targets) {
+                                           const std::map<std::string, std::string>& targets,
+                                           std::set<std::string>* anchors) {
     std::vector<ofx_section> out;
     ofx_section current;
     ofx_xml x(xml, len);
@@ -80,6 +81,13 @@ std::vector<ofx_section> ofx_read_sections(const char* xml, size_t len,
         if ((x.ns() == OFX_NS_MC && x.local() == "Fallback") || name == "del" || name == "moveFrom" ||
             name == "pPrChange" || name == "rPrChange" || name == "sectPrChange") {
             hidden = at;
+            continue;
+        }
+        if (name == "commentReference" || name == "footnoteReference" || name == "endnoteReference") {
+            std::string id;
+            x.attr(OFX_NS_W, "id", &id);
+            char kind = name[0] == 'c' ? OFX_REF_COMMENT : name[0] == 'f' ? OFX_REF_FOOTNOTE : OFX_REF_ENDNOTE;
+            if (anchors) anchors->insert(std::string(1, kind) + id);
             continue;
         }
         if (name == "sectPr" && sect_depth < 0) {
@@ -206,26 +214,36 @@ std::string ofx_document::header_text(char kind, const std::string& part, OFX_CO
     return text;
 }
 
+void ofx_document::add_unnamed() {
+    for (const std::string& id : comment_order)
+        if (!anchors.count(std::string(1, OFX_REF_COMMENT) + id)) page_ref(OFX_REF_COMMENT, id);
+    std::set<std::string> named;
+    for (const ofx_section& s : sections) {
+        for (const auto& h : s.headers) named.insert(h.second);
+        for (const auto& f : s.footers) named.insert(f.second);
+    }
+    for (const std::string& part : all_headers)
+        if (!named.count(part)) page_ref(OFX_REF_HEADER, part);
+    for (const std::string& part : all_footers)
+        if (!named.count(part)) page_ref(OFX_REF_FOOTER, part);
+    for (const std::string& id : footnote_order)
+        if (!anchors.count(std::string(1, OFX_REF_FOOTNOTE) + id)) page_ref(OFX_REF_FOOTNOTE, id);
+    for (const std::string& id : endnote_order)
+        if (!anchors.count(std::string(1, OFX_REF_ENDNOTE) + id)) page_ref(OFX_REF_ENDNOTE, id);
+}
+
 int ofx_document::end_page(OFX_CONTEXT* ctx, bool last) {
     if (ctx->skip_shapes) {
         page_refs.clear();
         return 0;
     }
+    if (!first_page_done_) {
+        first_page_done_ = true;
+        add_unnamed();
+    }
     if (last) {
-        // What no anchor named goes with the last page.
+        // Whatever the walk did not meet after all.
         for (const std::string& id : comment_order) page_ref(OFX_REF_COMMENT, id);
-        for (const std::string& part : all_headers)
-            if (written.insert(std::string(1, OFX_REF_HEADER) + part).second) {
-                bool shown = false;
-                for (const auto& [key, p] : header_parts_shown) shown = shown || p == part;
-                if (!shown) page_refs.emplace_back(OFX_REF_HEADER, part);
-            }
-        for (const std::string& part : all_footers)
-            if (written.insert(std::string(1, OFX_REF_FOOTER) + part).second) {
-                bool shown = false;
-                for (const auto& [key, p] : header_parts_shown) shown = shown || p == part;
-                if (!shown) page_refs.emplace_back(OFX_REF_FOOTER, part);
-            }
         for (const std::string& id : footnote_order) page_ref(OFX_REF_FOOTNOTE, id);
         for (const std::string& id : endnote_order) page_ref(OFX_REF_ENDNOTE, id);
     }

@@ -8,9 +8,9 @@
 // file ends with the separator line, then the comments anchored on that
 // page, the headers and footers of each section that begins on it, the
 // footnotes and endnotes whose marks stand on it, each in the order of its
-// anchor.  A comment or note that no anchor names goes with the last page.
-// So an unchanged comment or header stays with the text it belongs to when
-// pages are added or removed elsewhere.
+// anchor.  A comment, note, header or footer that nothing in the body names
+// goes with the first page.  So an unchanged comment or header stays with
+// the text it belongs to when pages are added or removed elsewhere.
 #ifndef OFX_DOCUMENT_H
 #define OFX_DOCUMENT_H
 
@@ -64,9 +64,11 @@ struct ofx_document {
     long footnote_count = 0, endnote_count = 0;
     std::map<std::string, std::string> footnote_marks, endnote_marks;  // id -> mark
 
-    // Every header and footer part of the document, in name order: those
-    // that no section names go with the last page.
+    // Every header and footer part of the document, in name order, and
+    // the anchors the body holds (kind letter and id): what none names
+    // goes with the first page.
     std::vector<std::string> all_headers, all_footers;
+    std::set<std::string> anchors;
 
     // The texts of comments and notes, by id, read before the body.
     std::map<std::string, std::string> comments, footnotes, endnotes;
@@ -94,8 +96,9 @@ struct ofx_document {
     void page_ref(char kind, const std::string& id);
 
     // Ends the current page: the separator line and everything anchored on
-    // the page (shape and comment text on; nothing otherwise).  last: also
-    // what no anchor named.  0, -2 or -103.
+    // the page (shape and comment text on; nothing otherwise); the first
+    // page also what nothing in the body names, the last page whatever has
+    // not been written yet.  0, -2 or -103.
     int end_page(OFX_CONTEXT* ctx, bool last);
 
     // The text of the SmartArt diagram whose data part the relationship
@@ -109,14 +112,19 @@ private:
     std::map<std::string, std::string> header_cache_;
     std::map<std::string, std::string> headers_now_, footers_now_;  // type -> part in force
     size_t footnote_section_ = 0, endnote_section_ = 0;  // where the last note was counted
+    bool first_page_done_ = false;
+    void add_unnamed();
 };
 
 // The sections of a document body in order: the parts of their headers and
 // footers (relationship ids resolved with targets) and how they number
 // notes.  A section ends with a w:sectPr in the properties of a body
-// paragraph, the last one with the body's own.
+// paragraph, the last one with the body's own.  anchors receives the
+// comments and notes the body refers to (kind letter and id), as the walk
+// will see them.
 std::vector<ofx_section> ofx_read_sections(const char* xml, size_t len,
-                                           const std::map<std::string, std::string>& targets);
+                                           const std::map<std::string, std::string>& targets,
+                                           std::set<std::string>* anchors);
 
 // The settings part's note numbering (w:footnotePr, w:endnotePr).
 void ofx_read_note_settings(const char* xml, size_t len, ofx_note_format* footnotes, ofx_note_format* endnotes);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -85,16 +86,16 @@ int prepare_word(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& do
         ofx_read_note_settings(xml, size, &doc.footnote_default, &doc.endnote_default);
         return 0;
     });
-    std::vector<std::string> footnotes = related(pkg, document, "/footnotes");
-    std::vector<std::string> endnotes = related(pkg, document, "/endnotes");
-    if (!ctx->skip_shapes || !footnotes.empty() || !endnotes.empty()) {
-        std::map<std::string, std::string> targets;
-        for (const ofx_relationship& r : rels) targets.emplace(r.id, r.target);
-        pkg.with_member(document, [&](const char* xml, size_t size) {
-            doc.sections = ofx_read_sections(xml, size, targets);
-            return 0;
-        });
-    }
+    // The sections tell where headers and footers go and how notes are
+    // numbered: read when either is needed.
+    std::map<std::string, std::string> targets;
+    for (const ofx_relationship& r : rels) targets.emplace(r.id, r.target);
+    pkg.with_member(document, [&](const char* xml, size_t size) {
+        std::string_view text(xml, size);
+        if (!ctx->skip_shapes || text.find("noteReference") != std::string_view::npos)
+            doc.sections = ofx_read_sections(xml, size, targets, &doc.anchors);
+        return 0;
+    });
     if (ctx->skip_shapes) return 0;
     doc.all_headers = related(pkg, document, "/header");
     doc.all_footers = related(pkg, document, "/footer");

@@ -504,10 +504,12 @@ struct walker {
         x->attr(OFX_NS_W, "id", &id);
         bool custom_mark = x->attr(OFX_NS_W, "customMarkFollows", &custom) && on(custom);
         char kind = endnote ? OFX_REF_ENDNOTE : OFX_REF_FOOTNOTE;
-        std::string m;
-        if (doc) m = doc->note_mark(kind, id);
-        else m = ofx_format_number(endnote ? "lowerRoman" : "decimal", ++local_marks);
-        if (!custom_mark) put("[" + m + "]");
+        // A custom mark (the run that follows) takes no number.
+        if (!custom_mark) {
+            std::string m = doc ? doc->note_mark(kind, id)
+                                : ofx_format_number(endnote ? "lowerRoman" : "decimal", ++local_marks);
+            put("[" + m + "]");
+        }
         put(mark(kind, id));
         return 0;
     }

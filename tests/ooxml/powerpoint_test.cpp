@@ -212,3 +212,45 @@ TEST(PowerPointDump, PackagesOfManyMembers) {
 }
 
 }  // namespace
+
+namespace {
+
+// A SmartArt diagram in a slide: a graphic frame naming its data part.
+std::string diagram_frame(const std::string& rel_id, bool placeholder) {
+    return "<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=\"4\" name=\"Diagram\"/><p:cNvGraphicFramePr/><p:nvPr>" +
+           std::string(placeholder ? "<p:ph idx=\"1\"/>" : "") +
+           "</p:nvPr></p:nvGraphicFramePr><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/"
+           "drawingml/2006/diagram\"><dgm:relIds xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/"
+           "diagram\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" r:dm=\"" +
+           rel_id + "\" r:lo=\"rId9\" r:qs=\"rId9\" r:cs=\"rId9\"/></a:graphicData></a:graphic></p:graphicFrame>";
+}
+
+std::string diagram_data(const std::string& a, const std::string& b) {
+    return "<dgm:dataModel xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/diagram\" "
+           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><dgm:ptLst><dgm:pt modelId=\"0\" "
+           "type=\"doc\"/><dgm:pt modelId=\"1\"><dgm:t><a:p><a:r><a:t>" + a + "</a:t></a:r></a:p></dgm:t></dgm:pt>"
+           "<dgm:pt modelId=\"2\"><dgm:t><a:p><a:r><a:t>" + b + "</a:t></a:r></a:p><a:p><a:r><a:t>" + b +
+           " 2</a:t></a:r></a:p></dgm:t></dgm:pt></dgm:ptLst><dgm:cxnLst><dgm:cxn modelId=\"9\" srcId=\"0\" "
+           "destId=\"1\" srcOrd=\"0\" destOrd=\"0\"/><dgm:cxn modelId=\"8\" srcId=\"0\" destId=\"2\" srcOrd=\"1\" "
+           "destOrd=\"0\"/></dgm:cxnLst></dgm:dataModel>";
+}
+
+TEST(PowerPointDump, SmartArtInItsFrame) {
+    vt::scratch_dir dir;
+    std::vector<vt::zip_member> members{
+        {"ppt/presentation.xml", "<p:presentation/>"},
+        {"ppt/slides/slide1.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("T")) +
+                                                diagram_frame("rId1", false) + diagram_frame("rId2", true))},
+        {"ppt/slides/_rels/slide1.xml.rels",
+         rels({{"diagramData", "../diagrams/data1.xml"}, {"diagramData", "../diagrams/data2.xml"}})},
+        {"ppt/diagrams/data1.xml", diagram_data("shape", "text")},
+        {"ppt/diagrams/data2.xml", diagram_data("placeholder", "node")},
+    };
+    // A diagram in a content placeholder is shown like the placeholder's
+    // text; another like a shape's, with shape text on.
+    EXPECT_EQ(slides(dump_package(dir, members, false).files), "[スライド000]T\nplaceholder\nnode\nnode 2\n");
+    EXPECT_EQ(slides(dump_package(dir, members, false, {true, false}).files),
+              "[スライド000]T\nshape\ntext\ntext 2\nplaceholder\nnode\nnode 2\n" OFX_EXTRA_SEPARATOR "\n");
+}
+
+}  // namespace
