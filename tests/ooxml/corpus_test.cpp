@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mfile.h"
 #include "ooxml_helpers.h"
-#include "orb_zip.h"
 
 namespace {
 
@@ -137,25 +135,6 @@ TEST_F(Corpus, PowerPointTextBoxes) {
     }
 }
 
-// The members of a package, read through the package layer.
-std::vector<vt::zip_member> members_of(const std::string& path) {
-    std::vector<vt::zip_member> out;
-    char** table = nullptr;
-    int capacity = 0;
-    if (orb_grow_slots(&table, 4999, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0) return out;
-    int count = capacity;
-    if (orb_unzip_package(ORB_UNZIP_MEMORY, path.c_str(), "", &count, table) == 0) {
-        for (int i = 0; i < count; ++i) {
-            Mfile* f = mopen(table[i], "rb");
-            if (!f) continue;
-            out.push_back({table[i], std::string(reinterpret_cast<const char*>(f->data), f->data ? f->size : 0)});
-            mclose(f);
-        }
-    }
-    orb_free_slots(table, capacity);
-    return out;
-}
-
 // True when the tag that ends at gt opens a text element, whose content
 // whitespace is text.
 bool opens_text(const std::string& x, size_t gt) {
@@ -197,7 +176,7 @@ std::string reformat(const std::string& x, bool indent) {
 TEST_F(Corpus, IndentedAndCompactXmlGiveTheSameText) {
     for (const std::string& f : vt::corpus_files({"docx", "docm", "pptx", "pptm"})) {
         bool word = f.size() > 5 && f.compare(f.size() - 5, 4, ".doc") == 0;
-        std::vector<vt::zip_member> members = members_of(f);
+        std::vector<vt::zip_member> members = vt::package_members(f);
         if (members.empty()) continue;  // an encrypted document
         std::vector<vt::zip_member> indented = members, compact = members;
         for (size_t i = 0; i < members.size(); ++i) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "mfile.h"
 #include "ofx.h"
+#include "orb_zip.h"
 #include "orb_text.h"
 #include "platform.h"
 
@@ -104,6 +106,24 @@ std::vector<zip_member> word_package(const std::string& body, const std::vector<
 dump_result dump_word(const scratch_dir& dir, const std::string& body, const std::vector<related_part>& parts,
                       dump_options opt) {
     return dump_package(dir, word_package(body, parts), true, opt);
+}
+
+std::vector<zip_member> package_members(const std::string& path) {
+    std::vector<zip_member> out;
+    char** table = nullptr;
+    int capacity = 0;
+    if (orb_grow_slots(&table, 4999, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0) return out;
+    int count = capacity;
+    if (orb_unzip_package(ORB_UNZIP_MEMORY, path.c_str(), "", &count, table) == 0) {
+        for (int i = 0; i < count; ++i) {
+            Mfile* f = mopen(table[i], "rb");
+            if (!f) continue;
+            out.push_back({table[i], std::string(reinterpret_cast<const char*>(f->data), f->data ? f->size : 0)});
+            mclose(f);
+        }
+    }
+    orb_free_slots(table, capacity);
+    return out;
 }
 
 std::string slide_xml(const std::string& tree) {

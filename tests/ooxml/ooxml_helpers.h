@@ -51,6 +51,10 @@ std::vector<zip_member> word_package(const std::string& body, const std::vector<
 dump_result dump_word(const scratch_dir& dir, const std::string& body, const std::vector<related_part>& parts = {},
                       dump_options opt = {});
 
+// Every member of a package, read through the package layer (none for a
+// package that cannot be unpacked).
+std::vector<zip_member> package_members(const std::string& path);
+
 // A presentation whose slides hold these shape trees, in order.
 dump_result dump_slides(const scratch_dir& dir, const std::vector<std::string>& trees, dump_options opt = {});
 
