@@ -31,13 +31,13 @@ cmake -S . -B "$BUILD" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-
   "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
   "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" >/dev/null || exit 1
 
-ALL="file_type cfb biff open_book_xls open_book_xlsx xlsx_scan ofx_walk unzip xml_escape keywords cell_format orb_convert"
+ALL="file_type cfb biff open_book_xls open_book_xlsx xlsx_scan ofx_walk ofx_parts unzip xml_escape keywords cell_format orb_convert"
 TARGETS=${*:-$ALL}
 cmake --build "$BUILD" -j2 --target $(for t in $TARGETS; do printf 'fuzz_%s ' "$t"; done) || exit 1
 
 dict_of() {
   case $1 in
-    xlsx_scan|ofx_walk|open_book_xlsx|xml_escape) echo fuzz/dict/xml.dict ;;
+    xlsx_scan|ofx_walk|ofx_parts|open_book_xlsx|xml_escape) echo fuzz/dict/xml.dict ;;
     biff|cfb|open_book_xls|file_type) echo fuzz/dict/biff.dict ;;
     unzip) echo fuzz/dict/zip.dict ;;
     keywords) echo fuzz/dict/keywords.dict ;;

@@ -69,8 +69,9 @@ TEST(Markup, PathologicalFormsReadWhole) {
     std::string each_declares, pictures, expected, expected_pictures;
     for (int i = 0; i < n; ++i) {
         std::string s = std::to_string(i);
-        each_declares += "<w:p xmlns:w=\"" + kW + "\" xmlns:x" + s + "=\"urn:x" + s + "\"><w:r><w:t>" + s +
-                         "</w:t></w:r></w:p>";
+        // Every other paragraph declares the document's own prefix again.
+        each_declares += "<w:p" + (i % 2 ? " xmlns:w=\"" + kW + "\"" : std::string()) + " xmlns:x" + s + "=\"urn:x" +
+                         s + "\"><w:r><w:t>" + s + "</w:t></w:r></w:p>";
         expected += s + "\n";
     }
     // Pictures as Word writes them: three declarations each.
