@@ -210,6 +210,8 @@ std::string ofx_document::header_text(char kind, const std::string& part, OFX_CO
         });
     numbering.put_counts(std::move(counts));
     saved_part.swap(this->part);
+    // A header has no note of its own to mark.
+    for (size_t at; (at = text.find(OFX_NOTE_SELF)) != std::string::npos;) text.erase(at, 3);
     header_cache_.emplace(part, text);
     return text;
 }

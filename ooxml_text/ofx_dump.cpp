@@ -23,8 +23,10 @@ bool ends_with(const std::string& s, const char* suffix) {
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-// Walks one member, read whole.
+// Walks one member, read whole; the parts it names are read from its
+// relationships.
 int walk_member(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& name, int mode) {
+    if (ctx->doc) ctx->doc->part = name;
     return pkg.with_member(name, [&](const char* xml, size_t size) {
         ctx->work_size = static_cast<int>(std::min<size_t>(size + OFX_WORK_EXTRA, INT32_MAX));
         bool word = mode < OFX_MODE_PPTX;
@@ -276,7 +278,6 @@ int ofx_read_pptx(OFX_CONTEXT* ctx) {
             if (rc != 0) return rc;
         }
         ctx->line_count = 0;
-        doc.part = slide;
         rc = walk_member(ctx, pkg, slide, OFX_MODE_PPTX);
         if (rc == 0 && !ctx->skip_shapes) rc = write_slide_extras(ctx, pkg, slide);
         if (ctx->split_pages) {
