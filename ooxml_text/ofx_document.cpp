@@ -76,6 +76,8 @@ std::vector<ofx_section> ofx_read_sections(const char* xml, size_t len,
         if (t != ofx_xml::START) continue;
         std::string name = x.ns() == OFX_NS_W ? std::string(x.local()) : std::string();
         names.push_back(name);
+        // Deeper than the walk goes, the walk fails anyway.
+        if (names.size() > OFX_MAX_DEPTH) break;
         if (hidden >= 0) continue;
         int at = static_cast<int>(names.size()) - 1;
         if ((x.ns() == OFX_NS_MC && x.local() == "Fallback") || name == "del" || name == "moveFrom" ||

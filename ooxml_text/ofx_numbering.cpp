@@ -39,7 +39,10 @@ struct path {
     void open(const ofx_xml& x) {
         if (x.ns() == OFX_NS_MC && x.local() == "Fallback" && fallback_depth < 0)
             fallback_depth = static_cast<int>(names.size());
-        names.emplace_back(x.ns() == OFX_NS_W ? std::string(x.local()) : std::string("?"));
+        // mc:AlternateContent and mc:Choice stand between a level and its
+        // number format: they do not count.
+        bool wrapper = x.ns() == OFX_NS_MC && (x.local() == "AlternateContent" || x.local() == "Choice");
+        names.emplace_back(x.ns() == OFX_NS_W ? std::string(x.local()) : std::string(wrapper ? "" : "?"));
     }
     void close() {
         if (names.empty()) return;
@@ -47,14 +50,14 @@ struct path {
         if (static_cast<int>(names.size()) == fallback_depth) fallback_depth = -1;
     }
     bool hidden() const { return fallback_depth >= 0; }
-    // The name `up` levels above the current element (0: the element itself);
-    // mc:AlternateContent and mc:Choice do not count.
+    // The name `up` levels above the current element (0: the element
+    // itself), the wrappers not counted (a few at most).
     const std::string& at(size_t up) const {
         static const std::string none;
-        size_t i = names.size();
+        size_t i = names.size(), wrappers = 0;
         while (i > 0) {
             --i;
-            if (names[i] == "?" && i + 1 < names.size()) continue;
+            if (names[i].empty() && i + 1 < names.size() && ++wrappers <= 4) continue;
             if (up == 0) return names[i];
             --up;
         }
@@ -181,18 +184,31 @@ void ofx_numbering::load(const char* numbering, size_t numbering_len, const char
 }
 
 template <typename F>
-long ofx_numbering::inherited(const std::string& style_id, F f) const {
+long ofx_numbering::inherited(const std::string& style_id, F f, std::map<std::string, long>& memo) const {
+    std::vector<const std::string*> chain;
+    std::set<std::string> seen;
     std::string id = style_id;
-    // A chain of w:basedOn longer than the styles (a loop) ends.
-    for (size_t hops = 0; hops <= styles_.size(); ++hops) {
+    long v = -1;
+    // A chain that comes back to a style (a loop) ends there.
+    while (seen.insert(id).second) {
+        auto m = memo.find(id);
+        if (m != memo.end()) {
+            v = m->second;
+            break;
+        }
         auto it = styles_.find(id);
-        if (it == styles_.end()) return -1;
-        long v = f(it->second);
-        if (v != -1) return v;
-        if (it->second.based_on.empty() || it->second.based_on == id) return -1;
+        if (it == styles_.end()) break;
+        chain.push_back(&it->first);
+        long own = f(it->second);
+        if (own != -1) {
+            v = own;
+            break;
+        }
+        if (it->second.based_on.empty()) break;
         id = it->second.based_on;
     }
-    return -1;
+    for (const std::string* c : chain) memo[*c] = v;
+    return v;
 }
 
 long ofx_numbering::abstract_of(long num_id) const {
@@ -205,7 +221,7 @@ long ofx_numbering::abstract_of(long num_id) const {
         if (abs->second.num_style_link.empty()) return a;
         // The definition lies with the numbering style's own instance.
         long linked = inherited(abs->second.num_style_link,
-                                [](const style& s) { return s.has_num_id ? s.num_id : -1L; });
+                                [](const style& s) { return s.has_num_id ? s.num_id : -1L; }, num_memo_);
         if (linked < 0 || linked == num_id) return a;
         num_id = linked;
     }
@@ -230,13 +246,14 @@ long ofx_numbering::start_of(const num& n, long abstract_id, int ilvl) const {
 bool ofx_numbering::page_break_before(const ofx_paragraph_props& p) const {
     if (p.page_break_before >= 0) return p.page_break_before == 1;
     const std::string& id = p.style.empty() ? default_style_ : p.style;
-    return inherited(id, [](const style& s) { return static_cast<long>(s.page_break_before); }) == 1;
+    return inherited(id, [](const style& s) { return static_cast<long>(s.page_break_before); }, break_memo_) == 1;
 }
 
 std::string ofx_numbering::label(const ofx_paragraph_props& p) {
     const std::string& style_id = p.style.empty() ? default_style_ : p.style;
     long num_id = p.has_num_id ? p.num_id
-                               : inherited(style_id, [](const style& s) { return s.has_num_id ? s.num_id : -1L; });
+                               : inherited(style_id, [](const style& s) { return s.has_num_id ? s.num_id : -1L; },
+                                           num_memo_);
     if (num_id <= 0) return std::string();
     auto ni = nums_.find(num_id);
     if (ni == nums_.end()) return std::string();
@@ -246,7 +263,7 @@ std::string ofx_numbering::label(const ofx_paragraph_props& p) {
 
     long ilvl = -1;
     if (p.has_ilvl) ilvl = p.ilvl;
-    if (ilvl < 0) ilvl = inherited(style_id, [](const style& s) { return s.has_ilvl ? s.ilvl : -1L; });
+    if (ilvl < 0) ilvl = inherited(style_id, [](const style& s) { return s.has_ilvl ? s.ilvl : -1L; }, ilvl_memo_);
     if (ilvl < 0) {
         // The level that names the paragraph's style.
         auto a = abstracts_.find(abstract_id);

@@ -16,6 +16,7 @@
 #define OFX_NUMBERING_H
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,14 +97,17 @@ private:
     const level& level_of(const num& n, long abstract_id, int ilvl) const;
     long start_of(const num& n, long abstract_id, int ilvl) const;
     // Follows w:basedOn from a style: the first that says f(style) != -1.
+    // Each style's answer is kept in memo, so that a long chain of styles
+    // is followed once, not once per paragraph.
     template <typename F>
-    long inherited(const std::string& style_id, F f) const;
+    long inherited(const std::string& style_id, F f, std::map<std::string, long>& memo) const;
 
     std::map<long, abstract_num> abstracts_;
     std::map<long, num> nums_;
     std::map<std::string, style> styles_;
     std::string default_style_;
     count_state states_;
+    mutable std::map<std::string, long> num_memo_, ilvl_memo_, break_memo_;
 };
 
 #endif
