@@ -170,4 +170,21 @@ TEST(ListNumbers, InsertingAnItemRenumbersTheRest) {
               "[全文]第一条\t目的\n第二条\t定義\n第三条\t用語\n第四条\t適用\n第五条\t附則\n");
 }
 
+TEST(ListNumbers, InCodePage932Files) {
+    vt::scratch_dir dir;
+    // Code page 932 lacks ⑴, ⒈, ㈠ and •: they are spelt with what it has,
+    // so that one number written for another still shows; UTF-8 keeps them.
+    const std::string num =
+        numbering("<w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimalEnclosedParen", "%1") +
+                  level(1, "decimalEnclosedFullstop", "%2") + level(2, "ideographEnclosedCircle", "%3") +
+                  level(3, "bullet", "\xEF\x82\xB7") + "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId "
+                  "w:val=\"0\"/></w:num>");
+    std::string body = para("a", 1) + para("b", 1) + para("c", 1, 1) + para("d", 1, 2) + para("e", 1, 3) +
+                       "<w:p><w:r><w:t>☒ ☐</w:t></w:r></w:p>";
+    std::vector<vt::related_part> parts{{"numbering", "numbering.xml", num}};
+    EXPECT_EQ(all(vt::dump_word(dir, body, parts, {false, true})),
+              "[全文](1)\ta\n(2)\tb\n1.\tc\n(一)\td\n・\te\n■ □\n");
+    EXPECT_EQ(all(vt::dump_word(dir, body, parts, {false, true, true})), "[全文]⑴\ta\n⑵\tb\n⒈\tc\n㈠\td\n•\te\n☒ ☐\n");
+}
+
 }  // namespace
