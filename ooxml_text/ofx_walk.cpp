@@ -31,156 +31,10 @@
 #include "ofx_internal.h"
 #include "ofx_math.h"
 #include "ofx_numfmt.h"
+#include "ofx_tags.h"
 #include "ofx_xml.h"
 
 namespace {
-
-enum tag_type {
-    T_NONE,
-    T_TBL,          // w:tbl, a:tbl
-    T_TR,           // w:tr, a:tr
-    T_TC,           // w:tc, a:tc
-    T_BR,           // w:br, a:br
-    T_CR,           // w:cr
-    T_P,            // w:p, a:p
-    T_R,            // w:r, a:r, a:fld
-    T_T,            // w:t, a:t: text
-    T_TAB,          // w:tab, a:tab (a tab in a run; a tab stop elsewhere)
-    T_PTAB,         // w:ptab
-    T_HYPHEN,       // w:noBreakHyphen
-    T_SOFT_HYPHEN,  // w:softHyphen
-    T_SYM,          // w:sym
-    T_PPR,          // w:pPr, a:pPr
-    T_SECTPR,       // w:sectPr
-    T_SECT_TYPE,    // w:type (inside w:sectPr)
-    T_GRIDCOL,      // w:gridCol
-    T_PICT,         // w:pict (VML picture)
-    T_TXBX,         // w:txbxContent: the paragraphs of a text box
-    T_SKIP,         // w:del, w:moveFrom, mc:Fallback, former properties: not shown
-    T_NOTE,         // w:comment, w:footnote, w:endnote
-    T_SP,           // p:sp
-    T_GRAPHIC_FRAME,  // p:graphicFrame
-    T_PH,           // p:ph
-    T_TXBODY,       // p:txBody, p188:txBody
-    T_CM,           // p:cm, p188:cm: a presentation comment
-    T_CM_TEXT,      // p:text: the text of a presentation comment
-    T_BODY,         // w:body
-    T_MATH,         // m:oMath, m:oMathPara
-    T_PSTYLE,       // w:pStyle
-    T_NUMPR,        // w:numPr
-    T_ILVL,         // w:ilvl
-    T_NUMID,        // w:numId
-    T_PAGE_BREAK_BEFORE,  // w:pageBreakBefore
-    T_FOOTNOTE_REF, // w:footnoteReference
-    T_ENDNOTE_REF,  // w:endnoteReference
-    T_NOTE_MARK,    // w:footnoteRef, w:endnoteRef: a note's own mark
-    T_COMMENT_REF,  // w:commentReference
-    T_CHECKBOX,     // w:checkBox (a legacy form field)
-    T_CB_DEFAULT,   // w:default
-    T_CB_CHECKED,   // w:checked
-    T_SDT,          // w:sdt
-    T_SDT_CONTENT,  // w:sdtContent
-    T_CHECKBOX14,   // w14:checkbox (a check box content control)
-    T_CHECKED14,    // w14:checked
-    T_TEXTPATH,     // v:textpath: WordArt and watermarks
-    T_DIAGRAM,      // dgm:relIds: a SmartArt diagram
-};
-
-struct name_entry {
-    ofx_ns ns;
-    const char* local;
-    tag_type type;
-};
-
-const name_entry k_names[] = {
-    {OFX_NS_W, "p", T_P},
-    {OFX_NS_W, "r", T_R},
-    {OFX_NS_W, "t", T_T},
-    {OFX_NS_W, "tab", T_TAB},
-    {OFX_NS_W, "ptab", T_PTAB},
-    {OFX_NS_W, "br", T_BR},
-    {OFX_NS_W, "cr", T_CR},
-    {OFX_NS_W, "noBreakHyphen", T_HYPHEN},
-    {OFX_NS_W, "softHyphen", T_SOFT_HYPHEN},
-    {OFX_NS_W, "sym", T_SYM},
-    {OFX_NS_W, "tbl", T_TBL},
-    {OFX_NS_W, "tr", T_TR},
-    {OFX_NS_W, "tc", T_TC},
-    {OFX_NS_W, "pPr", T_PPR},
-    {OFX_NS_W, "sectPr", T_SECTPR},
-    {OFX_NS_W, "type", T_SECT_TYPE},
-    {OFX_NS_W, "gridCol", T_GRIDCOL},
-    {OFX_NS_W, "pict", T_PICT},
-    {OFX_NS_W, "txbxContent", T_TXBX},
-    {OFX_NS_W, "del", T_SKIP},
-    {OFX_NS_W, "moveFrom", T_SKIP},
-    {OFX_NS_W, "pPrChange", T_SKIP},
-    {OFX_NS_W, "rPrChange", T_SKIP},
-    {OFX_NS_W, "sectPrChange", T_SKIP},
-    {OFX_NS_W, "comment", T_NOTE},
-    {OFX_NS_W, "footnote", T_NOTE},
-    {OFX_NS_W, "endnote", T_NOTE},
-    {OFX_NS_W, "body", T_BODY},
-    {OFX_NS_W, "pStyle", T_PSTYLE},
-    {OFX_NS_W, "numPr", T_NUMPR},
-    {OFX_NS_W, "ilvl", T_ILVL},
-    {OFX_NS_W, "numId", T_NUMID},
-    {OFX_NS_W, "pageBreakBefore", T_PAGE_BREAK_BEFORE},
-    {OFX_NS_W, "footnoteReference", T_FOOTNOTE_REF},
-    {OFX_NS_W, "endnoteReference", T_ENDNOTE_REF},
-    {OFX_NS_W, "footnoteRef", T_NOTE_MARK},
-    {OFX_NS_W, "endnoteRef", T_NOTE_MARK},
-    {OFX_NS_W, "commentReference", T_COMMENT_REF},
-    {OFX_NS_W, "checkBox", T_CHECKBOX},
-    {OFX_NS_W, "default", T_CB_DEFAULT},
-    {OFX_NS_W, "checked", T_CB_CHECKED},
-    {OFX_NS_W, "sdt", T_SDT},
-    {OFX_NS_W, "sdtContent", T_SDT_CONTENT},
-    {OFX_NS_W14, "checkbox", T_CHECKBOX14},
-    {OFX_NS_W14, "checked", T_CHECKED14},
-    {OFX_NS_V, "textpath", T_TEXTPATH},
-    {OFX_NS_DGM, "relIds", T_DIAGRAM},
-    {OFX_NS_MC, "Fallback", T_SKIP},
-    {OFX_NS_M, "oMath", T_MATH},
-    {OFX_NS_M, "oMathPara", T_MATH},
-    {OFX_NS_A, "p", T_P},
-    {OFX_NS_A, "r", T_R},
-    {OFX_NS_A, "fld", T_R},
-    {OFX_NS_A, "t", T_T},
-    {OFX_NS_A, "br", T_BR},
-    {OFX_NS_A, "tab", T_TAB},
-    {OFX_NS_A, "tbl", T_TBL},
-    {OFX_NS_A, "tr", T_TR},
-    {OFX_NS_A, "tc", T_TC},
-    {OFX_NS_A, "pPr", T_PPR},
-    {OFX_NS_P, "sp", T_SP},
-    {OFX_NS_P, "graphicFrame", T_GRAPHIC_FRAME},
-    {OFX_NS_P, "ph", T_PH},
-    {OFX_NS_P, "txBody", T_TXBODY},
-    {OFX_NS_P, "cm", T_CM},
-    {OFX_NS_P, "text", T_CM_TEXT},
-    {OFX_NS_P188, "txBody", T_TXBODY},
-    {OFX_NS_P188, "cm", T_CM},
-};
-
-// The table as a map from namespace and local name, built once.
-const std::unordered_map<std::string, tag_type>& name_map() {
-    static const std::unordered_map<std::string, tag_type> map = [] {
-        std::unordered_map<std::string, tag_type> m;
-        for (const name_entry& e : k_names) m.emplace(std::string(1, static_cast<char>(e.ns)) + e.local, e.type);
-        return m;
-    }();
-    return map;
-}
-
-tag_type classify(const ofx_xml& x) {
-    if (x.ns() == OFX_NS_NONE || x.ns() == OFX_NS_OTHER) return T_NONE;
-    std::string key(1, static_cast<char>(x.ns()));
-    key.append(x.local());
-    const auto& m = name_map();
-    auto it = m.find(key);
-    return it == m.end() ? T_NONE : it->second;
-}
 
 // The lines of the extra parts are introduced by these labels.
 const char* const k_label_comment = "【コメント】";
@@ -799,7 +653,7 @@ int scan(walker& w, const char* xml, size_t len) {
             w.stack.push_back(element{T_NONE, false});
             continue;
         }
-        tag_type type = classify(x);
+        tag_type type = ofx_classify(x);
         element e{type, false};
         if (!w.skipping()) {
             if (w.hides(type)) {
