@@ -1,5 +1,6 @@
 // The output files of the dump: buffered writes to a file of the output
 // folder, every line feed written as CR LF (the same bytes on every system).
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

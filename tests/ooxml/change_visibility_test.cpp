@@ -6,6 +6,7 @@
 // original's and hold the new text.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
