@@ -55,8 +55,6 @@ const place kPlaces[] = {
     {"slide SmartArt node", "ppt/diagrams/data", {OFX_NS_A, "t"}, {{OFX_NS_DGM, "pt"}}, {}},
 };
 
-bool is(const ofx_xml& x, const name& n) { return x.ns() == n.ns && x.local() == n.local; }
-
 // The offset of the first character of a text in this place, or npos.
 size_t text_site(const std::string& xml, const place& pl) {
     ofx_xml x(xml.data(), xml.size());
