@@ -191,6 +191,7 @@ constexpr int64_t RECENT_NS = int64_t{2} * 1000000000;
 // same: an editor keeps the document it shows open for writing, and such a
 // document is compared as it stands on disk, its bytes read twice.
 constexpr int BUSY_TRIES = 25;
+constexpr std::chrono::milliseconds HELD_SETTLE{40};
 
 int64_t now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -265,6 +266,10 @@ copy_result private_copy(const char* path, const std::string& copy) {
     }
     if (plat_close(out) != 0 && rc == COPY_OK) rc = COPY_UNWRITTEN;
     if (rc == COPY_OK && before.kind == PLAT_FILE) {
+        // A program that holds the document open for writing may be writing
+        // it right now: its writes move the file's times at the next tick of
+        // the file system's clock, so the check waits for a few ticks.
+        if (held) std::this_thread::sleep_for(HELD_SETTLE);
         plat_stamp after;
         if (plat_stamp_file(in, &after) != 0 || !plat_same_version(before, after) || total != before.size) {
             rc = COPY_CHANGED;

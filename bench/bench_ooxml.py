@@ -9,6 +9,14 @@ against the libraries of BUILD_FOLDER (default: build), and times the dump
 against `unzip -p`, python-docx and `pandoc -t plain` with /usr/bin/time -v
 (elapsed time and peak resident memory; best of N runs).  Tools that are not
 installed are left out.  Nothing here asserts anything.
+
+Then the forms whose cost grows with the markup rather than the text, each
+at two sizes so that linear growth shows (time per size step): paragraphs
+that each declare a namespace, pictures declaring three namespaces each as
+Word writes them, tags with very many attributes, and nesting near the
+limit; and a presentation carrying 500 MB of media (stored, as a video is),
+whose dump must not grow with the media (--media-mb changes the size, 0
+leaves the row out).
 """
 import argparse
 import os
@@ -99,6 +107,69 @@ def make_pptx(path, slides=200):
             z.writestr("ppt/slides/_rels/slide%d.xml.rels" % n, '<?xml version="1.0" encoding="UTF-8"?><Relationships/>')
 
 
+W_URI = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
+
+
+def plain_docx(path, body):
+    """A Word package around a body."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("[Content_Types].xml",
+                   '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+                   '<Default Extension="xml" ContentType="application/xml"/></Types>')
+        z.writestr("word/document.xml", '<w:document xmlns:w="%s"><w:body>%s</w:body></w:document>' % (W_URI, body))
+
+
+def each_declares(n):
+    return "".join('<w:p xmlns:x%d="urn:x%d"><w:r><w:t>%d</w:t></w:r></w:p>' % (i, i, i) for i in range(n))
+
+
+def with_pictures(n, pictures):
+    pic = ('<w:r><w:drawing><wp:inline xmlns:wp="http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing">'
+           '<a:graphic xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><a:graphicData>'
+           '<pic:pic xmlns:pic="http://schemas.openxmlformats.org/drawingml/2006/picture"/></a:graphicData></a:graphic>'
+           '</wp:inline></w:drawing></w:r>')
+    every = max(1, n // pictures)
+    return "".join('<w:p><w:r><w:t>paragraph %d</w:t></w:r>%s</w:p>' % (i, pic if i % every == 0 else "")
+                   for i in range(n))
+
+
+def many_attributes(n):
+    attrs = " ".join('w:a%d="v"' % i for i in range(n))
+    return '<w:p %s><w:r><w:t>x</w:t></w:r></w:p>' % attrs * 10
+
+
+def deep_nesting(n):
+    open_, close = "<w:sdt><w:sdtContent>" * 45, "</w:sdtContent></w:sdt>" * 45
+    return "".join(open_ + "<w:p><w:r><w:t>n</w:t></w:r></w:p>" + close for _ in range(n))
+
+
+MARKUP_ROWS = [
+    ("paragraphs each declaring a namespace", each_declares, (25000, 50000)),
+    ("50,000 paragraphs with pictures (3 declarations each)", lambda k: with_pictures(50000, k), (1000, 2000)),
+    ("10 tags of many attributes", many_attributes, (50000, 100000)),
+    ("blocks nested 90 deep", deep_nesting, (5000, 10000)),
+]
+
+
+def media_pptx(path, megabytes):
+    """A presentation with one slide and a stored video of this size."""
+    slide = ('<p:sld xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" '
+             'xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"><p:cSld><p:spTree><p:sp><p:nvSpPr>'
+             '<p:nvPr><p:ph type="title"/></p:nvPr></p:nvSpPr><p:txBody><a:p><a:r><a:t>with a video</a:t></a:r></a:p>'
+             '</p:txBody></p:sp></p:spTree></p:cSld></p:sld>')
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, allowZip64=True) as z:
+        z.writestr("[Content_Types].xml",
+                   '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+                   '<Default Extension="xml" ContentType="application/xml"/>'
+                   '<Default Extension="mp4" ContentType="video/mp4"/></Types>')
+        z.writestr("ppt/presentation.xml", '<p:presentation xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"/>')
+        z.writestr("ppt/slides/slide1.xml", slide)
+        with z.open(zipfile.ZipInfo("ppt/media/media1.mp4"), "w", force_zip64=True) as f:
+            block = os.urandom(1 << 20)
+            for i in range(megabytes):
+                f.write(block[i % 997:] + block[:i % 997])
+
+
 def build_driver(build, work):
     """The dump that the comparison run makes, as the benchmark program
     vergle_dump_one of the build (configured with -DVERGLE_BENCH=ON)."""
@@ -140,6 +211,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build", nargs="?", default=os.path.join(SOURCE, "build"))
     ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--media-mb", type=int, default=500)
     args = ap.parse_args()
     work = tempfile.mkdtemp(prefix="vergle-bench-")
     try:
@@ -178,6 +250,27 @@ def main():
                 rows.append((label, name, res[0], res[1], raw))
                 print("  %-22s %8.3f s elapsed  %8.3f s CPU  %9.1f MiB peak  (%.2fx uncompressed size)"
                       % (name, res[0], res[2], res[1] / 1024, res[1] * 1024 / raw))
+        print("markup forms (vergle dump, ALLPAGE):")
+        for label, make, sizes in MARKUP_ROWS:
+            cells = []
+            for size in sizes:
+                path = os.path.join(work, "markup.docx")
+                plain_docx(path, make(size))
+                shutil.rmtree(out + "_all", ignore_errors=True)
+                res = timed([exe, "word", path, out + "_all", "allpage"], args.runs)
+                cells.append("%7d: %7.3f s %7.1f MiB" % (size, res[0], res[1] / 1024) if res else "%7d: failed" % size)
+            print("  %-54s %s" % (label, "   ".join(cells)))
+        if args.media_mb > 0:
+            path = os.path.join(work, "media.pptx")
+            media_pptx(path, args.media_mb)
+            for name, cmd in (("vergle dump", [exe, "powerpoint", path, out]),
+                              ("vergle dump, shape text", [exe, "powerpoint", path, out + "_tb", "textbox"])):
+                shutil.rmtree(out, ignore_errors=True)
+                shutil.rmtree(out + "_tb", ignore_errors=True)
+                res = timed(cmd, args.runs)
+                print("pptx with %d MB of media, %-24s %8.3f s elapsed  %8.1f MiB peak"
+                      % (args.media_mb, name + ":", res[0], res[1] / 1024) if res else "media: failed")
+            os.remove(path)
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)

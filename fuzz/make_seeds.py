@@ -224,16 +224,50 @@ COMMENTS = '<comments><commentList><comment ref="A1"><text><r><t>note</t></r></t
 CUSTOM = '<Properties><property name="p"><vt:lpwstr>v</vt:lpwstr></property></Properties>'
 CONTENT_TYPES = '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>'
 
-DOCX_BODY = ('<w:document xmlns:w="w"><w:body><w:p><w:r><w:t>Hello</w:t></w:r><w:r><w:tab/><w:t xml:space="preserve"> world</w:t></w:r></w:p>'
+NS_W = 'xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"'
+NS_M = 'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math"'
+NS_DGM = ('xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" '
+          'xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"')
+DOCX_BODY = ('<w:document ' + NS_W + ' ' + NS_M + '><w:body><w:p><w:r><w:t>Hello</w:t></w:r><w:r><w:tab/><w:t xml:space="preserve"> world</w:t></w:r></w:p>'
              '<w:tbl><w:tblGrid><w:gridCol/><w:gridCol/></w:tblGrid><w:tr><w:tc><w:p><w:r><w:t>a</w:t></w:r></w:p></w:tc>'
              '<w:tc><w:p><w:r><w:t>b</w:t></w:r></w:p></w:tc></w:tr></w:tbl>'
              '<w:p><w:r><w:br w:type="page"/><w:t>page 2</w:t></w:r></w:p>'
              '<w:p><w:r><w:drawing><wps:txbx><w:txbxContent><w:p><w:r><w:t>in box</w:t></w:r></w:p></w:txbxContent></wps:txbx></w:drawing></w:r></w:p>'
+             '<w:p><w:pPr><w:numPr><w:ilvl w:val="0"/><w:numId w:val="1"/></w:numPr></w:pPr><m:oMathPara><m:oMath>'
+             '<m:f><m:num><m:r><m:t>a+b</m:t></m:r></m:num><m:den><m:sSup><m:e><m:r><m:t>c</m:t></m:r></m:e>'
+             '<m:sup><m:r><m:t>2</m:t></m:r></m:sup></m:sSup></m:den></m:f><m:rad><m:deg/><m:e><m:d><m:dPr>'
+             '<m:begChr m:val="["/></m:dPr><m:e><m:r><m:t>x</m:t></m:r></m:e></m:d></m:e></m:rad><m:nary><m:naryPr>'
+             '<m:chr m:val="∑"/></m:naryPr><m:sub/><m:sup/><m:e><m:m><m:mr><m:e/><m:e/></m:mr></m:m></m:e></m:nary>'
+             '</m:oMath></m:oMathPara><w:r><w:footnoteReference w:id="1"/><w:fldChar w:fldCharType="begin"><w:ffData>'
+             '<w:checkBox><w:checked/></w:checkBox></w:ffData></w:fldChar></w:r></w:p>'
              '<w:sectPr/></w:body></w:document>')
-PPTX_SLIDE = ('<p:sld xmlns:p="p" xmlns:a="a"><p:cSld><p:spTree><p:sp><p:nvSpPr><p:nvPr><p:ph type="title"/></p:nvPr></p:nvSpPr>'
+PPTX_SLIDE = ('<p:sld xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main" '
+              'xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><p:cSld><p:spTree><p:sp><p:nvSpPr><p:nvPr><p:ph type="title"/></p:nvPr></p:nvSpPr>'
               '<p:txBody><a:p><a:r><a:t>Title</a:t></a:r></a:p><a:p><a:r><a:t>x &amp; y</a:t></a:r><a:br/></a:p></p:txBody></p:sp>'
               '<p:graphicFrame><a:tbl><a:tr><a:tc><a:txBody><a:p><a:r><a:t>c1</a:t></a:r></a:p></a:txBody></a:tc></a:tr></a:tbl></p:graphicFrame>'
               '</p:spTree></p:cSld></p:sld>')
+
+
+NUMBERING = ('<w:numbering ' + NS_W + '><w:abstractNum w:abstractNumId="0"><w:lvl w:ilvl="0"><w:start w:val="1"/>'
+             '<w:numFmt w:val="japaneseCounting"/><w:lvlText w:val="第%1条"/></w:lvl><w:lvl w:ilvl="1">'
+             '<w:numFmt w:val="decimal"/><w:lvlText w:val="%1.%2"/><w:isLgl/><w:lvlRestart w:val="0"/>'
+             '<w:pStyle w:val="List"/></w:lvl></w:abstractNum><w:abstractNum w:abstractNumId="1"><w:numStyleLink '
+             'w:val="List"/></w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="0"/><w:lvlOverride w:ilvl="1">'
+             '<w:startOverride w:val="5"/></w:lvlOverride></w:num><w:num w:numId="2"><w:abstractNumId w:val="1"/>'
+             '</w:num></w:numbering>')
+WSTYLES = ('<w:styles ' + NS_W + '><w:style w:type="paragraph" w:default="1" w:styleId="a"/><w:style w:type="paragraph" '
+           'w:styleId="List"><w:basedOn w:val="a"/><w:pPr><w:numPr><w:numId w:val="2"/></w:numPr><w:pageBreakBefore/>'
+           '</w:pPr></w:style></w:styles>')
+SECTIONS = ('<w:document ' + NS_W + ' xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">'
+            '<w:body><w:p><w:pPr><w:sectPr><w:headerReference w:type="default" r:id="rId1"/><w:footnotePr>'
+            '<w:numFmt w:val="lowerRoman"/><w:numRestart w:val="eachSect"/></w:footnotePr></w:sectPr></w:pPr>'
+            '<w:r><w:commentReference w:id="0"/></w:r></w:p><w:sectPr><w:footerReference r:id="rId2"/></w:sectPr>'
+            '</w:body></w:document>')
+DIAGRAM = ('<dgm:dataModel ' + NS_DGM + '><dgm:ptLst><dgm:pt modelId="0" type="doc"/><dgm:pt modelId="1"><dgm:t>'
+           '<a:p><a:r><a:t>node</a:t></a:r></a:p></dgm:t></dgm:pt></dgm:ptLst><dgm:cxnLst><dgm:cxn modelId="2" '
+           'srcId="0" destId="1" srcOrd="0" destOrd="0"/></dgm:cxnLst></dgm:dataModel>')
+SETTINGS = ('<w:settings ' + NS_W + '><w:footnotePr><w:numFmt w:val="upperLetter"/><w:numStart w:val="3"/>'
+            '</w:footnotePr></w:settings>')
 
 
 def main():
@@ -257,6 +291,8 @@ def main():
         put("xlsx_scan", "part%d.xml" % i, bytes([i]) + part.encode("utf-8"))
     put("ofx_walk", "document.xml", b"\x00" + DOCX_BODY.encode("utf-8"))
     put("ofx_walk", "slide.xml", b"\x01" + PPTX_SLIDE.encode("utf-8"))
+    put("ofx_parts", "parts", "\x01\x02".join([NUMBERING, WSTYLES, SECTIONS, DIAGRAM, SETTINGS,
+                                                "decimal,aiueo,japaneseCounting,custom,001, 002"]))
     put("xml_escape", "unescape", b"\x00a&amp;lt;b &#x41; _x0041_ &quot;\r\n")
     put("xml_escape", "escape", b"\x01A<B>&\"\r\n_x0041_ \xe6\x97\xa5")
     put("keywords", "open", 'EXCEL="a b.xlsx" READ_MEMORY=TRUE CHARSET=UTF8 ブック=\'x\'\'y\';')

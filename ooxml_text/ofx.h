@@ -44,6 +44,10 @@ enum {
 // The output file being written (opaque; buffered, LF written as CR LF).
 struct ofx_stream;
 
+// What the dump knows of the whole document beyond the part it walks
+// (opaque; set by the extraction entries, null for a part walked alone).
+struct ofx_document;
+
 // One dump's state; a stack record owned by the caller, set up by ofx_init.
 struct OFX_CONTEXT {
     char input_path[OFX_PATH_SIZE];     // the document
@@ -63,6 +67,7 @@ struct OFX_CONTEXT {
     // the dump around each walk; null (ofx_init) when charts are not read.
     int (*chart_text)(void* source, const char* id, std::string* lines);
     void* chart_source;
+    ofx_document* doc; // the document being dumped; null when a part is walked alone
 };
 
 // Clears both paths and the counters; split pages on, skip shapes off, no

@@ -1,6 +1,8 @@
 // The two extraction entries and the front-end dumps around them.
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <string_view>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -9,6 +11,7 @@
 #include "mfile.h"
 #include "ofx.h"
 #include "ofx_chart.h"
+#include "ofx_document.h"
 #include "ofx_internal.h"
 #include "orb_file.h"
 #include "orb_text.h"
@@ -24,8 +27,10 @@ bool ends_with(const std::string& s, const char* suffix) {
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-// Walks one member, read whole.
+// Walks one member, read whole; the parts it names are read from its
+// relationships.
 int walk_member(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& name, int mode) {
+    if (ctx->doc) ctx->doc->part = name;
     ofx_chart_source charts{&pkg, &name};
     ctx->chart_text = ofx_chart_text;
     ctx->chart_source = &charts;
@@ -59,25 +64,75 @@ std::vector<std::string> related(const ofx_package& pkg, const std::string& part
     return out;
 }
 
-// Word with shape and comment text: what reviewers and page layout add.
-int write_word_extras(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& document) {
-    int rc = write_separator(ctx);
+// The first part related to `part` by a relationship type ending in suffix.
+std::string first_related(const std::vector<ofx_relationship>& rels, const ofx_package& pkg, const char* suffix) {
+    for (const ofx_relationship& r : rels)
+        if (ends_with(r.type, suffix) && pkg.has(r.target)) return r.target;
+    return std::string();
+}
+
+// Points ctx at the document while it lives.
+struct document_scope {
+    OFX_CONTEXT* ctx;
+    document_scope(OFX_CONTEXT* c, ofx_document* d) : ctx(c) { ctx->doc = d; }
+    ~document_scope() { ctx->doc = nullptr; }
+};
+
+// What the body of a Word document needs before it is walked: list
+// numbering and styles, note numbering, the sections with their headers and
+// footers, and (shape and comment text on) the texts of comments and notes.
+int prepare_word(OFX_CONTEXT* ctx, const ofx_package& pkg, const std::string& document, ofx_document& doc) {
+    std::vector<ofx_relationship> rels = pkg.relationships(document);
+    std::string numbering = first_related(rels, pkg, "/numbering");
+    std::string styles = first_related(rels, pkg, "/styles");
+    std::string settings = first_related(rels, pkg, "/settings");
+    pkg.with_member(numbering, [&](const char* n, size_t nl) {
+        doc.numbering.load(n, nl, nullptr, 0);
+        return 0;
+    });
+    pkg.with_member(styles, [&](const char* st, size_t sl) {
+        doc.numbering.load(nullptr, 0, st, sl);
+        return 0;
+    });
+    pkg.with_member(settings, [&](const char* xml, size_t size) {
+        ofx_read_note_settings(xml, size, &doc.footnote_default, &doc.endnote_default);
+        return 0;
+    });
+    // The sections tell where headers and footers go and how notes are
+    // numbered: read when either is needed.
+    std::map<std::string, std::string> targets;
+    for (const ofx_relationship& r : rels) targets.emplace(r.id, r.target);
+    pkg.with_member(document, [&](const char* xml, size_t size) {
+        std::string_view text(xml, size);
+        if (!ctx->skip_shapes || text.find("noteReference") != std::string_view::npos)
+            doc.sections = ofx_read_sections(xml, size, targets, &doc.anchors);
+        return 0;
+    });
+    if (ctx->skip_shapes) return 0;
+    doc.all_headers = related(pkg, document, "/header");
+    doc.all_footers = related(pkg, document, "/footer");
     static const struct {
         const char* suffix;
         int mode;
     } kinds[] = {
-        {"/comments", OFX_MODE_DOCX_COMMENTS}, {"/header", OFX_MODE_DOCX_HEADER},
-        {"/footer", OFX_MODE_DOCX_FOOTER},     {"/footnotes", OFX_MODE_DOCX_FOOTNOTES},
+        {"/comments", OFX_MODE_DOCX_COMMENTS},
+        {"/footnotes", OFX_MODE_DOCX_FOOTNOTES},
         {"/endnotes", OFX_MODE_DOCX_ENDNOTES},
     };
     for (const auto& k : kinds) {
         for (const std::string& part : related(pkg, document, k.suffix)) {
-            if (rc == 0) rc = ofx_write_label(ctx, k.mode);
-            if (rc == 0) rc = walk_member(ctx, pkg, part, k.mode);
+            doc.part = part;
+            ofx_numbering::count_state counts = doc.numbering.take_counts();
+            std::string scratch;
+            int rc = pkg.with_member(part, [&](const char* xml, size_t size) {
+                return ofx_walk_to_text(ctx, k.mode, xml, size, &scratch);
+            });
+            doc.numbering.put_counts(std::move(counts));
             if (rc != 0) return rc;
         }
     }
-    return rc;
+    doc.part = document;
+    return 0;
 }
 
 // A slide's notes and comments (shape and comment text on).
@@ -211,13 +266,31 @@ int ofx_docx_pptx(OFX_CONTEXT* ctx) {
     ctx->line_count = 0;
     std::string document = pkg.target("", "/officeDocument");
     if (document.empty() || !pkg.has(document)) document = "word/document.xml";
-    if (!pkg.has(document)) return 0;  // no document part: nothing to write
+    // A package without its document part is no Word document, however
+    // its name ends: refused as a part that cannot be read.
+    if (!pkg.has(document)) return -1;
+    ofx_document doc;
+    doc.pkg = &pkg;
+    doc.part = document;
+    document_scope scope(ctx, &doc);
+    try {
+        rc = prepare_word(ctx, pkg, document, doc);
+    } catch (...) {
+        rc = -2;
+    }
+    if (rc != 0) return rc;
     rc = open_numbered(ctx, true, ctx->split_pages ? ctx->page_number + 1 : -1);
     if (rc != 0) return rc;
     ctx->line_count = 0;
     ctx->grid_columns = 0;
     rc = walk_member(ctx, pkg, document, OFX_MODE_DOCX);
-    if (rc == 0 && !ctx->skip_shapes) rc = write_word_extras(ctx, pkg, document);
+    if (rc == 0) {
+        try {
+            rc = doc.end_page(ctx, true);
+        } catch (...) {
+            rc = -2;
+        }
+    }
     int close_rc = ofx_close_output(ctx);
     if (rc != 0) return rc;
     return close_rc;
@@ -229,12 +302,20 @@ int ofx_read_pptx(OFX_CONTEXT* ctx) {
     if (rc != 0) return rc;
     ctx->page_number = 0;
     ctx->line_count = 0;
+    std::string presentation = pkg.target("", "/officeDocument");
+    if (presentation.empty() || !pkg.has(presentation)) presentation = "ppt/presentation.xml";
+    // A package without its presentation part is refused, as in Word.
+    if (!pkg.has(presentation)) return -1;
     std::vector<std::string> slides;
     try {
         slides = slide_parts(pkg);
     } catch (...) {
         return -2;
     }
+    ofx_document doc;
+    doc.pkg = &pkg;
+    doc.word = false;
+    document_scope scope(ctx, &doc);
     if (!ctx->split_pages) {
         rc = open_numbered(ctx, false, -1);
         if (rc != 0) return rc;

@@ -16,10 +16,9 @@ void ofx_write(OFX_CONTEXT* ctx, const char* text, size_t n);
 // conversion runs out of memory.
 int ofx_write_utf8(OFX_CONTEXT* ctx, std::string& text);
 
-// The value of attribute `name` of the tag whose text runs from tag (its
-// "<") to tag_end (its ">"), references resolved; a name beginning with ':'
-// matches that local name under any prefix.  False when it is absent.
-bool ofx_attribute(const char* tag, const char* tag_end, const char* name, std::string* value);
+// The label line that introduces a part of this mode when the part as a
+// whole is one item ("【ヘッダー】", "【フッター】", "【ノート】"), or nullptr.
+const char* ofx_label_text(int mode);
 
 // True when a write to the current file has failed.
 bool ofx_write_failed(const OFX_CONTEXT* ctx);

@@ -1,5 +1,6 @@
 // The output files of the dump: buffered writes to a file of the output
 // folder, every line feed written as CR LF (the same bytes on every system).
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +50,7 @@ int ofx_init(OFX_CONTEXT* ctx) {
     ctx->chart_text = nullptr;
     ctx->chart_source = nullptr;
     ctx->out_charset = 1;
+    ctx->doc = nullptr;
     ctx->out = new (std::nothrow) ofx_stream;
     return ctx->out ? 0 : -2;
 }
@@ -100,7 +102,44 @@ int ofx_output_path(const OFX_CONTEXT* ctx, bool word, int number, char* out, si
     return orb_join_path(out, size, ctx->output_folder, native.c_str());
 }
 
+namespace {
+
+// Characters that code page 932 lacks but list numbers and check boxes
+// use, written as what they enclose or as the nearest character it has, so
+// that "⑴" and "⑵" do not both become "?".  UTF-8 files keep them.
+void spell_for_cp932(std::string& text) {
+    if (text.find('\xE2') == std::string::npos && text.find('\xE3') == std::string::npos) return;
+    static const char* const kanji[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九", "十"};
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c == 0xE2 || c == 0xE3) && i + 2 < text.size()) {
+            uint32_t cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                          (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+            std::string with;
+            if (cp >= 0x2474 && cp <= 0x2487) with = "(" + std::to_string(cp - 0x2473) + ")";    // ⑴
+            else if (cp >= 0x2488 && cp <= 0x249B) with = std::to_string(cp - 0x2487) + ".";   // ⒈
+            else if (cp >= 0x3220 && cp <= 0x3229) with = std::string("(") + kanji[cp - 0x3220] + ")";  // ㈠
+            else if (cp == 0x2022) with = "・";                                                // •
+            else if (cp == 0x25AA) with = "■";                                                 // ▪
+            else if (cp == 0x2610) with = "□";                                                 // ☐
+            else if (cp == 0x2611 || cp == 0x2612) with = "■";                                 // ☑ ☒
+            if (!with.empty()) {
+                out += with;
+                i += 3;
+                continue;
+            }
+        }
+        out += text[i++];
+    }
+    text.swap(out);
+}
+
+}  // namespace
+
 int ofx_write_utf8(OFX_CONTEXT* ctx, std::string& text) {
+    if (ctx->out_charset != ORB_UTF8) spell_for_cp932(text);
     if (ctx->out_charset != ORB_UTF8 && orb_convert_string(ORB_UTF8, ORB_SJIS, text) != 0) return -2;
     ofx_write(ctx, text.data(), text.size());
     return 0;

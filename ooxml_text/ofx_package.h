@@ -55,6 +55,8 @@ struct ofx_package {
     std::string target(const std::string& part, const char* type_suffix) const;
 
 private:
+    // Indexes the members unpacked so far: 0, or -2 for memory.
+    int index_members();
     // The stored names by name, and by their ASCII lower-case form (the
     // first in table order): a lookup costs the same in a package of a
     // hundred thousand members as in one of ten.

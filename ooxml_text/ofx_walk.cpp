@@ -3,147 +3,38 @@
 // as the office program shows it:
 //   - a paragraph is one line; line breaks inside it (w:br, w:cr, a:br) end
 //     the line, tabs (w:tab, w:ptab, a:tab) write a tab;
+//   - a numbered paragraph starts with its number as shown (ofx_numbering);
 //   - a table row is one line: every cell's text followed by a tab; the
 //     paragraphs of one cell are lines of their own within the cell's text;
-//   - a text box (w:txbxContent) follows the text of the paragraph that
-//     anchors it;
+//   - a text box (w:txbxContent), a SmartArt diagram and WordArt
+//     (v:textpath) follow the text of the paragraph that anchors them;
+//   - an equation is linear text where it stands (ofx_math), an equation
+//     paragraph (m:oMathPara) one line per equation;
+//   - footnote and endnote marks stand in square brackets where they are
+//     referenced ("[1]", "[i]"), and a note's text begins with its mark;
+//   - a legacy check box shows "■" checked or "□" not;
 //   - only the character data of text elements (w:t, a:t) is content, so the
 //     whitespace that indented XML puts between tags counts for nothing.
 // Lines are collected per paragraph and written when the paragraph ends, so
 // that a page break inside a paragraph can end the page exactly where it
 // stands: the text before it closes the old page, the text after it opens
-// the next.
+// the next.  Elements are known by namespace URI (ofx_xml), never by prefix.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ofx.h"
+#include "ofx_document.h"
 #include "ofx_internal.h"
-#include "orb_text.h"
-#include "platform.h"
+#include "ofx_math.h"
+#include "ofx_numfmt.h"
+#include "ofx_tags.h"
+#include "ofx_xml.h"
 
 namespace {
-
-enum tag_type {
-    T_NONE,
-    T_TBL,          // w:tbl, a:tbl
-    T_TR,           // w:tr, a:tr
-    T_TC,           // w:tc, a:tc
-    T_BR,           // w:br, a:br
-    T_CR,           // w:cr
-    T_P,            // w:p, a:p
-    T_R,            // w:r, a:r, a:fld
-    T_T,            // w:t, a:t: text
-    T_TAB,          // w:tab, a:tab (a tab in a run; a tab stop elsewhere)
-    T_PTAB,         // w:ptab
-    T_HYPHEN,       // w:noBreakHyphen
-    T_SOFT_HYPHEN,  // w:softHyphen
-    T_SYM,          // w:sym
-    T_PPR,          // w:pPr, a:pPr
-    T_SECTPR,       // w:sectPr
-    T_SECT_TYPE,    // w:type (inside w:sectPr)
-    T_GRIDCOL,      // w:gridCol
-    T_PICT,         // w:pict (VML picture)
-    T_TXBX,         // w:txbxContent: the paragraphs of a text box
-    T_SKIP,         // w:del, w:moveFrom, mc:Fallback: not shown
-    T_NOTE,         // w:comment, w:footnote, w:endnote
-    T_SP,           // p:sp
-    T_PH,           // p:ph
-    T_TXBODY,       // p:txBody, p188:txBody
-    T_CM,           // p:cm, p188:cm: a presentation comment
-    T_CM_TEXT,      // p:text: the text of a presentation comment
-    T_CHART,        // c:chart: a chart in a drawing or a graphic frame
-};
-
-// Namespaces, told by the prefixes a part declares; a prefix declared with
-// an unknown name (or not at all) stands for the namespace it usually names.
-enum ns_id { NS_OTHER, NS_W, NS_A, NS_P, NS_MC, NS_P188, NS_C };
-
-struct known_ns {
-    const char* uri;
-    ns_id id;
-};
-
-const known_ns k_namespaces[] = {
-    {"http://schemas.openxmlformats.org/wordprocessingml/2006/main", NS_W},
-    {"http://purl.oclc.org/ooxml/wordprocessingml/main", NS_W},
-    {"http://schemas.openxmlformats.org/drawingml/2006/main", NS_A},
-    {"http://purl.oclc.org/ooxml/drawingml/main", NS_A},
-    {"http://schemas.openxmlformats.org/presentationml/2006/main", NS_P},
-    {"http://purl.oclc.org/ooxml/presentationml/main", NS_P},
-    {"http://schemas.openxmlformats.org/markup-compatibility/2006", NS_MC},
-    {"http://schemas.microsoft.com/office/powerpoint/2018/8/main", NS_P188},
-    {"http://schemas.openxmlformats.org/drawingml/2006/chart", NS_C},
-    {"http://purl.oclc.org/ooxml/drawingml/chart", NS_C},
-};
-
-ns_id conventional(const std::string& prefix) {
-    if (prefix == "w") return NS_W;
-    if (prefix == "a") return NS_A;
-    if (prefix == "p") return NS_P;
-    if (prefix == "mc") return NS_MC;
-    if (prefix == "p188") return NS_P188;
-    if (prefix == "c") return NS_C;
-    return NS_OTHER;
-}
-
-struct name_entry {
-    ns_id ns;
-    const char* local;
-    size_t len;
-    tag_type type;
-};
-
-#define NAME(ns, local, type) {ns, local, sizeof local - 1, type}
-
-const name_entry k_names[] = {
-    NAME(NS_W, "p", T_P),
-    NAME(NS_W, "r", T_R),
-    NAME(NS_W, "t", T_T),
-    NAME(NS_W, "tab", T_TAB),
-    NAME(NS_W, "ptab", T_PTAB),
-    NAME(NS_W, "br", T_BR),
-    NAME(NS_W, "cr", T_CR),
-    NAME(NS_W, "noBreakHyphen", T_HYPHEN),
-    NAME(NS_W, "softHyphen", T_SOFT_HYPHEN),
-    NAME(NS_W, "sym", T_SYM),
-    NAME(NS_W, "tbl", T_TBL),
-    NAME(NS_W, "tr", T_TR),
-    NAME(NS_W, "tc", T_TC),
-    NAME(NS_W, "pPr", T_PPR),
-    NAME(NS_W, "sectPr", T_SECTPR),
-    NAME(NS_W, "type", T_SECT_TYPE),
-    NAME(NS_W, "gridCol", T_GRIDCOL),
-    NAME(NS_W, "pict", T_PICT),
-    NAME(NS_W, "txbxContent", T_TXBX),
-    NAME(NS_W, "del", T_SKIP),
-    NAME(NS_W, "moveFrom", T_SKIP),
-    NAME(NS_W, "comment", T_NOTE),
-    NAME(NS_W, "footnote", T_NOTE),
-    NAME(NS_W, "endnote", T_NOTE),
-    NAME(NS_MC, "Fallback", T_SKIP),
-    NAME(NS_A, "p", T_P),
-    NAME(NS_A, "r", T_R),
-    NAME(NS_A, "fld", T_R),
-    NAME(NS_A, "t", T_T),
-    NAME(NS_A, "br", T_BR),
-    NAME(NS_A, "tab", T_TAB),
-    NAME(NS_A, "tbl", T_TBL),
-    NAME(NS_A, "tr", T_TR),
-    NAME(NS_A, "tc", T_TC),
-    NAME(NS_A, "pPr", T_PPR),
-    NAME(NS_P, "sp", T_SP),
-    NAME(NS_P, "ph", T_PH),
-    NAME(NS_P, "txBody", T_TXBODY),
-    NAME(NS_P, "cm", T_CM),
-    NAME(NS_P, "text", T_CM_TEXT),
-    NAME(NS_P188, "txBody", T_TXBODY),
-    NAME(NS_P188, "cm", T_CM),
-    NAME(NS_C, "chart", T_CHART),
-};
-
-#undef NAME
 
 // The lines of the extra parts are introduced by these labels.
 const char* const k_label_comment = "【コメント】";
@@ -153,97 +44,9 @@ const char* const k_label_header = "【ヘッダー】";
 const char* const k_label_footer = "【フッター】";
 const char* const k_label_notes = "【ノート】";
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// The first c in [p, end), or nullptr; a NUL byte ends the part.
-inline const char* scan_to(const char* p, char c, const char* end) {
-    for (; p < end; ++p) {
-        if (*p == c) return p;
-        if (*p == '\0') return nullptr;
-    }
-    return nullptr;
-}
-
-const char* find(const char* from, const char* end, const char* what) {
-    size_t n = std::strlen(what);
-    while (from < end) {
-        const char* hit = scan_to(from, what[0], end);
-        if (!hit || static_cast<size_t>(end - hit) < n) return nullptr;
-        if (std::memcmp(hit, what, n) == 0) return hit;
-        from = hit + 1;
-    }
-    return nullptr;
-}
-
-// The '>' that ends a tag starting at p, passing over quoted attribute
-// values; nullptr when the part ends first.
-const char* tag_end(const char* p, const char* end) {
-    char quote = 0;
-    for (; p < end; ++p) {
-        char c = *p;
-        if (c == '\0') return nullptr;
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return p;
-        }
-    }
-    return nullptr;
-}
-
-
-// A character of a reference or a symbol; nothing for what no text holds.
-void append_utf8(std::string& out, unsigned long cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return;
-    plat_append_utf8(out, static_cast<uint32_t>(cp));
-}
-
-// Appends character data with its references resolved: the five named
-// entities and numeric references; anything else stays as written.
-void append_text(std::string& out, const char* p, const char* end) {
-    while (p < end) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (!amp) {
-            out.append(p, end);
-            return;
-        }
-        out.append(p, amp);
-        const char* semi = static_cast<const char*>(std::memchr(amp, ';', static_cast<size_t>(end - amp)));
-        if (!semi || semi - amp > 10) {
-            out += '&';
-            p = amp + 1;
-            continue;
-        }
-        std::string ref(amp + 1, semi);
-        bool done = true;
-        if (ref == "lt") out += '<';
-        else if (ref == "gt") out += '>';
-        else if (ref == "amp") out += '&';
-        else if (ref == "quot") out += '"';
-        else if (ref == "apos") out += '\'';
-        else if (ref.size() >= 2 && ref[0] == '#') {
-            bool hex = ref[1] == 'x' || ref[1] == 'X';
-            const char* digits = ref.c_str() + (hex ? 2 : 1);
-            char* stop = nullptr;
-            unsigned long cp = *digits ? std::strtoul(digits, &stop, hex ? 16 : 10) : 0;
-            if (stop && *stop == '\0' && cp > 0 && cp <= 0x10FFFF)
-                append_utf8(out, cp);
-            else
-                done = false;
-        } else {
-            done = false;
-        }
-        if (!done) {
-            out += '&';
-            p = amp + 1;
-            continue;
-        }
-        p = semi + 1;
-    }
-}
-
+// A legacy check box as code page 932 can show it.
+const char* const k_checked = "■";
+const char* const k_unchecked = "□";
 
 bool equals_nocase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -253,16 +56,45 @@ bool equals_nocase(const std::string& a, const char* b) {
     return true;
 }
 
+bool on(const std::string& v) { return !(v == "0" || v == "false" || v == "off"); }
+
+// Removes the walker's marks from text, handing each anchor to f(kind, id);
+// a note's own mark stays when keep_self.
+template <typename F>
+void take_marks(std::string& s, bool keep_self, F f) {
+    if (s.find("\xEF\xBF") == std::string::npos) return;
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        if (s.compare(i, 3, OFX_MARK) == 0) {
+            size_t end = s.find(OFX_MARK, i + 3);
+            if (end == std::string::npos) break;
+            if (end > i + 3) f(s[i + 3], s.substr(i + 4, end - i - 4));
+            i = end + 3;
+            continue;
+        }
+        if (!keep_self && s.compare(i, 3, OFX_NOTE_SELF) == 0) {
+            i += 3;
+            continue;
+        }
+        out += s[i++];
+    }
+    s.swap(out);
+}
+
 // Layout frames: a paragraph collecting its line, a table row, and the two
 // containers of lines, a table cell and a text box.
 enum frame_kind { F_PARA, F_ROW, F_CELL, F_BOX };
 
 struct frame {
-    frame_kind kind;
+    frame_kind kind = F_PARA;
     std::string text;      // paragraph: its line; row: the cells; cell and box: lines, each ending "\n"
     std::string deferred;  // paragraph: the lines of its text boxes
     bool split = false;    // paragraph: a page break has written its first part
     bool section_end = false;  // paragraph: its properties end a section
+    bool settled = false;      // paragraph: its properties are known and its number given
+    bool break_next = false;   // paragraph: what follows an equation line starts a new line
+    ofx_paragraph_props props;
 };
 
 struct element {
@@ -270,76 +102,51 @@ struct element {
     bool framed;  // a layout frame was pushed for it
 };
 
+struct content_control {
+    int checkbox = -1;  // w14:checkbox: -1 none, else 0 or 1
+};
+
 struct walker {
     OFX_CONTEXT* ctx = nullptr;
+    ofx_document* doc = nullptr;
     int mode = 0;
     bool word = true;
     bool bare = false;  // the paragraph routines: no line feed after the paragraph
+    std::string* sink = nullptr;  // lines go here instead of the output file
     std::vector<element> stack;
     std::vector<frame> frames;
-    std::vector<std::pair<std::string, ns_id>> prefixes;
     int skip_depth = -1;    // elements at or below this depth are not shown
     int pending_breaks = 0; // page breaks waiting for the next line of the body
     bool section_continuous = false;
-    bool sp_placeholder = false;  // the current p:sp is a placeholder
+    bool sp_placeholder = false;  // the current p:sp or p:graphicFrame is a placeholder
     bool sp_notes_body = false;   // ... the body placeholder of a notes page
     std::string text;             // character data of the current text element
     std::string out;              // lines for the output file, not yet converted and written
+    std::unique_ptr<ofx_math> math;  // the equation being read
+    size_t math_depth = 0;
+    int checkbox = -1;            // the legacy check box being read: -1 none, else its state
+    int checkbox_default = 0;
+    std::vector<content_control> controls;  // open w:sdt elements
+    int replace_depth = -1;       // text below this depth shows as replacement instead
+    std::string replacement;
+    std::string note_id;          // the comment or note being read
+    size_t note_start = 0;        // where its lines begin in *sink
+    long local_marks = 0;         // note marks without a document
+
+    ofx_xml* x = nullptr;
 
     // Converts and writes the collected lines.
     int flush() {
         if (out.empty()) return 0;
-        if (ofx_write_utf8(ctx, out) != 0) return -2;
+        // A note's text keeps the place of its mark until it is written.
+        take_marks(out, sink != nullptr, [](char, const std::string&) {});
+        if (sink) {
+            sink->append(out);
+        } else if (ofx_write_utf8(ctx, out) != 0) {
+            return -2;
+        }
         out.clear();
         return 0;
-    }
-
-    ns_id ns_of(const char* name, size_t n) {
-        const char* colon = static_cast<const char*>(std::memchr(name, ':', n));
-        size_t len = colon ? static_cast<size_t>(colon - name) : 0;
-        for (auto it = prefixes.rbegin(); it != prefixes.rend(); ++it)
-            if (it->first.size() == len && std::memcmp(it->first.data(), name, len) == 0) return it->second;
-        return conventional(std::string(name, len));
-    }
-
-    tag_type classify(const char* name, size_t n) {
-        const char* colon = static_cast<const char*>(std::memchr(name, ':', n));
-        const char* local = colon ? colon + 1 : name;
-        size_t local_n = n - static_cast<size_t>(local - name);
-        ns_id ns = ns_of(name, n);
-        if (ns == NS_OTHER) return T_NONE;
-        for (const name_entry& e : k_names)
-            if (e.len == local_n && e.ns == ns && std::memcmp(e.local, local, local_n) == 0) return e.type;
-        return T_NONE;
-    }
-
-    // Records the namespace declarations of a start tag.
-    void declare(const char* tag, const char* gt) {
-        const char* p = tag;
-        while ((p = find(p, gt, "xmlns")) != nullptr) {
-            const char* n = p + 5;
-            std::string prefix;
-            if (n < gt && *n == ':') {
-                const char* s = ++n;
-                while (n < gt && !is_blank(*n) && *n != '=') ++n;
-                prefix.assign(s, n);
-            }
-            while (n < gt && is_blank(*n)) ++n;
-            p = n;
-            if (n >= gt || *n != '=') continue;
-            ++n;
-            while (n < gt && is_blank(*n)) ++n;
-            if (n >= gt || (*n != '"' && *n != '\'')) continue;
-            char q = *n++;
-            const char* v = n;
-            while (n < gt && *n != q) ++n;
-            std::string uri(v, n);
-            ns_id id = conventional(prefix);
-            for (const known_ns& k : k_namespaces)
-                if (uri == k.uri) id = k.id;
-            prefixes.emplace_back(prefix, id);
-            p = n;
-        }
     }
 
     bool skipping() const { return skip_depth >= 0; }
@@ -359,21 +166,29 @@ struct walker {
         if (lines.empty()) return 0;
         while (pending_breaks > 0) {
             --pending_breaks;
-            int rc = flush();
-            if (rc == 0) rc = page_break();
+            int rc = page_break();
             if (rc != 0) return rc;
         }
-        out += lines;
-        for (char c : lines)
-            if (c == '\n') ctx->line_count += 1;
+        std::string clean = lines;
+        if (doc && in_word_body() && !sink) {
+            doc->lines_coming();
+            take_marks(clean, false, [this](char kind, const std::string& id) { doc->page_ref(kind, id); });
+        }
+        out += clean;
+        if (!sink)
+            for (char c : clean)
+                if (c == '\n') ctx->line_count += 1;
         return out.size() >= 65536 ? flush() : 0;
     }
 
     int page_break() {
+        int rc = flush();
+        if (rc == 0 && doc && !sink) rc = doc->end_page(ctx, false);
+        if (rc != 0) return rc;
         ctx->page_number += 1;
         char path[OFX_PATH_SIZE + 64];
         if (ofx_output_path(ctx, true, ctx->page_number + 1, path, sizeof path) != 0) return -9;
-        int rc = ofx_open_output(ctx, path);
+        rc = ofx_open_output(ctx, path);
         ctx->line_count = 0;
         return rc;
     }
@@ -383,11 +198,7 @@ struct walker {
     int deliver(const std::string& lines, size_t level) {
         for (size_t i = level; i-- > 0;) {
             frame& f = frames[i];
-            if (f.kind == F_CELL || f.kind == F_BOX) {
-                f.text += lines;
-                return 0;
-            }
-            if (f.kind == F_ROW) {
+            if (f.kind == F_CELL || f.kind == F_BOX || f.kind == F_ROW) {
                 f.text += lines;
                 return 0;
             }
@@ -401,18 +212,32 @@ struct walker {
         return write_body(lines);
     }
 
+    // Lines that follow the paragraph anchoring them (text boxes, diagrams,
+    // WordArt), or stand where they are outside any paragraph.
+    int deliver_anchored(const std::string& lines) {
+        if (lines.empty()) return 0;
+        if (frame* anchor = innermost(F_PARA)) {
+            anchor->deferred += lines;
+            return 0;
+        }
+        return deliver(lines, frames.size());
+    }
+
     bool at_body_level() const { return frames.size() == 1 && frames[0].kind == F_PARA; }
 
     int push(frame_kind kind) {
-        try {
-            frames.push_back(frame{kind, {}, {}});
-        } catch (...) {
-            return -2;
-        }
+        frame f;
+        f.kind = kind;
+        frames.push_back(std::move(f));
         return 0;
     }
 
     int pop_frame() {
+        frame& top = frames.back();
+        if (top.kind == F_PARA) {
+            int rc = settle(top);
+            if (rc != 0) return rc;
+        }
         frame f = std::move(frames.back());
         frames.pop_back();
         size_t level = frames.size();
@@ -425,7 +250,10 @@ struct walker {
             }
             int rc = deliver(lines, level);
             if (rc != 0) return rc;
-            if (f.section_end && level == 0 && ctx->split_pages && in_word_body()) pending_breaks += 1;
+            if (f.section_end && level == 0 && in_word_body()) {
+                if (ctx->split_pages) pending_breaks += 1;
+                if (doc) doc->section_ended();
+            }
             return 0;
         }
         case F_CELL: {
@@ -440,27 +268,53 @@ struct walker {
             return deliver(cell, level);
         }
         case F_ROW: return deliver(f.text + "\n", level);
-        case F_BOX: {
-            // The text box follows its anchor paragraph's text.
-            frame* anchor = innermost(F_PARA);
-            if (anchor) {
-                anchor->deferred += f.text;
-                return 0;
-            }
-            return deliver(f.text, level);
+        case F_BOX: return deliver_anchored(f.text);
         }
+        return 0;
+    }
+
+    // A paragraph's properties are complete: its number, and a page break
+    // before it.
+    int settle(frame& p) {
+        if (p.settled) return 0;
+        p.settled = true;
+        if (!word) return 0;
+        bool before = doc ? doc->numbering.page_break_before(p.props) : p.props.page_break_before == 1;
+        // A page that has text gets a break; one already coming is enough.
+        if (before && frames.size() == 1 && &p == &frames[0] && in_word_body() && ctx->split_pages &&
+            pending_breaks == 0 && (ctx->line_count > 0 || !out.empty()))
+            pending_breaks = 1;
+        if (doc) {
+            std::string label = doc->numbering.label(p.props);
+            if (!label.empty()) p.text.insert(0, label);
         }
         return 0;
     }
 
     // Character output inside the current paragraph.
-    void put(const char* s) {
-        if (frame* p = paragraph()) p->text += s;
+    void put(const std::string& s) {
+        frame* p = paragraph();
+        if (!p || s.empty()) return;
+        if (p->break_next) {
+            p->break_next = false;
+            if (s[0] != '\n') p->text += "\n";
+        }
+        p->text += s;
     }
 
-    int line_break_in_paragraph(const char* tag, const char* gt) {
+    // Text of a run; inside a check box control, the box's state instead.
+    void put_text(const std::string& s) {
+        if (replace_depth >= 0) {
+            put(replacement);
+            replacement.clear();
+        } else {
+            put(s);
+        }
+    }
+
+    int line_break_in_paragraph() {
         std::string type;
-        bool page = ofx_attribute(tag, gt, "w:type", &type) && equals_nocase(type, "page");
+        bool page = x->attr(OFX_NS_W, "type", &type) && equals_nocase(type, "page");
         if (!word || !page) {
             put("\n");
             return 0;
@@ -468,6 +322,7 @@ struct walker {
         // A page break: only in the body's own paragraphs.
         if (!at_body_level()) return 0;
         frame& p = frames[0];
+        settle(p);
         if (!p.text.empty() || !p.deferred.empty()) {
             std::string lines = p.text.empty() ? std::string() : p.text + "\n";
             lines += p.deferred;
@@ -483,9 +338,43 @@ struct walker {
 
     int label(const char* text) { return deliver(std::string(text) + "\n", frames.size()); }
 
+    tag_type parent(size_t up = 0) const {
+        return stack.size() > up ? stack[stack.size() - 1 - up].type : T_NONE;
+    }
+
+    // The paragraph whose own properties hold the current element (the
+    // element's parent is the paragraph's w:pPr, or `up` levels above it).
+    frame* own_properties(size_t up) {
+        if (parent(up) != T_PPR || parent(up + 1) != T_P) return nullptr;
+        return paragraph();
+    }
+
+    std::string mark(char kind, const std::string& id) {
+        return std::string(OFX_MARK) + kind + id + OFX_MARK;
+    }
+
+    int note_reference(bool endnote) {
+        std::string id, custom;
+        x->attr(OFX_NS_W, "id", &id);
+        bool custom_mark = x->attr(OFX_NS_W, "customMarkFollows", &custom) && on(custom);
+        char kind = endnote ? OFX_REF_ENDNOTE : OFX_REF_FOOTNOTE;
+        // A custom mark (the run that follows) takes no number.
+        if (!custom_mark) {
+            std::string m = doc ? doc->note_mark(kind, id)
+                                : ofx_format_number(endnote ? "lowerRoman" : "decimal", ++local_marks);
+            put("[" + m + "]");
+        }
+        put(mark(kind, id));
+        return 0;
+    }
+
     // Start of an element (also of an empty one, before its end).
-    int start(tag_type type, const char* tag, const char* gt) {
-        tag_type parent = stack.empty() ? T_NONE : stack.back().type;
+    int start(tag_type type) {
+        tag_type up = parent();
+        if (frame* p = paragraph(); p && !p->settled && up == T_P && type != T_PPR) {
+            int rc = settle(*p);
+            if (rc != 0) return rc;
+        }
         switch (type) {
         case T_P: return push(F_PARA);
         case T_CM_TEXT: return push(F_PARA);
@@ -494,75 +383,160 @@ struct walker {
         case T_TXBX: return push(F_BOX);
         case T_T: text.clear(); return 0;
         case T_TAB:
-            if (parent == T_R || parent == T_P) put("\t");
+            if (up == T_R || up == T_P) put("\t");
             return 0;
         case T_PTAB: put("\t"); return 0;
         case T_BR:
-            if (parent == T_R || parent == T_P) return line_break_in_paragraph(tag, gt);
+            if (up == T_R || up == T_P) return line_break_in_paragraph();
             return 0;
         case T_CR: put("\n"); return 0;
         case T_HYPHEN: put("-"); return 0;
         case T_SOFT_HYPHEN: put("\xC2\xAD"); return 0;
         case T_SYM: {
             std::string code;
-            if (ofx_attribute(tag, gt, "w:char", &code)) {
+            if (x->attr(OFX_NS_W, "char", &code)) {
                 char* stop = nullptr;
                 unsigned long cp = std::strtoul(code.c_str(), &stop, 16);
                 if (stop && *stop == '\0' && cp > 0) {
                     std::string s;
-                    append_utf8(s, cp);
-                    put(s.c_str());
+                    ofx_append_char(s, cp);
+                    put_text(ofx_symbol_text(s));
                 }
             }
             return 0;
         }
         case T_SECTPR: section_continuous = false; return 0;
         case T_SECT_TYPE:
-            if (parent == T_SECTPR) {
+            if (up == T_SECTPR) {
                 std::string v;
-                section_continuous = ofx_attribute(tag, gt, "w:val", &v) && v == "continuous";
+                section_continuous = x->attr(OFX_NS_W, "val", &v) && v == "continuous";
             }
             return 0;
         case T_GRIDCOL: ctx->grid_columns += 1; return 0;
-        case T_SP: sp_placeholder = false; sp_notes_body = false; return 0;
+        case T_SP:
+        case T_GRAPHIC_FRAME: sp_placeholder = false; sp_notes_body = false; return 0;
         case T_PH: {
             sp_placeholder = true;
             std::string v;
-            sp_notes_body = ofx_attribute(tag, gt, "type", &v) && v == "body";
+            sp_notes_body = x->attr(OFX_NS_NONE, "type", &v) && v == "body";
             return 0;
         }
         case T_NOTE: {
             std::string v;
             // Separators of footnotes and endnotes are no notes.
-            if (ofx_attribute(tag, gt, "w:type", &v) && v != "normal") return 0;
+            if (x->attr(OFX_NS_W, "type", &v) && v != "normal") return 0;
             const char* l = mode == OFX_MODE_DOCX_FOOTNOTES ? k_label_footnote
                           : mode == OFX_MODE_DOCX_ENDNOTES  ? k_label_endnote
                           : mode == OFX_MODE_DOCX_COMMENTS  ? k_label_comment
                                                             : nullptr;
+            if (doc && sink) {
+                int rc = flush();
+                if (rc != 0) return rc;
+                note_id.clear();
+                x->attr(OFX_NS_W, "id", &note_id);
+                note_start = sink->size();
+            }
             return l ? label(l) : 0;
         }
         case T_CM: return mode == OFX_MODE_PPTX_COMMENTS ? label(k_label_comment) : 0;
-        case T_CHART: return chart(tag, gt);
+        case T_CHART: return chart();
+        case T_PSTYLE:
+            if (frame* p = own_properties(0)) x->attr(OFX_NS_W, "val", &p->props.style);
+            return 0;
+        case T_ILVL:
+        case T_NUMID:
+            if (up == T_NUMPR) {
+                if (frame* p = own_properties(1)) {
+                    std::string v;
+                    if (x->attr(OFX_NS_W, "val", &v)) {
+                        char* stop = nullptr;
+                        long n = std::strtol(v.c_str(), &stop, 10);
+                        if (stop && *stop == '\0' && !v.empty()) {
+                            if (type == T_ILVL) {
+                                p->props.has_ilvl = true;
+                                p->props.ilvl = n;
+                            } else {
+                                p->props.has_num_id = true;
+                                p->props.num_id = n;
+                            }
+                        }
+                    }
+                }
+            }
+            return 0;
+        case T_PAGE_BREAK_BEFORE:
+            if (frame* p = own_properties(0)) {
+                std::string v;
+                p->props.page_break_before = !x->attr(OFX_NS_W, "val", &v) || on(v) ? 1 : 0;
+            }
+            return 0;
+        case T_FOOTNOTE_REF: return note_reference(false);
+        case T_ENDNOTE_REF: return note_reference(true);
+        case T_NOTE_MARK: put(OFX_NOTE_SELF); return 0;
+        case T_COMMENT_REF: {
+            std::string id;
+            x->attr(OFX_NS_W, "id", &id);
+            put(mark(OFX_REF_COMMENT, id));
+            return 0;
+        }
+        case T_CHECKBOX: checkbox = -1; checkbox_default = 0; return 0;
+        case T_CB_DEFAULT:
+        case T_CB_CHECKED:
+            if (up == T_CHECKBOX) {
+                std::string v;
+                int state = !x->attr(OFX_NS_W, "val", &v) || on(v) ? 1 : 0;
+                if (type == T_CB_DEFAULT) checkbox_default = state;
+                else checkbox = state;
+            }
+            return 0;
+        case T_SDT: controls.push_back(content_control{}); return 0;
+        case T_CHECKBOX14:
+            if (!controls.empty() && controls.back().checkbox < 0) controls.back().checkbox = 0;
+            return 0;
+        case T_CHECKED14:
+            if (up == T_CHECKBOX14 && !controls.empty()) {
+                std::string v;
+                controls.back().checkbox = !x->attr(OFX_NS_W14, "val", &v) || on(v) ? 1 : 0;
+            }
+            return 0;
+        case T_SDT_CONTENT:
+            // A check box control shows its state, whatever glyph its
+            // content draws it with.
+            if (!controls.empty() && controls.back().checkbox >= 0 && replace_depth < 0) {
+                replace_depth = static_cast<int>(stack.size());
+                replacement = controls.back().checkbox ? k_checked : k_unchecked;
+            }
+            return 0;
+        case T_TEXTPATH: {
+            std::string s;
+            if (x->attr(OFX_NS_NONE, "string", &s) && !s.empty()) return deliver_anchored(s + "\n");
+            return 0;
+        }
+        case T_DIAGRAM: {
+            bool shown = word ? !ctx->skip_shapes : (!ctx->skip_shapes || sp_placeholder);
+            std::string id;
+            if (shown && doc && x->attr(OFX_NS_R, "dm", &id)) {
+                std::string lines = doc->smartart(id);
+                return word ? deliver_anchored(lines) : deliver(lines, frames.size());
+            }
+            return 0;
+        }
         default: return 0;
         }
     }
 
     // A chart is shape text: its lines follow the paragraph that anchors
     // it, as a text box's do, or stand where its graphic frame does.
-    int chart(const char* tag, const char* gt) {
+    int chart() {
         std::string id, lines;
-        if (ctx->skip_shapes || !ctx->chart_text || !ofx_attribute(tag, gt, ":id", &id)) return 0;
+        if (ctx->skip_shapes || !ctx->chart_text || !x->attr(OFX_NS_R, "id", &id)) return 0;
         int rc = ctx->chart_text(ctx->chart_source, id.c_str(), &lines);
-        if (rc != 0 || lines.empty()) return rc;
-        if (frame* anchor = innermost(F_PARA)) {
-            anchor->deferred += lines;
-            return 0;
-        }
-        return deliver(lines, frames.size());
+        if (rc != 0) return rc;
+        return deliver_anchored(lines);
     }
 
     // Whether the content of a starting element is left out.
-    bool hides(tag_type type, const char* tag, const char* gt) {
+    bool hides(tag_type type) {
         switch (type) {
         case T_SKIP: return true;
         case T_PICT:
@@ -573,7 +547,7 @@ struct walker {
             return false;
         case T_NOTE: {
             std::string v;
-            return ofx_attribute(tag, gt, "w:type", &v) && v != "normal";
+            return x->attr(OFX_NS_W, "type", &v) && v != "normal";
         }
         default: return false;
         }
@@ -587,19 +561,53 @@ struct walker {
 
     int end(const element& e) {
         if (e.type == T_T || e.type == T_CM_TEXT) {
-            if (frame* p = paragraph()) p->text += text;
+            put_text(text);
             text.clear();
         }
         if (e.type == T_SECTPR && word) {
-            frame* p = innermost(F_PARA);
-            if (!section_continuous) {
-                if (p && stack_has(T_PPR))
-                    p->section_end = true;
-                else if (frames.empty() && ctx->split_pages && in_word_body())
-                    pending_breaks += 1;
+            if (parent() == T_PPR && parent(1) == T_P && at_body_level()) {
+                if (!section_continuous) frames[0].section_end = true;
+                else if (doc && in_word_body()) doc->section_ended();
+            } else if (frames.empty() && parent() != T_PPR && in_word_body()) {
+                if (!section_continuous && ctx->split_pages) pending_breaks += 1;
+                if (doc) doc->section_ended();
             }
         }
+        if (e.type == T_CHECKBOX) put(checkbox < 0 ? (checkbox_default ? k_checked : k_unchecked)
+                                                     : (checkbox ? k_checked : k_unchecked));
+        if (e.type == T_SDT && !controls.empty()) controls.pop_back();
+        if (e.type == T_NOTE && doc && sink && !note_id.empty()) {
+            int rc = flush();
+            if (rc != 0) return rc;
+            std::string item = sink->substr(note_start);
+            sink->resize(note_start);
+            std::map<std::string, std::string>* texts = nullptr;
+            std::vector<std::string>* order = nullptr;
+            if (mode == OFX_MODE_DOCX_COMMENTS) texts = &doc->comments, order = &doc->comment_order;
+            else if (mode == OFX_MODE_DOCX_FOOTNOTES) texts = &doc->footnotes, order = &doc->footnote_order;
+            else if (mode == OFX_MODE_DOCX_ENDNOTES) texts = &doc->endnotes, order = &doc->endnote_order;
+            if (texts && texts->emplace(note_id, item).second) order->push_back(note_id);
+            note_id.clear();
+        }
         if (e.framed) return pop_frame();
+        return 0;
+    }
+
+    // The equation read is written where it stands.
+    int end_math() {
+        std::string s = math->linear();
+        bool display = math->display();
+        math.reset();
+        if (s.empty()) return 0;
+        frame* p = paragraph();
+        if (!p) return deliver(s + "\n", frames.size());
+        if (display) {
+            if (!p->text.empty() && p->text.back() != '\n') p->text += "\n";
+            p->text += s;
+            p->break_next = true;
+            return 0;
+        }
+        put(s);
         return 0;
     }
 };
@@ -608,152 +616,110 @@ bool frames_for(tag_type t) { return t == T_P || t == T_CM_TEXT || t == T_TR || 
 
 // The scan of one part; the lines it collects are written by the caller,
 // also when the scan fails part-way.
-int scan(walker& w, const char* xml, const char* end) {
-    const char* p = xml;
-    {
-        while (p < end) {
-            const char* lt = scan_to(p, '<', end);
-            bool text_open = !w.stack.empty() && (w.stack.back().type == T_T || w.stack.back().type == T_CM_TEXT) &&
-                             !w.skipping();
-            if (text_open) {
-                const char* stop = lt ? lt : static_cast<const char*>(std::memchr(p, '\0', end - p));
-                append_text(w.text, p, stop ? stop : end);
+int scan(walker& w, const char* xml, size_t len) {
+    ofx_xml x(xml, len);
+    w.x = &x;
+    for (;;) {
+        ofx_xml::token t = x.next();
+        switch (t) {
+        case ofx_xml::DONE: return 0;
+        case ofx_xml::BAD_END: return -1;
+        case ofx_xml::TEXT:
+            if (w.math) {
+                w.math->text(x);
+            } else if (!w.stack.empty() && !w.skipping() &&
+                       (w.stack.back().type == T_T || w.stack.back().type == T_CM_TEXT)) {
+                x.append_text(w.text);
             }
-            if (!lt) break;
-            p = lt;
-            if (end - p >= 2 && p[1] == '?') {
-                const char* q = find(p + 2, end, "?>");
-                if (!q) break;
-                p = q + 2;
-                continue;
-            }
-            if (end - p >= 4 && std::memcmp(p, "<!--", 4) == 0) {
-                const char* close = find(p + 4, end, "-->");
-                if (!close) break;
-                p = close + 3;
-                continue;
-            }
-            if (end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
-                const char* close = find(p + 9, end, "]]>");
-                if (!close) break;
-                if (text_open) w.text.append(p + 9, close);
-                p = close + 3;
-                continue;
-            }
-            if (end - p >= 2 && p[1] == '!') {
-                const char* gt = tag_end(p + 2, end);
-                if (!gt) break;
-                p = gt + 1;
-                continue;
-            }
-            const char* gt = tag_end(p + 1, end);
-            if (!gt) break;  // an unfinished tag ends the part
-            if (p[1] == '/') {
-                if (w.stack.empty()) return -1;
-                element e = w.stack.back();
-                w.stack.pop_back();
-                if (w.skipping()) {
-                    if (static_cast<int>(w.stack.size()) == w.skip_depth) w.skip_depth = -1;
-                    if (e.framed) w.frames.pop_back();
-                    if (e.type == T_T) w.text.clear();
-                } else {
-                    int rc = w.end(e);
+            continue;
+        case ofx_xml::END: {
+            if (w.stack.empty()) return -1;
+            element e = w.stack.back();
+            w.stack.pop_back();
+            if (static_cast<int>(w.stack.size()) == w.replace_depth) w.replace_depth = -1;
+            if (w.math) {
+                w.math->close();
+                if (w.stack.size() == w.math_depth) {
+                    int rc = w.end_math();
                     if (rc != 0) return rc;
                 }
-                p = gt + 1;
                 continue;
             }
-            size_t n = 0;
-            while (p + 1 + n < gt && !is_blank(p[1 + n]) && p[1 + n] != '/') ++n;
-            if (n > OFX_NAME_MAX) return -1;
-            bool empty = gt[-1] == '/' && gt - 1 > p;
-            if (!empty && w.stack.size() == OFX_MAX_DEPTH) return -9;
-            w.declare(p, gt);
-            tag_type type = w.classify(p + 1, n);
-            element e{type, false};
-            if (!w.skipping()) {
-                if (w.hides(type, p, gt)) {
-                    w.skip_depth = static_cast<int>(w.stack.size());
-                } else {
-                    int rc = w.start(type, p, gt);
-                    if (rc != 0) return rc;
-                    e.framed = frames_for(type);
-                }
+            if (w.skipping()) {
+                if (static_cast<int>(w.stack.size()) == w.skip_depth) w.skip_depth = -1;
+                if (e.framed) w.frames.pop_back();
+                if (e.type == T_T) w.text.clear();
+                continue;
             }
-            if (empty) {
-                if (w.skipping()) {
-                    if (static_cast<int>(w.stack.size()) == w.skip_depth) w.skip_depth = -1;
-                } else {
-                    int rc = w.end(e);
-                    if (rc != 0) return rc;
-                }
-            } else {
-                w.stack.push_back(e);
-            }
-            p = gt + 1;
+            int rc = w.end(e);
+            if (rc != 0) return rc;
+            continue;
         }
+        case ofx_xml::START: break;
+        }
+        if (x.qname().size() > OFX_NAME_MAX) return -1;
+        if (!x.empty() && w.stack.size() == OFX_MAX_DEPTH) return -9;
+        if (w.math) {
+            w.math->open(x);
+            w.stack.push_back(element{T_NONE, false});
+            continue;
+        }
+        tag_type type = ofx_classify(x);
+        element e{type, false};
+        if (!w.skipping()) {
+            if (w.hides(type)) {
+                w.skip_depth = static_cast<int>(w.stack.size());
+            } else if (type == T_MATH) {
+                w.math = std::make_unique<ofx_math>();
+                w.math->open(x);
+                w.math_depth = w.stack.size();
+            } else {
+                int rc = w.start(type);
+                if (rc != 0) return rc;
+                e.framed = frames_for(type);
+            }
+        }
+        w.stack.push_back(e);
     }
-    return 0;
 }
 
-int walk(OFX_CONTEXT* ctx, int mode, bool word, bool bare, const char* xml, size_t len) {
+int walk(OFX_CONTEXT* ctx, int mode, bool word, bool bare, const char* xml, size_t len, std::string* sink) {
     if (!ctx || (!xml && len > 0)) return -1;
     walker w;
     w.ctx = ctx;
+    w.doc = ctx->doc;
     w.mode = mode;
     w.word = word;
     w.bare = bare;
+    w.sink = sink;
     int rc;
     try {
-        rc = scan(w, xml, xml + len);
+        rc = scan(w, xml, len);
     } catch (...) {
         rc = -2;
     }
-    int flushed = w.flush();
+    int flushed;
+    try {
+        flushed = w.flush();
+    } catch (...) {
+        flushed = -2;
+    }
     if (rc == 0) rc = flushed;
-    if (rc == 0 && ofx_write_failed(ctx)) rc = -103;
+    if (rc == 0 && !sink && ofx_write_failed(ctx)) rc = -103;
     return rc;
 }
 
 }  // namespace
 
-bool ofx_attribute(const char* tag, const char* tag_end_p, const char* name, std::string* value) {
-    const char* p = tag + 1;
-    while (p < tag_end_p && !is_blank(*p) && *p != '/' && *p != '>') ++p;  // the tag name
-    size_t want = std::strlen(name);
-    while (p < tag_end_p) {
-        while (p < tag_end_p && (is_blank(*p) || *p == '/')) ++p;
-        const char* n = p;
-        while (p < tag_end_p && !is_blank(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
-        size_t len = static_cast<size_t>(p - n);
-        while (p < tag_end_p && is_blank(*p)) ++p;
-        if (p >= tag_end_p || *p != '=') {
-            if (len == 0) ++p;
-            continue;
-        }
-        ++p;
-        while (p < tag_end_p && is_blank(*p)) ++p;
-        if (p >= tag_end_p || (*p != '"' && *p != '\'')) continue;
-        char q = *p++;
-        const char* v = p;
-        while (p < tag_end_p && *p != q) ++p;
-        bool match = name[0] == ':' ? (len > want && std::memcmp(n + len - want, name, want) == 0)
-                                    : (len == want && std::memcmp(n, name, want) == 0);
-        if (match) {
-            value->clear();
-            append_text(*value, v, p);
-            return true;
-        }
-        if (p < tag_end_p) ++p;
-    }
-    return false;
+const char* ofx_label_text(int mode) {
+    return mode == OFX_MODE_DOCX_HEADER  ? k_label_header
+         : mode == OFX_MODE_DOCX_FOOTER  ? k_label_footer
+         : mode == OFX_MODE_PPTX_NOTES   ? k_label_notes
+                                         : nullptr;
 }
 
 int ofx_write_label(OFX_CONTEXT* ctx, int mode) {
-    const char* l = mode == OFX_MODE_DOCX_HEADER  ? k_label_header
-                  : mode == OFX_MODE_DOCX_FOOTER  ? k_label_footer
-                  : mode == OFX_MODE_PPTX_NOTES   ? k_label_notes
-                                                  : nullptr;
+    const char* l = ofx_label_text(mode);
     if (!l) return 0;
     std::string out = std::string(l) + "\n";
     if (ofx_write_utf8(ctx, out) != 0) return -2;
@@ -762,17 +728,21 @@ int ofx_write_label(OFX_CONTEXT* ctx, int mode) {
 }
 
 int ofx_walk_docx(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len) {
-    return walk(ctx, mode, true, false, xml, len);
+    return walk(ctx, mode, true, false, xml, len, nullptr);
 }
 
 int ofx_walk_pptx(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len) {
-    return walk(ctx, mode, false, false, xml, len);
+    return walk(ctx, mode, false, false, xml, len, nullptr);
+}
+
+int ofx_walk_to_text(OFX_CONTEXT* ctx, int mode, const char* xml, size_t len, std::string* out) {
+    return walk(ctx, mode, mode < OFX_MODE_PPTX, false, xml, len, out);
 }
 
 int ofx_docx_paragraph_text(OFX_CONTEXT* ctx, const char* start, size_t len) {
-    return walk(ctx, OFX_MODE_DOCX_PARAGRAPH, true, true, start, len);
+    return walk(ctx, OFX_MODE_DOCX_PARAGRAPH, true, true, start, len, nullptr);
 }
 
 int ofx_pptx_paragraph_text(OFX_CONTEXT* ctx, const char* start, size_t len) {
-    return walk(ctx, OFX_MODE_PPTX_PARAGRAPH, false, true, start, len);
+    return walk(ctx, OFX_MODE_PPTX_PARAGRAPH, false, true, start, len, nullptr);
 }

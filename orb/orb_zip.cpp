@@ -87,6 +87,13 @@ struct inflate_budget {
     int64_t used = 0;
 };
 
+// The caller's choice of members (orb_unzip_package_if).
+struct member_choice {
+    orb_member_filter filter = nullptr;
+    void* arg = nullptr;
+    bool wanted(const char* name) const { return !filter || filter(name, arg); }
+};
+
 // ---------------------------------------------------------------------------
 // File functions for minizip
 // ---------------------------------------------------------------------------
@@ -312,13 +319,15 @@ member_output create_output(int mode, const std::string& dest, const char* name,
 }
 
 int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
-                 inflate_budget& budget) {
+                 inflate_budget& budget, const member_choice& choice) {
     unz_file_info64 info;
     char name[ORB_ZIP_NAME_MAX + 1];
     int rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
     if (rc != UNZ_OK) return rc;
     if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
     name[info.size_filename] = '\0';
+    // A member the caller leaves out is never inflated.
+    if (!choice.wanted(name)) return 0;
 
     char* piece = static_cast<char*>(std::malloc(ORB_ZIP_PIECE));
     if (!piece) return -104;
@@ -501,9 +510,10 @@ bool entries_left_over(const char* package, uint64_t walked) {
 // Walks every entry of the directory before anything is written: -9 for a
 // table too small for the declared entries, a name over 256 bytes or (disk
 // mode) a name that would land outside the destination; -2 when the declared
-// sizes pass the bounds; ORB_ZIP_BAD_DIRECTORY when an entry cannot be read
+// sizes of the members the caller wants pass the bounds; ORB_ZIP_BAD_DIRECTORY when an entry cannot be read
 // or entries are left unread; else 0, positioned at the first entry.
-int check_directory(unzFile uf, const char* package, int mode, int capacity, const inflate_budget& budget) {
+int check_directory(unzFile uf, const char* package, int mode, int capacity, const inflate_budget& budget,
+                    const member_choice& choice) {
     unz_global_info64 gi;
     int rc = unzGetGlobalInfo64(uf, &gi);
     if (rc != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
@@ -522,9 +532,11 @@ int check_directory(unzFile uf, const char* package, int mode, int capacity, con
         if (info.size_filename > ORB_ZIP_NAME_MAX) return -9;
         name[info.size_filename] = '\0';
         if (mode != ORB_UNZIP_MEMORY && name_escapes(name)) return -9;
-        if (info.uncompressed_size > static_cast<uint64_t>(budget.member)) return -2;
-        sum += info.uncompressed_size;
-        if (sum > static_cast<uint64_t>(budget.total)) return -2;
+        if (choice.wanted(name)) {
+            if (info.uncompressed_size > static_cast<uint64_t>(budget.member)) return -2;
+            sum += info.uncompressed_size;
+            if (sum > static_cast<uint64_t>(budget.total)) return -2;
+        }
         walked += 46 + info.size_filename + info.size_file_extra + info.size_file_comment;
         if (i + 1 < gi.number_entry) rc = unzGoToNextFile(uf);
     }
@@ -532,12 +544,13 @@ int check_directory(unzFile uf, const char* package, int mode, int capacity, con
     return gi.number_entry == 0 ? 0 : unzGoToFirstFile(uf) == UNZ_OK ? 0 : ORB_ZIP_BAD_DIRECTORY;
 }
 
-int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table) {
+int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
+                  const member_choice& choice) {
     unz_global_info64 gi;
     if (unzGetGlobalInfo64(uf, &gi) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
     inflate_budget budget;
     for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
-        int rc = unzip_member(mode, uf, dest, capacity, count, table, budget);
+        int rc = unzip_member(mode, uf, dest, capacity, count, table, budget, choice);
         if (rc != 0) return rc;
         if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
     }
@@ -580,7 +593,13 @@ int orb_free_slots(char** table, int capacity) {
 }
 
 int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table) {
+    return orb_unzip_package_if(mode, package, dest, count, table, nullptr, nullptr);
+}
+
+int orb_unzip_package_if(int mode, const char* package, const char* dest, int* count, char** table,
+                         orb_member_filter filter, void* arg) {
     if (!count || !package) return -3;
+    const member_choice choice{filter, arg};
     int capacity = *count;
     if (capacity < 1 || !table) return -3;
     if (mode != ORB_UNZIP_MEMORY && (!dest || !*dest)) return -3;
@@ -592,7 +611,7 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
     if (!uf) return -101;
 
     // The whole directory is read before anything is written or removed.
-    int rc = check_directory(uf, package, mode, capacity, inflate_budget());
+    int rc = check_directory(uf, package, mode, capacity, inflate_budget(), choice);
     if (rc != 0) {
         if (rc == -2) g_over_budget = true;
         unzClose(uf);
@@ -605,7 +624,7 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
         orb_remove_tree(folder.c_str());
         orb_make_dir(folder.c_str());
     }
-    rc = unzip_members(mode, uf, folder, capacity, count, table);
+    rc = unzip_members(mode, uf, folder, capacity, count, table, choice);
     unzClose(uf);
     return rc;
 }

@@ -87,6 +87,17 @@ int orb_free_slots(char** table, int capacity);
 // Members written before a failure stay in place.
 int orb_unzip_package(int mode, const char* package, const char* dest, int* count, char** table);
 
+// Chooses the members orb_unzip_package_if unpacks: true for a member
+// name (as stored in the package) that is wanted.
+typedef bool (*orb_member_filter)(const char* name, void* arg);
+
+// orb_unzip_package for the members the filter wants (every member when
+// filter is nullptr): the others are neither inflated nor recorded, and
+// neither their declared nor their real sizes count against the limits.
+// Same codes.
+int orb_unzip_package_if(int mode, const char* package, const char* dest, int* count, char** table,
+                         orb_member_filter filter, void* arg);
+
 // True when the calling thread's last orb_unzip_package was refused for inflating beyond its
 // bounds (-2): unpacking it again, on disk, cannot succeed either.
 bool orb_zip_over_budget();

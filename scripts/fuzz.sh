@@ -31,13 +31,13 @@ cmake -S . -B "$BUILD" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-
   "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
   "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" >/dev/null || exit 1
 
-ALL="file_type cfb biff open_book_xls open_book_xlsx xlsx_scan ofx_walk chart_part unzip xml_escape keywords cell_format orb_convert formula vba"
+ALL="file_type cfb biff open_book_xls open_book_xlsx xlsx_scan ofx_walk ofx_parts chart_part unzip xml_escape keywords cell_format orb_convert formula vba"
 TARGETS=${*:-$ALL}
 cmake --build "$BUILD" -j2 --target $(for t in $TARGETS; do printf 'fuzz_%s ' "$t"; done) || exit 1
 
 dict_of() {
   case $1 in
-    xlsx_scan|ofx_walk|chart_part|open_book_xlsx|xml_escape) echo fuzz/dict/xml.dict ;;
+    xlsx_scan|ofx_walk|ofx_parts|chart_part|open_book_xlsx|xml_escape) echo fuzz/dict/xml.dict ;;
     biff|cfb|open_book_xls|file_type|vba) echo fuzz/dict/biff.dict ;;
     unzip) echo fuzz/dict/zip.dict ;;
     keywords) echo fuzz/dict/keywords.dict ;;

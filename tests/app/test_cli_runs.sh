@@ -233,6 +233,16 @@ PY
     touch "$work/stop"
     wait "$writer"
 }
+# An editor keeps the document it shows open for writing without writing
+# it: the document is compared as it stands.
+python3 -c 'import os, sys, time; fd = os.open(sys.argv[1], os.O_RDWR); open(sys.argv[2], "w").close(); time.sleep(30)' \
+    "$work/docs/victim.xls" "$work/held" &
+holder=$!
+for _ in $(seq 200); do [ -e "$work/held" ] && break; sleep 0.05; done
+"$vergle" --text "$work/docs/victim.xls" > "$work/text.v" 2> "$work/err.v"
+check "held open by an editor: read ($(cat "$work/err.v"))" cmp -s "$work/text.v" "$work/text.a"
+kill "$holder"
+wait "$holder" 2> /dev/null
 whole=0 refused=0 wrong=0
 rewrite_runs hold 4
 check "rewritten while held open: refused ($refused of 4)" test $refused -eq 4

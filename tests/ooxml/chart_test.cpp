@@ -78,6 +78,7 @@ TEST(Charts, SlideChartStandsAmongTheShapes) {
                        chart_ref("rId2") + "</p:graphicFrame>" + vt::text_box_shape(vt::slide_paragraph("box"));
     std::vector<vt::zip_member> members = {
         {"[Content_Types].xml", "<Types/>"},
+        {"ppt/presentation.xml", "<p:presentation/>"},
         {"ppt/slides/slide1.xml", vt::slide_xml(tree)},
         {"ppt/slides/_rels/slide1.xml.rels", rels({{"rId2", "../charts/chart7.xml"}})},
         {"ppt/charts/chart7.xml", chart("sales")},

@@ -1,12 +1,14 @@
 // Real documents written by office software and other producers.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "mfile.h"
+#include "ofx.h"
 #include "ooxml_helpers.h"
-#include "orb_zip.h"
 
 namespace {
 
@@ -39,6 +41,15 @@ TEST_F(Corpus, EveryDocumentDumpsOrIsRefused) {
             vt::dump_result r = vt::run_dump(dir, f, word, {textbox, false});
             if (r.rc == 0) {
                 EXPECT_TRUE(r.messages.empty()) << f;
+                // Only the parts that hold text were unpacked: no picture,
+                // font or embedded object.
+                std::vector<std::string> unpacked;
+                mlist(unpacked);
+                for (const std::string& m : unpacked)
+                    EXPECT_TRUE(m.size() > 4 && (m.compare(m.size() - 4, 4, ".xml") == 0 ||
+                                                 m.compare(m.size() - 5, 5, ".rels") == 0))
+                        << f << ": " << m;
+                mcloseall();
             } else {
                 EXPECT_EQ(r.rc, -1) << f;
                 ASSERT_EQ(r.messages.size(), 1u) << f;
@@ -137,25 +148,6 @@ TEST_F(Corpus, PowerPointTextBoxes) {
     }
 }
 
-// The members of a package, read through the package layer.
-std::vector<vt::zip_member> members_of(const std::string& path) {
-    std::vector<vt::zip_member> out;
-    char** table = nullptr;
-    int capacity = 0;
-    if (orb_grow_slots(&table, 4999, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0) return out;
-    int count = capacity;
-    if (orb_unzip_package(ORB_UNZIP_MEMORY, path.c_str(), "", &count, table) == 0) {
-        for (int i = 0; i < count; ++i) {
-            Mfile* f = mopen(table[i], "rb");
-            if (!f) continue;
-            out.push_back({table[i], std::string(reinterpret_cast<const char*>(f->data), f->data ? f->size : 0)});
-            mclose(f);
-        }
-    }
-    orb_free_slots(table, capacity);
-    return out;
-}
-
 // True when the tag that ends at gt opens a text element, whose content
 // whitespace is text.
 bool opens_text(const std::string& x, size_t gt) {
@@ -197,7 +189,7 @@ std::string reformat(const std::string& x, bool indent) {
 TEST_F(Corpus, IndentedAndCompactXmlGiveTheSameText) {
     for (const std::string& f : vt::corpus_files({"docx", "docm", "pptx", "pptm"})) {
         bool word = f.size() > 5 && f.compare(f.size() - 5, 4, ".doc") == 0;
-        std::vector<vt::zip_member> members = members_of(f);
+        std::vector<vt::zip_member> members = vt::package_members(f);
         if (members.empty()) continue;  // an encrypted document
         std::vector<vt::zip_member> indented = members, compact = members;
         for (size_t i = 0; i < members.size(); ++i) {
@@ -215,6 +207,163 @@ TEST_F(Corpus, IndentedAndCompactXmlGiveTheSameText) {
             EXPECT_EQ(a.raw, original.raw) << f << " indented, textbox " << textbox;
             EXPECT_EQ(b.raw, original.raw) << f << " compact, textbox " << textbox;
         }
+    }
+}
+
+bool is_word(const std::string& f) { return f.size() > 5 && f.compare(f.size() - 5, 4, ".doc") == 0; }
+
+bool is_text_member(const std::string& n) {
+    return n.size() > 4 && (n.compare(n.size() - 4, 4, ".xml") == 0 || n.compare(n.size() - 5, 5, ".rels") == 0);
+}
+
+#define SEPARATOR OFX_EXTRA_SEPARATOR "\n"
+
+TEST_F(Corpus, NoteMarksAndTheirTexts) {
+    vt::dump_result poi = vt::run_dump(dir, vt::join(vt::join(vt::corpus_dir(), "public"), "apache__poi/footnotes.docx"),
+                                       true, {true, false});
+    ASSERT_EQ(poi.rc, 0);
+    EXPECT_EQ(poi.files["ページ001"], "Eto ochen prostoy[1] text so snoskoy\n" SEPARATOR "【脚注】\n[1] snoska\n");
+    vt::dump_result lo = dump("docx_notes_lists__libreoffice.docx", {true, false});
+    const std::string& t = lo.files["ページ001"];
+    EXPECT_TRUE(has_line(t, "脚注付きの文[1]です。"));
+    EXPECT_NE(t.find("【脚注】\n[1]"), std::string::npos) << t;
+}
+
+TEST_F(Corpus, HeadersWithTheSectionsTheyBelongTo) {
+    // Section 2 has an empty header of its own; section 3 the first again.
+    vt::dump_result r = dump("docx_sections__libreoffice.docx", {true, false});
+    ASSERT_EQ(r.files.size(), 3u);
+    EXPECT_NE(r.files["ページ001"].find(SEPARATOR "【ヘッダー】\nヘッダーの文字\n【フッター】\nフッターの文字\n"),
+              std::string::npos);
+    EXPECT_EQ(r.files["ページ002"].find("ヘッダーの文字"), std::string::npos);
+    EXPECT_NE(r.files["ページ003"].find(SEPARATOR "【ヘッダー】\nヘッダーの文字\n"), std::string::npos);
+    vt::dump_result poi = vt::run_dump(dir, vt::join(vt::join(vt::corpus_dir(), "public"), "apache__poi/Headers.docx"),
+                                       true, {true, false});
+    for (int page = 1; page <= 3; ++page)
+        EXPECT_NE(poi.files["ページ00" + std::to_string(page)].find("【ヘッダー】\nSection " + std::to_string(page) + "\n"),
+                  std::string::npos)
+            << page;
+}
+
+// A page added at the end of every Word document of the corpus leaves every
+// page file before it as it was, its comments, notes, headers and footers
+// included.
+TEST_F(Corpus, AnAddedPageChangesNoOtherPage) {
+    int documents = 0;
+    for (const std::string& f : vt::corpus_files({"docx", "docm"})) {
+        std::vector<vt::zip_member> members = vt::package_members(f);
+        bool edited = false;
+        for (vt::zip_member& m : members) {
+            if (m.name != "word/document.xml") continue;
+            size_t at = m.data.rfind("<w:sectPr");
+            size_t body_end = m.data.rfind("</w:body>");
+            if (at == std::string::npos || at < m.data.rfind("</w:p>")) at = body_end;
+            if (at == std::string::npos) break;
+            m.data.insert(at, "<w:p><w:r><w:br w:type=\"page\"/><w:t>added page</w:t></w:r></w:p>");
+            edited = true;
+        }
+        if (!edited) continue;
+        ++documents;
+        vt::dump_result before = vt::run_dump(dir, f, true, {true, false});
+        vt::dump_result after = vt::dump_package(dir, members, true, {true, false});
+        ASSERT_EQ(after.rc, 0) << f;
+        EXPECT_GT(after.files.size(), before.files.size()) << f;
+        for (const auto& [name, text] : before.files) EXPECT_EQ(after.files[name], text) << f << " " << name;
+    }
+    EXPECT_GT(documents, 10);
+}
+
+// Every prefix of every part written as another: the same text.
+std::string other_prefixes(const std::string& x) {
+    auto rename = [](const std::string& qname) {
+        size_t colon = qname.find(':');
+        if (colon == std::string::npos) return qname;
+        std::string prefix = qname.substr(0, colon);
+        if (prefix == "xml") return qname;
+        if (prefix == "xmlns") return qname == "xmlns:xml" ? qname : "xmlns:q" + qname.substr(colon + 1);
+        return "q" + qname;
+    };
+    std::string out;
+    size_t i = 0;
+    while (i < x.size()) {
+        size_t lt = x.find('<', i);
+        if (lt == std::string::npos || lt + 1 >= x.size() || x[lt + 1] == '?' || x[lt + 1] == '!') {
+            size_t stop = lt == std::string::npos ? x.size() : x.find('>', lt) + 1;
+            if (stop == 0) stop = x.size();
+            out.append(x, i, stop - i);
+            i = stop;
+            continue;
+        }
+        out.append(x, i, lt - i);
+        size_t gt = lt;
+        char quote = 0;
+        for (; gt < x.size() && (quote || x[gt] != '>'); ++gt)
+            if (quote ? x[gt] == quote : (x[gt] == '"' || x[gt] == '\'')) quote = quote ? 0 : x[gt];
+        std::string tag = x.substr(lt, gt - lt + 1);
+        std::string renamed;
+        size_t k = 0;
+        while (k < tag.size()) {
+            char c = tag[k];
+            if (c == '"' || c == '\'') {
+                size_t end = tag.find(c, k + 1);
+                renamed.append(tag, k, end - k + 1);
+                k = end + 1;
+                continue;
+            }
+            if (std::isalpha(static_cast<unsigned char>(c))) {
+                size_t e = k;
+                while (e < tag.size() && !std::strchr(" \t\r\n=/>", tag[e])) ++e;
+                renamed += rename(tag.substr(k, e - k));
+                k = e;
+                continue;
+            }
+            renamed += c;
+            ++k;
+        }
+        out += renamed;
+        i = gt + 1;
+    }
+    return out;
+}
+
+TEST_F(Corpus, NamespacePrefixesDoNotMatter) {
+    int documents = 0;
+    for (const std::string& f : vt::corpus_files({"docx", "docm", "pptx", "pptm"})) {
+        std::vector<vt::zip_member> members = vt::package_members(f);
+        if (members.empty()) continue;
+        for (vt::zip_member& m : members) {
+            if (!is_text_member(m.name)) continue;
+            m.data = other_prefixes(m.data);
+            if (m.name == "word/document.xml" || m.name == "ppt/presentation.xml") {
+                EXPECT_TRUE(m.data.find("<w:") == std::string::npos && m.data.find("<p:") == std::string::npos &&
+                            (m.data.find("<qw:") != std::string::npos || m.data.find("<qp:") != std::string::npos))
+                    << f;
+            }
+        }
+        ++documents;
+        for (bool textbox : {false, true}) {
+            vt::dump_result a = vt::run_dump(dir, f, is_word(f), {textbox, false});
+            vt::dump_result b = vt::dump_package(dir, members, is_word(f), {textbox, false});
+            EXPECT_EQ(b.rc, a.rc) << f;
+            EXPECT_EQ(b.raw, a.raw) << f << ", textbox " << textbox;
+        }
+    }
+    EXPECT_GT(documents, 30);
+}
+
+TEST_F(Corpus, WithoutItsMainPartADocumentIsRefused) {
+    for (const std::string& f : vt::corpus_files({"docx", "docm", "pptx", "pptm"})) {
+        std::vector<vt::zip_member> members = vt::package_members(f);
+        if (members.empty()) continue;
+        std::vector<vt::zip_member> kept;
+        for (const vt::zip_member& m : members)
+            if (m.name != "word/document.xml" && m.name != "ppt/presentation.xml") kept.push_back(m);
+        ASSERT_LT(kept.size(), members.size()) << f;
+        vt::dump_result r = vt::dump_package(dir, kept, is_word(f));
+        EXPECT_EQ(r.messages, std::vector<std::string>{is_word(f) ? "ERROR:ofx_docx_pptx() rc=-1"
+                                                                    : "ERROR:ofx_read_pptx() rc=-1"})
+            << f;
+        EXPECT_TRUE(r.files.empty()) << f;
     }
 }
 

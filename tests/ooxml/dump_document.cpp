@@ -1,8 +1,9 @@
 // The Word or PowerPoint dump of one document, for the agreement checks with
 // independent readers: dumps into FOLDER (created, then emptied) and prints
 // every file as "#file\tNAME" and its lines in UTF-8.
-//   ooxml_dump_document PATH FOLDER [textbox] [allpage] [raw]
-// (raw: the files' bytes as written, not converted)
+//   ooxml_dump_document PATH FOLDER [textbox] [allpage] [raw] [utf8]
+// (raw: the files' bytes as written, not converted; utf8: the files written
+// in UTF-8, as with --encoding utf-8)
 //   ooxml_dump_document --through-cp932 < lines: each line converted to code
 //   page 932 and back, as a reader's text looks in the dump
 // Exit status 0, or 1 when the dump fails.
@@ -52,9 +53,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ooxml_dump_document PATH FOLDER [textbox] [allpage]\n");
         return 2;
     }
-    bool textbox = false, allpage = false, raw = false;
+    bool textbox = false, allpage = false, raw = false, utf8 = false;
     for (int i = 3; i < argc; ++i) {
         raw |= std::strcmp(argv[i], "raw") == 0;
+        utf8 |= std::strcmp(argv[i], "utf8") == 0;
         textbox |= std::strcmp(argv[i], "textbox") == 0;
         allpage |= std::strcmp(argv[i], "allpage") == 0;
     }
@@ -67,6 +69,7 @@ int main(int argc, char** argv) {
     orb_make_dir(argv[2]);
     quiet_ui ui;
     dump_request req{argv[1], argv[2], textbox, allpage, argv[2], &ui};
+    if (utf8) req.out_charset = ORB_UTF8;
     int rc = word ? dump_word_text(req) : dump_powerpoint_text(req);
     std::vector<plat_dirent> entries;
     plat_list_dir(argv[2], entries);
@@ -80,7 +83,7 @@ int main(int argc, char** argv) {
         if (orb_load_file(true, full.c_str(), &buf, &len) != 0) continue;
         std::string text(buf, static_cast<size_t>(len));
         std::free(buf);
-        if (!raw) orb_convert_string(ORB_SJIS, ORB_UTF8, text);
+        if (!raw && !utf8) orb_convert_string(ORB_SJIS, ORB_UTF8, text);
         std::printf("#file\t%s\n", plat_utf8_from_native(name).c_str());
         std::fwrite(text.data(), 1, text.size(), stdout);
         if (!text.empty() && text.back() != '\n') std::printf("\n");

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "mfile.h"
 #include "ofx.h"
+#include "orb_zip.h"
 #include "orb_text.h"
 #include "platform.h"
 
@@ -32,6 +34,7 @@ dump_result run_dump(const scratch_dir& dir, const std::string& document, bool w
     std::string folder = dir / ("out" + std::to_string(++serial));
     recording_ui ui;
     dump_request req{document.c_str(), folder.c_str(), opt.textbox, opt.allpage, dir.path().c_str(), &ui};
+    if (opt.utf8) req.out_charset = ORB_UTF8;
     dump_result r;
     // The walker's own code in its message, as --debug shows it.
     ui_set_debug(true);
@@ -55,7 +58,7 @@ dump_result run_dump(const scratch_dir& dir, const std::string& document, bool w
             std::string bytes = read_file(join(folder, e.name));
             std::string name = plat_utf8_from_native(e.name);
             r.raw[name] = bytes;
-            r.files[name] = without_cr(utf8_of_cp932(bytes));
+            r.files[name] = without_cr(opt.utf8 ? bytes : utf8_of_cp932(bytes));
         }
     }
     return r;
@@ -78,9 +81,65 @@ dump_result dump_word_body(const scratch_dir& dir, const std::string& body, dump
                         true, opt);
 }
 
+const char* const kWordNamespaces =
+    "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+    "xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\" "
+    "xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+    "xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\" "
+    "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
+    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+    "xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/diagram\" "
+    "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
+
+std::vector<zip_member> word_package(const std::string& body, const std::vector<related_part>& parts) {
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    std::vector<zip_member> members{
+        {"[Content_Types].xml", "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                                "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>"},
+        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                        "<Relationship Id=\"rId1\" Type=\"" + rel + "officeDocument\" Target=\"word/document.xml\"/>"
+                        "</Relationships>"},
+        {"word/document.xml", std::string("<w:document ") + kWordNamespaces + "><w:body>" + body +
+                                  "</w:body></w:document>"},
+    };
+    int id = 0;
+    for (const related_part& p : parts) {
+        rels += "<Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + rel + p.type + "\" Target=\"" +
+                p.name + "\"/>";
+        members.push_back({"word/" + p.name, p.xml});
+    }
+    members.push_back({"word/_rels/document.xml.rels", rels + "</Relationships>"});
+    return members;
+}
+
+dump_result dump_word(const scratch_dir& dir, const std::string& body, const std::vector<related_part>& parts,
+                      dump_options opt) {
+    return dump_package(dir, word_package(body, parts), true, opt);
+}
+
+std::vector<zip_member> package_members(const std::string& path) {
+    std::vector<zip_member> out;
+    char** table = nullptr;
+    int capacity = 0;
+    if (orb_grow_slots(&table, 4999, &capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0) return out;
+    int count = capacity;
+    if (orb_unzip_package(ORB_UNZIP_MEMORY, path.c_str(), "", &count, table) == 0) {
+        for (int i = 0; i < count; ++i) {
+            Mfile* f = mopen(table[i], "rb");
+            if (!f) continue;
+            out.push_back({table[i], std::string(reinterpret_cast<const char*>(f->data), f->data ? f->size : 0)});
+            mclose(f);
+        }
+    }
+    orb_free_slots(table, capacity);
+    return out;
+}
+
 std::string slide_xml(const std::string& tree) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-           "<p:sld xmlns:a=\"a\" xmlns:p=\"p\"><p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/>"
+           "<p:sld xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"><p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/>"
            "<p:cNvGrpSpPr/><p:nvPr/></p:nvGrpSpPr><p:grpSpPr/>" +
            tree + "</p:spTree></p:cSld></p:sld>";
 }

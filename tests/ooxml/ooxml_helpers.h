@@ -22,6 +22,7 @@ struct dump_result {
 struct dump_options {
     bool textbox = false;
     bool allpage = false;
+    bool utf8 = false;  // files in UTF-8 instead of code page 932
 };
 
 // Dumps a document file into a fresh folder below dir.
@@ -33,6 +34,26 @@ dump_result dump_package(const scratch_dir& dir, const std::vector<zip_member>& 
 
 // A Word package whose document body is `body`.
 dump_result dump_word_body(const scratch_dir& dir, const std::string& body, dump_options opt = {});
+
+// The namespace declarations of a Word part (w, r, m, v, w14, wp, a, dgm,
+// mc) and a package of a Word document: the body, and parts related to the
+// document by the relationship types named (numbering, styles, settings,
+// footnotes, endnotes, comments, header, footer, diagramData): each
+// (type, member name relative to word/, part XML), with ids rId1, rId2 ...
+// in this order.
+extern const char* const kWordNamespaces;
+struct related_part {
+    std::string type;
+    std::string name;
+    std::string xml;
+};
+std::vector<zip_member> word_package(const std::string& body, const std::vector<related_part>& parts = {});
+dump_result dump_word(const scratch_dir& dir, const std::string& body, const std::vector<related_part>& parts = {},
+                      dump_options opt = {});
+
+// Every member of a package, read through the package layer (none for a
+// package that cannot be unpacked).
+std::vector<zip_member> package_members(const std::string& path);
 
 // A presentation whose slides hold these shape trees, in order.
 dump_result dump_slides(const scratch_dir& dir, const std::vector<std::string>& trees, dump_options opt = {});

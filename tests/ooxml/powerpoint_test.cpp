@@ -96,7 +96,8 @@ TEST(PowerPointDump, ParagraphsBreaksAndTables) {
 TEST(PowerPointDump, OnlySlidePartsAreRead) {
     vt::scratch_dir dir;
     vt::dump_result r = dump_package(dir,
-                                     {{"ppt/slides/slide2.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("two")))},
+                                     {{"ppt/presentation.xml", "<p:presentation/>"},
+                                      {"ppt/slides/slide2.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("two")))},
                                       {"ppt/notesSlides/notesSlide1.xml", vt::slide_xml(slide_paragraph("note"))},
                                       {"ppt/slideLayouts/slideLayout1.xml", vt::slide_xml(slide_paragraph("layout"))},
                                       {"ppt/slides/slide1.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("one")))}},
@@ -114,7 +115,8 @@ TEST(PowerPointDump, Failures) {
     EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-9"});
     EXPECT_EQ(r.files["スライド000"], "ok\n");  // files written before stay
 
-    r = dump_package(dir, {{"ppt/slides/slide1.xml", "</p:sld>"}}, false);
+    r = dump_package(dir, {{"ppt/presentation.xml", "<p:presentation/>"}, {"ppt/slides/slide1.xml", "</p:sld>"}},
+                     false);
     EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-1"});
 
     vt::zip_member bad{"ppt/slides/slide1.xml", vt::slide_xml("")};
@@ -132,6 +134,8 @@ TEST(PowerPointDump, Failures) {
 namespace {
 
 const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+const std::string kP = "http://schemas.openxmlformats.org/presentationml/2006/main";
+const std::string kR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 std::string rels(const std::vector<std::pair<std::string, std::string>>& type_target) {
     std::string s = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
@@ -150,13 +154,13 @@ TEST(PowerPointDump, SlidesInThePresentationsOrder) {
     std::vector<vt::zip_member> members{
         {"_rels/.rels", rels({{"officeDocument", "ppt/presentation.xml"}})},
         {"ppt/presentation.xml",
-         "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId3\"/>"
+         "<p:presentation xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId3\"/>"
          "<p:sldId id=\"257\" r:id=\"rId1\"/><p:sldId id=\"258\" r:id=\"rId2\"/></p:sldIdLst></p:presentation>"},
         {"ppt/_rels/presentation.xml.rels",
          rels({{"slide", "slides/slide1.xml"}, {"slide", "slides/slide2.xml"}, {"slide", "/ppt/slides/slide10.xml"},
                {"slideMaster", "slideMasters/slideMaster1.xml"}})},
         {"ppt/slides/slide1.xml", title("one")},
-        {"ppt/slides/slide2.xml", "<p:sld xmlns:a=\"a\" xmlns:p=\"p\" show=\"0\"><p:cSld><p:spTree>" +
+        {"ppt/slides/slide2.xml", "<p:sld xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\" show=\"0\"><p:cSld><p:spTree>" +
                                       placeholder_shape("title", slide_paragraph("two")) + "</p:spTree></p:cSld></p:sld>"},
         {"ppt/slides/slide10.xml", title("ten")},
         {"ppt/slides/slide3.xml", title("not in the show")},
@@ -168,18 +172,19 @@ TEST(PowerPointDump, SlidesInThePresentationsOrder) {
 
 TEST(PowerPointDump, NotesAndCommentsWithShapeText) {
     vt::scratch_dir dir;
-    std::string notes = "<p:notes xmlns:a=\"a\" xmlns:p=\"p\"><p:cSld><p:spTree>" +
+    std::string notes = "<p:notes xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"><p:cSld><p:spTree>" +
                         placeholder_shape("sldImg", "") + placeholder_shape("body", slide_paragraph("note 1") +
                                                                                           slide_paragraph("note 2")) +
                         placeholder_shape("sldNum", slide_paragraph("1")) + "</p:spTree></p:cSld></p:notes>";
-    std::string legacy = "<p:cmLst xmlns:p=\"p\"><p:cm authorId=\"0\" idx=\"1\"><p:pos x=\"1\" y=\"1\"/>"
+    std::string legacy = "<p:cmLst xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"><p:cm authorId=\"0\" idx=\"1\"><p:pos x=\"1\" y=\"1\"/>"
                          "<p:text>old &amp; plain</p:text></p:cm></p:cmLst>";
-    std::string modern = "<p188:cmLst xmlns:a=\"a\" xmlns:p188=\"http://schemas.microsoft.com/office/powerpoint/2018/"
+    std::string modern = "<p188:cmLst xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" xmlns:p188=\"http://schemas.microsoft.com/office/powerpoint/2018/"
                          "8/main\"><p188:cm id=\"{1}\" authorId=\"{2}\"><p188:replyLst><p188:reply id=\"{3}\">"
                          "<p188:txBody><a:bodyPr/>" + slide_paragraph("reply") + "</p188:txBody></p188:reply>"
                          "</p188:replyLst><p188:txBody><a:bodyPr/>" + slide_paragraph("modern") +
                          "</p188:txBody></p188:cm></p188:cmLst>";
     std::vector<vt::zip_member> members{
+        {"ppt/presentation.xml", "<p:presentation/>"},
         {"ppt/slides/slide1.xml", title("one")},
         {"ppt/slides/_rels/slide1.xml.rels",
          rels({{"notesSlide", "../notesSlides/notesSlide1.xml"}, {"comments", "../comments/comment1.xml"},
@@ -217,20 +222,62 @@ TEST(PowerPointDump, ASlideListedAgainIsShownOnce) {
     std::vector<vt::zip_member> members{
         {"_rels/.rels", rels({{"officeDocument", "ppt/presentation.xml"}})},
         {"ppt/presentation.xml",
-         "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst>" + ids + "</p:sldIdLst></p:presentation>"},
+         std::string("<p:presentation xmlns:p=\"") + kP + "\" xmlns:r=\"" + kR + "\"><p:sldIdLst>" + ids + "</p:sldIdLst></p:presentation>"},
         {"ppt/_rels/presentation.xml.rels", rels({{"slide", "slides/slide1.xml"}})},
         {"ppt/slides/slide1.xml", title("one")},
     };
     vt::dump_result r = dump_package(dir, members, false);
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(slides(r.files), "[スライド000]one\n");
-    members[1].data = "<p:presentation xmlns:p=\"p\" xmlns:r=\"r\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId2\"/>"
+    members[1].data = std::string("<p:presentation xmlns:p=\"") + kP + "\" xmlns:r=\"" + kR + "\"><p:sldIdLst><p:sldId id=\"256\" r:id=\"rId2\"/>"
                       "<p:sldId id=\"257\" r:id=\"rId1\"/><p:sldId id=\"258\" r:id=\"rId3\"/></p:sldIdLst></p:presentation>";
     members[2].data = rels({{"slide", "slides/slide1.xml"}, {"slide", "slides/slide2.xml"}, {"slide", "slides/slide2.xml"}});
     members.push_back({"ppt/slides/slide2.xml", title("two")});
     r = dump_package(dir, members, false);
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(slides(r.files), "[スライド000]two\n[スライド001]one\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A SmartArt diagram in a slide: a graphic frame naming its data part.
+std::string diagram_frame(const std::string& rel_id, bool placeholder) {
+    return "<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=\"4\" name=\"Diagram\"/><p:cNvGraphicFramePr/><p:nvPr>" +
+           std::string(placeholder ? "<p:ph idx=\"1\"/>" : "") +
+           "</p:nvPr></p:nvGraphicFramePr><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/"
+           "drawingml/2006/diagram\"><dgm:relIds xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/"
+           "diagram\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" r:dm=\"" +
+           rel_id + "\" r:lo=\"rId9\" r:qs=\"rId9\" r:cs=\"rId9\"/></a:graphicData></a:graphic></p:graphicFrame>";
+}
+
+std::string diagram_data(const std::string& a, const std::string& b) {
+    return "<dgm:dataModel xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/diagram\" "
+           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><dgm:ptLst><dgm:pt modelId=\"0\" "
+           "type=\"doc\"/><dgm:pt modelId=\"1\"><dgm:t><a:p><a:r><a:t>" + a + "</a:t></a:r></a:p></dgm:t></dgm:pt>"
+           "<dgm:pt modelId=\"2\"><dgm:t><a:p><a:r><a:t>" + b + "</a:t></a:r></a:p><a:p><a:r><a:t>" + b +
+           " 2</a:t></a:r></a:p></dgm:t></dgm:pt></dgm:ptLst><dgm:cxnLst><dgm:cxn modelId=\"9\" srcId=\"0\" "
+           "destId=\"1\" srcOrd=\"0\" destOrd=\"0\"/><dgm:cxn modelId=\"8\" srcId=\"0\" destId=\"2\" srcOrd=\"1\" "
+           "destOrd=\"0\"/></dgm:cxnLst></dgm:dataModel>";
+}
+
+TEST(PowerPointDump, SmartArtInItsFrame) {
+    vt::scratch_dir dir;
+    std::vector<vt::zip_member> members{
+        {"ppt/presentation.xml", "<p:presentation/>"},
+        {"ppt/slides/slide1.xml", vt::slide_xml(placeholder_shape("title", slide_paragraph("T")) +
+                                                diagram_frame("rId1", false) + diagram_frame("rId2", true))},
+        {"ppt/slides/_rels/slide1.xml.rels",
+         rels({{"diagramData", "../diagrams/data1.xml"}, {"diagramData", "../diagrams/data2.xml"}})},
+        {"ppt/diagrams/data1.xml", diagram_data("shape", "text")},
+        {"ppt/diagrams/data2.xml", diagram_data("placeholder", "node")},
+    };
+    // A diagram in a content placeholder is shown like the placeholder's
+    // text; another like a shape's, with shape text on.
+    EXPECT_EQ(slides(dump_package(dir, members, false).files), "[スライド000]T\nplaceholder\nnode\nnode 2\n");
+    EXPECT_EQ(slides(dump_package(dir, members, false, {true, false}).files),
+              "[スライド000]T\nshape\ntext\ntext 2\nplaceholder\nnode\nnode 2\n" OFX_EXTRA_SEPARATOR "\n");
 }
 
 }  // namespace

@@ -271,9 +271,15 @@ TEST(WordDump, PackageProblems) {
     enc.flags = 1;
     r = dump_package(dir, {enc}, true);
     EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=-1"});
-    // A package without a document part writes nothing.
+    // A package without its document part is refused as a part that
+    // cannot be read, not read as an empty document; so is a presentation
+    // without its presentation part, whatever slides it holds.
     r = dump_package(dir, {{"word/styles.xml", "<w:styles/>"}}, true);
-    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_docx_pptx() rc=-1"});
+    EXPECT_TRUE(r.files.empty());
+    r = dump_package(dir, {{"ppt/slides/slide1.xml", vt::slide_xml(vt::placeholder_shape("title", vt::slide_paragraph("x")))}},
+                     false);
+    EXPECT_EQ(r.messages, std::vector<std::string>{"ERROR:ofx_read_pptx() rc=-1"});
     EXPECT_TRUE(r.files.empty());
 }
 
