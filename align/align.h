@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace align {
@@ -158,6 +159,11 @@ struct pair_script {
 // Aligns one pair's rows (and columns, when both are sheets).
 pair_script align_pair(const layout& a, const layout& b, section_kind kind);
 
+// The regions of a list of row operations worth showing: ranges [first,
+// last) of it, each change with up to `context` unchanged rows around it;
+// changes closer than twice the context share a region.
+std::vector<std::pair<size_t, size_t>> regions(const std::vector<row_op>& ops, size_t context);
+
 // The cells of a row pair in the order of the script's columns, up to the
 // last cell of either row: each with its column on either side (-1 where
 // the column was inserted or deleted) and whether its text changed (a cell
@@ -180,6 +186,11 @@ struct word_op {
     std::string_view text;
 };
 std::vector<word_op> diff_words(std::string_view a, std::string_view b);
+
+// The words of two cells: as diff_words, unless what the two share is
+// shorter than what changed on either side ("25%" to "27%"); the whole cell
+// is then one change.
+std::vector<word_op> diff_cell(std::string_view a, std::string_view b);
 
 // How alike two texts are by their words (not counting blanks), from 0 to 1.
 double word_similarity(std::string_view a, std::string_view b);

@@ -231,6 +231,31 @@ pair_script align_pair(const layout& a, const layout& b, section_kind kind) {
     return s;
 }
 
+std::vector<std::pair<size_t, size_t>> regions(const std::vector<row_op>& ops, size_t context) {
+    std::vector<std::pair<size_t, size_t>> out;
+    size_t k = 0;
+    while (k < ops.size()) {
+        while (k < ops.size() && ops[k].kind == op::same) ++k;
+        if (k == ops.size()) break;
+        size_t first = k - std::min(context, k);
+        size_t last = k;
+        for (;;) {
+            while (last < ops.size() && ops[last].kind != op::same) ++last;
+            size_t same = last;
+            while (same < ops.size() && ops[same].kind == op::same) ++same;
+            if (same < ops.size() && same - last <= 2 * context) {
+                last = same;
+                continue;
+            }
+            last = std::min(ops.size(), last + context);
+            break;
+        }
+        out.push_back({first, last});
+        k = last;
+    }
+    return out;
+}
+
 std::vector<cell_op> row_cells(const pair_script& s, const grid& a, size_t ra, const grid& b, size_t rb) {
     std::vector<cell_op> out;
     const size_t wa = a.width(ra), wb = b.width(rb);

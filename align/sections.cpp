@@ -200,7 +200,7 @@ std::vector<section_pair> align_sequence(const std::vector<section>& a, const st
             if (move_b[j] < 0) gb.push_back(j);
         if (ga.empty() || gb.empty()) continue;
         bool contiguous = ga.back() - ga.front() + 1 == ga.size() && gb.back() - gb.front() + 1 == gb.size();
-        if (pages && contiguous) {
+        if (pages && contiguous && ga.size() != gb.size()) {
             // A page break inserted or removed moves text from one page to
             // the next: the gap's pages are compared as one text.
             inside[k].push_back({static_cast<long>(ga.front()), static_cast<long>(ga.back()) + 1,

@@ -160,6 +160,22 @@ std::vector<word_op> diff_words(std::string_view a, std::string_view b) {
     return out;
 }
 
+std::vector<word_op> diff_cell(std::string_view a, std::string_view b) {
+    std::vector<word_op> w = diff_words(a, b);
+    size_t same = 0, deleted = 0, inserted = 0;
+    auto chars = [](std::string_view t) {
+        size_t n = 0;
+        for (char c : t) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return n;
+    };
+    for (const word_op& x : w) (x.kind == op::same ? same : x.kind == op::deleted ? deleted : inserted) += chars(x.text);
+    if (same >= deleted && same >= inserted) return w;
+    std::vector<word_op> whole;
+    if (!a.empty()) whole.push_back({op::deleted, a});
+    if (!b.empty()) whole.push_back({op::inserted, b});
+    return whole;
+}
+
 namespace detail {
 
 // The sorted hashes of a text's words, blanks left out.

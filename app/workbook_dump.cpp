@@ -137,6 +137,13 @@ void write_shapes(text_file& f, const XLS_BOOK& book, int sheet, int charset) {
     }
 }
 
+// The line feeds and tabs of a cell's text.
+int runs_over(const char* text, size_t n) {
+    int count = 0;
+    for (size_t i = 0; i < n; ++i) count += text[i] == '\n' || text[i] == '\t';
+    return count;
+}
+
 struct book_guard {
     XLS_BOOK* book;
     bool open = true;
@@ -278,7 +285,9 @@ int dump_workbook_text(const dump_request& req) {
             std::fputs("TABX_open_sheet2() ERROR\n", stdout);
             return -1;
         }
-        for (int row = 0; row < TABX_row_num(book.get()); ++row) {
+        std::vector<sheet_break> breaks;
+        const int rows = TABX_row_num(book.get());
+        for (int row = 0; row < rows; ++row) {
             for (int col = 1; col <= TABX_column_num(book.get(), row); ++col) {
                 char cell[32];
                 TABX_cell_name(row + 1, col, cell);
@@ -287,12 +296,14 @@ int dump_workbook_text(const dump_request& req) {
                     return -1;
                 }
                 size_t len = std::strlen(text.get());
+                if (int n = runs_over(text.get(), len)) breaks.push_back({row, col - 1, n});
                 std::string_view t = convert ? cp932.convert(text.get(), len) : std::string_view(text.get(), len);
                 out.put(t.data(), t.size());
                 out.put("\t", 1);
             }
             out.put("\n", 1);
         }
+        if (!req.allpage) ui.sheet_written(rows, breaks);
         if (req.textbox && !req.allpage) write_shapes(out, *book, sheet, req.out_charset);
         if (!req.allpage && !out.close()) {
             ui.show_error(ui_format("一時テキストファイル(%s)作成エラー。", std::string(p)), true);

@@ -122,6 +122,9 @@ bool plat_same_file_name(const std::string& a, const std::string& b);
 
 // Removes one file (or a link, never what it points at).  0 or -1.
 int plat_remove_file(const char* path);
+// Puts the file at from in the place of to (a file, or a link, at to is
+// replaced, never written through): 0, or -1.
+int plat_replace_file(const char* from, const char* to);
 
 // Removes one empty folder (or a junction/link to a folder).  0 or -1.
 int plat_remove_dir(const char* path);

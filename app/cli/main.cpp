@@ -60,6 +60,7 @@ void usage(std::FILE* out) {
         "                   built-in view and --text read UTF-8 unless --keep)\n"
         "  --keep DIR       write the two text folders into DIR (which must not\n"
         "                   exist yet) and keep them\n"
+        "  --html FILE      also write the differences as one HTML page into FILE\n"
         "  --help           show this text\n"
         "  --version        show the version\n"
         "\n"
@@ -79,13 +80,16 @@ struct cli_options {
     int colour = -1;                // -1 auto, 0 never, 1 always
     int out_charset = 0;            // of the written files: 1 code page 932, 3 UTF-8; 0 not given
     const char* keep_dir = nullptr; // --keep
+    const char* html = nullptr;     // --html
     std::vector<const char*> files;
 };
 
-// What the built-in view needs while the run calls it.
+// What the built-in view needs while the run calls it.  With a program,
+// the view only writes the report, then starts the program.
 struct view_context {
     folder_diff_options opt;
     terminal_ui* ui;
+    const run_settings* program = nullptr;
 };
 
 int view(const char* folder1, const char* folder2, void* ctx) {
@@ -98,7 +102,9 @@ int view(const char* folder1, const char* folder2, void* ctx) {
             return TROUBLE;
         }
     }
-    return diff_folders(folder1, s1, folder2, s2, v.opt, *v.ui, stdout);
+    int rc = diff_folders(folder1, s1, folder2, s2, v.opt, *v.ui, stdout);
+    if (!v.program || rc > 1) return rc;
+    return launch_folder_compare(*v.program, *v.ui, folder1, folder2) == 0 ? 0 : TROUBLE;
 }
 
 bool use_colour(int setting) {
@@ -174,6 +180,12 @@ int parse(int argc, char** argv, run_settings& s, cli_options& o, bool& done) {
                 return TROUBLE;
             }
             o.keep_dir = argv[++i];
+        } else if (!std::strcmp(a, "--html")) {
+            if (i + 1 >= argc || !*argv[i + 1]) {
+                std::fprintf(stderr, "vergle: --html needs a file\n");
+                return TROUBLE;
+            }
+            o.html = argv[++i];
         } else if (!std::strcmp(a, "--")) {
             for (++i; i < argc; ++i) o.files.push_back(argv[i]);
         } else if (a[0] == '-' && a[1] != 0) {
@@ -213,7 +225,7 @@ int main(int argc, char** argv) {
         return TROUBLE;
     }
     if (o.files.empty() && o.save && !o.text) return SAME;
-    if (o.files.size() != (o.text ? 1u : 2u)) {
+    if (o.files.size() != (o.text ? 1u : 2u) || (o.text && o.html)) {
         usage(stderr);
         return TROUBLE;
     }
@@ -244,7 +256,12 @@ int main(int argc, char** argv) {
     run_options ro;
     ro.out_charset = charset;
     ro.keep_dir = o.keep_dir;
-    if (!s.diff_program[0]) {
+    if (o.html) v.opt.report = o.html;
+    if (s.diff_program[0] && o.html) {
+        v.opt.quiet = true;
+        v.program = &s;
+    }
+    if (!s.diff_program[0] || o.html) {
         ro.compare = view;
         ro.compare_ctx = &v;
     }

@@ -18,6 +18,11 @@ _vergle() {
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
+    --html)
+        compopt -o filenames 2> /dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
     esac
     case $cur in
     --color=*)
@@ -26,7 +31,7 @@ _vergle() {
         ;;
     -*)
         COMPREPLY=($(compgen -W "--program --no-program --color --color=auto --color=always --color=never
-            --text --textbox --no-textbox --allpage --no-allpage --save --encoding --keep --help --version" -- "$cur"))
+            --text --textbox --no-textbox --allpage --no-allpage --save --encoding --keep --html --help --version" -- "$cur"))
         return
         ;;
     esac

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -220,6 +221,8 @@ int plat_make_run_dir(const char* base, std::string& out) {
 bool plat_same_file_name(const std::string& a, const std::string& b) { return a == b; }
 
 int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
+
+int plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : -1; }
 
 int plat_remove_dir(const char* path) { return rmdir(path) == 0 ? 0 : -1; }
 

@@ -318,6 +318,10 @@ bool plat_same_file_name(const std::string& a, const std::string& b) {
                                 TRUE) == CSTR_EQUAL;
 }
 
+int plat_replace_file(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+}
+
 int plat_remove_file(const char* path) {
     DWORD attr = GetFileAttributesA(path);
     if (attr == INVALID_FILE_ATTRIBUTES) return -1;
