@@ -180,7 +180,8 @@ std::vector<cell_op> row_cells(const pair_script& s, const grid& a, size_t row_a
 // katakana, Latin words, numbers (with their inner "," and "."), blanks;
 // anything else is a word of its own.  A changed run of Japanese script
 // keeps its common start and end, so that one changed character or word is
-// one mark.  Changes parted by nothing but a blank are one piece.
+// one mark.  Changes parted by nothing but blanks (not a tab) are one
+// piece.
 struct word_op {
     op kind;  // same, deleted or inserted
     std::string_view text;

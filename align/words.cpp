@@ -141,7 +141,9 @@ std::vector<word_op> diff_words(std::string_view a, std::string_view b) {
             detail::for_each_word(between, [&](std::string_view, word_class c) { blank = blank && c == word_class::blank; });
             size_t n = 0;
             detail::for_each_word(between, [&](std::string_view, word_class) { ++n; });
-            if (blank && n == 1) {
+            // (A tab parts the cells of a table row: changes on either
+            // side of it stay apart.)
+            if (blank && n == 1 && between.find('\t') == std::string_view::npos) {
                 merged.back().a1 = p.a1, merged.back().b1 = p.b1;
                 continue;
             }

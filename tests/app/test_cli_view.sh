@@ -108,21 +108,21 @@ PY
     cat > "$work/want" <<'EOF2'
 --- v1.xlsx: 一覧
 +++ v2.xlsx: 一覧
-@@ -1,3 +1,3 @@
- 名前	数	
--りんご	3	
-+りんご	4	
- みかん	5	
+@@ -1,3 +1,3 @@ 一覧
+ 1 1	名前	数
+~2 2	りんご	B2: [-3-]{+4+}
+ 3 3	みかん	5
 --- v1.xlsx: 旧シート
 +++ /dev/null
-@@ -1 +0,0 @@
--x	1	
+@@ -1 +0,0 @@ 旧シート
+-1  	x	1
 --- v1.xlsx: Same
 +++ v2.xlsx: Same 2
+# renamed: Same → Same 2
 --- /dev/null
 +++ v2.xlsx: 新シート
-@@ -0,0 +1 @@
-+y	2	
+@@ -0,0 +1 @@ 新シート
++  1	y	2
 EOF2
     check "sheets added, removed and renamed" cmp -s "$work/out" "$work/want"
     cmp -s "$work/out" "$work/want" || diff -u "$work/want" "$work/out"
