@@ -55,7 +55,10 @@ std::vector<column_pair> map_columns(const hashed& a, const hashed& b, bool& shi
     std::vector<column_pair> by_place;
     for (size_t c = 0; c < std::max(wa, wb); ++c) {
         long cc = static_cast<long>(c);
-        if (c >= wa && count_b[c] >= APPENDED_COLUMN_CELLS) {
+        if (wa == 0 || wb == 0) {
+            // A sheet added or emptied: its cells, not its columns.
+            by_place.push_back({cc, cc});
+        } else if (c >= wa && count_b[c] >= APPENDED_COLUMN_CELLS) {
             by_place.push_back({-1, cc});
             shifted = true;
         } else if (c >= wb && count_a[c] >= APPENDED_COLUMN_CELLS) {
