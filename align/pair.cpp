@@ -112,35 +112,64 @@ std::vector<long> positions(const std::vector<column_pair>& cols, bool side_b) {
     return pos;
 }
 
-// A row as the paired columns see it: (position, cell hash) of its filled
-// cells in columns both sheets have.
-std::vector<std::pair<long, uint64_t>> row_view(const hashed& g, size_t r, const std::vector<column_pair>& cols,
-                                                const std::vector<long>& pos) {
-    std::vector<std::pair<long, uint64_t>> v;
-    for (size_t c = 0; c < g.g.width(r) && c < pos.size(); ++c) {
-        uint64_t h = g.at(r, c);
-        long k = pos[c];
-        if (!h || k < 0 || cols[static_cast<size_t>(k)].a < 0 || cols[static_cast<size_t>(k)].b < 0) continue;
-        v.push_back({k, h});
+// The rows of a grid as the paired columns see them: for each row the
+// (position, cell hash) of its filled cells in columns both sheets have,
+// all rows in one array.
+struct row_views {
+    std::vector<std::pair<long, uint64_t>> cells;
+    std::vector<size_t> start{0};
+
+    row_views(const hashed& g, const std::vector<column_pair>& cols, const std::vector<long>& pos) {
+        cells.reserve(g.g.cells());
+        start.reserve(g.g.rows() + 1);
+        for (size_t r = 0; r < g.g.rows(); ++r) {
+            for (size_t c = 0; c < g.g.width(r) && c < pos.size(); ++c) {
+                uint64_t h = g.at(r, c);
+                long k = pos[c];
+                if (!h || k < 0 || cols[static_cast<size_t>(k)].a < 0 || cols[static_cast<size_t>(k)].b < 0) continue;
+                cells.push_back({k, h});
+            }
+            start.push_back(cells.size());
+        }
     }
-    return v;
+    const std::pair<long, uint64_t>* begin(size_t r) const { return cells.data() + start[r]; }
+    const std::pair<long, uint64_t>* end(size_t r) const { return cells.data() + start[r + 1]; }
+    size_t size(size_t r) const { return start[r + 1] - start[r]; }
+
+    uint64_t key(size_t r) const {
+        uint64_t h = 0x243F6A8885A308D3ull;
+        for (auto p = begin(r); p != end(r); ++p)
+            h = detail::combine(detail::combine(h, static_cast<uint64_t>(p->first)), p->second);
+        return h;
+    }
+};
+
+// How many filled cells of two rows are the same, over the cells of the
+// fuller one.
+double rows_alike(const row_views& va, size_t i, const row_views& vb, size_t j) {
+    if (va.size(i) == 0 && vb.size(j) == 0) return 1.0;
+    auto x = va.begin(i), xe = va.end(i), y = vb.begin(j), ye = vb.end(j);
+    size_t shared = 0;
+    while (x != xe && y != ye) {
+        if (x->first < y->first) ++x;
+        else if (y->first < x->first) ++y;
+        else shared += x->second == y->second, ++x, ++y;
+    }
+    return static_cast<double>(shared) / static_cast<double>(std::max(va.size(i), vb.size(j)));
 }
 
-uint64_t row_key(const std::vector<std::pair<long, uint64_t>>& v) {
-    uint64_t h = 0x243F6A8885A308D3ull;
-    for (auto [k, c] : v) h = detail::combine(detail::combine(h, static_cast<uint64_t>(k)), c);
-    return h;
-}
-
-double rows_alike(const std::vector<std::pair<long, uint64_t>>& x, const std::vector<std::pair<long, uint64_t>>& y) {
-    if (x.empty() && y.empty()) return 1.0;
-    size_t i = 0, j = 0, shared = 0;
-    while (i < x.size() && j < y.size()) {
-        if (x[i].first < y[j].first) ++i;
-        else if (y[j].first < x[i].first) ++j;
-        else shared += x[i].second == y[j].second, ++i, ++j;
+// Whether two rows hold the same texts in the columns both sheets have.
+bool rows_equal(const std::vector<column_pair>& cols, const grid& a, size_t ra, const grid& b, size_t rb) {
+    const size_t wa = a.width(ra), wb = b.width(rb);
+    size_t next_a = 0, next_b = 0;
+    for (const column_pair& c : cols) {
+        if (next_a >= wa && next_b >= wb) break;
+        if (c.a >= 0) next_a = static_cast<size_t>(c.a) + 1;
+        if (c.b >= 0) next_b = static_cast<size_t>(c.b) + 1;
+        if (c.a < 0 || c.b < 0) continue;
+        if (a.cell(ra, static_cast<size_t>(c.a)) != b.cell(rb, static_cast<size_t>(c.b))) return false;
     }
-    return static_cast<double>(shared) / static_cast<double>(std::max(x.size(), y.size()));
+    return true;
 }
 
 // The rows of two grids aligned: equal ones (by key) anchor; the rows
@@ -211,18 +240,11 @@ pair_script align_pair(const layout& a, const layout& b, section_kind kind) {
     if (s.sheet) {
         hashed ha(a.rows), hb(b.rows);
         s.columns = map_columns(ha, hb, s.columns_shifted);
-        std::vector<long> pa = positions(s.columns, false), pb = positions(s.columns, true);
-        std::vector<std::vector<std::pair<long, uint64_t>>> va(a.rows.rows()), vb(b.rows.rows());
-        for (size_t r = 0; r < a.rows.rows(); ++r) va[r] = row_view(ha, r, s.columns, pa);
-        for (size_t r = 0; r < b.rows.rows(); ++r) vb[r] = row_view(hb, r, s.columns, pb);
-        auto key_a = [&](size_t r) { return row_key(va[r]); };
-        auto key_b = [&](size_t r) { return row_key(vb[r]); };
-        auto alike = [&](size_t i, size_t j) { return rows_alike(va[i], vb[j]); };
-        auto same = [&](size_t i, size_t j) {
-            for (const cell_op& c : row_cells(s, a.rows, i, b.rows, j))
-                if (c.changed && c.col_a >= 0 && c.col_b >= 0) return false;
-            return true;
-        };
+        row_views va(ha, s.columns, positions(s.columns, false)), vb(hb, s.columns, positions(s.columns, true));
+        auto key_a = [&](size_t r) { return va.key(r); };
+        auto key_b = [&](size_t r) { return vb.key(r); };
+        auto alike = [&](size_t i, size_t j) { return rows_alike(va, i, vb, j); };
+        auto same = [&](size_t i, size_t j) { return rows_equal(s.columns, a.rows, i, b.rows, j); };
         s.rows = align_rows(a.rows.rows(), b.rows.rows(), key_a, key_b, alike, same, ROW_LIKENESS, true);
         s.notes = align_lines(a.notes, b.notes);
     } else {

@@ -12,27 +12,37 @@ namespace {
 
 using detail::sketch;
 
-// What the pairing needs of a section: its text's hash and a sketch of its
-// cells (a sheet) or words.
+// What the pairing needs of a section: its text's hash and, made when first
+// asked for (most sheets pair by name), a sketch of its cells (a sheet) or
+// words.
 struct digest {
+    const section* s = nullptr;
     uint64_t hash = 0;
-    sketch content{128};
+    mutable bool made = false;
+    mutable sketch words{128};
+
+    const sketch& content() const {
+        if (made) return words;
+        made = true;
+        if (s->kind == section_kind::sheet) {
+            layout l = split(*s);
+            for (const grid* g : {&l.rows, &l.notes})
+                for (size_t r = 0; r < g->rows(); ++r)
+                    for (size_t c = 0; c < g->width(r); ++c)
+                        if (!g->cell(r, c).empty()) words.add(detail::hash_bytes(g->cell(r, c)));
+        } else {
+            detail::for_each_word(s->text, [&](std::string_view w, detail::word_class c) {
+                if (c != detail::word_class::blank && w != "\n") words.add(detail::hash_bytes(w));
+            });
+        }
+        return words;
+    }
 };
 
 digest digest_of(const section& s) {
     digest d;
+    d.s = &s;
     d.hash = detail::hash_bytes(s.text);
-    if (s.kind == section_kind::sheet) {
-        layout l = split(s);
-        for (const grid* g : {&l.rows, &l.notes})
-            for (size_t r = 0; r < g->rows(); ++r)
-                for (size_t c = 0; c < g->width(r); ++c)
-                    if (!g->cell(r, c).empty()) d.content.add(detail::hash_bytes(g->cell(r, c)));
-    } else {
-        detail::for_each_word(s.text, [&](std::string_view w, detail::word_class c) {
-            if (c != detail::word_class::blank && w != "\n") d.content.add(detail::hash_bytes(w));
-        });
-    }
     return d;
 }
 
@@ -92,7 +102,9 @@ std::vector<section_pair> align_sheets(const std::vector<section>& a, const std:
     if (ua.size() * ub.size() <= MAX_WEIGHED) {
         for (size_t i : ua) {
             for (size_t j : ub) {
-                double s = same_text(a[i], da[i], b[j], db[j]) ? 2.0 : detail::resemblance(da[i].content, db[j].content);
+                double s = same_text(a[i], da[i], b[j], db[j])
+                               ? 2.0
+                               : detail::resemblance(da[i].content(), db[j].content());
                 if (s >= RENAME_LIKENESS) cands.push_back({s, i, j});
             }
         }
@@ -211,7 +223,7 @@ std::vector<section_pair> align_sequence(const std::vector<section>& a, const st
         }
         auto pairs = detail::pair_gap(
             ga.size(), gb.size(),
-            [&](size_t x, size_t y) { return detail::resemblance(da[ga[x]].content, db[gb[y]].content); },
+            [&](size_t x, size_t y) { return detail::resemblance(da[ga[x]].content(), db[gb[y]].content()); },
             PAIR_LIKENESS, true);
         for (auto [x, y] : pairs) {
             inside[k].push_back({static_cast<long>(ga[x]), static_cast<long>(ga[x]) + 1, static_cast<long>(gb[y]),
@@ -233,7 +245,7 @@ std::vector<section_pair> align_sequence(const std::vector<section>& a, const st
             long best_j = -1;
             for (size_t j : lb) {
                 if (move_b[j] >= 0) continue;
-                double s = detail::resemblance(da[i].content, db[j].content);
+                double s = detail::resemblance(da[i].content(), db[j].content());
                 if (s >= best && (best_j < 0 || s > best)) best = s, best_j = static_cast<long>(j);
             }
             if (best_j >= 0) move_a[i] = best_j, move_b[static_cast<size_t>(best_j)] = static_cast<long>(i);

@@ -1,8 +1,6 @@
 // The shortest edit script between two sequences (Myers' O(ND) algorithm, in
 // linear space: the middle of each path is found from both ends at once and
 // the halves are solved alone).
-#include <unordered_map>
-
 #include "internal.h"
 
 namespace align::detail {
@@ -137,6 +135,32 @@ private:
     std::vector<long> fwd_, bwd_;
 };
 
+// Small numbers for keys: equal keys, equal numbers (an open-addressed
+// table, twice as large as the keys it may hold).
+class numbering {
+public:
+    explicit numbering(size_t n) {
+        size_t cap = 16;
+        while (cap < 2 * n) cap <<= 1;
+        keys_.assign(cap, 0);
+        ids_.assign(cap, -1);
+        mask_ = cap - 1;
+    }
+    int operator()(uint64_t key) {
+        size_t i = mix(key) & mask_;
+        while (ids_[i] >= 0 && keys_[i] != key) i = (i + 1) & mask_;
+        if (ids_[i] < 0) keys_[i] = key, ids_[i] = count_++;
+        return ids_[i];
+    }
+    size_t size() const { return static_cast<size_t>(count_); }
+
+private:
+    std::vector<uint64_t> keys_;
+    std::vector<int> ids_;
+    size_t mask_ = 0;
+    int count_ = 0;
+};
+
 }  // namespace
 
 void diff_keys(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b, std::vector<bool>& deleted,
@@ -145,13 +169,12 @@ void diff_keys(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b, s
     // deleted or inserted whatever else happens, so only the others are
     // searched (a column added to a sheet changes every row: nothing is
     // left).
-    std::unordered_map<uint64_t, int> ids;
-    ids.reserve(a.size() + b.size());
+    numbering ids(a.size() + b.size());
     std::vector<int> na, nb;
     na.reserve(a.size());
     nb.reserve(b.size());
-    for (uint64_t k : a) na.push_back(ids.emplace(k, static_cast<int>(ids.size())).first->second);
-    for (uint64_t k : b) nb.push_back(ids.emplace(k, static_cast<int>(ids.size())).first->second);
+    for (uint64_t k : a) na.push_back(ids(k));
+    for (uint64_t k : b) nb.push_back(ids(k));
     std::vector<char> in(ids.size(), 0);  // bit 1: in a, bit 2: in b
     for (int id : na) in[id] |= 1;
     for (int id : nb) in[id] |= 2;

@@ -123,11 +123,16 @@ bool read_written_text(const std::string& path, int charset, std::string& out) {
         if (!plat_cp932_to_utf16(raw.data(), raw.size(), wide) || !plat_utf16_to_utf8(wide.data(), wide.size(), raw))
             return false;
     }
+    // CR before LF dropped, the rest copied in pieces.
     out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-        out += raw[i];
+    size_t from = 0;
+    for (;;) {
+        size_t cr = raw.find("\r\n", from);
+        if (cr == std::string::npos) break;
+        out.append(raw, from, cr - from);
+        from = cr + 1;
     }
+    out.append(raw, from, std::string::npos);
     return true;
 }
 

@@ -56,7 +56,10 @@ private:
 // count when it is 1.
 std::string range_text(long start, long count) {
     std::string s = std::to_string(start);
-    if (count != 1) s += "," + std::to_string(count);
+    if (count != 1) {
+        s += ',';
+        s += std::to_string(count);
+    }
     return s;
 }
 
@@ -88,13 +91,29 @@ private:
         const size_t context = static_cast<size_t>(std::max(st_.context, 0));
         const long header = sheet ? align::header_row(b.rows() ? b : a) : -1;
         const align::grid& hg = b.rows() ? b : a;
-        for (auto [first, last] : align::regions(ops, context)) {
-            long a0 = -1, b0 = -1, na = 0, nb = 0, before_a = 0, before_b = 0;
-            long max_number = 0;
-            for (size_t k = 0; k < first; ++k) {
-                if (ops[k].a >= 0 && !a.is_border(ops[k].a)) before_a = a.number(ops[k].a);
-                if (ops[k].b >= 0 && !b.is_border(ops[k].b)) before_b = b.number(ops[k].b);
+        // The header row's numbers on both sides.
+        long header_a = -1, header_b = -1;
+        if (header >= 0) {
+            for (const align::row_op& o : ops) {
+                if ((&hg == &b ? o.b : o.a) != header) continue;
+                header_a = o.a >= 0 ? a.number(o.a) : -1;
+                header_b = o.b >= 0 ? b.number(o.b) : -1;
+                break;
             }
+        }
+        size_t scanned = 0;             // the operations before it are counted in
+        long before_a = 0, before_b = 0;  // the last rows before the hunk
+        long page_a = -1, page_b = -1;    // the last borders up to the hunk's first row
+        for (auto [first, last] : align::regions(ops, context)) {
+            long a0 = -1, b0 = -1, na = 0, nb = 0;
+            long max_number = 0;
+            for (; scanned < first; ++scanned) {
+                const align::row_op& o = ops[scanned];
+                if (o.a >= 0) (a.is_border(o.a) ? page_a : before_a) = a.is_border(o.a) ? a.border_page(o.a) : a.number(o.a);
+                if (o.b >= 0) (b.is_border(o.b) ? page_b : before_b) = b.is_border(o.b) ? b.border_page(o.b) : b.number(o.b);
+            }
+            long hunk_page_a = ops[first].a >= 0 && a.is_border(ops[first].a) ? a.border_page(ops[first].a) : page_a;
+            long hunk_page_b = ops[first].b >= 0 && b.is_border(ops[first].b) ? b.border_page(ops[first].b) : page_b;
             for (size_t k = first; k < last; ++k) {
                 const align::row_op& o = ops[k];
                 if (o.a >= 0 && !a.is_border(o.a)) {
@@ -108,10 +127,16 @@ private:
                     max_number = std::max(max_number, b.number(o.b));
                 }
             }
-            std::string head = "@@ -" + range_text(na ? a0 : before_a, na) + " +" + range_text(nb ? b0 : before_b, nb) +
-                               " @@";
-            std::string heading = hunk_title(ops, first, a, b);
-            if (!heading.empty()) head += " " + align::visible(heading);
+            std::string head = "@@ -";
+            head += range_text(na ? a0 : before_a, na);
+            head += " +";
+            head += range_text(nb ? b0 : before_b, nb);
+            head += " @@";
+            std::string heading = hunk_title(hunk_page_a, hunk_page_b, b);
+            if (!heading.empty()) {
+                head += ' ';
+                head += align::visible(heading);
+            }
             w_.line(colour::hunk, head);
             width_ = std::to_string(max_number).size();
             // The sheet's header row above a hunk that starts below it.
@@ -120,15 +145,7 @@ private:
                 long first_number = b0 >= 0 ? b0 : a0;
                 if (first_number > hn) {
                     width_ = std::max(width_, std::to_string(hn).size());
-                    long ha = -1, hb = -1;
-                    for (const align::row_op& o : ops) {
-                        if ((&hg == &b ? o.b : o.a) == header) {
-                            ha = o.a >= 0 ? a.number(o.a) : -1;
-                            hb = o.b >= 0 ? b.number(o.b) : -1;
-                            break;
-                        }
-                    }
-                    sheet_line(' ', nullptr, ha, hb, hg, static_cast<size_t>(header));
+                    sheet_line(' ', nullptr, header_a, header_b, hg, static_cast<size_t>(header));
                 }
             }
             for (size_t k = first; k < last; ++k) one(ops[k], a, b, sheet);
@@ -136,18 +153,13 @@ private:
     }
 
     // The heading of a hunk: the section's title, or in a group of pages the
-    // page its first row stands on.
-    std::string hunk_title(const std::vector<align::row_op>& ops, size_t first, const align::grid& a,
-                           const align::grid& b) {
+    // page its first row stands on (page_a, page_b: the last border up to
+    // it on either side, -1 for none).
+    std::string hunk_title(long page_a, long page_b, const align::grid& b) {
         if (!doc_a && !doc_b) return title;
-        long page_b = -1, page_a = -1;
-        for (size_t k = 0; k <= first && k < ops.size(); ++k) {
-            if (ops[k].b >= 0 && b.is_border(ops[k].b)) page_b = b.border_page(ops[k].b);
-            if (ops[k].a >= 0 && a.is_border(ops[k].a)) page_a = a.border_page(ops[k].a);
-        }
-        if (doc_b && doc_b->sections.size() > 0) {
+        if (doc_b && b.rows()) {
             long p = page_b >= 0 ? page_b : first_b;
-            if (p >= 0 && static_cast<size_t>(p) < doc_b->sections.size() && b.rows())
+            if (p >= 0 && static_cast<size_t>(p) < doc_b->sections.size())
                 return doc_b->sections[static_cast<size_t>(p)].title;
         }
         if (doc_a) {
