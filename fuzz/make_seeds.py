@@ -172,6 +172,13 @@ def main():
     put("orb_convert", "sjis_utf8", bytes([0 + 4 * 2, 0]) + b"\x83\x5c\x82\xa0abc\x81")
     put("orb_convert", "utf8_sjis", bytes([2 + 4 * 0, 255]) + "ソあ¥~".encode("utf-8") + b"\xe6")
     put("orb_convert", "utf16_euc", bytes([3 + 4 * 1, 128]) + "日本".encode("utf-16-be") + b"\xd8")
+    # Two workbooks (sheets with their layout told), two decks, two
+    # documents with a page break moved.
+    sheet_a = "費目\t金額\t\n旅費\t120,000\t\n備品\t45,800\t\n"
+    sheet_b = "費目\t産地\t金額\t\n旅費\t国内\t135,000\t\n追加\t\t1\t\n備品\t国内\t45,800\t\n"
+    put("align", "sheets", bytes([0 + 4]) + (sheet_a + "\x01x\t1\t\n\0" + "x\t1\t\n\x01" + sheet_b).encode("utf-8"))
+    put("align", "slides", bytes([2]) + "A\n1\n\x01B\n2\n\x01C\n3\n\0A\n1\n\x01C\n3\n\x01B\n2\x1b[2J\n".encode("utf-8"))
+    put("align", "pages", bytes([1]) + "今月の売上は 5% 増\n\x01備考\n以上\n\0今月の売上は 7% 増\n備考\n\x01以上\n".encode("utf-8"))
 
 
 if __name__ == "__main__":
