@@ -138,9 +138,11 @@ std::vector<word_op> diff_words(std::string_view a, std::string_view b) {
         if (p.equal && !merged.empty() && !merged.back().equal && k + 1 < pieces.size() && !pieces[k + 1].equal) {
             std::string_view between = a.substr(p.a0, p.a1 - p.a0);
             bool blank = !between.empty();
-            detail::for_each_word(between, [&](std::string_view, word_class c) { blank = blank && c == word_class::blank; });
             size_t n = 0;
-            detail::for_each_word(between, [&](std::string_view, word_class) { ++n; });
+            detail::for_each_word(between, [&](std::string_view, word_class c) {
+                blank = blank && c == word_class::blank;
+                ++n;
+            });
             // (A tab parts the cells of a table row: changes on either
             // side of it stay apart.)
             if (blank && n == 1 && between.find('\t') == std::string_view::npos) {
@@ -170,7 +172,10 @@ std::vector<word_op> diff_cell(std::string_view a, std::string_view b) {
         for (char c : t) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
         return n;
     };
-    for (const word_op& x : w) (x.kind == op::same ? same : x.kind == op::deleted ? deleted : inserted) += chars(x.text);
+    for (const word_op& x : w) {
+        size_t& n = x.kind == op::same ? same : x.kind == op::deleted ? deleted : inserted;
+        n += chars(x.text);
+    }
     if (same >= deleted && same >= inserted) return w;
     std::vector<word_op> whole;
     if (!a.empty()) whole.push_back({op::deleted, a});

@@ -193,7 +193,9 @@ void page::add(const std::vector<align::section>& a, const std::vector<align::se
         for (long i = p.a0; i < p.a1; ++i) title += (i > p.a0 ? ", " : "") + a[static_cast<size_t>(i)].title;
     }
     std::string states;
-    auto state = [&](const char* what) { states += std::string("<span class=\"st st-") + what + "\">" + what + "</span>"; };
+    auto state = [&](const char* what) {
+        states += std::string("<span class=\"st st-") + what + "\">" + what + "</span>";
+    };
     if (p.inserted()) state("added");
     if (p.deleted()) state("removed");
     if (p.renamed) state("renamed");
@@ -365,9 +367,10 @@ void page::sheet(const align::layout& la, const align::layout& lb, const align::
                     } else {
                         std::string old_side, new_side;
                         marked(va, vb, old_side, new_side, true);
-                        o += "<td class=\"cell-chg\" title=\"" + align::cell_name(x.col_b, nb) + "\"><div class=\"old\">" +
-                             (va.empty() ? std::string("<del></del>") : old_side) + "</div><div class=\"new\">" +
-                             (vb.empty() ? std::string("<ins></ins>") : new_side) + "</div></td>";
+                        o += "<td class=\"cell-chg\" title=\"" + align::cell_name(x.col_b, nb) +
+                             "\"><div class=\"old\">" + (va.empty() ? std::string("<del></del>") : old_side) +
+                             "</div><div class=\"new\">" + (vb.empty() ? std::string("<ins></ins>") : new_side) +
+                             "</div></td>";
                     }
                 }
                 o += "</tr>\n";
@@ -436,7 +439,8 @@ void page::lines(const std::vector<align::row_op>& ops, const align::grid& a, co
                 break;
             case op::changed: {
                 std::string old_side, new_side;
-                marked(a.cell(static_cast<size_t>(r.a), 0), b.cell(static_cast<size_t>(r.b), 0), old_side, new_side, false);
+                marked(a.cell(static_cast<size_t>(r.a), 0), b.cell(static_cast<size_t>(r.b), 0), old_side, new_side,
+                       false);
                 o += "<tr class=\"row-chg change\"><td class=\"ln\">" + number(na) + "</td><td class=\"old\">" +
                      old_side + "</td><td class=\"ln\">" + number(nb) + "</td><td class=\"new\">" + new_side +
                      "</td></tr>\n";

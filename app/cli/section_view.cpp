@@ -109,8 +109,10 @@ private:
             long max_number = 0;
             for (; scanned < first; ++scanned) {
                 const align::row_op& o = ops[scanned];
-                if (o.a >= 0) (a.is_border(o.a) ? page_a : before_a) = a.is_border(o.a) ? a.border_page(o.a) : a.number(o.a);
-                if (o.b >= 0) (b.is_border(o.b) ? page_b : before_b) = b.is_border(o.b) ? b.border_page(o.b) : b.number(o.b);
+                if (o.a >= 0 && a.is_border(o.a)) page_a = a.border_page(o.a);
+                else if (o.a >= 0) before_a = a.number(o.a);
+                if (o.b >= 0 && b.is_border(o.b)) page_b = b.border_page(o.b);
+                else if (o.b >= 0) before_b = b.number(o.b);
             }
             long hunk_page_a = ops[first].a >= 0 && a.is_border(ops[first].a) ? a.border_page(ops[first].a) : page_a;
             long hunk_page_b = ops[first].b >= 0 && b.is_border(ops[first].b) ? b.border_page(ops[first].b) : page_b;

@@ -38,7 +38,8 @@ std::vector<align::section> document(std::string_view text, uint8_t mode) {
             for (char c : s.text) lines += c == '\n';
             s.sheet_rows = lines - (mode >> 5);
             for (size_t k = 0; k + 2 < s.text.size() && s.breaks.size() < 8; k += 7) {
-                long row = static_cast<unsigned char>(s.text[k]) % 8, col = static_cast<unsigned char>(s.text[k + 1]) % 6;
+                long row = static_cast<unsigned char>(s.text[k]) % 8;
+                long col = static_cast<unsigned char>(s.text[k + 1]) % 6;
                 if (!s.breaks.empty() && (row < s.breaks.back().row ||
                                           (row == s.breaks.back().row && col <= s.breaks.back().column)))
                     continue;
@@ -88,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check_rows(s.notes, la.notes.rows(), lb.notes.rows());
         for (const align::row_op& o : s.rows) {
             if (o.kind != align::op::changed) continue;
-            std::string_view x = la.rows.cell(static_cast<size_t>(o.a), 0), y = lb.rows.cell(static_cast<size_t>(o.b), 0);
+            std::string_view x = la.rows.cell(static_cast<size_t>(o.a), 0);
+            std::string_view y = lb.rows.cell(static_cast<size_t>(o.b), 0);
             std::string back_a, back_b;
             for (const align::word_op& w : align::diff_words(x, y)) {
                 if (w.kind != align::op::inserted) back_a += w.text;

@@ -185,7 +185,10 @@ TEST(AlignSections, APageBreakInsertedIsOneGroupWithOneBorderMore) {
     // inserted.
     std::string ops;
     for (const align::row_op& o : s.rows)
-        ops += o.kind == align::op::same ? "=" : o.kind == align::op::inserted ? "+" : o.kind == align::op::deleted ? "-" : "~";
+        ops += o.kind == align::op::same       ? "="
+               : o.kind == align::op::inserted ? "+"
+               : o.kind == align::op::deleted  ? "-"
+                                               : "~";
     EXPECT_EQ(ops, "==+==");
     EXPECT_TRUE(lb.rows.is_border(2));
     EXPECT_EQ(lb.rows.border_page(2), 2);
