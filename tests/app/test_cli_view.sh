@@ -174,6 +174,9 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
         check "--text and a comparison agree on $doc" test $rc -eq $((rc2 == 0 ? 0 : 2))
         [ $rc -eq 0 ] || continue
         n=$((n + 1))
+        "$vergle" --textbox --html "$work/self.html" "$doc" "$doc" > "$work/view" 2>&1 < /dev/null
+        check "the view of $doc against itself: nothing, exit 0" test $? -eq 0 -a ! -s "$work/view"
+        check "the report of $doc against itself" grep -q 'No differences' "$work/self.html"
         check "UTF-8: $doc" iconv -f UTF-8 -t UTF-8 "$work/text" -o /dev/null
         check "no CR: $doc" test "$(tr -cd '\r' < "$work/text" | wc -c)" -eq 0
         heads=$(grep '^=== .* ===$' "$work/text" | sed 's/^=== \(.*\) ===$/\1/')
