@@ -212,9 +212,21 @@ std::vector<section_pair> align_sequence(const std::vector<section>& a, const st
             if (move_b[j] < 0) gb.push_back(j);
         if (ga.empty() || gb.empty()) continue;
         bool contiguous = ga.back() - ga.front() + 1 == ga.size() && gb.back() - gb.front() + 1 == gb.size();
-        if (pages && contiguous && ga.size() != gb.size()) {
-            // A page break inserted or removed moves text from one page to
-            // the next: the gap's pages are compared as one text.
+        // A page break inserted, removed or moved shifts text from one page
+        // to the next: the gap's pages are compared as one text (unless as
+        // many pages are left on both sides and their text did not merely
+        // move across a break).
+        bool group = false;
+        if (pages && contiguous) {
+            group = ga.size() != gb.size();
+            if (!group) {
+                std::string ta, tb;
+                for (size_t i : ga) ta += a[i].text;
+                for (size_t j : gb) tb += b[j].text;
+                group = ta == tb;
+            }
+        }
+        if (group) {
             inside[k].push_back({static_cast<long>(ga.front()), static_cast<long>(ga.back()) + 1,
                                  static_cast<long>(gb.front()), static_cast<long>(gb.back()) + 1});
             for (size_t i : ga) paired_a[i] = true;

@@ -194,6 +194,19 @@ TEST(AlignSections, APageBreakInsertedIsOneGroupWithOneBorderMore) {
     EXPECT_EQ(lb.rows.border_page(2), 2);
 }
 
+TEST(AlignSections, APageBreakMovedIsOneBorderMoved) {
+    auto page = [](const char* t, std::vector<std::string> ls) { return lines(t, ls, section_kind::page); };
+    std::vector<section> a = {page("ページ001", {"一", "二", "三"}), page("ページ002", {"四"})};
+    std::vector<section> b = {page("ページ001", {"一"}), page("ページ002", {"二", "三", "四"})};
+    auto pairs = align::align_sections(a, b);
+    ASSERT_EQ(describe(a, b, pairs), "ページ001+ページ002>ページ001+ページ002");
+    align::layout la = align::pair_layout(a, 0, 2), lb = align::pair_layout(b, 0, 2);
+    std::string ops;
+    for (const align::row_op& o : align::align_pair(la, lb, section_kind::page).rows)
+        ops += o.kind == align::op::same ? "=" : o.kind == align::op::inserted ? "+" : "-";
+    EXPECT_EQ(ops, "=+==-=");
+}
+
 TEST(AlignRows, SheetRowsColumnsAndCells) {
     struct row_case {
         const char* what;
