@@ -151,6 +151,8 @@ expect "a page break inserted" align_page_break.txt 1 pages_v1.docx pages_break.
 expect "Japanese words" align_words.txt 1 pages_v1.docx pages_words.docx
 check "no escape or carriage return reaches the terminal" test -z "$(tr -cd '\033\r' < "$expected/align_rows.txt")"
 check "the control characters shown as escapes" grep -qF '^[[2J^[[Hwiped^Mfake' "$expected/align_rows.txt"
+(cd "$work/docs" && "$vergle" --keep "$work/kept" --encoding utf-8 --program true rows_v1.xlsx rows_v2.xlsx) < /dev/null
+check "the text files keep the document's characters" grep -q $'\033\\[2J\033\\[Hwiped\r' "$work/kept/rows_v2/在庫"
 check "the edit is marked on its row, not on the row inserted before it" \
     grep -qF 'C27: [-75-]{+999+}' "$expected/align_rows.txt"
 check "the column inserted, named once" grep -qF '# column B inserted, 42 cells: 産地, 国内' "$expected/align_rows.txt"
