@@ -62,6 +62,9 @@ struct section {
 // the end of its row is empty.
 class grid {
 public:
+    // Room for this many rows and cells, so that a large grid is not moved
+    // as it grows.
+    void reserve(size_t rows, size_t cells);
     void add_row(long number);
     void add_cell(std::string_view text);  // to the last row
     // A row that stands for the border between two pages of a group.

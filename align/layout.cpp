@@ -5,6 +5,12 @@
 
 namespace align {
 
+void grid::reserve(size_t rows, size_t cells) {
+    number_.reserve(rows);
+    start_.reserve(rows + 1);
+    cells_.reserve(cells);
+}
+
 void grid::add_row(long number) {
     number_.push_back(number);
     start_.push_back(cells_.size());
@@ -33,6 +39,15 @@ void split_lines(std::string_view text, size_t from, long first, grid& g) {
     }
 }
 
+// Where the next tab or line feed from `from` on stands (the end of the text
+// when none does).
+size_t separator(std::string_view text, size_t from) {
+    const char* p = text.data();
+    const size_t n = text.size();
+    while (from < n && p[from] != '\t' && p[from] != '\n') ++from;
+    return from;
+}
+
 // The rows of a sheet: each row's cells, each followed by a tab, then a line
 // feed.  A cell listed in breaks runs over that many tabs or line feeds of
 // its own.  Returns where the rows end.
@@ -51,12 +66,11 @@ size_t split_sheet(std::string_view text, long rows, const std::vector<cell_brea
             if (bi < breaks.size() && breaks[bi].row == r && breaks[bi].column == c) skip = breaks[bi++].count;
             size_t end = pos;
             for (;;) {
-                end = text.find_first_of("\t\n", end);
-                if (end == std::string_view::npos || skip <= 0) break;
+                end = separator(text, end);
+                if (end == text.size() || skip <= 0) break;
                 --skip;
                 ++end;
             }
-            if (end == std::string_view::npos) end = text.size();
             g.add_cell(text.substr(pos, end - pos));
             // A cell ends at its tab; a row cut short (no tab) at the line
             // feed, which then ends the row.
@@ -100,6 +114,7 @@ layout split(const section& s) {
         split_rows_by_tabs(text, out.rows);
         return out;
     }
+    out.rows.reserve(static_cast<size_t>(s.sheet_rows), static_cast<size_t>(std::count(text.begin(), text.end(), '\t')));
     size_t end = split_sheet(text, s.sheet_rows, s.breaks, out.rows);
     // The shape and comment text after the rows, numbered as lines of the
     // file.
