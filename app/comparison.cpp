@@ -434,11 +434,12 @@ struct dump_shared {
 // goes on; the run's thread is the one that handles the window's messages.
 struct dump_channel : vergle_ui {
     struct event {
-        enum kind_t { ERROR, QUESTION, SHEET, BEGUN, ENDED } kind;
+        enum kind_t { ERROR, QUESTION, SHEET, BEGUN, ENDED, WRITTEN } kind;
         std::string text;  // message or question; the sheet's name; the document
         std::string folder;
         bool owned = false;
-        int sheet = 0, sheets = 0;
+        int sheet = 0, sheets = 0;  // WRITTEN: sheet holds the rows
+        std::vector<sheet_break> breaks{};
     };
 
     dump_shared& shared;
@@ -475,6 +476,11 @@ struct dump_channel : vergle_ui {
         event e{event::SHEET, name_utf8, "", false, sheet, sheets};
         post(std::move(e));
     }
+    void sheet_written(int rows, const std::vector<sheet_break>& breaks) override {
+        event e{event::WRITTEN, "", "", false, rows};
+        e.breaks = breaks;
+        post(std::move(e));
+    }
     void document_begun(const std::string& document, const std::string& folder) override {
         post(event{event::BEGUN, document, folder});
     }
@@ -493,6 +499,7 @@ void deliver(dump_channel& ch, dump_channel::event& e, vergle_ui& ui, bool refus
         case dump_channel::event::SHEET: ui.sheet_begun(e.sheet, e.sheets, e.text); break;
         case dump_channel::event::BEGUN: ui.document_begun(e.text, e.folder); break;
         case dump_channel::event::ENDED: ui.document_ended(); break;
+        case dump_channel::event::WRITTEN: ui.sheet_written(e.sheet, e.breaks); break;
         }
     }
     if (e.kind == dump_channel::event::QUESTION) {
@@ -709,9 +716,8 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
             if (opt.compare) {
                 rc = opt.compare(f1.c_str(), f2.c_str(), opt.compare_ctx);
                 if (rc < 0) rc = 2;
-            } else {
-                rc = launch_folder_compare(s, ui, f1, f2, &folders_unread);
             }
+            if (!opt.compare || (opt.then_program && rc <= 1)) rc = launch_folder_compare(s, ui, f1, f2, &folders_unread);
         }
     }
     // A compare program that returned at once without having looked at the

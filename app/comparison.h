@@ -78,6 +78,9 @@ using compare_fn = int (*)(const char* folder1, const char* folder2, void* ctx);
 struct run_options {
     compare_fn compare = nullptr;
     void* compare_ctx = nullptr;
+    // After compare (a report written, say), start the settings' external
+    // program on the folders all the same, unless compare found trouble.
+    bool then_program = false;
     // Write the two folders into this folder and keep them.  It must not
     // exist yet: the run creates it, so nothing of the user's is written
     // into.  Null: a folder of the run's own under the temporary folder,

@@ -1,7 +1,5 @@
 #include "settings.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -106,7 +104,6 @@ int write_settings_to(const std::string& path, const run_settings& s) {
     // than it has, and the next start would read them as the switches.  An
     // empty line is kept: no program chosen.
     if (path.empty() || (s.diff_program[0] && !valid_program_path(s.diff_program))) return -1;
-    if (plat_path_kind(path.c_str()) == PLAT_DIR) return -1;
     // A path the ANSI code page cannot hold is not saved: the file keeps the
     // program it names (the run still uses the new one).
     std::string text;
@@ -116,24 +113,8 @@ int write_settings_to(const std::string& path, const run_settings& s) {
     text += s.allpage ? "\r\nALLPAGE=Y" : "\r\nALLPAGE=N";
     if (s.formulas) text += "\r\nFORMULAS=Y";
     if (s.macros) text += "\r\nMACROS=Y";
-    // A new file of its own beside it (never anything that is there
-    // already, a link included), then renamed into its place.
-    static std::atomic<unsigned> serial{0};
-    unsigned stamp = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string part = path + ".new-" + std::to_string(stamp % 1000000) + "-" + std::to_string(serial++);
-        plat_file* f = plat_open(part.c_str(), PLAT_CREATE);
-        if (!f) {
-            if (plat_path_kind(part.c_str()) != PLAT_NONE) continue;  // taken: another name
-            return -1;
-        }
-        bool whole = plat_write(f, text.data(), text.size()) == text.size();
-        if (plat_close(f) != 0) whole = false;
-        if (whole && plat_rename(part.c_str(), path.c_str()) == 0) return program_saved ? 0 : 1;
-        plat_remove_file(part.c_str());
-        return -1;
-    }
-    return -1;
+    if (plat_write_replacing(path, text) != 0) return -1;
+    return program_saved ? 0 : 1;
 }
 
 std::string user_settings_path() {

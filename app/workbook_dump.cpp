@@ -153,6 +153,13 @@ struct cancel_scope {
     static int ask(void* ui) { return static_cast<vergle_ui*>(ui)->interrupted() ? 1 : 0; }
 };
 
+// The line feeds and tabs of a cell's text.
+int runs_over(const char* text, size_t n) {
+    int count = 0;
+    for (size_t i = 0; i < n; ++i) count += text[i] == '\n' || text[i] == '\t';
+    return count;
+}
+
 struct book_guard {
     XLS_BOOK* book;
     bool open = true;
@@ -358,6 +365,7 @@ int dump_workbook_text(const dump_request& req) {
             std::fputs("TABX_open_sheet2() ERROR\n", stdout);
             return -1;
         }
+        std::vector<sheet_break> breaks;
         auto put_cell = [&](int row, int col) {
             char cell[32];
             TABX_cell_name(row + 1, col, cell);
@@ -373,13 +381,15 @@ int dump_workbook_text(const dump_request& req) {
             }
             std::string_view t = !text_with_formula.empty() ? std::string_view(text_with_formula)
                                                             : std::string_view(text.get(), len);
+            if (int n = runs_over(t.data(), t.size())) breaks.push_back({row, col - 1, n});
             if (convert) t = cp932.convert(t.data(), t.size());
             out.put(t.data(), t.size());
             out.put("\t", 1);
             return true;
         };
         const std::string tabs(SHEET_COLUMNS, '\t');
-        for (int row = 0; row < TABX_row_num(book.get()); ++row) {
+        const int rows = TABX_row_num(book.get());
+        for (int row = 0; row < rows; ++row) {
             // A long sheet is no reason to let an interrupt wait.
             if ((row & 0xFFF) == 0xFFF && ui.interrupted()) return -1;
             const int columns = TABX_column_num(book.get(), row);
@@ -400,6 +410,7 @@ int dump_workbook_text(const dump_request& req) {
             }
             out.put("\n", 1);
         }
+        if (!req.allpage) ui.sheet_written(rows, breaks);
         if (req.textbox && !req.allpage) write_shapes(out, *book, sheet, req.out_charset);
         if (!req.allpage && !out.close()) {
             ui.show_error(ui_format("一時テキストファイル(%s)作成エラー。", std::string(p)), true);

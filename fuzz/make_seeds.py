@@ -317,6 +317,13 @@ def main():
         "012FB00023616161626364658266007061676869"
         "6A013808616B6C00206D6E6F700671027004007273747576107778797A002C"))
     put("vba", "project.bin", vba_project())
+    # Two workbooks (sheets with their layout told), two decks, two
+    # documents with a page break moved.
+    sheet_a = "費目\t金額\t\n旅費\t120,000\t\n備品\t45,800\t\n"
+    sheet_b = "費目\t産地\t金額\t\n旅費\t国内\t135,000\t\n追加\t\t1\t\n備品\t国内\t45,800\t\n"
+    put("align", "sheets", bytes([0 + 4]) + (sheet_a + "\x01x\t1\t\n\0" + "x\t1\t\n\x01" + sheet_b).encode("utf-8"))
+    put("align", "slides", bytes([2]) + "A\n1\n\x01B\n2\n\x01C\n3\n\0A\n1\n\x01C\n3\n\x01B\n2\x1b[2J\n".encode("utf-8"))
+    put("align", "pages", bytes([1]) + "今月の売上は 5% 増\n\x01備考\n以上\n\0今月の売上は 7% 増\n備考\n\x01以上\n".encode("utf-8"))
 
 
 if __name__ == "__main__":

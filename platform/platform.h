@@ -149,6 +149,11 @@ bool plat_same_file_name(const std::string& a, const std::string& b);
 // never replaced).  0 or -1.
 int plat_rename(const char* from, const char* to);
 
+// Writes bytes into a new file beside path and then puts it in path's
+// place: a file there is replaced whole or not at all, a link there is
+// replaced and never written through, a folder there is left.  0 or -1.
+int plat_write_replacing(const std::string& path, const std::string& bytes);
+
 // Sets the time a file was last written to unix_seconds (seconds since
 // 1970-01-01 UTC).  0 or -1.
 int plat_set_file_time(const char* path, int64_t unix_seconds);

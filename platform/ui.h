@@ -7,6 +7,13 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+// A cell whose text holds line feeds or tabs: in the written text it runs
+// over `count` of them into the next lines or cells.  Row and column from 0.
+struct sheet_break {
+    int row, column, count;
+};
 
 struct vergle_ui {
     virtual ~vergle_ui() = default;
@@ -41,6 +48,12 @@ struct vergle_ui {
     virtual void sheet_begun(int sheet, int sheets, const std::string& name_utf8) {
         (void)sheet, (void)sheets, (void)name_utf8;
     }
+
+    // A workbook dump has written the rows of the sheet it began last: how
+    // many, and the cells that run over, so that a reader of the text file
+    // can tell its rows and cells apart (the lines after the rows are shape
+    // and comment text).  By default nothing.
+    virtual void sheet_written(int rows, const std::vector<sheet_break>& breaks) { (void)rows, (void)breaks; }
 
     // The dump of document into folder begins or has ended; by default
     // nothing.

@@ -7,7 +7,7 @@ packages=()
 for what in "$@"; do
     case $what in
     native) packages+=(cmake make g++ pkg-config libgtest-dev libgmock-dev zlib1g-dev libminizip-dev python3
-                       python3-openpyxl python3-xlrd python3-docx git tmux dpkg-dev) ;;
+                       python3-openpyxl python3-xlrd python3-docx git tmux dpkg-dev chromium) ;;
     windows) packages+=(mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine xvfb xdotool
                         imagemagick fonts-ipafont-gothic locales dpkg-dev googletest binutils-mingw-w64-x86-64) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include "orb_file.h"
 #include "platform.h"
+#include "report.h"
+#include "section_view.h"
 
 namespace {
 
@@ -47,13 +50,32 @@ bool load(const std::string& folder, const text_section& section, int charset, v
     return false;
 }
 
-// A section's text is read when it is compared and let go after, so that
-// only one pair of sheets is held at a time; a section found on one side
-// only is read once before, for a fingerprint that finds it renamed.
-struct fingerprint {
-    size_t size = 0, hash = 0;
-    bool operator==(const fingerprint& o) const { return size == o.size && hash == o.hash; }
-};
+// The kind of a document's section: a sheet when its dump told its
+// layout, else by the file names the dumps give (pages "ページ001", slides
+// "スライド000"; one file for a whole document is plain text).
+align::section_kind kind_of(const text_section& s) {
+    if (s.rows >= 0) return align::section_kind::sheet;
+    static const std::string page = plat_native_from_utf8("ページ"), slide = plat_native_from_utf8("スライド");
+    if (s.file.compare(0, page.size(), page) == 0) return align::section_kind::page;
+    if (s.file.compare(0, slide.size(), slide) == 0) return align::section_kind::slide;
+    return align::section_kind::text;
+}
+
+// Reads a folder's sections into doc.  False after the message.
+bool load_document(const std::string& folder, const std::vector<text_section>& sections, int charset, vergle_ui& ui,
+                   view_document& doc) {
+    doc.sections.reserve(sections.size());
+    for (const text_section& t : sections) {
+        doc.sections.emplace_back();
+        align::section& s = doc.sections.back();
+        s.title = t.title;
+        s.kind = kind_of(t);
+        s.sheet_rows = t.rows;
+        for (const sheet_break& b : t.breaks) s.breaks.push_back({b.row, b.column, b.count});
+        if (!load(folder, t, charset, ui, s.text)) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -71,7 +93,7 @@ bool folder_sections(const std::string& folder, const std::vector<text_section>&
         if (it == present.end()) continue;
         if (it->second) {
             for (text_section& o : out) {
-                if (o.file == k.file) o.title = k.title;
+                if (o.file == k.file) o = k;
             }
             continue;
         }
@@ -101,101 +123,52 @@ bool read_written_text(const std::string& path, int charset, std::string& out) {
         if (!plat_cp932_to_utf16(raw.data(), raw.size(), wide) || !plat_utf16_to_utf8(wide.data(), wide.size(), raw))
             return false;
     }
+    // CR before LF dropped, the rest copied in pieces.
     out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-        out += raw[i];
+    size_t from = 0;
+    for (;;) {
+        size_t cr = raw.find("\r\n", from);
+        if (cr == std::string::npos) break;
+        out.append(raw, from, cr - from);
+        from = cr + 1;
     }
+    out.append(raw, from, std::string::npos);
     return true;
 }
 
 int diff_folders(const std::string& folder1, const std::vector<text_section>& one,
                  const std::string& folder2, const std::vector<text_section>& two,
                  const folder_diff_options& opt, vergle_ui& ui, std::FILE* out) {
-    // Pairs in the order of the second document, with the sections only in
-    // the first put where they stood; an unpaired section of the first
-    // whose text stands unchanged, unpaired, in the second is paired with it.
-    std::map<std::string, size_t> index2;
-    for (size_t j = 0; j < two.size(); ++j) index2[two[j].file] = j;
-    std::vector<long> partner1(one.size(), -1), partner2(two.size(), -1);
-    for (size_t i = 0; i < one.size(); ++i) {
-        auto it = index2.find(one[i].file);
-        if (it != index2.end()) partner1[i] = static_cast<long>(it->second), partner2[it->second] = static_cast<long>(i);
-    }
-    std::string ta, tb;
-    std::vector<fingerprint> prints2(two.size());
-    for (size_t j = 0; j < two.size(); ++j) {
-        if (partner2[j] >= 0) continue;
-        if (!load(folder2, two[j], opt.charset, ui, tb)) return 2;
-        prints2[j] = {tb.size(), std::hash<std::string>{}(tb)};
-    }
-    for (size_t i = 0; i < one.size(); ++i) {
-        if (partner1[i] >= 0) continue;
-        if (!load(folder1, one[i], opt.charset, ui, ta)) return 2;
-        fingerprint f{ta.size(), std::hash<std::string>{}(ta)};
-        for (size_t j = 0; j < two.size(); ++j) {
-            if (partner2[j] >= 0 || !(prints2[j] == f)) continue;
-            if (!load(folder2, two[j], opt.charset, ui, tb)) return 2;
-            if (tb != ta) continue;
-            partner1[i] = static_cast<long>(j), partner2[j] = static_cast<long>(i);
-            break;
-        }
-    }
+    view_document a, b;
+    a.name = opt.name1;
+    b.name = opt.name2;
+    if (!load_document(folder1, one, opt.charset, ui, a) || !load_document(folder2, two, opt.charset, ui, b)) return 2;
 
-    const bool col = opt.style.colour;
-    int result = 0;
+    std::vector<align::section_pair> pairs = align::align_sections(a.sections, b.sections);
+    std::unique_ptr<report::page> html;
+    if (!opt.report.empty()) html = std::make_unique<report::page>(opt.name1, opt.name2, opt.style.context);
+    align::summary sum;
     std::string text;
-    auto header = [&](const char* sign, const std::string& name, const text_section* s) {
-        if (col) text += colour::header;
-        text += sign;
-        text += s ? name + ": " + s->title : std::string("/dev/null");
-        if (col) text += colour::reset;
-        text += '\n';
-    };
-    // One section: 0 shown or the same, 2 after trouble, 1 when quiet and
-    // different (the end).
-    auto section = [&](const text_section* a, const text_section* b) {
-        ta.clear(), tb.clear();
-        if ((a && !load(folder1, *a, opt.charset, ui, ta)) || (b && !load(folder2, *b, opt.charset, ui, tb))) return 2;
+    for (const align::section_pair& p : pairs) {
+        align::layout la = align::pair_layout(a.sections, p.a0, p.a1);
+        align::layout lb = align::pair_layout(b.sections, p.b0, p.b1);
+        const align::section& any = p.inserted() ? b.sections[static_cast<size_t>(p.b0)]
+                                                 : a.sections[static_cast<size_t>(p.a0)];
+        align::pair_script s = align::align_pair(la, lb, any.kind);
+        align::count(sum, p, s, la, lb);
+        if (html) html->add(a.sections, b.sections, p, la, lb, s);
         if (opt.quiet) {
-            if (a && b && ta == tb && a->title == b->title) return 0;
-            result = 1;
-            return 1;
+            if (!html && sum.differs()) return 1;
+            continue;
         }
         text.clear();
-        header("--- ", opt.name1, a);
-        header("+++ ", opt.name2, b);
-        bool differs = write_hunks(split_lines(ta), split_lines(tb), opt.style, text);
-        // A sheet added or removed shows its headers even without text.
-        if (a && b && !differs && a->title == b->title) return 0;
-        result = 1;
-        return std::fwrite(text.data(), 1, text.size(), out) == text.size() ? 0 : 2;
-    };
-    std::vector<bool> done1(one.size(), false);
-    size_t i = 0;
-    auto flush_first = [&](size_t upto) {
-        // Sections of the first document before position upto that are
-        // not paired are shown as removed, in their order.
-        for (; i < upto && i < one.size(); ++i) {
-            if (done1[i] || partner1[i] >= 0) continue;
-            done1[i] = true;
-            if (int rc = section(&one[i], nullptr)) return rc;
-        }
-        return 0;
-    };
-    for (size_t j = 0; j < two.size(); ++j) {
-        int rc = 0;
-        if (partner2[j] >= 0) {
-            size_t p = static_cast<size_t>(partner2[j]);
-            rc = flush_first(p);
-            done1[p] = true;
-            if (rc == 0) rc = section(&one[p], &two[j]);
-        } else {
-            rc = section(nullptr, &two[j]);
-        }
-        if (rc) return rc;
+        render_pair(a, b, p, la, lb, s, opt.style, text);
+        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) return 2;
     }
-    if (int rc = flush_first(one.size())) return rc;
-    if (std::fflush(out) != 0) return 2;
-    return result;
+    if (html && plat_write_replacing(opt.report, html->finish(sum)) != 0) {
+        ui.show_error(ui_format("レポートを書き込めません。(%s)", opt.report), true);
+        return 2;
+    }
+    if (!opt.quiet && std::fflush(out) != 0) return 2;
+    return sum.differs() ? 1 : 0;
 }

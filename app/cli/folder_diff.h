@@ -15,6 +15,10 @@
 struct text_section {
     std::string file;
     std::string title;
+    // A sheet's layout as its dump reported it: the rows written (-1 when
+    // not known) and the cells that run over.
+    long rows = -1;
+    std::vector<sheet_break> breaks{};
 };
 
 // The text files of a folder in the document's order: those of known first
@@ -31,22 +35,34 @@ bool read_written_text(const std::string& path, int charset, std::string& out);
 struct folder_diff_options {
     std::string name1, name2;  // the documents, as the headers show them
     int charset = 1;           // of the written files
-    hunk_style style;          // context lines (-U) and colours
+    hunk_style style;          // context rows (-U) and colours
     bool quiet = false;        // write nothing: only whether they differ (-q)
+    std::string report;        // also write the HTML report into this file ("": none)
 };
 
-// Writes the differences between the sections of two folders to out:
+// Writes the differences between the sections of two folders to out, as the
+// alignment engine finds them: sheets paired by name, then by content
+// (renamed, moved), pages and slides as a sequence, each pair that differs
+// shown by section_view:
 //   --- NAME1: TITLE
 //   +++ NAME2: TITLE
+//   # notes (renamed, moved, columns inserted or deleted)
 //   @@ ... @@ hunks
 // A section only in the first document is compared with nothing
-// ("+++ /dev/null"), one only in the second likewise ("--- /dev/null"); a
-// section that moved to another title with unchanged text shows its two
-// headers and no hunk.  0 when the folders hold the same text, 1 when they
-// differ, 2 when a file cannot be read (shown on ui) or out cannot be written.
-// Quiet, it stops at the first difference and writes nothing.
+// ("+++ /dev/null"), one only in the second likewise ("--- /dev/null").
+// With a report named, the HTML report of the same alignment is written
+// into it (in its place only once whole).  0 when the folders hold the same
+// text in the same order, 1 when they differ, 2 when a file cannot be read
+// or the report cannot be written (shown on ui) or out cannot be written.
+// Quiet, it writes nothing and stops at the first difference (unless a
+// report is wanted).
 int diff_folders(const std::string& folder1, const std::vector<text_section>& sections1,
                  const std::string& folder2, const std::vector<text_section>& sections2,
                  const folder_diff_options& opt, vergle_ui& ui, std::FILE* out);
+
+// Writes bytes into the file at path: into a new file beside it first,
+// which then takes the place of path (so a link at path is replaced, never
+// written through, and a failed write leaves what was there).  0, or -1.
+int write_whole_file(const std::string& path, const std::string& bytes);
 
 #endif

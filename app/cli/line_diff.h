@@ -1,6 +1,5 @@
-// The shortest edit script between two sequences of lines (Myers' O(ND)
-// algorithm, in linear space: the middle of each path is found from both
-// ends at once and the halves are solved alone), and its unified form.
+// The shortest edit script between two sequences of lines and its unified
+// form, through the alignment engine.
 #ifndef VERGLE_LINE_DIFF_H
 #define VERGLE_LINE_DIFF_H
 
@@ -16,15 +15,17 @@ void diff_lines(const std::vector<std::string_view>& a, const std::vector<std::s
 
 // How hunks are written.
 struct hunk_style {
-    int context = 3;      // unchanged lines around each change
-    bool colour = false;  // terminal colours, changed cells marked
+    int context = 3;      // unchanged lines or rows around each change
+    bool colour = false;  // terminal colours
 };
 
-// Appends the hunks ("@@ -l,n +l,n @@", then lines starting with " ", "-" or
-// "+") of the differences between a and b to out.  False when a and b are
-// equal (nothing appended).  With colour, a deleted row and the inserted row
-// that takes its place have the tab-separated cells that differ marked in
-// reverse video.
+// Appends the hunks ("@@ -l,n +l,n @@", then lines starting with " ", "-",
+// "+" or "~") of the differences between a and b, lines of text, to out.
+// False when a and b are equal (nothing appended).  A deleted line and the
+// inserted line that took its place, when they share enough words, are one
+// changed line ("~") with the words that changed marked: "[-old-]" and
+// "{+new+}" (coloured with colour).  Control characters are shown as
+// escapes ("^[", "^M").
 bool write_hunks(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b,
                  const hunk_style& style, std::string& out);
 
@@ -38,8 +39,7 @@ constexpr const char* header = "\033[1m";
 constexpr const char* hunk = "\033[36m";
 constexpr const char* removed = "\033[31m";
 constexpr const char* added = "\033[32m";
-constexpr const char* mark = "\033[7m";
-constexpr const char* unmark = "\033[27m";
+constexpr const char* changed = "\033[33m";
 }  // namespace colour
 
 #endif

@@ -77,6 +77,7 @@ void usage(std::FILE* out) {
         "                   built-in view and --text read UTF-8 unless --keep)\n"
         "  --keep DIR       write the two text folders into DIR (which must not\n"
         "                   exist yet) and keep them\n"
+        "  --html FILE      also write the differences as one HTML page into FILE\n"
         "  --debug          show the library's codes in messages\n"
         "  --help           show this text\n"
         "  --version        show the version\n"
@@ -113,13 +114,16 @@ struct cli_options {
     const char* keep_dir = nullptr; // --keep
     bool program_given = false;     // --program on the command line
     std::vector<std::string> labels;
+    const char* html = nullptr;     // --html
     std::vector<const char*> files;
 };
 
-// What the built-in view needs while the run calls it.
+// What the built-in view needs while the run calls it.  With a program,
+// the view only writes the report, then starts the program.
 struct view_context {
     folder_diff_options opt;
     terminal_ui* ui;
+    bool with_program = false;  // the settings' program shows the differences
 };
 
 // -q: the line diff writes for documents that differ.
@@ -138,7 +142,9 @@ int view(const char* folder1, const char* folder2, void* ctx) {
         }
     }
     int rc = diff_folders(folder1, s1, folder2, s2, v.opt, *v.ui, stdout);
-    if (rc == DIFFERENT && v.opt.quiet) say_differ(v.opt);
+    // With a program, the view wrote the report alone: the program shows
+    // the differences.
+    if (rc == DIFFERENT && v.opt.quiet && !v.with_program) say_differ(v.opt);
     return rc;
 }
 
@@ -256,6 +262,9 @@ int parse(int argc, char** argv, run_settings& s, cli_options& o, bool& done) {
         } else if (value(i, "--keep", v)) {
             if (!v || !*v) return usage_error(ui_format("%s には値が必要です。", std::string("--keep")));
             o.keep_dir = v;
+        } else if (value(i, "--html", v)) {
+            if (!v || !*v) return usage_error(ui_format("%s には値が必要です。", std::string("--html")));
+            o.html = v;
         } else if (!std::strcmp(a, "--")) {
             for (++i; i < argc; ++i) o.files.push_back(argv[i]);
         } else if (a[0] == '-' && a[1] != 0) {
@@ -395,6 +404,7 @@ int main(int argc, char** argv) {
     if (files.size() == 2 && !std::strcmp(files[0], "-") && !std::strcmp(files[1], "-")) {
         return usage_error(ui_text("標準入力(-)は一度しか読めません。"));
     }
+    if (o.text && o.html) return usage_error(ui_text("--html は --text と一緒には使えません。"));
 
     dump_table linked, dumps;
     register_linked_dumps(linked);
@@ -450,7 +460,13 @@ int main(int argc, char** argv) {
     run_options ro;
     ro.out_charset = charset;
     ro.keep_dir = o.keep_dir;
-    if (!s.diff_program[0]) {
+    if (o.html) v.opt.report = o.html;
+    if (s.diff_program[0] && o.html) {
+        v.opt.quiet = true;
+        v.with_program = true;
+        ro.then_program = true;
+    }
+    if (!s.diff_program[0] || o.html) {
         ro.compare = view;
         ro.compare_ctx = &v;
     }

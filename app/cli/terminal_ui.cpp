@@ -83,6 +83,14 @@ void terminal_ui::sheet_begun(int sheet, int sheets, const std::string& name_utf
     shown_ = true;
 }
 
+void terminal_ui::sheet_written(int rows, const std::vector<sheet_break>& breaks) {
+    if (folder_.empty()) return;
+    std::vector<text_section>& sheets = sheets_[folder_];
+    if (sheets.empty()) return;
+    sheets.back().rows = rows;
+    sheets.back().breaks = breaks;
+}
+
 void terminal_ui::document_begun(const std::string& document, const std::string& folder) {
     document_ = document;
     folder_ = folder;

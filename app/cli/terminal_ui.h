@@ -38,11 +38,13 @@ struct terminal_ui : vergle_ui {
     bool pump_one_message() override;
     bool interrupted() override;
     void sheet_begun(int sheet, int sheets, const std::string& name_utf8) override;
+    void sheet_written(int rows, const std::vector<sheet_break>& breaks) override;
 
     void document_begun(const std::string& document, const std::string& folder) override;
     void document_ended() override;
 
-    // The sheets the dump of folder began, in order, with their files.
+    // The sheets the dump of folder began, in order, with their files and
+    // layouts.
     const std::vector<text_section>& sheets_of(const std::string& folder) const;
 
 private:

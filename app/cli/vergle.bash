@@ -33,6 +33,11 @@ _vergle() {
         COMPREPLY=()
         return
         ;;
+    --html)
+        compopt -o filenames 2> /dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
     esac
     case $cur in
     --color=*)
@@ -42,7 +47,7 @@ _vergle() {
     -*)
         COMPREPLY=($(compgen -W "--program --no-program --color --color=auto --color=always --color=never
             -u -U --unified= -q --brief --label --text --textconv --textbox --no-textbox --allpage --no-allpage
-            --formulas --no-formulas --macros --no-macros --save --encoding --keep --debug --help --version -" -- "$cur"))
+            --formulas --no-formulas --macros --no-macros --save --encoding --keep --html --debug --help --version -" -- "$cur"))
         return
         ;;
     esac

@@ -64,6 +64,9 @@ const ui_translation TABLE[] = {
     {"バッチファイル(.bat/.cmd)はフォルダ比較プログラムに指定できません。(%s)",
      "A batch file (.bat/.cmd) cannot be the folder-compare program. (%s)"},
 
+    // The report.
+    {"レポートを書き込めません。(%s)", "Cannot write the report. (%s)"},
+
     // Macro projects.
     {"マクロを比較できません。%s", "The macros cannot be compared. %s"},
     {"マクロを比較できません。(%s)", "The macros cannot be compared. (%s)"},
@@ -90,6 +93,7 @@ const ui_translation TABLE[] = {
     {"-q、-U、--label は組み込みの差分表示のためのもので、--program とは使えません。",
      "-q, -U and --label are for the built-in view, not for --program"},
     {"標準入力(-)は一度しか読めません。", "standard input (-) can be read only once"},
+    {"--html は --text と一緒には使えません。", "--html cannot be used with --text"},
 };
 
 }  // namespace

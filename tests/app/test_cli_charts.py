@@ -53,9 +53,19 @@ def compare(name, a, b, removed, added):
                        capture_output=True, env=env, stdin=subprocess.DEVNULL)
     out = r.stdout.decode("utf-8", "replace")
     check(name + ": exit 1", r.returncode == 1, "exit %d %s" % (r.returncode, r.stderr[:300]))
-    lines = out.splitlines()
-    check(name + ": old line removed", ("-" + removed) in lines, "\n" + out[:2000])
-    check(name + ": new line added", ("+" + added) in lines, "\n" + out[:2000])
+    # A line removed ("-") or added ("+"), or changed in place ("~" with its
+    # words marked "[-old-]{+new+}"), whose two sides are then taken apart.
+    old_lines, new_lines = set(), set()
+    for line in out.splitlines():
+        if line.startswith("-") and not line.startswith("---"):
+            old_lines.add(line[1:])
+        elif line.startswith("+") and not line.startswith("+++"):
+            new_lines.add(line[1:])
+        elif line.startswith("~"):
+            old_lines.add(re.sub(r"\[-(.*?)-\]|\{\+(.*?)\+\}", lambda m: m.group(1) or "", line[1:]))
+            new_lines.add(re.sub(r"\[-(.*?)-\]|\{\+(.*?)\+\}", lambda m: m.group(2) or "", line[1:]))
+    check(name + ": old line removed", removed in old_lines, "\n" + out[:2000])
+    check(name + ": new line added", added in new_lines, "\n" + out[:2000])
 
 
 def edit_chart_xml(pattern, replacement):

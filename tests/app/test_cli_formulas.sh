@@ -42,7 +42,8 @@ PY
 check "same values: no differences" test $? -eq 0
 "$vergle" --color=never --formulas "$samples/budget_v1.xlsx" "$work/changed.xlsx" > "$work/view.txt"
 check "changed formula: differences" test $? -eq 1
-check "changed formula shown" has "$work/view.txt" $'+合計\t=SUM(B2:B3)+B4 → 465,800\t'
+# The cell is named and both formulas can be read back from its marks.
+check "changed formula shown" has "$work/view.txt" $'~5 5\t合計\tB5: =SUM(B2:B{+3)+B+}4[-)-] → 465,800'
 
 if [ -z "$corpus" ] || [ ! -d "$corpus" ]; then
     echo "corpus not found: macro checks skipped"

@@ -180,7 +180,7 @@ GIT_EXTERNAL_DIFF=$vergle git diff HEAD~3 HEAD -- budget.xlsx > "$work/ext" 2> "
 check "GIT_EXTERNAL_DIFF: exit 0" test $? -eq 0
 check "GIT_EXTERNAL_DIFF: nothing on standard error" test ! -s "$work/err"
 check "GIT_EXTERNAL_DIFF: headers name a/ and b/" has "$work/ext" "--- a/budget.xlsx: 予算 2024"
-check "GIT_EXTERNAL_DIFF: the changed cell" grep -q "^+旅費	135,000	27%	$" "$work/ext"
+check "GIT_EXTERNAL_DIFF: the changed cell" grep -q "^~2 2	旅費	B2: \[-120,000-\]{+135,000+}" "$work/ext"
 git -c diff.vergle.command="$vergle" log -p --ext-diff --format='commit %s' > "$work/ext" 2> "$work/err"
 check "the driver's command: git log -p --ext-diff runs through: $(head -3 "$work/err")" test $? -eq 0
 check "the driver's command: every commit" test "$(grep -c '^commit ' "$work/ext")" -eq 4
@@ -188,7 +188,7 @@ check "the driver's command: added files against /dev/null" has "$work/ext" "+++
 check "the driver's command: the protected workbook" has "$work/ext" "=== b/locked.xlsx: パスワード付きのため比較できません ==="
 git config difftool.vergle.cmd "'$vergle' \"\$LOCAL\" \"\$REMOTE\""
 git difftool -y -t vergle HEAD~3 HEAD -- budget.xlsx > "$work/tool" 2> "$work/err"
-check "difftool: the changed cell" grep -q "^+旅費	135,000	27%	$" "$work/tool"
+check "difftool: the changed cell" grep -q "^~2 2	旅費	B2: \[-120,000-\]{+135,000+}" "$work/tool"
 check "nothing left in the temporary folder" test -z "$(ls -A "$TEMP")"
 
 echo "cli git: $passed passed, $failed failed"

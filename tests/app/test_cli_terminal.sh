@@ -50,8 +50,10 @@ screen workbooks "'$work/bin/vergle' budget_v1.xlsx budget_v2.xlsx"
 screen no_color "NO_COLOR=1 '$work/bin/vergle' report_v1.docx report_v2.docx"
 # What the screens say without their attributes.
 plain() { sed $'s/\033\\[[0-9;]*m//g' "$1"; }
-check "changed cell in reverse video and green" grep -q $'\033\\[7m\033\\[32m135,000' "$work/workbooks.txt"
-check "Japanese text in its place" grep -q '^+旅費 *135,000 *27%$' <(plain "$work/workbooks.txt")
+check "changed cell: old value red, new value green" \
+    grep -q $'B2: \033\\[31m\\[-120,000-\\]\033\\[32m{+135,000+}' "$work/workbooks.txt"
+check "Japanese text in its place" \
+    grep -q '^~2 2 *旅費 *B2: \[-120,000-\]{+135,000+} *C2: \[-25%-\]{+27%+}$' <(plain "$work/workbooks.txt")
 check "no colours with NO_COLOR" test -z "$(grep $'\033' "$work/no_color.txt")"
 check "exit status on the screen" grep -q '^\[exit 1\]$' <(plain "$work/workbooks.txt")
 check "temporary folder left as found" test -z "$(ls -A "$work/temp")"

@@ -137,6 +137,28 @@ check "program that ran: 0" test $? -eq 0
 check "program that ran: given the folders" grep -q "^  ページ001=" "$work/record"
 check "temporary folder left as found after trouble" test -z "$(ls -A "$TEMP")"
 
+# --html: the report beside the view, or before a program; written into a
+# new file put in place (a link there is replaced, its target untouched);
+# a report that cannot be written is trouble.
+(cd "$samples" && "$vergle" --html "$work/r.html" budget_v1.xlsx budget_v2.xlsx) > "$work/out" 2>&1 < /dev/null
+check "--html: the view's status" test $? -eq 1
+check "--html: the view as without it" cmp -s "$work/out" "$expected/budget.txt"
+check "--html: a whole page" grep -q '</html>' "$work/r.html"
+VERGLE_RECORD=$work/record "$vergle" --html "$work/r2.html" --program "$recorder" "$samples/report_v1.docx" \
+    "$samples/report_v2.docx" > "$work/out" 2>&1 < /dev/null
+check "--html with a program: the program ran" test $? -eq 0 -a -s "$work/record"
+check "--html with a program: the report written, nothing shown" test -s "$work/r2.html" -a ! -s "$work/out"
+echo precious > "$work/target"
+ln -s "$work/target" "$work/link.html"
+"$vergle" --html "$work/link.html" "$samples/report_v1.docx" "$samples/report_v2.docx" > /dev/null 2>&1 < /dev/null
+check "--html: a link is replaced, not written through" test "$(cat "$work/target")" = precious -a ! -L "$work/link.html"
+mkdir "$work/dir.html"
+"$vergle" --html "$work/dir.html" "$samples/report_v1.docx" "$samples/report_v2.docx" > /dev/null 2> "$work/err" < /dev/null
+check "--html into a folder: trouble" test $? -eq 2
+check "--html into a folder: the message" grep -q "レポートを書き込めません" "$work/err"
+check "--html into a folder: nothing left beside it" test -z "$(ls "$work" | grep '\.part')"
+"$vergle" --html "$work/r3.html" --text "$samples/report_v1.docx" > /dev/null 2>&1; check "--html with --text" test $? -eq 2
+
 # Settings of earlier versions name "diff", their default: the view here
 # takes its place.  A program named on the command line is started.
 printf 'diff\r\nTEXTBOX=N\r\nALLPAGE=N' > "$work/bin/Vergle.ini"
@@ -178,21 +200,21 @@ PY
     cat > "$work/want" <<'EOF2'
 --- v1.xlsx: 一覧
 +++ v2.xlsx: 一覧
-@@ -1,3 +1,3 @@
- 名前	数	
--りんご	3	
-+りんご	4	
- みかん	5	
+@@ -1,3 +1,3 @@ 一覧
+ 1 1	名前	数
+~2 2	りんご	B2: [-3-]{+4+}
+ 3 3	みかん	5
 --- v1.xlsx: 旧シート
 +++ /dev/null
-@@ -1 +0,0 @@
--x	1	
+@@ -1 +0,0 @@ 旧シート
+-1  	x	1
 --- v1.xlsx: Same
 +++ v2.xlsx: Same 2
+# renamed: Same → Same 2
 --- /dev/null
 +++ v2.xlsx: 新シート
-@@ -0,0 +1 @@
-+y	2	
+@@ -0,0 +1 @@ 新シート
++  1	y	2
 EOF2
     check "sheets added, removed and renamed" cmp -s "$work/out" "$work/want"
     cmp -s "$work/out" "$work/want" || diff -u "$work/want" "$work/out"
@@ -222,6 +244,9 @@ if [ -n "$corpus" ] && [ -d "$corpus" ]; then
         check "--text and a comparison agree on $doc" test $rc -eq $((rc2 == 0 ? 0 : 2))
         [ $rc -eq 0 ] || continue
         n=$((n + 1))
+        "$vergle" --textbox --html "$work/self.html" "$doc" "$doc" > "$work/view" 2>&1 < /dev/null
+        check "the view of $doc against itself: nothing, exit 0" test $? -eq 0 -a ! -s "$work/view"
+        check "the report of $doc against itself" grep -q 'No differences' "$work/self.html"
         check "UTF-8: $doc" iconv -f UTF-8 -t UTF-8 "$work/text" -o /dev/null
         check "no CR: $doc" test "$(tr -cd '\r' < "$work/text" | wc -c)" -eq 0
         heads=$(grep '^=== .* ===$' "$work/text" | sed 's/^=== \(.*\) ===$/\1/')

@@ -116,23 +116,45 @@ TEST(LineDiff, HunksAsDiffWritesThem) {
     }
 }
 
-TEST(LineDiff, ChangedCellsAreMarkedInColour) {
+TEST(LineDiff, ChangedLinesHaveTheirWordsMarked) {
     std::vector<std::string> a = {"name\tqty\t", "apple\t3\t150\t", "pear\t1\t"};
     std::vector<std::string> b = {"name\tqty\t", "new\trow\t", "apple\t4\t150\t9\t", "plum\t2\t"};
-    std::string out;
+    // The apple lines pair up across the inserted line and show what changed
+    // in them; pear and plum share no word: one deleted, one inserted.
     hunk_style style;
+    std::string plain;
+    ASSERT_TRUE(write_hunks(lines_of(a), lines_of(b), style, plain));
+    EXPECT_EQ(plain,
+              "@@ -1,3 +1,4 @@\n"
+              " name\tqty\t\n"
+              "+new\trow\t\n"
+              "~apple\t[-3-]{+4+}\t150\t{+9\t+}\n"
+              "-pear\t1\t\n"
+              "+plum\t2\t\n");
     style.colour = true;
-    ASSERT_TRUE(write_hunks(lines_of(a), lines_of(b), style, out));
-    // The apple rows pair up across the inserted row; pear and plum share no
-    // cell, so nothing in them is marked.
-    EXPECT_EQ(out,
+    std::string coloured;
+    ASSERT_TRUE(write_hunks(lines_of(a), lines_of(b), style, coloured));
+    EXPECT_EQ(coloured,
               "\033[36m@@ -1,3 +1,4 @@\033[m\n"
               " name\tqty\t\n"
-              "\033[31m-apple\t\033[7m3\033[27m\t150\t\033[m\n"
-              "\033[31m-pear\t1\t\033[m\n"
               "\033[32m+new\trow\t\033[m\n"
-              "\033[32m+apple\t\033[7m4\033[27m\t150\t\033[7m9\033[27m\t\033[m\n"
+              "\033[33m~\033[mapple\t\033[31m[-3-]\033[m\033[32m{+4+}\033[m\t150\t\033[32m{+9\t+}\033[m\n"
+              "\033[31m-pear\t1\t\033[m\n"
               "\033[32m+plum\t2\t\033[m\n");
+}
+
+TEST(LineDiff, ControlCharactersNeverReachTheTerminal) {
+    // Text that would clear the screen, move the cursor or overwrite a line
+    // is shown escaped; tabs stay tabs.
+    std::vector<std::string> a = {"total\t100", "note"};
+    std::vector<std::string> b = {"total\t\x1b[2J\x1b[1;1H100", "note\rfake line\x07"};
+    std::string out;
+    ASSERT_TRUE(write_hunks(lines_of(a), lines_of(b), hunk_style{}, out));
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(out.find('\r'), std::string::npos);
+    EXPECT_EQ(out.find('\x07'), std::string::npos);
+    EXPECT_NE(out.find("^[[2J^[[1;1H"), std::string::npos) << out;
+    EXPECT_NE(out.find("note^Mfake line^G"), std::string::npos) << out;
 }
 
 }  // namespace
