@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 samples=$(cd "$here/../../samples" && pwd)
 expected=$here/cli_expected
 work=$(mktemp -d)
-trap 'chmod -R u+rwx "$work" 2> /dev/null; rm -rf "$work"' EXIT
+trap 'chmod 700 "$work/trees/new/closed" 2> /dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/temp"
 cp "$vergle_src" "$work/bin/vergle"
 vergle=$work/bin/vergle
