@@ -191,7 +191,9 @@ void page::add(const std::vector<align::section>& a, const std::vector<align::se
     const align::section* sb = p.deleted() ? nullptr : &b[static_cast<size_t>(p.b0)];
     const align::section& any = sb ? *sb : *sa;
     if (!kind_known_) kind_ = any.kind, kind_known_ = true;
-    if (any.kind != kind_) mixed_ = true;
+    // Two folders may hold workbooks beside documents; one document's
+    // macro modules beside its sheets do not count.
+    if (documents_begun_ && any.kind != kind_) mixed_ = true;
     std::string title;
     if (sb) {
         for (long j = p.b0; j < p.b1; ++j) title += (j > p.b0 ? ", " : "") + b[static_cast<size_t>(j)].title;
@@ -461,6 +463,7 @@ void page::lines(const std::vector<align::row_op>& ops, const align::grid& a, co
 }
 
 void page::begin_document() {
+    documents_begun_ = true;
     toc_mark_ = toc_.size();
     body_mark_ = body_.size();
 }
@@ -473,10 +476,11 @@ void page::end_document(const std::string& title, const char* state, const std::
     }
     const std::string id = "d" + std::to_string(++documents_);
     const std::string st = std::string("<span class=\"st st-") + state + "\">" + state + "</span>";
-    const bool sections = body_.size() > body_mark_;
+    const bool listed = toc_.size() > toc_mark_, sections = body_.size() > body_mark_;
     toc_.insert(toc_mark_, "<li class=\"doc\"><a href=\"#" + id + "\">" + html_text(title) + "</a>" + st +
-                               (sections ? "<ul>\n" : "</li>\n"));
-    if (sections) toc_ += "</ul></li>\n";
+                               (listed ? "<ul>\n" : "</li>\n"));
+    if (listed) toc_ += "</ul></li>\n";
+    // A document without sections shown is a change of its own.
     std::string head = "<h2 class=\"doc" + std::string(sections ? "" : " change") + "\" id=\"" + id + "\">" +
                        html_text(title) + st + "</h2>\n";
     if (!note.empty()) head += "<p class=\"note\">" + html_text(note) + "</p>\n";
@@ -508,7 +512,15 @@ std::string page::finish(const align::summary& sum, const document_counts* docs)
     count("moved", k + " moved", sum.moved);
     count("changed", k + " changed", sum.changed);
     o += "</tr><tr>";
-    if (kind_ == align::section_kind::sheet) {
+    if (mixed_) {
+        // Sheets beside pages or slides (two folders): both kinds of counts.
+        count("cells", "Cells changed", sum.cells_changed);
+        count("lines", "Lines changed", sum.lines_changed);
+        count("rows-ins", "Rows and lines inserted", sum.rows_inserted);
+        count("rows-del", "Rows and lines deleted", sum.rows_deleted);
+        count("cols-ins", "Columns inserted", sum.columns_inserted);
+        count("cols-del", "Columns deleted", sum.columns_deleted);
+    } else if (kind_ == align::section_kind::sheet) {
         count("cells", "Cells changed", sum.cells_changed);
         count("rows-ins", "Rows inserted", sum.rows_inserted);
         count("rows-del", "Rows deleted", sum.rows_deleted);

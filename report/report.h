@@ -70,7 +70,8 @@ private:
     long sections_ = 0, changes_ = 0;
     align::section_kind kind_ = align::section_kind::text;
     bool kind_known_ = false;
-    bool mixed_ = false;          // sections of more than one kind
+    bool mixed_ = false;          // sections of more than one kind (two folders)
+    bool documents_begun_ = false;
     size_t toc_mark_ = 0, body_mark_ = 0;  // where the current document began
     long documents_ = 0;
 };
