@@ -76,9 +76,11 @@ refuse "$work/short.xlsx" "$good" "サポート対象外のファイルです($w
     "Unsupported file ($work/short.xlsx): too short to be a document"
 refuse "$work/missing.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx): ファイルがありません" \
     "Cannot open the file ($work/missing.xlsx): no such file"
+# A folder beside a file: two folders are compared, a folder and a file not.
 mkdir "$work/folder.xlsx"
-refuse "$good" "$work/folder.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/folder.xlsx): フォルダです" \
-    "Cannot open the file ($work/folder.xlsx): is a folder"
+refuse "$good" "$work/folder.xlsx" \
+    "フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。($good、$work/folder.xlsx)" \
+    "A folder cannot be compared with a file: name two folders or two files ($good, $work/folder.xlsx)"
 # A FIFO without a writer: refused at once, never opened (which would wait).
 mkfifo "$work/pipe.xlsx"
 refuse "$work/pipe.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/pipe.xlsx): 通常のファイルではありません" \
