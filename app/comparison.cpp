@@ -684,9 +684,17 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
     const char* path2 = argv[2];
     // Two folders are compared document by document; a folder and a file
     // cannot be.
-    const bool folder1 = plat_check_readable(path1) == PLAT_CHECK_FOLDER;
-    const bool folder2 = plat_check_readable(path2) == PLAT_CHECK_FOLDER;
+    const int check1 = plat_check_readable(path1);
+    const int check2 = plat_check_readable(path2);
+    const bool folder1 = check1 == PLAT_CHECK_FOLDER;
+    const bool folder2 = check2 == PLAT_CHECK_FOLDER;
     if (folder1 && folder2) return run_tree_comparison(path1, path2, s, dumps, ui, opt);
+    // Beside a folder, a name that is missing or cannot be read is told as
+    // such (a mistyped folder is not a file).
+    if (folder1 != folder2 && (folder1 ? check2 : check1) != PLAT_CHECK_OK) {
+        int kind = -1;
+        if (check_document(dumps, ui, folder1 ? path2 : path1, &kind) != 0) return -1;
+    }
     if (folder1 || folder2) {
         ui.show_error(ui_format("フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。(%s、%s)",
                                 std::string(path1), std::string(path2)),

@@ -98,6 +98,9 @@ check "an empty folder against a tree: every document added" test "$(grep -c '^O
 (cd "$t" && "$vergle" old "old/gone.xlsx") > "$work/out" 2> "$work/err"
 check "a folder and a file: exit 2" test $? -eq 2
 check "a folder and a file: the message" grep -q "フォルダとファイルは比較できません" "$work/err"
+(cd "$t" && env LANG=C.UTF-8 "$vergle" old nwe) > "$work/out" 2> "$work/err"
+check "a folder and a missing name: exit 2" test $? -eq 2
+check "a folder and a missing name: told as missing" test "$(cat "$work/err")" = "Vergle: Cannot open the file (nwe): no such file"
 
 # One processor or two: the same view (the pool's order never shows).
 if command -v taskset > /dev/null; then
