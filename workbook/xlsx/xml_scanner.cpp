@@ -1,6 +1,7 @@
 // The XML event scanner: one pass over a member's text, in place.
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "orb_cancel.h"
@@ -46,12 +47,6 @@ int dispatch(xml_scan& s, int event, int code, std::string_view text) {
     default: return 0;
     }
 }
-
-struct open_element {
-    int code;
-    bool has_child;
-    size_t content;  // offset where its content begins
-};
 
 // Finds the '>' that ends a tag starting at p, stepping over quoted
 // attribute values (a '>' may stand unescaped inside one); end when none.
@@ -119,44 +114,70 @@ std::string_view main_prefix(std::string_view root_tag) {
     return {};
 }
 
-int xml_scan_member(xml_scan& s, const char* text, size_t len) {
-    open_element stack[XML_STACK_MAX];
-    int depth = 0;
-    bool root_seen = false;
-    std::string_view prefix;
-    const char* p = text;
+// Scans text[from, len).  With last false, a construct that the text does
+// not complete is left for later: *stop is the offset of its '<' (len when
+// everything was read).  0, or the first non-zero result.
+int xml_walk::scan(xml_scan& s, const char* text, size_t len, size_t from, bool last, size_t* stop) {
+    const char* p = text + from;
     const char* end = text + len;
-    unsigned tags = 0;
+    *stop = len;
     while (p < end) {
         const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
         if (!lt) break;
+        const char* q = lt + 1;
+        // What the construct is and where it ends.  A piece that ends inside
+        // it (or too soon to tell a comment from a tag) leaves it for later.
+        enum { INSTRUCTION, COMMENT, CDATA, END_TAG, START_TAG } kind;
+        const char* gt = nullptr;     // the '>' of a tag or an instruction
+        size_t closing = std::string_view::npos;  // comment, CDATA: where "-->", "]]>" stands
+        if (!last && end - q < 9) {
+            *stop = static_cast<size_t>(lt - text);
+            return 0;
+        }
+        if (q < end && *q == '?') {
+            kind = INSTRUCTION;
+            gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
+        } else if (end - q >= 3 && q[0] == '!' && q[1] == '-' && q[2] == '-') {
+            kind = COMMENT;
+            closing = std::string_view(q + 3, static_cast<size_t>(end - q - 3)).find("-->");
+        } else if (end - q >= 8 && std::memcmp(q, "![CDATA[", 8) == 0) {
+            kind = CDATA;
+            closing = std::string_view(q + 8, static_cast<size_t>(end - q - 8)).find("]]>");
+        } else if (q < end && *q == '/') {
+            kind = END_TAG;
+            gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
+        } else {
+            kind = START_TAG;
+            gt = tag_end(q, end);
+            if (gt == end) gt = nullptr;
+        }
+        if (!last && !gt && closing == std::string_view::npos) {
+            *stop = static_cast<size_t>(lt - text);
+            return 0;
+        }
         // A long part (a million rows) asks now and then whether to stop.
         if ((++tags & 0x3FFF) == 0 && orb_cancelled()) return ORB_CANCELLED;
-        const char* q = lt + 1;
-        if (q < end && *q == '?') {  // processing instruction
-            const char* gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
+        if (kind == INSTRUCTION) {
             p = gt ? gt + 1 : end;
             continue;
         }
-        if (end - q >= 3 && q[0] == '!' && q[1] == '-' && q[2] == '-') {  // comment
-            std::string_view rest(q + 3, static_cast<size_t>(end - q - 3));
-            size_t e = rest.find("-->");
-            p = e == std::string_view::npos ? end : q + 3 + e + 3;
+        if (kind == COMMENT) {
+            p = closing == std::string_view::npos ? end : q + 3 + closing + 3;
             continue;
         }
-        if (end - q >= 8 && std::memcmp(q, "![CDATA[", 8) == 0) {  // text, not an element
-            std::string_view rest(q + 8, static_cast<size_t>(end - q - 8));
-            size_t e = rest.find("]]>");
-            p = e == std::string_view::npos ? end : q + 8 + e + 3;
+        if (kind == CDATA) {  // text, not an element
+            p = closing == std::string_view::npos ? end : q + 8 + closing + 3;
             continue;
         }
-        if (q < end && *q == '/') {  // end tag
+        if (kind == END_TAG) {
             if (depth == 0) return -1;
-            const char* gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
-            const open_element e = stack[--depth];
+            const xml_walk::open_element e = stack[--depth];
             s.container = depth > 0 ? stack[depth - 1].code : X_NONE;
             if (e.code != X_NONE) {
-                std::string_view content(text + e.content, static_cast<size_t>(lt - (text + e.content)));
+                // The content of a container is not handed on: no handler
+                // needs it, and a piece no longer holds it.
+                std::string_view content;
+                if (!e.has_child) content = std::string_view(text + e.content, static_cast<size_t>(lt - (text + e.content)));
                 int rc = dispatch(s, e.has_child ? XML_END : XML_LEAF, e.code, content);
                 if (rc != 0) return rc;
             }
@@ -164,7 +185,7 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
             continue;
         }
         // A start tag or a self-closing tag.
-        const char* gt = tag_end(q, end);
+        if (!gt) gt = end;
         bool self_closing = gt < end && gt > q && gt[-1] == '/';
         const char* n = q;
         while (n < gt && !is_blank(*n) && *n != '/' && *n != '>') ++n;
@@ -197,7 +218,7 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
         } else {
             if (depth >= XML_STACK_MAX) return -9;
             if (gt >= end) break;  // a tag that never ends: nothing follows
-            stack[depth++] = open_element{code, false, static_cast<size_t>(gt + 1 - text)};
+            stack[depth++] = xml_walk::open_element{code, false, static_cast<size_t>(gt + 1 - text)};
             if (code != X_NONE) {
                 int rc = dispatch(s, XML_START, code, tag);
                 if (rc != 0) return rc;
@@ -206,6 +227,66 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
         p = gt < end ? gt + 1 : end;
     }
     return 0;
+}
+
+size_t xml_walk::needed_from(size_t stop) const {
+    // The text of an element without child element so far is its content.
+    if (depth > 0 && !stack[depth - 1].has_child) return std::min(stop, stack[depth - 1].content);
+    return stop;
+}
+
+void xml_walk::shift(size_t by) {
+    for (int i = 0; i < depth; ++i) stack[i].content = stack[i].content >= by ? stack[i].content - by : 0;
+}
+
+int xml_scan_member(xml_scan& s, const char* text, size_t len) {
+    xml_walk walk;
+    size_t stop;
+    return walk.scan(s, text, len, 0, true, &stop);
+}
+
+xml_stream::xml_stream(xml_scan& s) : s_(s) {}
+
+xml_stream::~xml_stream() { std::free(buf_); }
+
+char* xml_stream::space(size_t n) {
+    if (cap_ - len_ >= n) return buf_ + len_;
+    // Let go of what was read and is no longer needed.
+    size_t keep = walk_.needed_from(resume_);
+    if (keep > 0) {
+        std::memmove(buf_, buf_ + keep, len_ - keep);
+        len_ -= keep;
+        resume_ -= keep;
+        seen_ -= keep;
+        walk_.shift(keep);
+    }
+    if (cap_ - len_ >= n) return buf_ + len_;
+    size_t want = std::max(cap_ * 2, len_ + n);
+    if (want < XML_STREAM_BUFFER) want = XML_STREAM_BUFFER;
+    char* grown = static_cast<char*>(std::realloc(buf_, want));
+    if (!grown) return nullptr;
+    buf_ = grown;
+    cap_ = want;
+    return buf_ + len_;
+}
+
+int xml_stream::add(size_t n) {
+    len_ += n;
+    // A construct held back is scanned again only once the text after it
+    // has at least doubled, so that a long one costs linear time.
+    size_t waiting = seen_ - resume_;
+    if (len_ - seen_ < std::max<size_t>(waiting, XML_STREAM_STEP)) return 0;
+    return scan(false);
+}
+
+int xml_stream::finish() { return scan(true); }
+
+int xml_stream::scan(bool last) {
+    seen_ = len_;
+    size_t stop;
+    int rc = walk_.scan(s_, buf_ ? buf_ : "", len_, resume_, last, &stop);
+    resume_ = stop;
+    return rc;
 }
 
 xml_attrs::xml_attrs(std::string_view tag) {
