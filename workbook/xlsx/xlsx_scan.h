@@ -142,6 +142,8 @@ struct xml_walk {
     // later and *stop is the offset of its '<'; else *stop is len.  0, or
     // the first non-zero result.
     int scan(xml_scan& s, const char* text, size_t len, size_t from, bool last, size_t* stop);
+    // Reads the common forms of a cell's content at once (xml_scanner.cpp).
+    int cell_content(xml_scan& s, const char* v, const char* end, const char** after);
     // The first offset still needed when the scan stopped at stop: the
     // content of an element that has had no child element yet is handed on
     // whole at its end tag.

@@ -223,8 +223,84 @@ int xml_walk::scan(xml_scan& s, const char* text, size_t len, size_t from, bool 
                 int rc = dispatch(s, XML_START, code, tag);
                 if (rc != 0) return rc;
             }
+            if (code == X_C && s.part == PART_WORKSHEET) {
+                // The usual cells, "<c ...><v>42</v></c>" and "<c ...><is><t>text</t></is></c>",
+                // with the events and questions the general path gives them.
+                const char* after = nullptr;
+                int rc = cell_content(s, gt + 1, end, &after);
+                if (rc != 0) return rc;
+                if (after) {
+                    p = after;
+                    continue;
+                }
+            }
         }
         p = gt < end ? gt + 1 : end;
+    }
+    return 0;
+}
+
+// The common forms of a cell's content after its start tag, read at once:
+// the value "<v>...</v></c>", and the inline string
+// "<is><t ...>...</t></is></c>".  Each gives the handler the events the
+// general path gives it and asks the cancel function for each tag, in the
+// same order.  *after is where the scan goes on, or null (nothing done) for
+// any other form, a prefixed name, a text needing more than the scan holds
+// or too deep a stack; then the general path reads it.
+int xml_walk::cell_content(xml_scan& s, const char* v, const char* end, const char** after) {
+    *after = nullptr;
+    auto ask = [this]() { return (++tags & 0x3FFF) == 0 && orb_cancelled(); };
+    const size_t left = static_cast<size_t>(end - v);
+    const int cell = depth - 1;  // the "c" just opened
+    const int outer = cell > 0 ? stack[cell - 1].code : X_NONE;
+    if (left >= 3 && v[0] == '<' && v[1] == 'v' && v[2] == '>') {
+        if (depth >= XML_STACK_MAX) return 0;
+        const char* value = v + 3;
+        const char* lt = static_cast<const char*>(std::memchr(value, '<', static_cast<size_t>(end - value)));
+        if (!lt || end - lt < 8 || std::memcmp(lt, "</v></c>", 8) != 0) return 0;
+        if (ask()) return ORB_CANCELLED;  // <v>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_START, X_V, std::string_view(v, 3))) return rc;
+        if (ask()) return ORB_CANCELLED;  // </v>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_LEAF, X_V, std::string_view(value, static_cast<size_t>(lt - value))))
+            return rc;
+        if (ask()) return ORB_CANCELLED;  // </c>
+        --depth;
+        s.container = outer;
+        if (int rc = sheet_xml_event(s, XML_END, X_C, {})) return rc;
+        *after = lt + 8;
+        return 0;
+    }
+    if (left >= 6 && std::memcmp(v, "<is><t", 6) == 0 && (v[6] == '>' || v[6] == ' ')) {
+        if (depth + 1 >= XML_STACK_MAX) return 0;
+        const char* t_tag = v + 4;
+        const char* t_end = tag_end(t_tag + 1, end);
+        if (t_end >= end || t_end[-1] == '/') return 0;
+        const char* body = t_end + 1;
+        const char* lt = static_cast<const char*>(std::memchr(body, '<', static_cast<size_t>(end - body)));
+        if (!lt || end - lt < 13 || std::memcmp(lt, "</t></is></c>", 13) != 0) return 0;
+        size_t t_len = static_cast<size_t>(body - t_tag);
+        if (t_len > XML_TAG_MAX) t_len = XML_TAG_MAX;
+        if (ask()) return ORB_CANCELLED;  // <is>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_START, X_IS, std::string_view(v, 4))) return rc;
+        if (ask()) return ORB_CANCELLED;  // <t>
+        s.container = X_IS;
+        if (int rc = sheet_xml_event(s, XML_START, X_T, std::string_view(t_tag, t_len))) return rc;
+        if (ask()) return ORB_CANCELLED;  // </t>
+        s.container = X_IS;
+        if (int rc = sheet_xml_event(s, XML_LEAF, X_T, std::string_view(body, static_cast<size_t>(lt - body))))
+            return rc;
+        if (ask()) return ORB_CANCELLED;  // </is>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_END, X_IS, {})) return rc;
+        if (ask()) return ORB_CANCELLED;  // </c>
+        --depth;
+        s.container = outer;
+        if (int rc = sheet_xml_event(s, XML_END, X_C, {})) return rc;
+        *after = lt + 13;
+        return 0;
     }
     return 0;
 }
@@ -462,12 +538,28 @@ int xml_unescape_text(std::string& text) {
     return 0;
 }
 
+namespace {
+
+// True when unescaping and CR LF folding leave the text as it is: no byte
+// that begins an entity, a character reference, an "_xHHHH_" form, a
+// no-break space or a CDATA section, and no CR.
+bool plain_text(const std::string& t) {
+    for (unsigned char c : t) {
+        if (c == '&' || c == '_' || c == 0xC2 || c == '<' || c == '\r') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int xml_take_text(xml_scan& s, std::string& out) {
     out.swap(s.text);
     s.text.clear();
     if (out.empty()) return 0;
-    if (xml_unescape_text(out) != 0) return -9;
-    fold_crlf(3, out.data());
+    if (!plain_text(out)) {
+        if (xml_unescape_text(out) != 0) return -9;
+        fold_crlf(3, out.data());
+    }
     out.resize(utf8_cut(out, std::min(std::strlen(out.c_str()), static_cast<size_t>(XML_TEXT_MAX))));
     return 0;
 }
