@@ -163,7 +163,9 @@ enum {
 // cut in two, the text of an element still open.
 class xml_stream {
 public:
-    explicit xml_stream(xml_scan& s);
+    // step: bytes gathered before a scan (tests and fuzzing scan after
+    // every piece with 1).
+    explicit xml_stream(xml_scan& s, size_t step = XML_STREAM_STEP);
     ~xml_stream();
     xml_stream(const xml_stream&) = delete;
     xml_stream& operator=(const xml_stream&) = delete;
@@ -184,6 +186,7 @@ private:
     size_t cap_ = 0, len_ = 0;
     size_t resume_ = 0;  // where the next scan begins
     size_t seen_ = 0;    // bytes held at the last scan
+    size_t step_;
 };
 
 // The element code of a name (len bytes), X_NONE when not recognised.

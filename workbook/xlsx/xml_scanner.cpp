@@ -321,7 +321,7 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
     return walk.scan(s, text, len, 0, true, &stop);
 }
 
-xml_stream::xml_stream(xml_scan& s) : s_(s) {}
+xml_stream::xml_stream(xml_scan& s, size_t step) : s_(s), step_(step) {}
 
 xml_stream::~xml_stream() { std::free(buf_); }
 
@@ -351,7 +351,7 @@ int xml_stream::add(size_t n) {
     // A construct held back is scanned again only once the text after it
     // has at least doubled, so that a long one costs linear time.
     size_t waiting = seen_ - resume_;
-    if (len_ - seen_ < std::max<size_t>(waiting, XML_STREAM_STEP)) return 0;
+    if (len_ - seen_ < std::max<size_t>(waiting, step_)) return 0;
     return scan(false);
 }
 
