@@ -1,4 +1,5 @@
 #include "comparison.h"
+#include "run_internal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -318,6 +319,21 @@ int check_document(const dump_table& dumps, vergle_ui& ui, const char* path, int
     return 0;
 }
 
+std::string refusal_line(const char* path, const std::string& message) {
+    const std::string unreadable = ui_text("読めないため比較できません");
+    if (message == ui_format("読み取りパスワードが設定されているファイルはサポート対象外です。(%s)", path))
+        return ui_text("パスワード付きのため比較できません");
+    int kind = -1;
+    if (plat_check_readable(path) != PLAT_CHECK_OK || orb_file_type(ORB_SOURCE_DISK, path, &kind) != 0)
+        return ui_with_reason(unreadable, ui_file_reason(path));
+    if (kind == ORB_KIND_XLSX_LOCKED || kind == ORB_KIND_DOCX_LOCKED || kind == ORB_KIND_PPTX_LOCKED)
+        return ui_text("パスワード付きのため比較できません");
+    if (document_family(kind) == 0 || message == ui_format("Excelブックではありません。%s", path))
+        return ui_text("サポート対象外のファイルのため比較できません");
+    std::string reason = ui_file_reason(path);
+    return ui_with_reason(unreadable, reason.empty() ? ui_code_reason(-1) : reason);
+}
+
 int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset, const char* base,
                   const char* path, const char* folder) {
     int kind = -1;
@@ -385,8 +401,8 @@ int check_file(vergle_ui& ui, const char* base, const char* path, const char* su
     return 0;
 }
 
-// The base folder of a run: a new folder of its own under the temporary
-// folder, or the keep folder, created here.  0, or -1 after the message.
+}  // namespace
+
 int make_base(run_settings& s, vergle_ui& ui, const run_options& opt, std::string& base) {
     if (opt.keep_dir) {
         if (std::strlen(opt.keep_dir) >= RUN_PATH_MAX) {
@@ -415,6 +431,7 @@ int make_base(run_settings& s, vergle_ui& ui, const run_options& opt, std::strin
     return 0;
 }
 
+namespace {
 
 // ---------------------------------------------------------------------------
 // The two dumps at once
@@ -597,10 +614,8 @@ int dump_both(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int
     return ui.pump_one_message() ? 0 : -1;
 }
 
-// A folder of the run's own for one dump's temporary files (the private
-// copy of its document, the legacy workbook's stream image), beside the two
-// output folders and never one of them: a document whose stem is the name of
-// such a file ("Vergle2003.tmp.xlsx") cannot meet it.
+}  // namespace
+
 std::string work_folder(const std::string& base, const char* name, const std::string& f1, const std::string& f2) {
     std::string n = name;
     for (;;) {
@@ -611,11 +626,15 @@ std::string work_folder(const std::string& base, const char* name, const std::st
     }
 }
 
+namespace {
+
 // A run folder left behind for a compare program that returned at once
 // (one that hands the folders to an instance of itself already running) is
 // marked with this file; a later run removes it once the mark is a day old.
 const char* const KEPT_MARK = "Vergle.kept";
 constexpr int64_t KEPT_FOR_NS = int64_t{24} * 3600 * 1000000000;
+
+}  // namespace
 
 bool mark_kept(const std::string& base) {
     char mark[RUN_PATH_MAX];
@@ -624,9 +643,6 @@ bool mark_kept(const std::string& base) {
     return f && plat_close(f) == 0;
 }
 
-// Removes the user's own run folders under temp that were kept for a compare
-// program and whose mark is older than a day.  Only folders named as runs
-// name them, private to the user and marked by a run are touched.
 void remove_stale_runs(const std::string& temp) {
     std::vector<plat_dirent> entries;
     if (plat_list_dir(temp.c_str(), entries) != 0) return;
@@ -647,13 +663,36 @@ void remove_stale_runs(const std::string& temp) {
     }
 }
 
-}  // namespace
+int finish_run(const std::string& base, bool keep, int rc, bool folders_unread, vergle_ui& ui) {
+    // A compare program that returned at once without having looked at the
+    // folders may have handed them to an instance of itself that is still
+    // to show them: they stay (marked, removed by a later run a day later).
+    if (!keep && rc == 0 && folders_unread && !ui.interrupted() && mark_kept(base)) return rc;
+    // The run's folder goes, and with it everything the run wrote; a kept
+    // folder stays only when the run succeeded.
+    if ((!keep || rc < 0) && plat_remove_tree(base.c_str()) != 0) {
+        ui.show_error(ui_format("出力フォルダを削除できません。(%s)", base), true);
+        rc = -1;
+    }
+    return rc;
+}
 
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
                    const run_options& opt) {
     if (argc < 3 || !argv[1] || !argv[2]) return -1;
     const char* path1 = argv[1];
     const char* path2 = argv[2];
+    // Two folders are compared document by document; a folder and a file
+    // cannot be.
+    const bool folder1 = plat_check_readable(path1) == PLAT_CHECK_FOLDER;
+    const bool folder2 = plat_check_readable(path2) == PLAT_CHECK_FOLDER;
+    if (folder1 && folder2) return run_tree_comparison(path1, path2, s, dumps, ui, opt);
+    if (folder1 || folder2) {
+        ui.show_error(ui_format("フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。(%s、%s)",
+                                std::string(path1), std::string(path2)),
+                      true);
+        return -1;
+    }
 
     char stem1[RUN_PATH_MAX], stem2[RUN_PATH_MAX];
     name_stem(path1, stem1);
@@ -720,17 +759,7 @@ int run_comparison(int argc, const char* const* argv, run_settings& s, const dum
             if (!opt.compare || (opt.then_program && rc <= 1)) rc = launch_folder_compare(s, ui, f1, f2, &folders_unread);
         }
     }
-    // A compare program that returned at once without having looked at the
-    // folders may have handed them to an instance of itself that is still
-    // to show them: they stay (marked, removed by a later run a day later).
-    if (!keep && rc == 0 && folders_unread && !ui.interrupted() && mark_kept(base)) return rc;
-    // The run's folder goes, and with it everything the run wrote; a kept
-    // folder stays only when the run succeeded.
-    if ((!keep || rc < 0) && plat_remove_tree(base.c_str()) != 0) {
-        ui.show_error(ui_format("出力フォルダを削除できません。(%s)", base), true);
-        rc = -1;
-    }
-    return rc;
+    return finish_run(base, keep, rc, folders_unread, ui);
 }
 
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui) {

@@ -5,7 +5,9 @@
 #define VERGLE_COMPARISON_H
 
 #include <string>
+#include <vector>
 
+#include "folder_tree.h"
 #include "settings.h"
 #include "ui.h"
 
@@ -70,6 +72,26 @@ int check_document(const dump_table& dumps, vergle_ui& ui, const char* path, int
 int dump_document(const dump_table& dumps, vergle_ui& ui, const run_settings& s, int out_charset,
                   const char* work_folder, const char* path, const char* folder);
 
+// Why a document could not be read, as one short line without its path
+// ("パスワード付きのため比較できません", "読めないため比較できません: REASON"),
+// from what is at path and the message its dump showed.
+std::string refusal_line(const char* path, const std::string& message);
+
+// A comparison of two folders, as its compare step sees it: both trees with
+// the folder each document's text went to (refused documents with their
+// messages), the two text trees, and the pairs of documents.
+struct tree_run {
+    folder_tree tree[2];
+    std::string text_root[2];
+    std::vector<tree_pair> pairs;
+    int out_charset = 1;
+    long refused = 0;  // documents refused, on either side
+};
+
+// What compares two written text trees: 0 (no differences), 1 (differences)
+// or 2 and above (trouble, after its message).
+using tree_compare_fn = int (*)(const tree_run& run, void* ctx);
+
 // What compares the two written folders.  Null: the settings' external
 // program.  Otherwise called with the two folders; returns 0 (no
 // differences), 1 (differences) or 2 and above (trouble, after its message).
@@ -92,6 +114,12 @@ struct run_options {
     // Dump the two documents at the same time, each on a thread of its own
     // (the files written are the same as one after the other).
     bool parallel = true;
+    // Two folders: what compares the two text trees (with compare_ctx).
+    // Null: the settings' external program on the two text trees.
+    tree_compare_fn tree_compare = nullptr;
+    // Two folders: the documents are dumped by this many threads (0: one
+    // for each processor the process may use).
+    unsigned threads = 0;
 };
 
 // argv holds "Vergle", the first file and the second file (argc 3).  Both
@@ -114,6 +142,25 @@ struct run_options {
 // message); so does one in the pending message handled after the dumps.
 // -1 after a failure (shown on ui, the external program's launch failure
 // included); otherwise the compare result (0 when the external program ran).
+//
+// Two folders instead of two files (argv[1] and argv[2] both folders): every
+// document under each (see folder_tree.h) is dumped into a text tree of the
+// run's own (named after the folder, "_1" and "_2" when the two names are
+// one) at its path below its folder, each into a folder named as the
+// document is, so that the two text trees mirror the two folders; a
+// document of one side alone is dumped on its side.  The documents are
+// dumped by a pool of threads (run_options::threads), both trees together,
+// each document's work files in a work folder of its thread; this thread
+// shows what the dumps report, one document at a time, and how many are
+// done (ui.documents_done).  A document that is refused does not end the
+// run: its messages are kept with it (nothing is shown for it here), its
+// text folder holds one file "比較できません" with the reason, and the rest is
+// compared.  Documents alone on their side are then paired by what they
+// hold (pair_renamed).  The two text trees are compared by
+// run_options::tree_compare, else by the external program (after one
+// message listing the refused documents).  A folder and a file are refused
+// together.  Results as above; 2 (after the compare) when a document was
+// refused or a folder under either could not be listed.
 int run_comparison(int argc, const char* const* argv, run_settings& s, const dump_table& dumps, vergle_ui& ui,
                    const run_options& opt);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chart_text.h"
+#include "platform.h"
 
 namespace {
 
@@ -66,23 +67,11 @@ ns_id ns_of_uri(std::string_view uri) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// A character reference's code point in UTF-8; one no character has (a
+// surrogate, zero, past U+10FFFF) is left out.
 void append_utf8(std::string& out, unsigned long cp) {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    plat_append_utf8(out, static_cast<uint32_t>(cp));
 }
 
 // Character data with its references resolved; an unknown one stays as

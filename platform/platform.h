@@ -144,6 +144,11 @@ int plat_make_run_dir(const char* base, std::string& out);
 // without regard to letter case on Windows, byte for byte on POSIX.
 bool plat_same_file_name(const std::string& a, const std::string& b);
 
+// A key under which file names that plat_same_file_name takes for one name
+// fall together (for sorting and looking names up): the name itself on
+// POSIX, its upper-case form on Windows.
+std::string plat_file_name_key(const std::string& name);
+
 // Gives the file from the name to, in the same folder, replacing a file or
 // link already called so (a link is replaced, never followed; a folder is
 // never replaced).  0 or -1.
@@ -171,6 +176,12 @@ struct plat_dirent {
 
 // Lists a folder without "." and "..".  0, or -1 when it cannot be listed.
 int plat_list_dir(const char* path, std::vector<plat_dirent>& out);
+
+// The absolute path of what path names, every symbolic link, junction and
+// "." or ".." on the way resolved (POSIX realpath; on Windows the final
+// path of the opened file or folder, without its "\\?\" prefix).  0 and
+// out set, or -1 when nothing is there or it cannot be resolved.
+int plat_real_path(const char* path, std::string& out);
 
 // Removes a folder and everything below it.  Symbolic links and junctions
 // inside the tree are removed as links: nothing outside the tree is touched.
@@ -309,6 +320,11 @@ bool plat_stdin_is_terminal();
 // True when standard output (1) or standard error (2) is an interactive
 // terminal.
 bool plat_stream_is_terminal(int stream);
+
+// The processors this process may run on (POSIX: its affinity mask, so
+// that taskset narrows it; Windows: the process's affinity mask), at
+// least 1.
+unsigned plat_cpu_count();
 
 // The machine's physical memory in bytes, 0 when it cannot be queried.
 uint64_t plat_physical_memory();

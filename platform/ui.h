@@ -61,6 +61,14 @@ struct vergle_ui {
         (void)document, (void)folder;
     }
     virtual void document_ended() {}
+
+    // A comparison of two folders has dumped done of its total documents;
+    // by default nothing.
+    virtual void documents_done(long done, long total) { (void)done, (void)total; }
+
+    // Something the user may want to know that is no failure (a link in a
+    // folder that is not followed); by default nothing.
+    virtual void show_notice(const std::string& text) { (void)text; }
 };
 
 // Messages are written in Japanese in the sources, and every one passes

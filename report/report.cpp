@@ -64,6 +64,11 @@ ins { background: var(--ins-strong); text-decoration: none; }
 tr.row-chg td.old, tr.row-chg td.new { background: #fffbea; }
 .current, .current td, .current th { outline: 2px solid var(--current); outline-offset: -2px; }
 p.same { font-size: 15px; }
+h2.doc { font-size: 16px; margin: 22px 0 10px; padding: 6px 10px; border-left: 4px solid var(--current);
+         background: #fff; }
+nav.toc li.doc { flex-basis: 100%; }
+nav.toc li.doc ul { display: inline-flex; margin-left: 12px; }
+.st-refused { background: #fca5a5; }
 )CSS";
 
 const char* const SCRIPT = R"JS(
@@ -186,6 +191,9 @@ void page::add(const std::vector<align::section>& a, const std::vector<align::se
     const align::section* sb = p.deleted() ? nullptr : &b[static_cast<size_t>(p.b0)];
     const align::section& any = sb ? *sb : *sa;
     if (!kind_known_) kind_ = any.kind, kind_known_ = true;
+    // Two folders may hold workbooks beside documents; one document's
+    // macro modules beside its sheets do not count.
+    if (documents_begun_ && any.kind != kind_) mixed_ = true;
     std::string title;
     if (sb) {
         for (long j = p.b0; j < p.b1; ++j) title += (j > p.b0 ? ", " : "") + b[static_cast<size_t>(j)].title;
@@ -454,24 +462,65 @@ void page::lines(const std::vector<align::row_op>& ops, const align::grid& a, co
     o += "</tbody></table>\n";
 }
 
-std::string page::finish(const align::summary& sum) const {
+void page::begin_document() {
+    documents_begun_ = true;
+    toc_mark_ = toc_.size();
+    body_mark_ = body_.size();
+}
+
+void page::end_document(const std::string& title, const char* state, const std::string& note, bool show) {
+    if (!show) {
+        toc_.resize(toc_mark_);
+        body_.resize(body_mark_);
+        return;
+    }
+    const std::string id = "d" + std::to_string(++documents_);
+    const std::string st = std::string("<span class=\"st st-") + state + "\">" + state + "</span>";
+    const bool listed = toc_.size() > toc_mark_, sections = body_.size() > body_mark_;
+    toc_.insert(toc_mark_, "<li class=\"doc\"><a href=\"#" + id + "\">" + html_text(title) + "</a>" + st +
+                               (listed ? "<ul>\n" : "</li>\n"));
+    if (listed) toc_ += "</ul></li>\n";
+    // A document without sections shown is a change of its own.
+    std::string head = "<h2 class=\"doc" + std::string(sections ? "" : " change") + "\" id=\"" + id + "\">" +
+                       html_text(title) + st + "</h2>\n";
+    if (!note.empty()) head += "<p class=\"note\">" + html_text(note) + "</p>\n";
+    body_.insert(body_mark_, head);
+}
+
+std::string page::finish(const align::summary& sum, const document_counts* docs) const {
     std::string o;
     o += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Vergle: " +
          html_text(first_) + " → " + html_text(second_) + "</title>\n<style>" + STYLE + "</style>\n</head>\n<body>\n";
     o += "<header>\n<h1><span class=\"doc\">" + html_text(first_) + "</span><span class=\"arrow\">→</span>"
          "<span class=\"doc\">" + html_text(second_) + "</span></h1>\n<table id=\"summary\"><tr>";
-    const std::string k = kind_plural(kind_);
+    const std::string k = kind_plural(mixed_ ? align::section_kind::text : kind_);
     auto count = [&](const char* id, const std::string& label, long n) {
         o += "<th>" + label + "</th><td id=\"count-" + id + "\">" + grouped(n) + "</td>";
     };
+    if (docs) {
+        count("docs-added", "Documents added", docs->added);
+        count("docs-removed", "Documents removed", docs->removed);
+        count("docs-renamed", "Documents renamed", docs->renamed);
+        count("docs-changed", "Documents changed", docs->changed);
+        count("docs-refused", "Documents refused", docs->refused);
+        o += "</tr><tr>";
+    }
     count("added", k + " added", sum.added);
     count("removed", k + " removed", sum.removed);
     if (kind_ == align::section_kind::sheet) count("renamed", k + " renamed", sum.renamed);
     count("moved", k + " moved", sum.moved);
     count("changed", k + " changed", sum.changed);
     o += "</tr><tr>";
-    if (kind_ == align::section_kind::sheet) {
+    if (mixed_) {
+        // Sheets beside pages or slides (two folders): both kinds of counts.
+        count("cells", "Cells changed", sum.cells_changed);
+        count("lines", "Lines changed", sum.lines_changed);
+        count("rows-ins", "Rows and lines inserted", sum.rows_inserted);
+        count("rows-del", "Rows and lines deleted", sum.rows_deleted);
+        count("cols-ins", "Columns inserted", sum.columns_inserted);
+        count("cols-del", "Columns deleted", sum.columns_deleted);
+    } else if (kind_ == align::section_kind::sheet) {
         count("cells", "Cells changed", sum.cells_changed);
         count("rows-ins", "Rows inserted", sum.rows_inserted);
         count("rows-del", "Rows deleted", sum.rows_deleted);
@@ -487,7 +536,9 @@ std::string page::finish(const align::summary& sum) const {
          "<button id=\"next\" title=\"next change (n, j)\">↓</button><span id=\"where\"></span></div>\n</header>\n"
          "<main>\n<nav class=\"toc\"><ul>\n" +
          toc_ + "</ul></nav>\n";
-    if (!sum.differs()) o += "<p class=\"same\">No differences.</p>\n";
+    const bool documents_differ = docs && (docs->added || docs->removed || docs->renamed || docs->changed ||
+                                           docs->refused);
+    if (!sum.differs() && !documents_differ) o += "<p class=\"same\">No differences.</p>\n";
     o += body_;
     o += "</main>\n<script>" + std::string(SCRIPT) + "</script>\n</body>\n</html>\n";
     return o;

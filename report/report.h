@@ -18,7 +18,9 @@
 // The counts are in the elements with the ids "count-added", "count-removed",
 // "count-renamed", "count-moved", "count-changed", "count-cells",
 // "count-rows-ins", "count-rows-del", "count-cols-ins", "count-cols-del" and
-// "count-lines".
+// "count-lines"; for two folders the documents' in "count-docs-added",
+// "count-docs-removed", "count-docs-renamed", "count-docs-changed" and
+// "count-docs-refused", each document's heading carrying the class "doc".
 #ifndef VERGLE_REPORT_H
 #define VERGLE_REPORT_H
 
@@ -39,8 +41,23 @@ public:
     void add(const std::vector<align::section>& a, const std::vector<align::section>& b, const align::section_pair& p,
              const align::layout& la, const align::layout& lb, const align::pair_script& s);
 
-    // The whole page, the counts at its top.
-    std::string finish(const align::summary& sum) const;
+    // Two folders: the sections added after begin_document belong to one
+    // document.  end_document heads them with the document's title (its
+    // path), its state ("changed", "renamed", "added", "removed",
+    // "refused") and a note (the rename, the reason), or drops them when
+    // show is false (a document without differences stays quiet).  A
+    // document added, removed or refused is its heading alone.
+    void begin_document();
+    void end_document(const std::string& title, const char* state, const std::string& note, bool show);
+
+    // What a comparison of two folders counts of its documents.
+    struct document_counts {
+        long added = 0, removed = 0, renamed = 0, changed = 0, same = 0, refused = 0;
+    };
+
+    // The whole page, the counts at its top (with those of the documents
+    // when docs is given).
+    std::string finish(const align::summary& sum, const document_counts* docs = nullptr) const;
 
 private:
     void sheet(const align::layout& la, const align::layout& lb, const align::pair_script& s);
@@ -53,6 +70,10 @@ private:
     long sections_ = 0, changes_ = 0;
     align::section_kind kind_ = align::section_kind::text;
     bool kind_known_ = false;
+    bool mixed_ = false;          // sections of more than one kind (two folders)
+    bool documents_begun_ = false;
+    size_t toc_mark_ = 0, body_mark_ = 0;  // where the current document began
+    long documents_ = 0;
 };
 
 // Text for an HTML page: control characters visible (see align::visible),

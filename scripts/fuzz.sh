@@ -31,7 +31,7 @@ cmake -S . -B "$BUILD" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-
   "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
   "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" >/dev/null || exit 1
 
-ALL="file_type cfb biff open_book_xls open_book_xlsx xlsx_scan ofx_walk ofx_parts chart_part unzip xml_escape keywords cell_format orb_convert formula vba"
+ALL="file_type cfb biff open_book_xls open_book_xlsx xlsx_scan ofx_walk ofx_parts chart_part unzip xml_escape keywords cell_format orb_convert formula vba align"
 TARGETS=${*:-$ALL}
 cmake --build "$BUILD" -j2 --target $(for t in $TARGETS; do printf 'fuzz_%s ' "$t"; done) || exit 1
 

@@ -16,29 +16,6 @@ std::string temp_base() {
     return temp;
 }
 
-namespace {
-
-// The line that stands for a document that cannot be read, from what is at
-// its path and from the message its dump showed (the messages of the run
-// name the path, which a version control system makes up anew each time,
-// so the line names the reason alone).
-std::string refusal_line(const char* path, const std::string& message) {
-    const std::string unreadable = ui_text("読めないため比較できません");
-    if (message == ui_format("読み取りパスワードが設定されているファイルはサポート対象外です。(%s)", path))
-        return ui_text("パスワード付きのため比較できません");
-    int kind = -1;
-    if (plat_check_readable(path) != PLAT_CHECK_OK || orb_file_type(ORB_SOURCE_DISK, path, &kind) != 0)
-        return ui_with_reason(unreadable, ui_file_reason(path));
-    if (kind == ORB_KIND_XLSX_LOCKED || kind == ORB_KIND_DOCX_LOCKED || kind == ORB_KIND_PPTX_LOCKED)
-        return ui_text("パスワード付きのため比較できません");
-    if (document_family(kind) == 0 || message == ui_format("Excelブックではありません。%s", path))
-        return ui_text("サポート対象外のファイルのため比較できません");
-    std::string reason = ui_file_reason(path);
-    return ui_with_reason(unreadable, reason.empty() ? ui_code_reason(-1) : reason);
-}
-
-}  // namespace
-
 int load_document(const char* path, const std::string& run, const char* name, const run_settings& s,
                   const dump_table& dumps, int charset, terminal_ui& ui, document_text& out) {
     char folder[ORB_PATH_MAX];

@@ -77,6 +77,21 @@ bool load_document(const std::string& folder, const std::vector<text_section>& s
     return true;
 }
 
+void add_summary(align::summary& sum, const align::summary& s) {
+    sum.added += s.added;
+    sum.removed += s.removed;
+    sum.renamed += s.renamed;
+    sum.moved += s.moved;
+    sum.changed += s.changed;
+    sum.same += s.same;
+    sum.cells_changed += s.cells_changed;
+    sum.rows_inserted += s.rows_inserted;
+    sum.rows_deleted += s.rows_deleted;
+    sum.columns_inserted += s.columns_inserted;
+    sum.columns_deleted += s.columns_deleted;
+    sum.lines_changed += s.lines_changed;
+}
+
 }  // namespace
 
 bool folder_sections(const std::string& folder, const std::vector<text_section>& known,
@@ -136,39 +151,62 @@ bool read_written_text(const std::string& path, int charset, std::string& out) {
     return true;
 }
 
-int diff_folders(const std::string& folder1, const std::vector<text_section>& one,
-                 const std::string& folder2, const std::vector<text_section>& two,
-                 const folder_diff_options& opt, vergle_ui& ui, std::FILE* out) {
+int compare_documents(const std::string& folder1, const std::vector<text_section>& one, const std::string& name1,
+                      const std::string& folder2, const std::vector<text_section>& two, const std::string& name2,
+                      const folder_diff_options& opt, vergle_ui& ui, std::FILE* out, const std::string& header,
+                      bool force_header, report::page* html, align::summary& sum) {
     view_document a, b;
-    a.name = opt.name1;
-    b.name = opt.name2;
+    a.name = name1;
+    b.name = name2;
     if (!load_document(folder1, one, opt.charset, ui, a) || !load_document(folder2, two, opt.charset, ui, b)) return 2;
 
     std::vector<align::section_pair> pairs = align::align_sections(a.sections, b.sections);
-    std::unique_ptr<report::page> html;
-    if (!opt.report.empty()) html = std::make_unique<report::page>(opt.name1, opt.name2, opt.style.context);
-    align::summary sum;
+    align::summary mine;
     std::string text;
+    // The header goes out before the first text of the pair.
+    bool headed = header.empty();
+    auto head = [&] {
+        if (headed) return true;
+        headed = true;
+        return std::fwrite(header.data(), 1, header.size(), out) == header.size();
+    };
+    auto write = [&](const std::string& t) {
+        return t.empty() || (head() && std::fwrite(t.data(), 1, t.size(), out) == t.size());
+    };
     for (const align::section_pair& p : pairs) {
         align::layout la = align::pair_layout(a.sections, p.a0, p.a1);
         align::layout lb = align::pair_layout(b.sections, p.b0, p.b1);
         const align::section& any = p.inserted() ? b.sections[static_cast<size_t>(p.b0)]
                                                  : a.sections[static_cast<size_t>(p.a0)];
         align::pair_script s = align::align_pair(la, lb, any.kind);
-        align::count(sum, p, s, la, lb);
+        align::count(mine, p, s, la, lb);
         if (html) html->add(a.sections, b.sections, p, la, lb, s);
-        if (opt.quiet) {
-            if (!html && sum.differs()) return 1;
+        if (!out) {
+            if (!html && mine.differs()) break;
             continue;
         }
         text.clear();
         render_pair(a, b, p, la, lb, s, opt.style, text);
-        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size()) return 2;
+        if (!write(text)) return 2;
     }
+    if (out && force_header && !head()) return 2;
+    add_summary(sum, mine);
+    return mine.differs() ? 1 : 0;
+}
+
+int diff_folders(const std::string& folder1, const std::vector<text_section>& one,
+                 const std::string& folder2, const std::vector<text_section>& two,
+                 const folder_diff_options& opt, vergle_ui& ui, std::FILE* out) {
+    std::unique_ptr<report::page> html;
+    if (!opt.report.empty()) html = std::make_unique<report::page>(opt.name1, opt.name2, opt.style.context);
+    align::summary sum;
+    int rc = compare_documents(folder1, one, opt.name1, folder2, two, opt.name2, opt, ui, opt.quiet ? nullptr : out,
+                               "", false, html.get(), sum);
+    if (rc == 2) return 2;
     if (html && plat_write_replacing(opt.report, html->finish(sum)) != 0) {
         ui.show_error(ui_format("レポートを書き込めません。(%s)", opt.report), true);
         return 2;
     }
     if (!opt.quiet && std::fflush(out) != 0) return 2;
-    return sum.differs() ? 1 : 0;
+    return rc;
 }

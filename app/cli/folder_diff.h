@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "align.h"
 #include "line_diff.h"
 #include "ui.h"
 
@@ -59,6 +60,23 @@ struct folder_diff_options {
 int diff_folders(const std::string& folder1, const std::vector<text_section>& sections1,
                  const std::string& folder2, const std::vector<text_section>& sections2,
                  const folder_diff_options& opt, vergle_ui& ui, std::FILE* out);
+
+namespace report {
+class page;
+}
+
+// One pair of documents, as diff_folders compares them, for a caller that
+// compares many: the headers name the documents name1 and name2; what the
+// view shows goes to out (null: nothing, and the comparison stops at the
+// first difference unless html is given), after header (written before the
+// pair's first text; with force_header also when the pair shows nothing);
+// the report's sections go to html (when not null) and the counts are added
+// to sum.  0 the same, 1 different, 2 when a file cannot be read (shown on
+// ui) or out cannot be written.
+int compare_documents(const std::string& folder1, const std::vector<text_section>& sections1, const std::string& name1,
+                      const std::string& folder2, const std::vector<text_section>& sections2, const std::string& name2,
+                      const folder_diff_options& opt, vergle_ui& ui, std::FILE* out, const std::string& header,
+                      bool force_header, report::page* html, align::summary& sum);
 
 // Writes bytes into the file at path: into a new file beside it first,
 // which then takes the place of path (so a link at path is replaced, never

@@ -1,6 +1,7 @@
 // vergle: the comparison from the command line.
 //
 //   vergle [options] FILE1 FILE2
+//   vergle [options] FOLDER1 FOLDER2
 //   vergle [options] --text FILE
 //   vergle PATH OLD-FILE OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE   (git)
 //
@@ -9,7 +10,8 @@
 // named, it shows their differences itself (a unified difference, one
 // section per sheet, page or slide, in UTF-8); otherwise it starts the
 // program on the folders and waits for it.  The folders are removed at the
-// end.  --text writes one document's text to standard output instead.  Exit
+// end.  Two folders are compared document by document (tree_view.h).
+// --text writes one document's text to standard output instead.  Exit
 // status as diff's: 0 the same, 1 different, 2 trouble.
 #include <csignal>
 #include <cstdio>
@@ -27,6 +29,7 @@
 #include "settings.h"
 #include "standard_input.h"
 #include "terminal_ui.h"
+#include "tree_view.h"
 
 namespace {
 
@@ -38,6 +41,7 @@ enum { SAME = 0, DIFFERENT = 1, TROUBLE = 2 };
 void usage(std::FILE* out) {
     std::fputs(
         "usage: vergle [options] FILE1 FILE2\n"
+        "       vergle [options] FOLDER1 FOLDER2\n"
         "       vergle [options] --text FILE\n"
         "\n"
         "Compares two Excel workbooks (.xls, .xlsx, .xlsm), Word documents (.docx,\n"
@@ -45,6 +49,9 @@ void usage(std::FILE* out) {
         "in them.  With no folder-compare program named, the differences are shown\n"
         "here: a unified difference in UTF-8, one section per sheet, page or slide.\n"
         "A FILE of \"-\" is standard input; /dev/null is a document without text.\n"
+        "Two folders are compared as diff -r compares them: every document under\n"
+        "each (by its extension; other files are left out), paired by its path,\n"
+        "a document moved or renamed found by its text; -q lists those that differ.\n"
         "\n"
         "options (override the settings file for this run):\n"
         "  --program PATH   start this folder-compare program on the two text folders\n"
@@ -146,6 +153,12 @@ int view(const char* folder1, const char* folder2, void* ctx) {
     // the differences.
     if (rc == DIFFERENT && v.opt.quiet && !v.with_program) say_differ(v.opt);
     return rc;
+}
+
+// Two folders: the tree's view.
+int tree_view(const tree_run& run, void* ctx) {
+    view_context& v = *static_cast<view_context*>(ctx);
+    return diff_trees(run, v.opt, *v.ui, stdout, !v.with_program);
 }
 
 bool term_is_dumb() {
@@ -451,7 +464,11 @@ int main(int argc, char** argv) {
     v.opt.style.colour = use_colour(o.colour);
     if (o.context >= 0) v.opt.style.context = o.context;
     v.opt.quiet = o.quiet;
-    if (git || is_null_device(files[0]) || is_null_device(files[1])) {
+    // Two folders (or a folder and a file, which the run refuses) go to the
+    // run as they are.
+    const bool folders = plat_check_readable(files[0]) == PLAT_CHECK_FOLDER ||
+                         plat_check_readable(files[1]) == PLAT_CHECK_FOLDER;
+    if (git || (!folders && (is_null_device(files[0]) || is_null_device(files[1])))) {
         rc = compare_here(files[0], files[1], s, dumps, charset, v, git);
         if (terminal_interrupt()) return 128 + terminal_interrupt();
         // git stops at an external diff's non-zero status.
@@ -468,6 +485,7 @@ int main(int argc, char** argv) {
     }
     if (!s.diff_program[0] || o.html) {
         ro.compare = view;
+        ro.tree_compare = tree_view;
         ro.compare_ctx = &v;
     }
     const char* args[3] = {"Vergle", files[0], files[1]};

@@ -50,14 +50,14 @@ void terminal_ui::show_error(const std::string& message, bool) {
             text.replace(at, a.first.size(), a.second);
     }
     if (shown_) std::fputs("\r\033[K", err);
-    shown_ = false;
+    shown_ = documents_line_ = false;
     std::fprintf(err, "Vergle: %s\n", text.c_str());
     std::fflush(err);
 }
 
 bool terminal_ui::ask_retry(const std::string& text) {
     if (shown_) std::fputs("\r\033[K", err);
-    shown_ = false;
+    shown_ = documents_line_ = false;
     std::fprintf(err, "Vergle: %s\n", text.c_str());
     if (!interactive) {
         std::fprintf(err, "%s\n", ui_text("再試行しません(標準入力が端末ではありません)。").c_str());
@@ -99,12 +99,36 @@ void terminal_ui::document_begun(const std::string& document, const std::string&
 }
 
 void terminal_ui::document_ended() {
-    if (shown_) {
+    if (shown_ && !documents_line_) {
         std::fputs("\r\033[K", err);
         std::fflush(err);
     }
     shown_ = false;
     folder_.clear();
+}
+
+void terminal_ui::documents_done(long done, long total) {
+    const auto now = std::chrono::steady_clock::now();
+    if (done <= 1) documents_start_ = now;
+    if (done >= total) {
+        if (shown_) std::fputs("\r\033[K", err);
+        shown_ = documents_line_ = false;
+        std::fflush(err);
+        return;
+    }
+    if (!progress || now - documents_start_ < progress_after) return;
+    if (shown_ && now - documents_shown_ < std::chrono::milliseconds(100)) return;
+    documents_shown_ = now;
+    std::fprintf(err, "\r\033[K%s %ld/%ld", ui_text("文書").c_str(), done, total);
+    std::fflush(err);
+    shown_ = documents_line_ = true;
+}
+
+void terminal_ui::show_notice(const std::string& text) {
+    bool held = hold_errors;
+    hold_errors = false;
+    show_error(text, false);
+    hold_errors = held;
 }
 
 const std::vector<text_section>& terminal_ui::sheets_of(const std::string& folder) const {

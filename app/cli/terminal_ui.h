@@ -42,6 +42,12 @@ struct terminal_ui : vergle_ui {
 
     void document_begun(const std::string& document, const std::string& folder) override;
     void document_ended() override;
+    // Two folders: "文書 12/1000" (documents done of all) on err, once the
+    // dumps have taken longer than progress_after, at most ten times a
+    // second; taken back when the last is done.
+    void documents_done(long done, long total) override;
+    // A notice on err, as messages are shown (exit status untouched).
+    void show_notice(const std::string& text) override;
 
     // The sheets the dump of folder began, in order, with their files and
     // layouts.
@@ -52,6 +58,8 @@ private:
     std::string folder_, document_;
     std::chrono::steady_clock::time_point start_;
     bool shown_ = false;
+    std::chrono::steady_clock::time_point documents_start_, documents_shown_;
+    bool documents_line_ = false;  // the line shown is the documents' count
 };
 
 // The table of dumps with each dump announced to the terminal_ui it reports

@@ -1,5 +1,6 @@
-# bash completion for vergle: its options, the values of --color, and the
-# documents it reads (workbooks, Word documents, presentations).
+# bash completion for vergle: its options, the values of --color, and what
+# it compares: documents (workbooks, Word documents, presentations) and
+# folders (two folders are compared document by document).
 _vergle() {
     local cur prev
     cur=${COMP_WORDS[COMP_CWORD]}

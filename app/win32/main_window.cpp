@@ -1,7 +1,9 @@
 #include "main_window.h"
 
 #include <commdlg.h>
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +25,39 @@ const int BASE_DPI = 96;
 
 int WINAPI default_message_box(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
     return MessageBoxW(owner, text, caption, flags);
+}
+
+// The chooser starts where the field's path lies.
+int CALLBACK chooser_started(HWND dialog, UINT msg, LPARAM, LPARAM start) {
+    if (msg == BFFM_INITIALIZED && start) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, start);
+    return 0;
+}
+
+// The shell's chooser of folders, files shown too, so that either can be
+// chosen.
+bool default_choose_path(HWND owner, const std::string& title, std::string& path) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    std::wstring t = vergle_wide(title), start = vergle_wide(path);
+    BROWSEINFOW bi;
+    std::memset(&bi, 0, sizeof bi);
+    bi.hwndOwner = owner;
+    bi.lpszTitle = t.c_str();
+    bi.ulFlags = BIF_NEWDIALOGSTYLE | BIF_BROWSEINCLUDEFILES | BIF_NONEWFOLDERBUTTON;
+    bi.lpfn = chooser_started;
+    bi.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+    bool ok = false;
+    if (chosen) {
+        // Long enough for any path the wide calls take.
+        std::vector<wchar_t> buf(32768, L'\0');
+        if (SHGetPathFromIDListEx(chosen, buf.data(), static_cast<DWORD>(buf.size()), GPFIDL_DEFAULT)) {
+            path = vergle_utf8(buf.data());
+            ok = !path.empty();
+        }
+        CoTaskMemFree(chosen);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return ok;
 }
 
 void default_exit(vergle_window& w) { vergle_exit_process(w); }
@@ -66,6 +101,8 @@ const control_def CONTROLS[CTRL_COUNT] = {
     {nullptr, L"BUTTON", "クリア", IDC_CLEAR, BUTTON_STYLE, 0, SMALL_BUTTON},
     {nullptr, L"BUTTON", "キャンセル", IDC_CANCEL, BUTTON_STYLE, 0, LARGE_BUTTON},
     {nullptr, L"BUTTON", "比較実行", IDC_RUN, BUTTON_STYLE, 0, LARGE_BUTTON},
+    {nullptr, L"BUTTON", "...", IDC_CHOOSE1, BUTTON_STYLE, 0, SMALL_BUTTON},
+    {nullptr, L"BUTTON", "...", IDC_CHOOSE2, BUTTON_STYLE, 0, SMALL_BUTTON},
 };
 
 const char* const LABELS[3] = {"フォルダ比較プログラム", "対象ファイル１", "対象ファイル２"};
@@ -276,28 +313,53 @@ bool program_path_ok(vergle_window& w, const std::string& path) {
     return false;
 }
 
+bool is_folder(const std::string& path) { return plat_check_readable(path.c_str()) == PLAT_CHECK_FOLDER; }
+
+// Puts a file or folder into the first (slot 0) or the second field: not
+// the one the other field holds, and of its kind (two files or two
+// folders).  False after the warning.
+bool take_path(vergle_window& w, int slot, const std::string& path) {
+    const std::string& other = slot == 0 ? w.file2 : w.file1;
+    if (!other.empty()) {
+        const bool folder = is_folder(path);
+        if (plat_same_file_name(path, other)) {
+            warn(w, folder ? "同じフォルダを指定することはできません。" : "同じファイルを指定することはできません。");
+            return false;
+        }
+        if (folder != is_folder(other)) {
+            const std::string& first = slot == 0 ? path : other;
+            const std::string& second = slot == 0 ? other : path;
+            box(w.main,
+                ui_format("フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。(%s、%s)",
+                          first, second),
+                MB_OK | MB_ICONERROR | MB_TOPMOST);
+            return false;
+        }
+    }
+    set_text(slot == 0 ? w.file1_edit : w.file2_edit, path);
+    (slot == 0 ? w.file1 : w.file2) = path;
+    w.file_count = !w.file1.empty() + !w.file2.empty();
+    return true;
+}
+
 void on_drop_files(vergle_window& w, HDROP drop) {
     UINT n = DragQueryFileW(drop, 0, nullptr, 0);
     std::wstring buf(n + 1, L'\0');
     UINT got = n ? DragQueryFileW(drop, 0, &buf[0], n + 1) : 0;
     DragFinish(drop);
     if (w.running) return;  // the run holds the two files: no change now
-    if (got == 0) return;
+    if (got == 0 || w.file_count >= 2) return;
     buf.resize(got);
-    std::string path = vergle_utf8(buf.c_str());
-    if (w.file_count == 0) {
-        set_text(w.file1_edit, path);
-        w.file1 = path;
-        w.file_count = 1;
-    } else if (w.file_count == 1) {
-        if (plat_same_file_name(path, w.file1)) {
-            warn(w, "同じファイルを指定することはできません。");
-            return;
-        }
-        set_text(w.file2_edit, path);
-        w.file2 = path;
-        w.file_count = 2;
-    }
+    // The first field while it is empty, then the second.
+    take_path(w, w.file1.empty() ? 0 : 1, vergle_utf8(buf.c_str()));
+}
+
+// "..." beside a file field: a file or a folder chosen for it.
+void on_choose(vergle_window& w, int slot) {
+    if (w.running) return;
+    std::string path = slot == 0 ? w.file1 : w.file2;
+    if (!vergle_choose_path(w.main, ui_text("比較するファイルかフォルダを選んでください"), path)) return;
+    take_path(w, slot, path);
 }
 
 void on_browse(vergle_window& w) {
@@ -372,6 +434,8 @@ void on_clear(vergle_window& w) {
     if (w.running) return;
     set_text(w.file1_edit, "");
     set_text(w.file2_edit, "");
+    w.file1.clear();
+    w.file2.clear();
     w.file_count = 0;
 }
 
@@ -398,6 +462,8 @@ void on_command(vergle_window& w, int id) {
         return;
     case IDC_RUN: on_run(w); break;
     case IDC_CLEAR: on_clear(w); break;
+    case IDC_CHOOSE1: on_choose(w, 0); break;
+    case IDC_CHOOSE2: on_choose(w, 1); break;
     case IDM_VERSION: on_version(w); break;
     case IDM_HELP: on_help(w); break;
     default: return;
@@ -442,6 +508,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 message_box_fn vergle_message_box = default_message_box;
 open_dialog_fn vergle_open_dialog = GetOpenFileNameW;
+choose_path_fn vergle_choose_path = default_choose_path;
 exit_fn vergle_exit = default_exit;
 
 std::wstring vergle_wide(const std::string& utf8) {
@@ -518,6 +585,7 @@ window_layout vergle_layout(HDC dc, UINT dpi) {
     label_at(1, y);
     y += line + small_gap;
     l.controls[CTRL_FILE1] = rect_at(margin, y, edit_w, edit_h);
+    l.controls[CTRL_CHOOSE1] = rect_at(right_x, y, small_w, edit_h);
     y += edit_h + small_gap;
     // "対象ファイル２" with "クリア" between the two file fields, and the
     // second field.
@@ -526,6 +594,7 @@ window_layout vergle_layout(HDC dc, UINT dpi) {
     l.controls[CTRL_CLEAR] = rect_at(right_x, y + (row - small_gap - edit_h) / 2, small_w, edit_h);
     y += row;
     l.controls[CTRL_FILE2] = rect_at(margin, y, edit_w, edit_h);
+    l.controls[CTRL_CHOOSE2] = rect_at(right_x, y, small_w, edit_h);
     y += edit_h + gap;
     // The check boxes, the banner beside them and the two buttons at the
     // right, all in one row.
@@ -631,6 +700,18 @@ bool window_ui::pump_one_message() {
 }
 
 bool window_ui::interrupted() { return w->exit_after_run || quit_seen; }
+
+void window_ui::documents_done(long done, long total) {
+    if (!w->main) return;
+    const unsigned long long now = GetTickCount64();
+    if (done >= total) {
+        SetWindowTextW(w->main, CAPTION);
+        return;
+    }
+    if (now - title_shown < 100) return;
+    title_shown = now;
+    set_text(w->main, "Vergle - " + ui_text("文書") + " " + std::to_string(done) + "/" + std::to_string(total));
+}
 
 bool window_ui::program_running() {
     MSG msg;

@@ -23,6 +23,8 @@ enum {
     CTRL_CLEAR,     // "クリア"
     CTRL_CANCEL,    // "キャンセル"
     CTRL_RUN,       // "比較実行"
+    CTRL_CHOOSE1,   // "..." beside the first file field: a file or a folder
+    CTRL_CHOOSE2,   // "..." beside the second
     CTRL_COUNT
 };
 
@@ -52,21 +54,25 @@ struct vergle_window {
     HACCEL accel = nullptr;
     window_layout layout;   // at the window's current DPI
     SIZE outer = {0, 0};    // the window's size for that layout
-    std::string file1;      // the dropped files (UTF-8)
+    std::string file1;      // the dropped or chosen files or folders (UTF-8)
     std::string file2;
-    int file_count = 0;
+    int file_count = 0;     // how many of the two are given
     bool running = false;           // a comparison is under way
     bool exit_after_run = false;    // cancel or close came during the run
     std::string unsaved_program;    // the program path last reported as not saved
 };
 
 // Calls the window makes to the outside, replaceable for tests: the message
-// box, the file-open dialog, and the end of the process.
+// box, the file-open dialog, the chooser of a file or folder to compare
+// (owner, title, the path to start at and, when it returns true, the
+// path chosen; UTF-8), and the end of the process.
 using message_box_fn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
 using open_dialog_fn = BOOL(WINAPI*)(LPOPENFILENAMEW);
+using choose_path_fn = bool (*)(HWND owner, const std::string& title, std::string& path);
 using exit_fn = void (*)(vergle_window& w);
 extern message_box_fn vergle_message_box;
 extern open_dialog_fn vergle_open_dialog;
+extern choose_path_fn vergle_choose_path;
 extern exit_fn vergle_exit;
 
 // A UTF-8 text in UTF-16 for the system, and back.
@@ -120,6 +126,10 @@ struct window_ui : vergle_ui {
     // The user asked to stop (cancel, the close box, a quit): the run ends
     // and keeps nothing behind.
     bool interrupted() override;
+    // Two folders: the window's title counts the documents done
+    // ("Vergle - 文書 12/1000"), "Vergle" again when all are.
+    void documents_done(long done, long total) override;
+    unsigned long long title_shown = 0;  // when the title last changed (ms)
 };
 
 #endif

@@ -10,6 +10,8 @@
 #define IDC_CANCEL 202
 #define IDC_RUN 203
 #define IDC_CLEAR 204
+#define IDC_CHOOSE1 205
+#define IDC_CHOOSE2 206
 #define IDC_TEXTBOX 601
 #define IDC_ALLPAGE 602
 

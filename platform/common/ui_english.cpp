@@ -32,6 +32,21 @@ const ui_translation TABLE[] = {
 
     {"種類の異なるファイルは比較できません(%s、%s)。", "Cannot compare files of different kinds (%s, %s)"},
 
+    // Two folders.
+    {"フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。(%s、%s)",
+     "A folder cannot be compared with a file: name two folders or two files (%s, %s)"},
+    {"フォルダを読めません。(%s)", "Cannot read the folder (%s)"},
+    {"リンクはたどりません(フォルダへのリンクか、フォルダの外を指すリンクです)。(%s)",
+     "Link not followed (it leads to a folder or out of the folder) (%s)"},
+    {"出力フォルダのパスが長すぎるか、作成できません。(%s)",
+     "The output folder's path is too long or cannot be created (%s)"},
+    {"比較できない文書がありました(%d件)。", "Documents that cannot be compared: %d."},
+    {"%s のみに存在: %s", "Only in %s: %s"},
+    {"ファイル %s の名前が %s に変わりました", "File %s renamed to %s"},
+    {"文書", "documents"},
+    {"同じフォルダを指定することはできません。", "The same folder cannot be given twice."},
+    {"比較するファイルかフォルダを選んでください", "Choose a file or a folder to compare"},
+
     // Reasons, after a message.
     {"ファイルがありません", "no such file"},
     {"アクセス権がありません", "permission denied"},

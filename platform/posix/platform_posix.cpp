@@ -1,6 +1,7 @@
 // The platform layer on POSIX systems: paths are UTF-8, "/" separates them,
 // code page 932 comes from the table of Windows' conversions (cp932_table.h).
 #include <dirent.h>
+#include <sched.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -247,6 +248,8 @@ int plat_make_run_dir(const char* base, std::string& out) {
 
 bool plat_same_file_name(const std::string& a, const std::string& b) { return a == b; }
 
+std::string plat_file_name_key(const std::string& name) { return name; }
+
 int plat_rename(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : -1; }
 
 int plat_remove_file(const char* path) { return unlink(path) == 0 ? 0 : -1; }
@@ -264,6 +267,15 @@ int plat_list_dir(const char* path, std::vector<plat_dirent>& out) {
         out.push_back({e->d_name, plat_path_kind((base + e->d_name).c_str())});
     }
     closedir(d);
+    return 0;
+}
+
+int plat_real_path(const char* path, std::string& out) {
+    if (!path || !*path) return -1;
+    char* r = realpath(path, nullptr);
+    if (!r) return -1;
+    out = r;
+    std::free(r);
     return 0;
 }
 
@@ -498,6 +510,17 @@ long long plat_read_stdin(void* buf, size_t n, int wait_ms) {
 bool plat_stdin_is_terminal() { return isatty(0) == 1; }
 
 bool plat_stream_is_terminal(int stream) { return (stream == 1 || stream == 2) && isatty(stream) == 1; }
+
+unsigned plat_cpu_count() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        int n = CPU_COUNT(&set);
+        if (n > 0) return static_cast<unsigned>(n);
+    }
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<unsigned>(n) : 1;
+}
 
 uint64_t plat_physical_memory() {
     long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);

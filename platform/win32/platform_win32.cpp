@@ -429,6 +429,17 @@ bool plat_same_file_name(const std::string& a, const std::string& b) {
                                 TRUE) == CSTR_EQUAL;
 }
 
+std::string plat_file_name_key(const std::string& name) {
+    std::wstring w = wide(name);
+    if (w.empty()) return name;
+    std::wstring up(w.size(), L'\0');
+    int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, w.c_str(), static_cast<int>(w.size()), &up[0],
+                         static_cast<int>(up.size()));
+    if (n <= 0) return name;
+    up.resize(static_cast<size_t>(n));
+    return narrow(up);
+}
+
 int plat_rename(const char* from, const char* to) {
     std::wstring wto = sys_path(to);
     DWORD attr = GetFileAttributesW(wto.c_str());
@@ -484,6 +495,31 @@ int plat_list_dir(const char* path, std::vector<plat_dirent>& out) {
         out.push_back({narrow(name, wcslen(name)), kind_of(fd.dwFileAttributes, fd.dwReserved0)});
     } while (FindNextFileW(h, &fd));
     FindClose(h);
+    return 0;
+}
+
+int plat_real_path(const char* path, std::string& out) {
+    if (!path || !*path) return -1;
+    // Opened without access to its content (a folder too), links followed.
+    HANDLE h = CreateFileW(sys_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    std::wstring buf(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, &buf[0], static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+    if (n >= buf.size()) {
+        buf.assign(n + 1, L'\0');
+        n = GetFinalPathNameByHandleW(h, &buf[0], static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= buf.size()) return -1;
+    buf.resize(n);
+    // "\\?\C:\x" and "\\?\UNC\server\share\x" in their usual forms.
+    if (buf.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        buf = L"\\\\" + buf.substr(8);
+    } else if (buf.compare(0, 4, L"\\\\?\\") == 0) {
+        buf = buf.substr(4);
+    }
+    out = narrow(buf.c_str(), buf.size());
     return 0;
 }
 
@@ -679,6 +715,20 @@ bool plat_folder_writable(const char* path) {
 std::string plat_default_temp_folder() { return "C:\\Temp"; }
 
 const char* plat_default_diff_program() { return "WinMergeU.exe"; }
+
+unsigned plat_cpu_count() {
+    DWORD_PTR process = 0, system = 0;
+    unsigned n = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+        for (; process; process &= process - 1) ++n;
+    }
+    if (n == 0) {
+        SYSTEM_INFO si;
+        GetSystemInfo(&si);
+        n = si.dwNumberOfProcessors;
+    }
+    return n ? n : 1;
+}
 
 uint64_t plat_physical_memory() {
     MEMORYSTATUSEX st;

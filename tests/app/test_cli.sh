@@ -46,10 +46,19 @@ check "settings saved again" test "$(tr -d '\r' < "$work/bin/Vergle.ini")" = "$(
 samples=$(cd "$(dirname "$0")/../../samples" && pwd)
 # as_other_user COMMAND...: runs the command as a user other than root when
 # this runs as root (root may read any file); as it is otherwise.
+# The build tree may sit in a folder only its owner enters (a fresh clone
+# under mktemp -d): the other user gets its own copy of the library, and
+# reads only documents copied into the work folder.
 as_other_user() {
-    if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; else "$@"; fi
+    if [ "$(id -u)" -eq 0 ]; then
+        LD_LIBRARY_PATH=$work/lib setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"
+    else "$@"; fi
 }
 chmod 755 "$work"
+mkdir -p "$work/lib"
+ldd "$vergle_src" | awk '/libtabx/ && $3 ~ /^\// {print $3}' | while read -r lib; do
+    cp -L "$lib" "$work/lib/"
+done
 refuse() {  # refuse FILE1 FILE2 JAPANESE ENGLISH: the message for the pair
     local err rc lang
     for lang in ja_JP.UTF-8 C.UTF-8; do
@@ -67,9 +76,11 @@ refuse "$work/short.xlsx" "$good" "サポート対象外のファイルです($w
     "Unsupported file ($work/short.xlsx): too short to be a document"
 refuse "$work/missing.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/missing.xlsx): ファイルがありません" \
     "Cannot open the file ($work/missing.xlsx): no such file"
+# A folder beside a file: two folders are compared, a folder and a file not.
 mkdir "$work/folder.xlsx"
-refuse "$good" "$work/folder.xlsx" "ファイルオープンエラー時にエラーが発生しました。($work/folder.xlsx): フォルダです" \
-    "Cannot open the file ($work/folder.xlsx): is a folder"
+refuse "$good" "$work/folder.xlsx" \
+    "フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。($good、$work/folder.xlsx)" \
+    "A folder cannot be compared with a file: name two folders or two files ($good, $work/folder.xlsx)"
 # A FIFO without a writer: refused at once, never opened (which would wait).
 mkfifo "$work/pipe.xlsx"
 refuse "$work/pipe.xlsx" "$good" "ファイルオープンエラー時にエラーが発生しました。($work/pipe.xlsx): 通常のファイルではありません" \
@@ -90,9 +101,10 @@ refuse "$work/text.docx" "$samples/report_v1.docx" "サポート対象外のフ�
     "Unsupported file ($work/text.docx): not a zip package"
 # No permission to read: as another user when this runs as root.
 cp "$good" "$work/locked.xlsx"
+cp "$good" "$work/good.xlsx"
 chmod 000 "$work/locked.xlsx"
 for lang in ja_JP.UTF-8 C.UTF-8; do
-    err=$(as_other_user env LANG=$lang "$vergle" "$work/locked.xlsx" "$good" 2>&1 < /dev/null)
+    err=$(as_other_user env LANG=$lang "$vergle" "$work/locked.xlsx" "$work/good.xlsx" 2>&1 < /dev/null)
     check "no permission: exit 2 ($lang)" test $? -eq 2
     want="Vergle: ファイルオープンエラー時にエラーが発生しました。($work/locked.xlsx): アクセス権がありません"
     [ $lang = C.UTF-8 ] && want="Vergle: Cannot open the file ($work/locked.xlsx): permission denied"
@@ -257,6 +269,7 @@ rm -r "$work/config"
 # --save writes the user's own file, under XDG_CONFIG_HOME or else
 # ~/.config, and says where.  As another user when this runs as root.
 mkdir -p "$work/sys/bin" "$work/nobody" && chmod 777 "$work/nobody"
+cp "$samples/budget_v1.xlsx" "$work/budget.xlsx"
 cp "$vergle" "$work/sys/bin/vergle" && chmod 555 "$work/sys/bin"
 for where in xdg home; do
     if [ $where = xdg ]; then
@@ -269,7 +282,7 @@ for where in xdg home; do
     check "read-only executable's folder ($where): says where: $err" test "$err" = "Vergle: 設定を保存しました。($want)"
     check "read-only executable's folder ($where): saved" test "$(tr -d '\r' < "$want" | tail -2 | tr '\n' ' ')" = "TEXTBOX=Y ALLPAGE=N"
     check "read-only executable's folder ($where): nothing beside it" test ! -e "$work/sys/bin/Vergle.ini"
-    out=$(as_other_user env "${env[@]}" TEMP="$work/nobody" "$work/sys/bin/vergle" --text "$samples/budget_v1.xlsx" 2> /dev/null)
+    out=$(as_other_user env "${env[@]}" TEMP="$work/nobody" "$work/sys/bin/vergle" --text "$work/budget.xlsx" 2> /dev/null)
     check "read-only executable's folder ($where): read back (shapes and comments on)" grep -q "^★★★" <<< "$out"
 done
 chmod 755 "$work/sys/bin"

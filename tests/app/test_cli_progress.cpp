@@ -63,6 +63,29 @@ TEST(CliProgress, ShownOnlyWhenAskedAndAfterItsDelay) {
     plat_setenv("TEMP", nullptr);
 }
 
+// Two folders: the documents done of all, shown once the dumps take longer
+// than the delay, at most ten times a second, taken back at the end.
+TEST(CliProgress, DocumentsDoneOfAll) {
+    const std::string line = "\r\033[K" + ui_text("文書");
+    const progress_case cases[] = {
+        {true, 0, ""},          // expected built below
+        {false, 0, ""},         // standard error is no terminal
+        {true, 3600 * 1000, ""},  // quicker than the delay
+    };
+    for (const progress_case& c : cases) {
+        terminal_ui ui;
+        ui.progress = c.progress;
+        ui.progress_after = std::chrono::milliseconds(c.after_ms);
+        std::FILE* err = std::tmpfile();
+        ASSERT_TRUE(err);
+        ui.err = err;
+        for (long done = 1; done <= 3; ++done) ui.documents_done(done, 3);
+        std::string expected = c.progress && c.after_ms == 0 ? line + " 1/3\r\033[K" : "";
+        EXPECT_EQ(read_all(err), expected);
+        std::fclose(err);
+    }
+}
+
 }  // namespace
 
 // The folder --text works in: new, for this user alone, under the folder

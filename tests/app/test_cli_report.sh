@@ -112,6 +112,30 @@ check "documents: lines changed" test "$(fact "$f" count-lines)" = 4
 check "documents: lines inserted" test "$(fact "$f" count-rows-ins)" = 1
 check "documents: words marked" grep -q '<ins>7</ins>' "$work/documents.html.dom"
 
+# Two folders: the documents counted at the top, each that differs under
+# its path, a rename and a document of one side noted.
+mkdir -p "$work/t/old/sub" "$work/t/new/sub" "$work/t/new/moved"
+cp "$samples/budget_v1.xlsx" "$work/t/old/予算.xlsx"
+cp "$samples/budget_v2.xlsx" "$work/t/new/予算.xlsx"
+cp "$samples/report_v1.docx" "$work/t/old/sub/report.docx"
+cp "$samples/report_v2.docx" "$work/t/new/sub/report.docx"
+cp "$samples/report_v2.docx" "$work/t/old/sub/memo.docx"
+cp "$samples/report_v2.docx" "$work/t/new/moved/memo 2.docx"
+cp "$samples/budget_v1.xlsx" "$work/t/new/added.xlsx"
+(cd "$work/t" && "$vergle" --html "$work/trees.html" old new) > /dev/null 2>&1 < /dev/null
+check "trees: the view's status" test $? -eq 1
+dom "$work/trees.html"
+check "trees: no script error" test -z "$(grep -i 'uncaught\|SyntaxError\|ReferenceError\|TypeError' "$work/trees.html.log")"
+facts "$work/trees.html.dom" > "$work/trees.facts"
+f=$work/trees.facts
+check "trees: documents changed/renamed/added/removed/refused" test \
+    "$(fact "$f" count-docs-changed)/$(fact "$f" count-docs-renamed)/$(fact "$f" count-docs-added)/$(fact "$f" count-docs-removed)/$(fact "$f" count-docs-refused)" = "2/1/1/0/0"
+# Each of the four: a heading and an entry (and the names of the two
+# folders at the top).
+check "trees: a heading for each document shown (and its entry)" test "$(fact "$f" class.doc)" = 10
+check "trees: the sheets' cells as for two workbooks" test "$(fact "$f" count-cells)" = 7
+check "trees: nothing fetched" test -z "$(fact "$f" fetch)"
+
 # A column inserted, a row deleted and a cell with control characters, in
 # workbooks written by openpyxl.
 if ! "$python" -c "import openpyxl" 2> /dev/null; then python=/usr/bin/python3; fi

@@ -1,6 +1,6 @@
 # Fails when a program imports a DLL that Windows does not ship (the C++
 # runtime, zlib, ...): the release must run from its zip alone.
-set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMDLG32.DLL SHELL32.DLL ADVAPI32.DLL MSVCRT.DLL TABX.DLL)
+set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMDLG32.DLL SHELL32.DLL OLE32.DLL ADVAPI32.DLL MSVCRT.DLL TABX.DLL)
 foreach(file ${FILES})
   execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -31,6 +31,18 @@ int box_answer = IDOK;
 int exits = 0;
 std::string dialog_choice;  // UTF-8
 
+// The chooser beside the file fields: answers the next path of choices
+// (none: cancelled) and keeps where it was asked to start.
+std::vector<std::string> choices;
+std::vector<std::string> chooser_starts;
+bool fake_chooser(HWND, const std::string&, std::string& path) {
+    chooser_starts.push_back(path);
+    if (choices.empty()) return false;
+    path = choices.front();
+    choices.erase(choices.begin());
+    return true;
+}
+
 int WINAPI record_box(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
     boxes.push_back({owner, vergle_utf8(text), vergle_utf8(caption), flags});
     return box_answer;
@@ -104,6 +116,9 @@ struct WindowTest : ::testing::Test {
         vergle_message_box = record_box;
         vergle_exit = record_exit;
         vergle_open_dialog = fake_dialog;
+        vergle_choose_path = fake_chooser;
+        choices.clear();
+        chooser_starts.clear();
         plat_remove_file(ini.c_str());
         g_settings = run_settings();
         g_dumps.workbook = g_dumps.word = g_dumps.powerpoint = fake_dump;
@@ -444,6 +459,100 @@ TEST_F(WindowTest, UnicodeDocumentsDroppedAndProgramChosenEndToEnd) {
     EXPECT_TRUE(left.empty());
     EXPECT_EQ(vt::read_file(ini), "\r\nTEXTBOX=N\r\nALLPAGE=N");
     plat_setenv("VERGLE_RECORD", nullptr);
+}
+
+// Two folders dropped on the window are compared as trees, end to end
+// through the linked dumps: the compare program receives two text trees
+// that mirror the folders (nested folders, names with blanks and Japanese,
+// a document of one side alone dumped on its side, other files left out),
+// the title counts the documents while they are dumped and is "Vergle"
+// again after, and nothing is left under TEMP.
+TEST_F(WindowTest, TwoFoldersDroppedAreComparedAsTrees) {
+    register_linked_dumps(g_dumps);
+    std::string old_tree = docs / "旧 版", new_tree = docs / "新 版";
+    for (const std::string& t : {old_tree, new_tree}) {
+        ASSERT_EQ(plat_make_dir(t.c_str()), 0);
+        ASSERT_EQ(plat_make_dir(vt::join(t, "予算 2024").c_str()), 0);
+    }
+    ASSERT_TRUE(vt::write_file(vt::join(old_tree, "a.xlsx"), vt::sheets_xlsx({{"S", "one"}})));
+    ASSERT_TRUE(vt::write_file(vt::join(new_tree, "a.xlsx"), vt::sheets_xlsx({{"S", "two"}})));
+    ASSERT_TRUE(vt::write_file(vt::join(vt::join(old_tree, "予算 2024"), "表 計画.XLSX"), vt::sheets_xlsx({{"表", "x"}})));
+    ASSERT_TRUE(vt::write_file(vt::join(vt::join(new_tree, "予算 2024"), "表 計画.XLSX"), vt::sheets_xlsx({{"表", "x"}})));
+    ASSERT_TRUE(vt::write_file(vt::join(new_tree, "added.xlsx"), vt::sheets_xlsx({{"New", "added"}})));
+    ASSERT_TRUE(vt::write_file(vt::join(old_tree, "notes.txt"), "not a document"));
+    std::string record = docs / "record.txt";
+    plat_setenv("VERGLE_RECORD", record.c_str());
+    start();
+    set_edit(w.program_edit, vt::beside_tests("record_compare"));
+    drop({old_tree});
+    drop({new_tree});
+    EXPECT_EQ(w.file_count, 2);
+    command(IDC_RUN);
+    EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text);
+    std::string rec = vt::read_file(record);
+    size_t folder2 = rec.find("folder 2:");
+    EXPECT_NE(rec.find("\\旧 版\narg="), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\\新 版\nfolder 1:"), std::string::npos) << rec;
+    EXPECT_LT(rec.find("\n  a.xlsx/S=one\t\r\n"), folder2) << rec;
+    EXPECT_LT(rec.find("\n  予算 2024/表 計画.XLSX/表=x\t\r\n"), folder2) << rec;
+    EXPECT_NE(rec.find("\n  a.xlsx/S=two\t\r\n", folder2), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\n  added.xlsx/New=added\t\r\n", folder2), std::string::npos) << rec;
+    EXPECT_NE(rec.find("\n  予算 2024/表 計画.XLSX/表=x\t\r\n", folder2), std::string::npos) << rec;
+    EXPECT_EQ(rec.find("notes"), std::string::npos) << "other files are left out: " << rec;
+    EXPECT_EQ(edit_text(w.main), "Vergle");
+    std::vector<plat_dirent> left;
+    plat_list_dir(temp.path().c_str(), left);
+    EXPECT_TRUE(left.empty());
+    plat_setenv("VERGLE_RECORD", nullptr);
+}
+
+// A folder and a file are refused together, however they come (dropped,
+// or chosen with "..." beside either field), and so is one folder twice;
+// "..." starts at the field's path and fills its own field.
+TEST_F(WindowTest, AFolderAndAFileAreRefusedTogether) {
+    start();
+    std::string folder = docs / "フォルダ", other = docs / "other";
+    ASSERT_EQ(plat_make_dir(folder.c_str()), 0);
+    ASSERT_EQ(plat_make_dir(other.c_str()), 0);
+    std::string file = doc("a.xlsx");
+    const std::string mixed = "フォルダとファイルは比較できません。フォルダ同士かファイル同士を指定してください。";
+    drop({folder});
+    drop({file});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, mixed + "(" + folder + "、" + file + ")");
+    EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR | MB_TOPMOST));
+    EXPECT_EQ(w.file_count, 1);
+    EXPECT_EQ(edit_text(w.file2_edit), "");
+    drop({folder});
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "同じフォルダを指定することはできません。");
+    choices = {file};
+    command(IDC_CHOOSE2);
+    ASSERT_EQ(boxes.size(), 3u) << "a file chosen beside a folder";
+    EXPECT_EQ(boxes[2].text, mixed + "(" + folder + "、" + file + ")");
+    choices = {other};
+    command(IDC_CHOOSE2);
+    EXPECT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(w.file_count, 2);
+    EXPECT_EQ(edit_text(w.file2_edit), other);
+    // The first field chosen anew: a file beside the second's folder.
+    choices = {file};
+    command(IDC_CHOOSE1);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[3].text, mixed + "(" + file + "、" + other + ")");
+    EXPECT_EQ(w.file1, folder);
+    EXPECT_EQ(chooser_starts, (std::vector<std::string>{"", "", folder})) << "each starts at its field's path";
+    command(IDC_CHOOSE1);  // cancelled: nothing changes
+    EXPECT_EQ(w.file1, folder);
+    EXPECT_EQ(boxes.size(), 4u);
+    // After クリア, a file and a file again.
+    command(IDC_CLEAR);
+    choices = {file};
+    command(IDC_CHOOSE2);
+    drop({doc("b.xlsx")});
+    EXPECT_EQ(w.file2, file);
+    EXPECT_EQ(w.file1, docs / "b.xlsx") << "a drop fills the empty field";
+    EXPECT_EQ(boxes.size(), 4u);
 }
 
 HWND main_window = nullptr;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform.h"
 #include "tbx_formulas.h"
 #include "xlsx_scan.h"
 
@@ -73,7 +74,8 @@ std::string unescaped(std::string_view raw) {
             std::string digits(ent.substr(hex ? 2 : 1));
             char* end = nullptr;
             cp = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
-            known = !digits.empty() && end && *end == '\0' && cp > 0 && cp <= 0x10FFFF;
+            known = !digits.empty() && end && *end == '\0' && cp > 0 && cp <= 0x10FFFF &&
+                    !(cp >= 0xD800 && cp <= 0xDFFF);
         } else {
             known = false;
         }
@@ -81,22 +83,7 @@ std::string unescaped(std::string_view raw) {
             out += '&';
             continue;
         }
-        // The code point in UTF-8.
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        plat_append_utf8(out, static_cast<uint32_t>(cp));
         i = semi;
     }
     return out;
