@@ -139,7 +139,9 @@ TEST(SheetXml, PlainNumberTextsReadAsStrtodReadsThem) {
         // reads back as strtod's number, a decimal's is that number as the
         // printer writes it with the cell's decimals.
         for (const XLS_CELL* c : {a, p}) {
-            if (!(c->flags & TABX_CELL_TEXT)) EXPECT_EQ(c->number, x) << t;
+            if (!(c->flags & TABX_CELL_TEXT)) {
+                EXPECT_EQ(c->number, x) << t;
+            }
             if (c->type == TBX_INTEGER) {
                 EXPECT_EQ(cell_number(c), x) << t;
                 continue;
