@@ -1,5 +1,6 @@
 #include "workbook_dump.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -34,21 +35,53 @@ public:
         f_ = plat_open(path.c_str(), PLAT_CREATE);
         return f_ != nullptr;
     }
-    void put(const char* text, size_t n) {
-        const char* end = text + n;
-        while (text < end) {
-            const char* lf = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
-            if (!lf) {
-                buf_.append(text, end);
-                break;
+    // Appends a text of the library (UTF-8), converted to code page 932 when
+    // cp932 is set, in one pass: ASCII as it is, each run of other bytes
+    // converted as orb_convert_string converts it (a text that cannot be
+    // converted stays as it is).  Gives the number of line feeds and tabs
+    // in the text.
+    int put_text(const char* text, size_t n, bool cp932) {
+        char* const first = room(2 * n);  // no byte becomes more than two
+        char* o = first;
+        int runs = 0;
+        const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+        for (size_t i = 0; i < n;) {
+            unsigned char c = s[i];
+            if (c < 0x80) {
+                if (c == '\n') {
+                    *o++ = '\r';
+                    ++runs;
+                } else if (c == '\t') {
+                    ++runs;
+                }
+                *o++ = static_cast<char>(c);
+                ++i;
+                continue;
             }
-            buf_.append(text, lf);
-            buf_.append("\r\n", 2);
-            text = lf + 1;
+            size_t j = i + 1;
+            while (j < n && s[j] >= 0x80) ++j;
+            size_t written = 0;
+            if (!cp932) {
+                std::memcpy(o, text + i, j - i);
+                written = j - i;
+            } else if (!plat_utf8_to_cp932(text + i, j - i, o, &written)) {
+                len_ = static_cast<size_t>(first - buf_.get());
+                return put_text(text, n, false);
+            }
+            o += written;
+            i = j;
         }
-        if (buf_.size() >= 1 << 16) flush();
+        len_ = static_cast<size_t>(o - buf_.get());
+        if (len_ >= FLUSH_AT) flush();
+        return runs;
     }
+    // Bytes already in the output's character set.
+    void put(const char* text, size_t n) { put_text(text, n, false); }
     void put(const std::string& s) { put(s.data(), s.size()); }
+    void put_byte(char c) {
+        *room(1) = c;
+        ++len_;
+    }
     bool close() {
         if (!f_) return true;
         bool ok = flush();
@@ -58,34 +91,28 @@ public:
     }
 
 private:
+    enum : size_t { FLUSH_AT = 256 * 1024 };
+    // Room for n more bytes at the end of the buffer.
+    char* room(size_t n) {
+        if (cap_ - len_ < n) {
+            if (len_ > 0) flush();
+            if (cap_ < n) {
+                size_t want = std::max<size_t>(n, 2 * FLUSH_AT);
+                buf_.reset(new char[want]);
+                cap_ = want;
+            }
+        }
+        return buf_.get() + len_;
+    }
     bool flush() {
-        if (f_ && !buf_.empty() && plat_write(f_, buf_.data(), buf_.size()) != buf_.size()) ok_ = false;
-        buf_.clear();
+        if (f_ && len_ > 0 && plat_write(f_, buf_.get(), len_) != len_) ok_ = false;
+        len_ = 0;
         return ok_;
     }
     plat_file* f_ = nullptr;
-    std::string buf_;
+    std::unique_ptr<char[]> buf_;
+    size_t len_ = 0, cap_ = 0;
     bool ok_ = true;
-};
-
-// Cell texts in code page 932, converted as orb_convert_string converts
-// them (through UTF-16; ASCII passes as it is; a text that cannot be
-// converted stays as it is), with buffers kept from one cell to the next.
-class cp932_text {
-public:
-    // The converted text, valid until the next call.
-    std::string_view convert(const char* utf8, size_t n) {
-        bool ascii = true;
-        for (size_t i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(utf8[i]) < 0x80;
-        if (ascii) return {utf8, n};
-        if (!plat_utf8_to_utf16(utf8, n, wide_) || !plat_utf16_to_cp932(wide_.data(), wide_.size(), out_))
-            return {utf8, n};
-        return out_;
-    }
-
-private:
-    std::u16string wide_;
-    std::string out_;
 };
 
 bool valid_utf8(const std::string& s) {
@@ -152,13 +179,6 @@ struct cancel_scope {
     ~cancel_scope() { TABX_set_cancel(nullptr, nullptr); }
     static int ask(void* ui) { return static_cast<vergle_ui*>(ui)->interrupted() ? 1 : 0; }
 };
-
-// The line feeds and tabs of a cell's text.
-int runs_over(const char* text, size_t n) {
-    int count = 0;
-    for (size_t i = 0; i < n; ++i) count += text[i] == '\n' || text[i] == '\t';
-    return count;
-}
 
 struct book_guard {
     XLS_BOOK* book;
@@ -339,7 +359,6 @@ int dump_workbook_text(const dump_request& req) {
     // would fail the cell.
     std::unique_ptr<char[]> text(new (std::nothrow) char[TABX_CELL_TEXT_BUF]);
     if (!text) return -1;
-    cp932_text cp932;
     const bool convert = req.out_charset != ORB_UTF8;
     std::string formula, text_with_formula;
     std::vector<char> formula_buf(req.formulas ? TABX_CELL_TEXT_BUF : 0);
@@ -366,25 +385,26 @@ int dump_workbook_text(const dump_request& req) {
             return -1;
         }
         std::vector<sheet_break> breaks;
+        // Each cell's displayed text, converted and written in one pass.
         auto put_cell = [&](int row, int col) {
-            char cell[32];
-            TABX_cell_name(row + 1, col, cell);
-            text_with_formula.clear();
-            if (TABX_get_cell(book.get(), cell, text.get(), TABX_CELL_TEXT_BUF, nullptr, 0) != 0) {
+            const char* t = nullptr;
+            int len = 0;
+            if (TABX_cell_text(book.get(), row, col - 1, text.get(), TABX_CELL_TEXT_BUF, &t, &len) != 0) {
                 std::printf("TABX_get_cell() ERROR |%s|\n", TABX_error_mesg(book.get()));
                 return false;
             }
-            size_t len = std::strlen(text.get());
-            if (req.formulas && with_formula(*book, cell, formula_buf, formula)) {
-                text_with_formula.assign(formula);
-                text_with_formula.append(text.get(), len);
+            std::string_view v(t, static_cast<size_t>(len));
+            if (req.formulas) {
+                char cell[32];
+                TABX_cell_name(row + 1, col, cell);
+                if (with_formula(*book, cell, formula_buf, formula)) {
+                    text_with_formula.assign(formula);
+                    text_with_formula.append(v);
+                    v = text_with_formula;
+                }
             }
-            std::string_view t = !text_with_formula.empty() ? std::string_view(text_with_formula)
-                                                            : std::string_view(text.get(), len);
-            if (int n = runs_over(t.data(), t.size())) breaks.push_back({row, col - 1, n});
-            if (convert) t = cp932.convert(t.data(), t.size());
-            out.put(t.data(), t.size());
-            out.put("\t", 1);
+            if (int n = out.put_text(v.data(), v.size(), convert)) breaks.push_back({row, col - 1, n});
+            out.put_byte('\t');
             return true;
         };
         const std::string tabs(SHEET_COLUMNS, '\t');

@@ -390,6 +390,20 @@ int TABX_cell_range(int row1, int column1, int row2, int column2, char* name);
 int TABX_get_cell(XLS_BOOK* book, const char* cell_name, char* text, int text_size,
                   char* type, int type_size);
 
+/* The display text of the cell at (row, column), both 0-based, of the
+ * current sheet: the text TABX_get_cell gives, without a cell name to
+ * format and parse and, where it can be, without a copy.  *text points at
+ * the text and *length gets its length in bytes (the text is also
+ * terminated).  Where the cell's stored text is what is shown (a string
+ * that no text section of its format changes, in a book opened with
+ * CHARSET=UTF8), *text points into the book, valid until the book changes
+ * or closes; otherwise the text is written into buf (size bytes) and *text
+ * points at buf.  Writes book->row and book->column.  Returns 0; -3 a null
+ * text or length, or a row or column outside the sheet's bounds; -901,
+ * -902, -903, -2 and -909 as TABX_get_cell (-909 also when the text in
+ * place is not shorter than size). */
+int TABX_cell_text(XLS_BOOK* book, int row, int column, char* buf, int size, const char** text, int* length);
+
 /* As TABX_get_cell without the type name, the text rendered with the given
  * internal format types: date_type for date cells (0 = the cell's default),
  * number_type and decimals for numbers. */

@@ -108,31 +108,30 @@ namespace {
 // use, written as what they enclose or as the nearest character it has, so
 // that "⑴" and "⑵" do not both become "?".  UTF-8 files keep them.
 void spell_for_cp932(std::string& text) {
-    if (text.find('\xE2') == std::string::npos && text.find('\xE3') == std::string::npos) return;
     static const char* const kanji[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九", "十"};
     std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
+    size_t kept = 0;  // text before this is in out
+    for (size_t i = 0; i + 2 < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c == 0xE2 || c == 0xE3) && i + 2 < text.size()) {
-            uint32_t cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
-                          (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
-            std::string with;
-            if (cp >= 0x2474 && cp <= 0x2487) with = "(" + std::to_string(cp - 0x2473) + ")";    // ⑴
-            else if (cp >= 0x2488 && cp <= 0x249B) with = std::to_string(cp - 0x2487) + ".";   // ⒈
-            else if (cp >= 0x3220 && cp <= 0x3229) with = std::string("(") + kanji[cp - 0x3220] + ")";  // ㈠
-            else if (cp == 0x2022) with = "・";                                                // •
-            else if (cp == 0x25AA) with = "■";                                                 // ▪
-            else if (cp == 0x2610) with = "□";                                                 // ☐
-            else if (cp == 0x2611 || cp == 0x2612) with = "■";                                 // ☑ ☒
-            if (!with.empty()) {
-                out += with;
-                i += 3;
-                continue;
-            }
-        }
-        out += text[i++];
+        if ((c & 0xFE) != 0xE2 || (c == 0xE3 && text[i + 1] != '\x88')) continue;  // only U+3220-U+3229 of U+3xxx
+        uint32_t cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                      (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+        std::string with;
+        if (cp >= 0x2474 && cp <= 0x2487) with.append("(").append(std::to_string(cp - 0x2473)).append(")");  // ⑴
+        else if (cp >= 0x2488 && cp <= 0x249B) with = std::to_string(cp - 0x2487) + ".";   // ⒈
+        else if (cp >= 0x3220 && cp <= 0x3229) with = std::string("(") + kanji[cp - 0x3220] + ")";  // ㈠
+        else if (cp == 0x2022) with = "・";                                                // •
+        else if (cp == 0x25AA) with = "■";                                                 // ▪
+        else if (cp == 0x2610) with = "□";                                                 // ☐
+        else if (cp == 0x2611 || cp == 0x2612) with = "■";                                 // ☑ ☒
+        else continue;
+        out.append(text, kept, i - kept);
+        out += with;
+        i += 2;
+        kept = i + 1;
     }
+    if (kept == 0) return;
+    out.append(text, kept, std::string::npos);
     text.swap(out);
 }
 

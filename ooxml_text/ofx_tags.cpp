@@ -1,8 +1,9 @@
 // The element names the walker knows, by namespace URI.
 #include "ofx_tags.h"
 
-#include <string>
-#include <unordered_map>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 namespace {
 
@@ -84,23 +85,50 @@ const name_entry k_names[] = {
     {OFX_NS_P188, "cm", T_CM},
 };
 
-// The table as a map from namespace and local name, built once.
-const std::unordered_map<std::string, tag_type>& name_map() {
-    static const std::unordered_map<std::string, tag_type> map = [] {
-        std::unordered_map<std::string, tag_type> m;
-        for (const name_entry& e : k_names) m.emplace(std::string(1, static_cast<char>(e.ns)) + e.local, e.type);
-        return m;
-    }();
-    return map;
+// The table as an open-addressed hash of namespace and local name, built
+// once: a lookup hashes the name where it stands, with no key to build.
+struct name_slot {
+    ofx_ns ns = OFX_NS_NONE;
+    std::string_view local;
+    tag_type type = T_NONE;
+};
+constexpr size_t k_slots = 256;  // a power of two, beyond three times the names
+
+size_t name_hash(ofx_ns ns, std::string_view local) {
+    uint32_t h = 2166136261u ^ static_cast<uint32_t>(ns);
+    for (char c : local) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return h & (k_slots - 1);
+}
+
+struct name_table {
+    name_slot slots[k_slots];
+    name_table() {
+        for (const name_entry& e : k_names) {
+            size_t i = name_hash(e.ns, e.local);
+            while (!slots[i].local.empty()) {
+                if (slots[i].ns == e.ns && slots[i].local == e.local) break;  // the first entry stands
+                i = (i + 1) & (k_slots - 1);
+            }
+            if (slots[i].local.empty()) slots[i] = name_slot{e.ns, e.local, e.type};
+        }
+    }
+};
+
+const name_table& names() {
+    static const name_table table;
+    return table;
 }
 
 }  // namespace
 
 tag_type ofx_classify(const ofx_xml& x) {
     if (x.ns() == OFX_NS_NONE || x.ns() == OFX_NS_OTHER) return T_NONE;
-    std::string key(1, static_cast<char>(x.ns()));
-    key.append(x.local());
-    const auto& m = name_map();
-    auto it = m.find(key);
-    return it == m.end() ? T_NONE : it->second;
+    const std::string_view local = x.local();
+    if (local.empty()) return T_NONE;
+    const name_slot* slots = names().slots;
+    for (size_t i = name_hash(x.ns(), local);; i = (i + 1) & (k_slots - 1)) {
+        const name_slot& s = slots[i];
+        if (s.local.empty()) return T_NONE;
+        if (s.ns == x.ns() && s.local == local) return s.type;
+    }
 }

@@ -188,14 +188,26 @@ ofx_xml::ofx_xml(const char* xml, size_t len) : p_(xml), end_(xml ? xml + len : 
 }
 
 ofx_ns ofx_xml::resolve(std::string_view prefix) const {
+    for (const resolved& r : resolved_)
+        if (r.valid && r.prefix == prefix) return r.ns;
+    ofx_ns ns = OFX_NS_OTHER;
+    bool found = false;
     if (!scope_.empty()) {
         auto it = scope_.find(std::string(prefix));
-        if (it != scope_.end() && !it->second.empty()) return it->second.back();
+        if (it != scope_.end() && !it->second.empty()) ns = it->second.back(), found = true;
     }
-    if (prefix.empty()) return OFX_NS_NONE;
-    for (const conventional_prefix& k : k_prefixes)
-        if (prefix == k.prefix) return k.id;
-    return OFX_NS_OTHER;
+    if (!found && prefix.empty()) {
+        ns = OFX_NS_NONE;
+    } else if (!found) {
+        for (const conventional_prefix& k : k_prefixes)
+            if (prefix == k.prefix) {
+                ns = k.id;
+                break;
+            }
+    }
+    resolved_[1] = std::move(resolved_[0]);
+    resolved_[0] = resolved{std::string(prefix), ns, true};
+    return ns;
 }
 
 void ofx_xml::declare() {
@@ -212,11 +224,13 @@ void ofx_xml::declare() {
                                                                 : of_uri(uri));
         pushed_.push_back(std::move(prefix));
         ++last_declared_;
+        resolved_[0].valid = resolved_[1].valid = false;
         return false;
     });
 }
 
 void ofx_xml::undeclare(unsigned n) {
+    if (n > 0) resolved_[0].valid = resolved_[1].valid = false;
     for (; n > 0 && !pushed_.empty(); --n) {
         auto it = scope_.find(pushed_.back());
         if (it != scope_.end()) {

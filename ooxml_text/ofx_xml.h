@@ -113,6 +113,14 @@ private:
     std::vector<std::string> pushed_;  // prefixes in the order they were declared
     std::unordered_map<std::string, std::vector<ofx_ns>> scope_;
     unsigned last_declared_ = 0;
+    // The last two prefixes resolved (most elements of a part share one or
+    // two), forgotten whenever a declaration comes or goes.
+    struct resolved {
+        std::string prefix;
+        ofx_ns ns;
+        bool valid;
+    };
+    mutable resolved resolved_[2] = {{std::string(), OFX_NS_NONE, false}, {std::string(), OFX_NS_NONE, false}};
 };
 
 // The '>' that ends a tag whose name starts at p, passing over quoted

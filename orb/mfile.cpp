@@ -247,6 +247,18 @@ size_t mwrite(const void* buf, size_t size, size_t count, Mfile* f) {
     return count;
 }
 
+int mreserve(Mfile* f, int64_t bytes) {
+    if (!f || bytes < 0) return -1;
+    // mwrite grows before the content reaches capacity - 1.
+    int64_t want = bytes + 2;
+    if (want <= f->capacity && f->data) return 0;
+    unsigned char* grown = static_cast<unsigned char*>(std::realloc(f->data, static_cast<size_t>(want)));
+    if (!grown) return -1;
+    f->data = grown;
+    f->capacity = want;
+    return 0;
+}
+
 int mseek(Mfile* f, int64_t offset, int origin) {
     if (!f) return -1;
     int64_t base;

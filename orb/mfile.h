@@ -51,6 +51,11 @@ size_t mread(void* buf, size_t size, size_t count, Mfile* f);
 // and size kept).
 size_t mwrite(const void* buf, size_t size, size_t count, Mfile* f);
 
+// Makes room for a content of bytes (a size known beforehand) so that
+// writing it needs no growth.  0, or -1 when memory runs out (the record is
+// kept as it was, and grows as it is written).
+int mreserve(Mfile* f, int64_t bytes);
+
 // origin 0 = from the start, 1 = from the position, 2 = from the size.  The new
 // position must lie in 0..capacity.  0, or -1 (position unchanged).
 int mseek(Mfile* f, int64_t offset, int origin);

@@ -118,9 +118,13 @@ bool sjis_to_utf8(const std::string& in, std::string& out) {
     return plat_cp932_to_utf16(in.data(), in.size(), w) && plat_utf16_to_utf8(w.data(), w.size(), out);
 }
 
+// In one pass, the same bytes as through UTF-16.
 bool utf8_to_sjis(const std::string& in, std::string& out) {
-    std::u16string w;
-    return plat_utf8_to_utf16(in.data(), in.size(), w) && plat_utf16_to_cp932(w.data(), w.size(), out);
+    out.resize(in.size() * 2);
+    size_t written = 0;
+    if (!plat_utf8_to_cp932(in.data(), in.size(), out.data(), &written)) return false;
+    out.resize(written);
+    return true;
 }
 
 std::u16string utf16be_units(const std::string& in) {

@@ -17,6 +17,9 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "mfile.h"
 #include "orb_cancel.h"
@@ -227,6 +230,29 @@ int ZCALLBACK pkg_error(voidpf, voidpf stream) {
     return static_cast<package_stream*>(stream)->error ? 1 : 0;
 }
 
+// minizip's "open" of a stream opened beforehand: the package's name is
+// the stream itself, so that the directory checks and minizip read one open
+// file.  minizip closes it (pkg_close) when the package is closed, also when
+// it cannot be read as a package.
+voidpf ZCALLBACK pkg_adopt(voidpf, const void* stream, int) { return const_cast<void*>(stream); }
+
+unzFile open_stream_package(package_stream* s) {
+    zlib_filefunc64_def ff;
+    ff.zopen64_file = pkg_adopt;
+    ff.zread_file = pkg_read;
+    ff.zwrite_file = pkg_write;
+    ff.ztell64_file = pkg_tell;
+    ff.zseek64_file = pkg_seek;
+    ff.zclose_file = pkg_close;
+    ff.zerror_file = pkg_error;
+    ff.opaque = nullptr;
+    return unzOpen2_64(s, &ff);
+}
+
+package_stream* open_stream(const char* path) {
+    return static_cast<package_stream*>(pkg_open(nullptr, path, ZLIB_FILEFUNC_MODE_READ));
+}
+
 unzFile open_package(const char* path) {
     zlib_filefunc64_def ff;
     ff.zopen64_file = pkg_open;
@@ -318,8 +344,25 @@ member_output create_output(int mode, const std::string& dest, const char* name,
     return out;
 }
 
+// The members a caller inflates later (orb_unzip_package_open), by name:
+// where each stands in the directory.
+struct later_members {
+    member_choice choice;  // filter nullptr: none
+    std::unordered_map<std::string, unz64_file_pos> at;
+    std::vector<std::string> order;  // directory order
+    bool wanted(const char* name) const { return choice.filter && choice.filter(name, choice.arg); }
+};
+
+// The bytes a member may be given beforehand: its declared size, as far as
+// its compressed data could inflate to it (deflate reaches about 1032:1), so
+// that a directory that overstates a size gains nothing by it.
+int64_t reservation(const unz_file_info64& info) {
+    uint64_t most = info.compression_method == 0 ? info.compressed_size : info.compressed_size * 1032 + 1024;
+    return static_cast<int64_t>(std::min<uint64_t>(std::min<uint64_t>(info.uncompressed_size, most), INT32_MAX));
+}
+
 int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
-                 inflate_budget& budget, const member_choice& choice) {
+                 inflate_budget& budget, const member_choice& choice, later_members& later) {
     unz_file_info64 info;
     char name[ORB_ZIP_NAME_MAX + 1];
     int rc = unzGetCurrentFileInfo64(uf, &info, name, sizeof name, nullptr, 0, nullptr, 0);
@@ -350,6 +393,32 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
         return -1;
     }
 
+    // A member left for later: named now, inflated when the caller asks
+    // (its header was read, so it opens then as it opened now).
+    if (later.wanted(name)) {
+        unzCloseCurrentFile(uf);
+        std::free(piece);
+        if (*count >= capacity || len > ORB_ZIP_NAME_MAX) return -9;
+        unz64_file_pos pos;
+        if (unzGetFilePos64(uf, &pos) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
+        try {
+            // A name given twice is read twice, with the content of the
+            // later member, as a memory file of that name would hold it.
+            auto at = later.at.find(name);
+            if (at == later.at.end()) {
+                later.at.emplace(name, pos);
+                later.order.emplace_back(name);
+            } else {
+                at->second = pos;
+            }
+        } catch (const std::bad_alloc&) {
+            return -2;
+        }
+        std::memcpy(table[*count], name, len + 1);
+        ++*count;
+        return 0;
+    }
+
     std::string disk_path;
     member_output out = create_output(mode, dest, name, &disk_path);
     if (!out.disk && !out.mem) {
@@ -357,6 +426,9 @@ int unzip_member(int mode, unzFile uf, const std::string& dest, int capacity, in
         std::free(piece);
         return -101;
     }
+
+    // Sized from its header: a large member is not grown step by step.
+    if (out.mem) mreserve(out.mem, reservation(info));
 
     auto close_output = [&]() {
         if (out.mem) {
@@ -461,9 +533,7 @@ int64_t find_last_signature(package_stream* s, int64_t file_size, uint32_t signa
     return -1;
 }
 
-bool read_directory_end(const char* package, directory_end& out) {
-    package_stream* s = static_cast<package_stream*>(pkg_open(nullptr, package, ZLIB_FILEFUNC_MODE_READ));
-    if (!s) return false;
+bool read_directory_end(package_stream* s, directory_end& out) {
     bool found = false;
     try {
         pkg_seek(nullptr, s, 0, ZLIB_FILEFUNC_SEEK_END);
@@ -489,22 +559,17 @@ bool read_directory_end(const char* package, directory_end& out) {
     } catch (const std::bad_alloc&) {
         found = false;
     }
-    pkg_close(nullptr, s);
     return found;
 }
 
 // True when another directory entry follows the last one walked: the end
-// record counts fewer entries than the directory holds.
-bool entries_left_over(const char* package, uint64_t walked) {
-    directory_end end;
-    if (!read_directory_end(package, end) || walked >= end.size) return false;
-    package_stream* s = static_cast<package_stream*>(pkg_open(nullptr, package, ZLIB_FILEFUNC_MODE_READ));
-    if (!s) return false;
+// record counts fewer entries than the directory holds.  (minizip seeks
+// before each of its reads, so reading the stream here does not disturb it.)
+bool entries_left_over(package_stream* s, const directory_end* end, uint64_t walked) {
+    if (!end || walked >= end->size) return false;
     unsigned char sig[4];
-    bool more = read_at(s, end.record - static_cast<int64_t>(end.size) + static_cast<int64_t>(walked), sig, 4) &&
-                le32(sig) == 0x02014b50;
-    pkg_close(nullptr, s);
-    return more;
+    return read_at(s, end->record - static_cast<int64_t>(end->size) + static_cast<int64_t>(walked), sig, 4) &&
+           le32(sig) == 0x02014b50;
 }
 
 // Walks every entry of the directory before anything is written: -9 for a
@@ -512,8 +577,8 @@ bool entries_left_over(const char* package, uint64_t walked) {
 // mode) a name that would land outside the destination; -2 when the declared
 // sizes of the members the caller wants pass the bounds; ORB_ZIP_BAD_DIRECTORY when an entry cannot be read
 // or entries are left unread; else 0, positioned at the first entry.
-int check_directory(unzFile uf, const char* package, int mode, int capacity, const inflate_budget& budget,
-                    const member_choice& choice) {
+int check_directory(unzFile uf, package_stream* stream, const directory_end* end, int mode, int capacity,
+                    const inflate_budget& budget, const member_choice& choice) {
     unz_global_info64 gi;
     int rc = unzGetGlobalInfo64(uf, &gi);
     if (rc != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
@@ -540,20 +605,72 @@ int check_directory(unzFile uf, const char* package, int mode, int capacity, con
         walked += 46 + info.size_filename + info.size_file_extra + info.size_file_comment;
         if (i + 1 < gi.number_entry) rc = unzGoToNextFile(uf);
     }
-    if (entries_left_over(package, walked)) return ORB_ZIP_BAD_DIRECTORY;
+    if (entries_left_over(stream, end, walked)) return ORB_ZIP_BAD_DIRECTORY;
     return gi.number_entry == 0 ? 0 : unzGoToFirstFile(uf) == UNZ_OK ? 0 : ORB_ZIP_BAD_DIRECTORY;
 }
 
 int unzip_members(int mode, unzFile uf, const std::string& dest, int capacity, int* count, char** table,
-                  const member_choice& choice) {
+                  const member_choice& choice, inflate_budget& budget, later_members& later) {
     unz_global_info64 gi;
     if (unzGetGlobalInfo64(uf, &gi) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
-    inflate_budget budget;
     for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
-        int rc = unzip_member(mode, uf, dest, capacity, count, table, budget, choice);
+        int rc = unzip_member(mode, uf, dest, capacity, count, table, budget, choice, later);
         if (rc != 0) return rc;
         if (i + 1 < gi.number_entry && unzGoToNextFile(uf) != UNZ_OK) return ORB_ZIP_BAD_DIRECTORY;
     }
+    return 0;
+}
+
+// Opens the package once, reads and checks its whole directory and unpacks
+// the members chosen; *uf stays open on success.
+int open_and_unpack(int mode, const char* package, const char* dest, int* count, char** table,
+                    const member_choice& choice, inflate_budget& budget, later_members& later, unzFile* uf) {
+    *uf = nullptr;
+    if (!count || !package) return -3;
+    int capacity = *count;
+    if (capacity < 1 || !table) return -3;
+    if (mode != ORB_UNZIP_MEMORY && (!dest || !*dest)) return -3;
+    *count = 0;
+    g_over_budget = false;
+    g_declared_members = 0;
+
+    package_stream* stream = open_stream(package);
+    if (!stream) return -101;
+    directory_end end;
+    const bool has_end = read_directory_end(stream, end);
+    unzFile f = open_stream_package(stream);  // minizip owns the stream now
+    if (!f) return -101;
+
+    // The whole directory is read before anything is written or removed.
+    member_choice checked = choice;
+    if (later.choice.filter) {
+        // Members left for later count against the limits as well.
+        checked.filter = [](const char* name, void* arg) {
+            auto* both = static_cast<std::pair<const member_choice*, const later_members*>*>(arg);
+            return both->first->wanted(name) || both->second->wanted(name);
+        };
+    }
+    std::pair<const member_choice*, const later_members*> both{&choice, &later};
+    if (later.choice.filter) checked.arg = &both;
+    int rc = check_directory(f, stream, has_end ? &end : nullptr, mode, capacity, budget, checked);
+    if (rc != 0) {
+        if (rc == -2) g_over_budget = true;
+        unzClose(f);
+        return rc;
+    }
+    std::string folder;
+    if (mode != ORB_UNZIP_MEMORY) {
+        folder = dest;
+        while (folder.size() > 1 && plat_is_separator(folder.back())) folder.pop_back();
+        orb_remove_tree(folder.c_str());
+        orb_make_dir(folder.c_str());
+    }
+    rc = unzip_members(mode, f, folder, capacity, count, table, choice, budget, later);
+    if (rc != 0) {
+        unzClose(f);
+        return rc;
+    }
+    *uf = f;
     return 0;
 }
 
@@ -598,35 +715,128 @@ int orb_unzip_package(int mode, const char* package, const char* dest, int* coun
 
 int orb_unzip_package_if(int mode, const char* package, const char* dest, int* count, char** table,
                          orb_member_filter filter, void* arg) {
-    if (!count || !package) return -3;
-    const member_choice choice{filter, arg};
-    int capacity = *count;
-    if (capacity < 1 || !table) return -3;
-    if (mode != ORB_UNZIP_MEMORY && (!dest || !*dest)) return -3;
-    *count = 0;
-    g_over_budget = false;
-    g_declared_members = 0;
+    inflate_budget budget;
+    later_members none;
+    unzFile uf = nullptr;
+    int rc = open_and_unpack(mode, package, dest, count, table, member_choice{filter, arg}, budget, none, &uf);
+    if (uf) unzClose(uf);
+    return rc;
+}
 
-    unzFile uf = open_package(package);
-    if (!uf) return -101;
+struct orb_package {
+    unzFile uf = nullptr;
+    inflate_budget budget;
+    later_members later;
+    std::unordered_set<std::string> read;  // later members inflated to their end
+};
 
-    // The whole directory is read before anything is written or removed.
-    int rc = check_directory(uf, package, mode, capacity, inflate_budget(), choice);
+int orb_unzip_package_open(const char* package, int* count, char** table, orb_member_filter later, void* arg,
+                           orb_package** out) {
+    if (!out) return -3;
+    *out = nullptr;
+    orb_package* pkg = new (std::nothrow) orb_package;
+    if (!pkg) return -2;
+    pkg->later.choice = member_choice{later, arg};
+    int rc;
+    try {
+        rc = open_and_unpack(ORB_UNZIP_MEMORY, package, "", count, table, member_choice{}, pkg->budget, pkg->later,
+                             &pkg->uf);
+    } catch (const std::bad_alloc&) {
+        rc = -2;
+    }
     if (rc != 0) {
-        if (rc == -2) g_over_budget = true;
-        unzClose(uf);
+        orb_package_close(pkg);
         return rc;
     }
-    std::string folder;
-    if (mode != ORB_UNZIP_MEMORY) {
-        folder = dest;
-        while (folder.size() > 1 && plat_is_separator(folder.back())) folder.pop_back();
-        orb_remove_tree(folder.c_str());
-        orb_make_dir(folder.c_str());
+    *out = pkg;
+    return 0;
+}
+
+namespace {
+
+// Inflates a later member into the sink (nullptr: only read and checked).
+// The sink's own non-zero result ends the feeding; the member is then read
+// to its end all the same, so that a damaged member is reported as such.
+int stream_member(orb_package* pkg, const std::string& name, orb_member_sink* sink) {
+    auto it = pkg->later.at.find(name);
+    if (it == pkg->later.at.end()) return -1;
+    unzFile uf = pkg->uf;
+    unz_file_info64 info;
+    if (unzGoToFilePos64(uf, &it->second) != UNZ_OK ||
+        unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return ORB_ZIP_BAD_DIRECTORY;
+    if ((info.flag & 1) != 0 || unzOpenCurrentFile(uf) != UNZ_OK) return -1;
+    inflate_budget& budget = pkg->budget;
+    int result = 0, sink_result = 0;
+    int64_t produced = 0;
+    char scratch[ORB_ZIP_PIECE];
+    for (;;) {
+        char* room = sink && sink_result == 0 ? sink->space(ORB_ZIP_PIECE) : scratch;
+        if (!room) {
+            result = -2;
+            break;
+        }
+        int n = unzReadCurrentFile(uf, room, ORB_ZIP_PIECE);
+        if (n < 0) {
+            result = n;
+            break;
+        }
+        if (n == 0) break;
+        if (orb_cancelled()) {
+            result = ORB_CANCELLED;
+            break;
+        }
+        produced += n;
+        budget.used += n;
+        if (produced > budget.member || budget.used > budget.total) {
+            g_over_budget = true;
+            result = -2;
+            break;
+        }
+        if (room != scratch) sink_result = sink->add(static_cast<size_t>(n));
     }
-    rc = unzip_members(mode, uf, folder, capacity, count, table, choice);
-    unzClose(uf);
-    return rc;
+    if (result == 0 && static_cast<uint64_t>(produced) != info.uncompressed_size) result = UNZ_BADZIPFILE;
+    int close_rc = unzCloseCurrentFile(uf);
+    if (result == 0) result = close_rc;
+    if (result == 0) {
+        try {
+            pkg->read.insert(name);
+        } catch (const std::bad_alloc&) {
+            return -2;
+        }
+    }
+    return result != 0 ? result : sink_result;
+}
+
+}  // namespace
+
+int orb_package_stream(orb_package* pkg, const char* name, orb_member_sink& sink) {
+    if (!pkg || !pkg->uf || !name) return -3;
+    try {
+        return stream_member(pkg, name, &sink);
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+}
+
+int orb_package_check_later(orb_package* pkg) {
+    if (!pkg || !pkg->uf) return -3;
+    try {
+        for (const std::string& name : pkg->later.order) {
+            if (pkg->read.count(name)) continue;
+            int rc = stream_member(pkg, name, nullptr);
+            if (rc != 0) return rc;
+        }
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    return 0;
+}
+
+void orb_package_close(orb_package* pkg) {
+    if (!pkg) return;
+    if (pkg->uf) unzClose(pkg->uf);
+    delete pkg;
 }
 
 bool orb_zip_over_budget() { return g_over_budget; }

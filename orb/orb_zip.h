@@ -13,6 +13,7 @@
 #ifndef ORB_ZIP_H
 #define ORB_ZIP_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -97,6 +98,50 @@ typedef bool (*orb_member_filter)(const char* name, void* arg);
 // Same codes.
 int orb_unzip_package_if(int mode, const char* package, const char* dest, int* count, char** table,
                          orb_member_filter filter, void* arg);
+
+// A package kept open after unpacking (orb_unzip_package_open), for the
+// members left to be inflated on demand.
+struct orb_package;
+
+// orb_unzip_package in memory mode for the members `later` leaves out: those
+// are named in the table and checked as every member is (the directory,
+// the declared sizes against the limits, a password, a header that cannot
+// be read) but not inflated; orb_package_stream inflates them, each as
+// often as asked, and orb_package_close ends.  The package is opened once,
+// for all of it.  *out is set on success only.  Same codes as
+// orb_unzip_package.
+int orb_unzip_package_open(const char* package, int* count, char** table, orb_member_filter later, void* arg,
+                           orb_package** out);
+
+// Where a member inflated on demand goes, piece by piece.
+struct orb_member_sink {
+    virtual ~orb_member_sink() = default;
+    // Room for n more bytes; nullptr when memory runs out.
+    virtual char* space(size_t n) = 0;
+    // n bytes were written into space(): 0 to go on; any other result stops
+    // the feeding and is what orb_package_stream returns (unless the member
+    // turns out damaged: the member is read to its end anyway).
+    virtual int add(size_t n) = 0;
+};
+
+// Inflates a member that the filter of orb_unzip_package_open left for
+// later into sink, in pieces of ORB_ZIP_PIECE bytes.  The member counts
+// against the package's limits as it would unpacked, and the calling
+// thread's cancel function is asked after each piece, as for an unpacked
+// member.  0; -1 a member not left for later; -2 memory or the limits (see
+// orb_unzip_package); ORB_CANCELLED; minizip's codes for a damaged member
+// (-105 a CRC that fails, -103 a member shorter than declared); else the
+// sink's own result.
+int orb_package_stream(orb_package* pkg, const char* name, orb_member_sink& sink);
+
+// Reads every member left for later that was not yet inflated to its end,
+// in directory order, and gives the first damaged one's code (0 when all
+// are sound): a reader that fails on a member's content says first whether
+// the package itself is damaged, as it would had it unpacked everything.
+int orb_package_check_later(orb_package* pkg);
+
+// Closes the package (nullptr is fine).
+void orb_package_close(orb_package* pkg);
 
 // True when the calling thread's last orb_unzip_package was refused for inflating beyond its
 // bounds (-2): unpacking it again, on disk, cannot succeed either.

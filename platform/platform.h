@@ -353,6 +353,47 @@ void plat_append_utf8(std::string& out, uint32_t cp);
 // UTF-8 to and from UTF-16.  Invalid UTF-8 sequences decode to U+FFFD; lone
 // surrogates encode as U+FFFD.
 bool plat_utf8_to_utf16(const char* src, size_t n, std::u16string& out);
+
+// The character at s[i] of a UTF-8 text of n bytes (i < n): its code point,
+// or U+FFFD for a broken sequence (one for what it consumed, so that the next
+// lead byte starts afresh; a byte below 0x80 is never consumed by a broken
+// sequence); i moves past what was consumed.
+inline uint32_t plat_utf8_decode(const unsigned char* s, size_t n, size_t& i) {
+    unsigned c = s[i];
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    int trail;
+    uint32_t cp, min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        trail = 1, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        trail = 2, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        trail = 3, cp = c & 0x07, min = 0x10000;
+    } else {
+        ++i;
+        return 0xFFFD;
+    }
+    int k = 1;
+    for (; k <= trail; ++k) {
+        if (i + k >= n || (s[i + k] & 0xC0) != 0x80) break;
+        cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    if (k <= trail || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        i += (k <= trail) ? static_cast<size_t>(k) : static_cast<size_t>(trail + 1);
+        return 0xFFFD;
+    }
+    i += static_cast<size_t>(trail) + 1;
+    return cp;
+}
+
+// UTF-8 to code page 932 in one pass, byte for byte as plat_utf8_to_utf16
+// followed by plat_utf16_to_cp932 converts it.  Writes at most 2 * n bytes
+// to out and gives their count in *written; false only when memory runs
+// out.
+bool plat_utf8_to_cp932(const char* src, size_t n, char* out, size_t* written);
 bool plat_utf16_to_utf8(const char16_t* src, size_t n, std::string& out);
 
 // Text in the platform's path and text encoding from UTF-8, and back: UTF-8

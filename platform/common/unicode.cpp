@@ -8,37 +8,7 @@ bool plat_utf8_to_utf16(const char* src, size_t n, std::u16string& out) {
         const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
         size_t i = 0;
         while (i < n) {
-            unsigned c = s[i];
-            if (c < 0x80) {
-                out.push_back(static_cast<char16_t>(c));
-                ++i;
-                continue;
-            }
-            int trail;
-            unsigned cp, min;
-            if (c >= 0xC2 && c <= 0xDF) {
-                trail = 1, cp = c & 0x1F, min = 0x80;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                trail = 2, cp = c & 0x0F, min = 0x800;
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                trail = 3, cp = c & 0x07, min = 0x10000;
-            } else {
-                out.push_back(0xFFFD);
-                ++i;
-                continue;
-            }
-            int k = 1;
-            for (; k <= trail; ++k) {
-                if (i + k >= n || (s[i + k] & 0xC0) != 0x80) break;
-                cp = (cp << 6) | (s[i + k] & 0x3F);
-            }
-            if (k <= trail || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-                // A broken sequence: one replacement character for what was
-                // consumed, so the next lead byte starts afresh.
-                out.push_back(0xFFFD);
-                i += (k <= trail) ? static_cast<size_t>(k) : static_cast<size_t>(trail + 1);
-                continue;
-            }
+            uint32_t cp = plat_utf8_decode(s, n, i);
             if (cp >= 0x10000) {
                 cp -= 0x10000;
                 out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -46,7 +16,6 @@ bool plat_utf8_to_utf16(const char* src, size_t n, std::u16string& out) {
             } else {
                 out.push_back(static_cast<char16_t>(cp));
             }
-            i += trail + 1;
         }
     } catch (const std::bad_alloc&) {
         return false;

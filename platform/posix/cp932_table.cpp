@@ -56,3 +56,5 @@ char16_t cp932_decode_pair(unsigned char lead, unsigned char trail) {
 }
 
 uint16_t cp932_encode(char16_t unit) { return get().encode[unit]; }
+
+const uint16_t* cp932_encode_table() { return get().encode; }

@@ -34,4 +34,7 @@ char16_t cp932_decode_pair(unsigned char lead, unsigned char trail);
 // trail; CP932_NONE when Windows writes its default character "?".
 uint16_t cp932_encode(char16_t unit);
 
+// The whole encoding table: entry u is cp932_encode(u).
+const uint16_t* cp932_encode_table();
+
 #endif

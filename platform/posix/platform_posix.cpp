@@ -561,6 +561,37 @@ bool plat_cp932_to_utf16(const char* src, size_t n, std::u16string& out) {
     return true;
 }
 
+bool plat_utf8_to_cp932(const char* src, size_t n, char* out, size_t* written) {
+    const uint16_t* encode = cp932_encode_table();
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+    char* o = out;
+    size_t i = 0;
+    while (i < n) {
+        if (s[i] < 0x80) {
+            *o++ = static_cast<char>(s[i++]);
+            continue;
+        }
+        uint32_t cp = plat_utf8_decode(s, n, i);
+        if (cp >= 0x10000) {
+            // Two UTF-16 units, neither in the code page: one "?" each.
+            *o++ = '?';
+            *o++ = '?';
+            continue;
+        }
+        uint16_t b = encode[cp];
+        if (b == CP932_NONE) {
+            *o++ = '?';
+        } else if (b < 0x100) {
+            *o++ = static_cast<char>(b);
+        } else {
+            *o++ = static_cast<char>(b >> 8);
+            *o++ = static_cast<char>(b & 0xFF);
+        }
+    }
+    *written = static_cast<size_t>(o - out);
+    return true;
+}
+
 bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
     out.clear();
     try {

@@ -837,6 +837,15 @@ bool plat_utf16_to_cp932(const char16_t* src, size_t n, std::string& out) {
     return true;
 }
 
+bool plat_utf8_to_cp932(const char* src, size_t n, char* out, size_t* written) {
+    std::u16string wide;
+    std::string bytes;
+    if (!plat_utf8_to_utf16(src, n, wide) || !plat_utf16_to_cp932(wide.data(), wide.size(), bytes)) return false;
+    std::memcpy(out, bytes.data(), bytes.size());
+    *written = bytes.size();
+    return true;
+}
+
 std::string plat_native_from_utf8(const std::string& utf8) { return utf8; }
 std::string plat_utf8_from_native(const std::string& native) { return native; }
 

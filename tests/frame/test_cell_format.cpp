@@ -2,8 +2,9 @@
 // storing values and rendering them.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
-
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -503,6 +504,42 @@ TEST(SignificantDecimals, CountedOnTheTextAsOnTheNumber) {
     for (const std::string& t : texts) {
         double x = std::strtod(t.c_str(), nullptr);
         EXPECT_EQ(text_significant_decimals(t.c_str(), x), significant_decimals(x)) << t;
+    }
+}
+
+// A FLOAT or PERCENT number's text and the number read back from it are
+// the general printer's (to_chars, fixed) and reader's (from_chars), also
+// where a shortcut gives them: exact ties, carries, the edge of 2^52 and
+// of 22 decimals, negatives and numbers no short decimal gives.
+TEST(NumberText, ShortcutsGiveThePrintersText) {
+    std::vector<std::pair<double, int>> cases = {
+        {0.125, 2}, {2.5, 0}, {3.5, 0}, {0.5, 0}, {-0.125, 2}, {0.3, 1}, {0.1 + 0.2, 15}, {0.1 + 0.2, 17},
+        {4503599627370495.0, 0}, {4503599627370496.0, 0}, {4503599627370495.5, 0}, {450359962737049.5, 1},
+        {450359962737049.55, 1}, {1e-22, 22}, {1e-22, 23},
+        {123.456, 6}, {-99.995, 2}, {9.995, 2}, {1.0 / 3, 16}, {0.0, 3}, {1e300, 2}, {-5e-324, 2}, {0.01, 6}};
+    uint64_t state = 2463534242ull;
+    auto next = [&] { return state ^= state << 13, state ^= state >> 7, state ^= state << 17; };
+    for (int i = 0; i < 20000; ++i) {
+        // Short decimals (as worksheets hold them) and arbitrary doubles.
+        int d = static_cast<int>(next() % 24);
+        double x = i % 2 ? static_cast<double>(static_cast<int64_t>(next() % 2000000000000ull) - 1000000000000ll) /
+                               std::pow(10.0, static_cast<double>(next() % 16))
+                         : std::ldexp(static_cast<double>(next() % (1ull << 53)), static_cast<int>(next() % 80) - 70);
+        cases.emplace_back(x, d);
+    }
+    for (int type : {TBX_FLOAT, TBX_PERCENT}) {
+        for (const auto& [x, d] : cases) {
+            XLS_CELL c{};
+            c.type = static_cast<signed char>(type);
+            c.number = x;
+            c.decimals = d;
+            char want[TBX_VALUE_TEXT_BUF], buf[TBX_VALUE_TEXT_BUF];
+            *std::to_chars(want, want + sizeof want - 1, x, std::chars_format::fixed, d).ptr = '\0';
+            EXPECT_STREQ(cell_value_text(&c, buf), want) << x << " " << d;
+            double back = 0;
+            std::from_chars(want, want + std::strlen(want), back);
+            EXPECT_EQ(cell_number(&c), back) << x << " " << d;
+        }
     }
 }
 

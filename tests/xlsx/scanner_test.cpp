@@ -88,6 +88,55 @@ TEST(XmlScanner, EveryPrefixOfAWorksheetEndsCleanly) {
     }
 }
 
+// A member inflated piece by piece reads as the whole member, wherever the
+// pieces cut it: inside a tag, an attribute value, an entity, a comment, a
+// CDATA section, a cell's value or inline string, a multi-byte character.
+TEST(XmlScanner, PiecesGiveTheSameBookAsTheWholeMember) {
+    struct member {
+        int part;
+        std::string xml;
+    };
+    const member members[] = {
+        {PART_WORKSHEET,
+         "<?xml version=\"1.0\"?><worksheet xmlns=\"x\"><sheetData><row r=\"1\" spans=\"1:6\">"
+         "<c r=\"A1\" t=\"s\"><v>1</v></c><c r=\"B1\" s=\"1\"><v>-12.50</v></c>"
+         "<c r=\"C1\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> 東京 &amp; 大阪</t></is></c>"
+         "<c r=\"D1\" t=\"inlineStr\"><is><r><t>a</t></r><rPh><t>よみ</t></rPh><r><t>b</t></r></is></c>"
+         "<c r=\"E1\"><f>SUM(A1:B1)</f><v>1E+20</v></c><c r=\"F1\" t=\"str\"><v><![CDATA[<x>]]></v></c>"
+         "</row><!-- a comment <c r=\"A9\"><v>9</v></c> --><row r=\"2\"><c r=\"A2\" s=\"1\"/>"
+         "<c r = 'B2' t=\"b\"><v>1</v></c><c><v>0.1</v></c><x:c r=\"E2\"><v>7</v></x:c></row>"
+         "</sheetData></worksheet>"},
+        {PART_WORKSHEET,
+         "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
+         "<x:row r=\"1\"><x:c r=\"A1\"><x:v>3</x:v></x:c><x:c r=\"B1\" t=\"inlineStr\"><x:is><x:t>t</x:t>"
+         "</x:is></x:c></x:row></x:sheetData></x:worksheet>"},
+        {PART_SHARED_STRINGS,
+         "<sst><si><t>plain</t></si><si><r><t>ri</t></r><r><t>ch</t></r><rPh><t>x</t></rPh></si>"
+         "<si><t>a&lt;b_x005F_x0041_&#x3042;\r\n</t></si><si><t/></si></sst>"},
+        {PART_WORKSHEET, "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData"},
+        {PART_WORKSHEET, "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row></sheetData></worksheet>"
+                         "</worksheet>"},
+    };
+    for (const member& m : members) {
+        test_book whole;
+        tbx_add_sst(&whole.book, "s0", 2);
+        tbx_add_sst(&whole.book, "s1", 2);
+        tbx_add_xf(&whole.book, 10);
+        tbx_add_xf(&whole.book, 14);
+        const int rc = whole.scan(m.part, m.xml);
+        const std::string expected = whole.record();
+        for (size_t piece : {1, 2, 3, 5, 8, 13, 64, 4096}) {
+            test_book cut;
+            tbx_add_sst(&cut.book, "s0", 2);
+            tbx_add_sst(&cut.book, "s1", 2);
+            tbx_add_xf(&cut.book, 10);
+            tbx_add_xf(&cut.book, 14);
+            EXPECT_EQ(cut.scan_in_pieces(m.part, m.xml, piece), rc) << piece << " " << m.xml;
+            EXPECT_EQ(cut.record(), expected) << piece << " " << m.xml;
+        }
+    }
+}
+
 TEST(XmlScanner, ElementNames) {
     struct row {
         const char* name;

@@ -1,8 +1,13 @@
 // Worksheet handlers: cells, values by their pending types, rows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "tbx_private.h"
 #include "xlsx_test_book.h"
 
 namespace {
@@ -89,6 +94,68 @@ TEST(SheetXml, ValuesByPendingType) {
         const XLS_CELL* c = b.find(0, 0);
         ASSERT_NE(c, nullptr) << r.what;
         EXPECT_EQ(c->type, r.type) << r.what;
+    }
+}
+
+// Number texts of the plain form are read once, by a reader of their own:
+// the number strtod reads, the decimals counted on the text, integer or
+// decimal by the point, as for any other form.
+TEST(SheetXml, PlainNumberTextsReadAsStrtodReadsThem) {
+    std::vector<std::string> texts = {"0", "-0", "7", "-12.50", "0.000", "123456789012345", "1234567890123456",
+                                      "0.1000000000000001", "0.000000000000000000001", "99.995", "1.", ".5", "00012.3400"};
+    uint64_t state = 1181783497276652981ull;
+    auto next = [&] { return state ^= state << 13, state ^= state >> 7, state ^= state << 17; };
+    for (int i = 0; i < 3000; ++i) {
+        std::string digits = std::to_string(next() % 10000000000000000ull);
+        size_t point = next() % (digits.size() + 1);
+        std::string t = (next() % 3 ? "" : "-") + digits.substr(0, point);
+        if (point < digits.size() || next() % 2) t += "." + digits.substr(point);
+        texts.push_back(t);
+    }
+    std::string data;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        std::string r = std::to_string(i + 1);
+        data += "<row r=\"" + r + "\"><c r=\"A" + r + "\"><v>" + texts[i] + "</v></c><c r=\"B" + r + "\" s=\"1\"><v>" +
+                texts[i] + "</v></c></row>";
+    }
+    test_book b;
+    tbx_add_xf(&b.book, 0);
+    tbx_add_xf(&b.book, 10);  // 0.00%
+    ASSERT_EQ(b.sheet(data), 0);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const char* t = texts[i].c_str();
+        const double x = std::strtod(t, nullptr);
+        const XLS_CELL* a = b.find(static_cast<int>(i), 0);
+        ASSERT_NE(a, nullptr) << t;
+        const bool point = std::strchr(t, '.') != nullptr;
+        EXPECT_EQ(a->type, point ? TBX_FLOAT : TBX_INTEGER) << t;
+        if (point) {
+            EXPECT_EQ(a->decimals, text_significant_decimals(t, x)) << t;
+        }
+        const XLS_CELL* p = b.find(static_cast<int>(i), 1);
+        ASSERT_NE(p, nullptr) << t;
+        EXPECT_EQ(p->type, TBX_PERCENT) << t;
+        // The number itself where the cell keeps it; an integer's text
+        // reads back as strtod's number, a decimal's is that number as the
+        // printer writes it with the cell's decimals.
+        for (const XLS_CELL* c : {a, p}) {
+            if (!(c->flags & TABX_CELL_TEXT)) {
+                EXPECT_EQ(c->number, x) << t;
+            }
+            if (c->type == TBX_INTEGER) {
+                EXPECT_EQ(cell_number(c), x) << t;
+                continue;
+            }
+            char want[TBX_VALUE_TEXT_BUF], buf[TBX_VALUE_TEXT_BUF];
+            std::snprintf(want, sizeof want, "%.*f", c->decimals, x == 0 ? 0.0 : x);  // -0 shows as 0
+            EXPECT_STREQ(cell_value_text(c, buf), want) << t;
+        }
+        const char* dot = std::strchr(t, '.');
+        int after = dot ? static_cast<int>(std::strlen(dot + 1)) : 0;
+        // A book that keeps numbers as they are counts the digits the text
+        // shows; the classic renderings show at least six.
+        EXPECT_EQ(p->decimals, tbx_exact_values(&b.book) ? text_significant_decimals(t, x) : after < 6 ? 6 : after)
+            << t;
     }
 }
 

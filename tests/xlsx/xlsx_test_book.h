@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,46 @@ struct test_book {
         s.part = part;
         s.sheet = sheet;
         return xml_scan_member(s, xml.data(), xml.size());
+    }
+
+    // The same, the text fed to the scanner in pieces of `piece` bytes (an
+    // inflated member as it arrives), scanned after each piece.
+    int scan_in_pieces(int part, const std::string& xml, size_t piece, int sheet = 0) {
+        if (part == PART_WORKSHEET && sheet >= book.sheet_count) tbx_add_sheet(&book, sheet);
+        xml_scan s;
+        s.book = &book;
+        s.reader = &reader;
+        s.part = part;
+        s.sheet = sheet;
+        xml_stream stream(s, 1);
+        for (size_t at = 0; at < xml.size(); at += piece) {
+            size_t n = std::min(piece, xml.size() - at);
+            char* room = stream.space(n);
+            if (!room) return -2;
+            std::copy(xml.data() + at, xml.data() + at + n, room);
+            if (int rc = stream.add(n)) return rc;
+        }
+        return stream.finish();
+    }
+
+    // Everything a reader sees of the book: each cell of sheet 0 as
+    // displayed and typed, the shared strings, the text objects.
+    std::string record() {
+        std::string out;
+        std::vector<char> buf(TABX_CELL_TEXT_BUF);
+        char type[1024], name[16];
+        TABX_open_sheet2(&book, 0);
+        for (int r = 0; book.sheet_count > 0 && r < TABX_row_num(&book); ++r) {
+            for (int c = 0; c < TABX_column_num(&book, r); ++c) {
+                TABX_cell_name(r + 1, c + 1, name);
+                int rc = TABX_get_cell(&book, name, buf.data(), static_cast<int>(buf.size()), type, sizeof type);
+                out += std::to_string(rc) + ":" + type + ":" + buf.data() + "\t";
+            }
+            out += "\n";
+        }
+        for (const std::string& t : strings()) out += "sst " + t + "\n";
+        for (const auto& o : objects()) out += "object " + std::to_string(o.first) + " " + o.second + "\n";
+        return out;
     }
 
     // A worksheet holding the given sheet data.

@@ -164,6 +164,12 @@ int display_type_of_cell(const XLS_BOOK* book, const XLS_CELL* cell);
 // The cell's display text.  Honours the book's raw-display flag.
 void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out);
 
+// Where the cell's display text is its stored text as it stands (a text or
+// shared string of a book rendered by the engine, that no text section of
+// its format changes): that text and its length, exactly what format_cell
+// would write.  False when the text must be rendered.
+bool display_text_in_place(const XLS_BOOK* book, const XLS_CELL* cell, const char** text, size_t* len);
+
 // The cell's display text with the caller's types: date_type for the date
 // kinds (0 = the value type's default), number_type and decimals for numbers.
 void format_cell_with(const XLS_BOOK* book, const XLS_CELL* cell, int date_type,

@@ -388,6 +388,30 @@ void engine_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
 
 }  // namespace
 
+bool display_text_in_place(const XLS_BOOK* book, const XLS_CELL* cell, const char** text, size_t* len) {
+    if (!tbx_engine_display(book)) return false;
+    const char* t;
+    size_t n;
+    if (cell->type == TBX_CHARACTER) {
+        t = cell_text(cell);
+        n = std::strlen(t);
+    } else if (cell->type == TBX_SHARED_STRING && cell->value >= 0 && cell->value < book->sst_count &&
+               book->sst[cell->value].text && book->sst[cell->value].length > 0) {
+        const XLS_SST& e = book->sst[cell->value];
+        t = e.text;
+        n = static_cast<size_t>(e.length);
+        // What a copy would hold: up to the first zero byte.
+        if (const void* nul = std::memchr(t, 0, n)) n = static_cast<size_t>(static_cast<const char*>(nul) - t);
+    } else {
+        return false;
+    }
+    if (n > kMaxText) return false;
+    if (nf_has_text_section(tbx_format_of_cell(book, cell)) && !(cell->flags & TABX_CELL_ERROR)) return false;
+    *text = t;
+    *len = n;
+    return true;
+}
+
 void format_cell(const XLS_BOOK* book, const XLS_CELL* cell, char* out) {
     out[0] = '\0';
     if (tbx_engine_display(book)) {

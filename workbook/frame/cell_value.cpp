@@ -273,6 +273,61 @@ const char* cell_text(const XLS_CELL* cell) {
     return (cell->flags & TABX_CELL_TEXT) && cell->text ? cell->text : "";
 }
 
+namespace {
+
+constexpr double k_two52 = 4503599627370496.0;
+constexpr int64_t k_two52_int = int64_t{1} << 52;
+
+// x rounded to d decimals, where that needs no general printer: x is the
+// double nearest to m / 10^d for an integer |m| below 2^52 (10^d and m are
+// exact doubles, so the one division rounds that quotient correctly).  Then
+// x's step times 10^d is below 1: x lies within half a step of m / 10^d,
+// nearer than half the spacing of d decimals, so x rounds to m / 10^d
+// itself (no tie can arise), and that decimal, read back, is the nearest
+// double to it again: x.  Zero is 0 only when x is +0 (to_chars writes
+// -0 with its sign).  False where it cannot tell (the general printer
+// then decides).
+bool exact_fixed(double x, int d, int64_t* m) {
+    static const double k_p10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (d < 0 || d > 22) return false;
+    const double scaled = x * k_p10[d];
+    if (!(std::fabs(scaled) < k_two52)) return false;
+    const int64_t r = static_cast<int64_t>(std::nearbyint(scaled));
+    // (scaled just below 2^52 can still round up to it.)
+    if (r >= k_two52_int || r <= -k_two52_int) return false;
+    if (static_cast<double>(r) / k_p10[d] != x || (r == 0 && std::signbit(x))) return false;
+    *m = r;
+    return true;
+}
+
+// m / 10^d with d decimals, as to_chars writes it in fixed form; the end.
+char* write_fixed(int64_t m, int d, char* out) {
+    char digits[24];
+    uint64_t a = m < 0 ? static_cast<uint64_t>(-m) : static_cast<uint64_t>(m);
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + a % 10);
+        a /= 10;
+    } while (a);
+    if (m < 0) *out++ = '-';
+    if (n <= d) {
+        *out++ = '0';
+        *out++ = '.';
+        for (int i = n; i < d; ++i) *out++ = '0';
+        while (n > 0) *out++ = digits[--n];
+        return out;
+    }
+    while (n > d) *out++ = digits[--n];
+    if (d > 0) {
+        *out++ = '.';
+        while (n > 0) *out++ = digits[--n];
+    }
+    return out;
+}
+
+}  // namespace
+
 const char* cell_value_text(const XLS_CELL* cell, char* buf) {
     if (cell->flags & TABX_CELL_TEXT) return cell->text ? cell->text : "";
     buf[0] = '\0';
@@ -283,10 +338,16 @@ const char* cell_value_text(const XLS_CELL* cell, char* buf) {
         r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, static_cast<long long>(x));
         break;
     case TBX_FLOAT:
-    case TBX_PERCENT:
-        r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, x, std::chars_format::fixed,
-                          precision_of(cell->decimals));
+    case TBX_PERCENT: {
+        const int d = precision_of(cell->decimals);
+        int64_t m;
+        if (exact_fixed(x, d, &m)) {
+            *write_fixed(m, d, buf) = '\0';
+            return buf;
+        }
+        r = std::to_chars(buf, buf + TBX_VALUE_TEXT_BUF - 1, x, std::chars_format::fixed, d);
         break;
+    }
     case TBX_DATE:
     case TBX_DATE_TIME:
     case TBX_TIME_HM:
@@ -308,6 +369,14 @@ double cell_number(const XLS_CELL* cell) {
     case TBX_FLOAT:
     case TBX_PERCENT: {
         if ((cell->flags & TABX_CELL_TEXT) && !cell->text) return cell->value;
+        if (!(cell->flags & TABX_CELL_TEXT)) {
+            // Where the text is known to read back as the number itself.
+            int64_t m;
+            if (cell->type == TBX_INTEGER && std::fabs(cell->number) < k_two52)
+                return static_cast<double>(static_cast<long long>(cell->number));
+            if (cell->type != TBX_INTEGER && exact_fixed(cell->number, precision_of(cell->decimals), &m))
+                return cell->number;
+        }
         // The number as its text shows it: a FLOAT of fifteen significant
         // digits is that, not the double it was read as (0.1 + 0.2 is 0.3).
         char buf[TBX_VALUE_TEXT_BUF];

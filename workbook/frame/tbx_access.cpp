@@ -85,20 +85,24 @@ int begin_fetch(XLS_BOOK* book, const char* name, char* text, int text_size,
     return rc == 0 ? 0 : tbx_fail(book, rc);
 }
 
-// Steps 5 to 7: the rendering, converted, copied when it fits.
+int too_small(XLS_BOOK* book, const XLS_CELL* cell, int text_size) {
+    tbx_message(book, TBX_MSG_BUFFER, text_size, is_date_kind(cell->type) ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
+    return tbx_fail(book, -909);
+}
+
+// Steps 5 to 7: the rendering, converted, copied when it fits.  *length
+// (when asked for) gets the text's length.
 template <typename Render>
-int finish_fetch(XLS_BOOK* book, const XLS_CELL* cell, char* text, int text_size, Render render) {
+int finish_fetch(XLS_BOOK* book, const XLS_CELL* cell, char* text, int text_size, Render render,
+                 int* length = nullptr) {
     char* work = tbx_work_buffer(book);
     if (!work) return tbx_fail(book, -2);
     render(work);
     int len = 0;
     if (to_caller(book, cell->type, work, &len) != 0) return tbx_fail(book, -2);
-    if (!text || len >= text_size) {
-        tbx_message(book, TBX_MSG_BUFFER, text_size,
-                    is_date_kind(cell->type) ? "CELL_DATE/CELL_DATE_TIME" : "CELL_STRING");
-        return tbx_fail(book, -909);
-    }
+    if (!text || len >= text_size) return too_small(book, cell, text_size);
     std::memcpy(text, work, static_cast<size_t>(len) + 1);
+    if (length) *length = len;
     return 0;
 }
 
@@ -270,6 +274,40 @@ extern "C" int TABX_get_cell(XLS_BOOK* book, const char* cell_name, char* text, 
             }
         }
         return 0;
+    });
+}
+
+extern "C" int TABX_cell_text(XLS_BOOK* book, int row, int column, char* buf, int size, const char** text,
+                              int* length) {
+    if (!book) return -3;
+    return tbx_guarded(book, "TABX_cell_text()", [&]() -> int {
+        book->error_code = 0;
+        if (buf && size > 0) buf[0] = '\0';
+        if (!text || !length) return tbx_fail(book, -3);
+        *text = buf ? buf : "";
+        *length = 0;
+        if (!sheet_valid(book, book->sheet)) return tbx_fail(book, -901);
+        if (row < 0 || row >= TBX_MAX_ROWS || column < 0 || column >= TBX_MAX_COLUMNS) return tbx_fail(book, -3);
+        const XLS_CELL* cell = nullptr;
+        int rc = locate(book, row, column, &cell);
+        if (rc != 0) return tbx_fail(book, rc);
+        const bool utf8 = tbx_charset(book) == ORB_UTF8;
+        const char* in_place;
+        size_t n;
+        if (utf8 && display_text_in_place(book, cell, &in_place, &n)) {
+            if (!buf || n >= static_cast<size_t>(size)) return too_small(book, cell, size);
+            *text = in_place;
+            *length = static_cast<int>(n);
+            return 0;
+        }
+        if (utf8 && tbx_engine_display(book) && buf && size >= TBX_RENDER_BUF) {
+            // The engine writes UTF-8, the caller's set: no conversion, so
+            // the rendering goes straight into the caller's buffer.
+            format_cell(book, cell, buf);
+            *length = static_cast<int>(std::strlen(buf));
+            return 0;
+        }
+        return finish_fetch(book, cell, buf, size, [&](char* out) { format_cell(book, cell, out); }, length);
     });
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "mfile.h"
+#include "orb_cancel.h"
 #include "orb_file.h"
 #include "orb_text.h"
 #include "orb_zip.h"
@@ -53,16 +54,23 @@ int part_kind_of(const char* name) {
 bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 // The unpacked package: the member names; their contents are memory files
-// of the same names.
+// of the same names, except the worksheets', which are inflated straight
+// into the scanner from the package kept open.
 struct package {
     char** slots = nullptr;
     int capacity = 0;
     int count = 0;
+    orb_package* open = nullptr;
 
-    ~package() { orb_free_slots(slots, capacity); }
+    ~package() {
+        orb_package_close(open);
+        orb_free_slots(slots, capacity);
+    }
 
     const char* name(int i) const { return slots[i]; }
 };
+
+bool is_worksheet(const char* name, void*) { return part_kind_of(name) == PART_WORKSHEET; }
 
 // A member's text: the memory file's content, where it lies.
 struct member_text {
@@ -83,13 +91,14 @@ int read_member(const package&, const char* name, member_text& out) {
 // package holds more.  There is no fallback to files on disk: a package that
 // cannot be held in memory is refused (-2), and nothing is ever written
 // outside the caller's own places.
-int unpack(package& pkg, const char* path, bool from_memory) {
+int unpack(package& pkg, const char* path, bool from_memory, bool stream_sheets) {
     if (orb_grow_slots(&pkg.slots, 0, &pkg.capacity, 0, ORB_SLOT_SIZE, ORB_SLOT_STEP) != 0)
         return -2;
     for (;;) {
         int count = pkg.capacity;
         if (from_memory) orb_zip_on_memory(0);
-        int rc = orb_unzip_package(ORB_UNZIP_MEMORY, path, "", &count, pkg.slots);
+        int rc = stream_sheets ? orb_unzip_package_open(path, &count, pkg.slots, is_worksheet, nullptr, &pkg.open)
+                               : orb_unzip_package(ORB_UNZIP_MEMORY, path, "", &count, pkg.slots);
         if (from_memory) orb_zip_on_memory(1);
         if (rc == 0) {
             pkg.count = count;
@@ -245,6 +254,32 @@ int scan_part(XLS_BOOK* book, xlsx_reader& reader, int kind, int sheet, const me
     return xml_scan_member(s, text.data, text.size);
 }
 
+// A worksheet inflated into the scanner piece by piece.
+struct sheet_sink : orb_member_sink {
+    xml_stream stream;
+    int failed = 0;  // the scanner's own result, when it stopped
+    explicit sheet_sink(xml_scan& s) : stream(s) {}
+    char* space(size_t n) override { return stream.space(n); }
+    int add(size_t n) override { return failed = stream.add(n); }
+};
+
+// Reads a worksheet member.  A result of the scanner's own (as opposed to
+// the package's: a damaged member, the limits, an interrupt) is marked in
+// *content_error.
+int scan_sheet(XLS_BOOK* book, xlsx_reader& reader, const package& pkg, const char* name, int sheet,
+               bool* content_error) {
+    xml_scan s;
+    s.book = book;
+    s.reader = &reader;
+    s.part = PART_WORKSHEET;
+    s.sheet = sheet;
+    sheet_sink sink(s);
+    int rc = orb_package_stream(pkg.open, name, sink);
+    if (rc == 0) rc = sink.failed = sink.stream.finish();
+    *content_error = rc != 0 && rc == sink.failed;
+    return rc;
+}
+
 // The chart sheet whose drawing this is: its drawing is read onto the
 // worksheet before it in the tab order (after it, when none comes before),
 // its lines introduced by "【グラフシート】" and the chart sheet's name, so
@@ -283,12 +318,27 @@ int read_chart_sheet(XLS_BOOK* book, xlsx_reader& reader, const package& pkg, co
     return scan_part(book, reader, PART_DRAWING, sheet, text);
 }
 
+int read_members(XLS_BOOK* book, package& pkg, bool release, bool* content_error);
+
 int load(XLS_BOOK* book, const char* path, bool release) {
     if (book->style_keep == 0) tbx_clear_numfmts(book);
     const bool from_memory = book->read_memory == 0;
     package pkg;
-    int rc = unpack(pkg, path, from_memory);
+    int rc = unpack(pkg, path, from_memory, true);
     if (rc != 0) return rc;
+    // A package is refused for what is damaged in it before anything its
+    // members say counts: the worksheets not read yet are checked first.
+    bool content_error = true;
+    rc = read_members(book, pkg, release, &content_error);
+    if (rc != 0 && rc != ORB_CANCELLED && content_error) {
+        int damaged = orb_package_check_later(pkg.open);
+        if (damaged != 0) return damaged;
+    }
+    return rc;
+}
+
+int read_members(XLS_BOOK* book, package& pkg, bool release, bool* content_error) {
+    int rc = 0;
     std::sort(pkg.slots, pkg.slots + pkg.count,
               [](const char* a, const char* b) { return orb_name_order(a, b) < 0; });
 
@@ -345,18 +395,24 @@ int load(XLS_BOOK* book, const char* path, bool release) {
             }
             tbx_set_sheet_name(book, sheet, sheet_name.c_str());
         }
-        member_text text;
-        rc = read_member(pkg, name, text);
-        if (rc != 0) return rc == -2 ? -2 : -1;
-        rc = scan_part(book, reader, kind, sheet, text);
-        if (rc != 0) return rc;
+        if (kind == PART_WORKSHEET) {
+            rc = scan_sheet(book, reader, pkg, name, sheet, content_error);
+            if (rc != 0) return rc;
+        } else {
+            member_text text;
+            rc = read_member(pkg, name, text);
+            if (rc != 0) return rc == -2 ? -2 : -1;
+            rc = scan_part(book, reader, kind, sheet, text);
+            if (rc != 0) return rc;
+        }
+        *content_error = true;
         if (kind == PART_WORKBOOK) {
             book->sheet_count = 0;  // the worksheets fill the sheets
         } else if (kind == PART_WORKSHEET) {
             book->sheet_count = ++sheets_read;
         }
-        // The largest members leave memory as soon as they are read.
-        if (kind == PART_WORKSHEET || kind == PART_SHARED_STRINGS) mfree(name);
+        // The shared strings leave memory as soon as they are read.
+        if (kind == PART_SHARED_STRINGS) mfree(name);
     }
 
     for (const std::string& drawing : chart_sheet_drawings) {
@@ -386,7 +442,7 @@ int tbx_read_excel2007(XLS_BOOK* book, const char* path) {
 int tbx_list_excel2007(XLS_BOOK* book, const char* path) {
     if (!book || !path) return -3;
     package pkg;
-    int rc = unpack(pkg, path, book->read_memory == 0);
+    int rc = unpack(pkg, path, book->read_memory == 0, false);
     if (rc != 0) return rc;
     int found = -1;
     for (int i = 0; i < pkg.count && found < 0; ++i) {

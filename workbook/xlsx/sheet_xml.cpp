@@ -60,11 +60,89 @@ int store_text(XLS_BOOK* book, XLS_CELL* cell, const char* text) {
     return put_typed_value(TBX_CHARACTER, cell, &v);
 }
 
+// A number text of the plain form a worksheet writes ("-12.50"): an
+// optional "-", digits, optionally a point and digits, nothing else, and at
+// most fifteen digits after its leading zeros.  Read once for all that
+// store_number asks of it: its value is then exactly what strtod reads (its
+// digits, an integer below 2^53, divided by a power of ten of at most 10^22,
+// which a double holds exactly: one correctly rounded division).
+struct plain_number {
+    double value = 0;
+    long long integer = 0;  // the digits, signed, when there is no point
+    bool point = false;
+    int fraction = 0;       // digits after the point
+    int significant = 0;    // decimals up to the last digit that is not 0
+};
+
+bool read_plain_number(const char* t, plain_number* out) {
+    static const double k_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = t;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    long long m = 0;
+    int digits = 0;  // counted from the first digit that is not 0
+    const char* whole = p;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (m != 0 || *p != '0') ++digits;
+        m = m * 10 + (*p - '0');
+        if (digits > 15) return false;
+    }
+    if (p == whole) return false;
+    if (*p == '.') {
+        const char* first = ++p;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            if (m != 0 || *p != '0') ++digits;
+            m = m * 10 + (*p - '0');
+            if (digits > 15 || p - first >= 22) return false;
+            if (*p != '0') out->significant = static_cast<int>(p - first) + 1;
+        }
+        if (p == first) return false;
+        out->point = true;
+        out->fraction = static_cast<int>(p - first);
+    }
+    if (*p) return false;
+    double x = static_cast<double>(m);
+    if (out->fraction > 0) x /= k_powers[out->fraction];
+    out->value = negative ? -x : x;
+    out->integer = negative ? -m : m;
+    return true;
+}
+
 // A number text under a value type: 13 percentage, 20-24 date kinds, else
 // a plain number (decimal when it holds a point or an exponent).
 int store_number(XLS_BOOK* book, XLS_CELL* cell, const char* t, int type) {
     tbx_value v;
     v.book = book;
+    plain_number plain;
+    if (read_plain_number(t, &plain)) {
+        // The same steps as below, on the number read once.
+        const double x = plain.value;
+        if (tbx_exact_values(book) && type == TBX_PERCENT) {
+            v.number = x;
+            v.decimals = plain.significant;
+            return put_typed_value(TBX_PERCENT, cell, &v);
+        }
+        if (tbx_exact_values(book) && is_date_kind(type)) return put_number_cell(book, cell, type, x);
+        if (type == TBX_PERCENT) {
+            v.number = x;
+            v.decimals = plain.fraction < 6 ? 6 : plain.fraction;
+            return put_typed_value(TBX_PERCENT, cell, &v);
+        }
+        if (is_date_kind(type)) {
+            value_from_serial(x, &v);
+            int rc = put_typed_value(type, cell, &v);
+            return rc == -4 ? 0 : rc;
+        }
+        if (plain.point) {
+            v.number = x;
+            v.decimals = plain.significant;
+            return put_typed_value(TBX_FLOAT, cell, &v);
+        }
+        v.number = x;
+        v.integer = plain.integer;
+        return put_typed_value(TBX_INTEGER, cell, &v);
+    }
     if (tbx_exact_values(book) && type == TBX_PERCENT) {
         // The number as it is, as put_number_cell keeps it.
         v.number = number_of(t);
@@ -143,6 +221,51 @@ int on_row(xml_scan& s, std::string_view tag) {
     return 0;
 }
 
+// The attributes of a cell that on_cell reads.
+struct cell_attributes {
+    std::string_view ref, style, type;
+    bool has_ref = false, has_style = false, has_type = false;
+
+    void take(std::string_view name, std::string_view value) {
+        if (name.size() != 1) return;
+        if (name[0] == 'r') ref = value, has_ref = true;
+        else if (name[0] == 's') style = value, has_style = true;
+        else if (name[0] == 't') type = value, has_type = true;
+    }
+
+    // The usual form of a cell's start tag, read by a scanner of its own:
+    // "<c" and, each after blanks, name="value" (no other quoting, no blank
+    // around "="), then ">" or "/>".  False for any other form, which the
+    // general attribute reader then reads; in the usual form both read the
+    // same names and values.
+    bool read_usual(std::string_view tag) {
+        const char* p = tag.data() + 2;  // after "<c"
+        const char* end = tag.data() + tag.size();
+        for (;;) {
+            if (p >= end) return false;
+            if (*p == '>' || (*p == '/' && p + 1 < end && p[1] == '>')) return p + (*p == '>' ? 1 : 2) == end;
+            if (*p != ' ') return false;
+            while (p < end && *p == ' ') ++p;
+            const char* name = p;
+            while (p < end && ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || *p == ':')) ++p;
+            if (p == name || end - p < 2 || p[0] != '=' || p[1] != '"') return false;
+            const char* value = p + 2;
+            const char* close = static_cast<const char*>(std::memchr(value, '"', static_cast<size_t>(end - value)));
+            if (!close) return false;
+            take(std::string_view(name, static_cast<size_t>(p - name)),
+                 std::string_view(value, static_cast<size_t>(close - value)));
+            p = close + 1;
+        }
+    }
+
+    void read_any(std::string_view tag) {
+        *this = cell_attributes();
+        std::string_view name, raw;
+        xml_attrs a(tag);
+        while (a.next(name, raw)) take(name, xml_unquoted(raw));
+    }
+};
+
 // "<c r=.. s=.. t=..>": the cell's position, format and pending value type.
 // The attributes are read whatever their order: "t" decides over "s".
 int on_cell(xml_scan& s, std::string_view tag) {
@@ -151,14 +274,10 @@ int on_cell(xml_scan& s, std::string_view tag) {
     s.xf = s.reader->xf_base;
     s.cell_kind = 0;
     s.text.clear();
-    std::string_view name, raw, ref, style, type;
-    bool has_ref = false, has_style = false, has_type = false;
-    xml_attrs a(tag);
-    while (a.next(name, raw)) {
-        if (name == "r") ref = xml_unquoted(raw), has_ref = true;
-        else if (name == "s") style = xml_unquoted(raw), has_style = true;
-        else if (name == "t") type = xml_unquoted(raw), has_type = true;
-    }
+    cell_attributes at;
+    if (tag.size() < 2 || !at.read_usual(tag)) at.read_any(tag);
+    const std::string_view ref = at.ref, style = at.style, type = at.type;
+    const bool has_ref = at.has_ref, has_style = at.has_style, has_type = at.has_type;
     if (has_ref) {
         if (xlsx_parse_ref(ref, &s.row, &s.column) != 0) return -1;
     } else {

@@ -124,6 +124,71 @@ struct xml_scan {
 // first non-zero result (see above).
 int xml_scan_member(xml_scan& s, const char* text, size_t len);
 
+// The scanner's own state while it walks a member: its open elements.
+struct xml_walk {
+    struct open_element {
+        int code;
+        bool has_child;
+        size_t content;  // offset where its content begins
+    };
+    open_element stack[XML_STACK_MAX];
+    int depth = 0;
+    bool root_seen = false;
+    std::string prefix;  // of the spreadsheet namespace, from the root tag
+    unsigned tags = 0;   // tags read: the cancel function is asked every 16,384
+
+    // Scans text[from, len).  With last false, a construct that the text
+    // does not complete (a tag, a comment, a CDATA section) is left for
+    // later and *stop is the offset of its '<'; else *stop is len.  0, or
+    // the first non-zero result.
+    int scan(xml_scan& s, const char* text, size_t len, size_t from, bool last, size_t* stop);
+    // Reads the common forms of a cell's content at once (xml_scanner.cpp).
+    int cell_content(xml_scan& s, const char* v, const char* end, const char** after);
+    // The first offset still needed when the scan stopped at stop: the
+    // content of an element that has had no child element yet is handed on
+    // whole at its end tag.
+    size_t needed_from(size_t stop) const;
+    // The text before offset by was let go: offsets move down.
+    void shift(size_t by);
+};
+
+enum {
+    XML_STREAM_BUFFER = 256 * 1024,  // a streamed member's first buffer
+    XML_STREAM_STEP = 64 * 1024,     // bytes gathered before each scan
+};
+
+// A member read piece by piece (inflated straight into the scanner): the
+// same events as xml_scan_member gives for the whole text, wherever the
+// pieces cut it.  Only what a later piece completes is held back: a tag
+// cut in two, the text of an element still open.
+class xml_stream {
+public:
+    // step: bytes gathered before a scan (tests and fuzzing scan after
+    // every piece with 1).
+    explicit xml_stream(xml_scan& s, size_t step = XML_STREAM_STEP);
+    ~xml_stream();
+    xml_stream(const xml_stream&) = delete;
+    xml_stream& operator=(const xml_stream&) = delete;
+    // Room for at least n more bytes after those held; nullptr when memory
+    // runs out.  Valid until the next call.
+    char* space(size_t n);
+    // n bytes were written into space(): scans what they complete.  0, or
+    // the scanner's first non-zero result, after which the member is done.
+    int add(size_t n);
+    // The member ends: scans the rest.  0, or the first non-zero result.
+    int finish();
+
+private:
+    int scan(bool last);
+    xml_scan& s_;
+    xml_walk walk_;
+    char* buf_ = nullptr;
+    size_t cap_ = 0, len_ = 0;
+    size_t resume_ = 0;  // where the next scan begins
+    size_t seen_ = 0;    // bytes held at the last scan
+    size_t step_;
+};
+
 // The element code of a name (len bytes), X_NONE when not recognised.
 int xml_element_code(const char* name, size_t len);
 

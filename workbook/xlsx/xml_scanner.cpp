@@ -1,6 +1,7 @@
 // The XML event scanner: one pass over a member's text, in place.
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "orb_cancel.h"
@@ -46,12 +47,6 @@ int dispatch(xml_scan& s, int event, int code, std::string_view text) {
     default: return 0;
     }
 }
-
-struct open_element {
-    int code;
-    bool has_child;
-    size_t content;  // offset where its content begins
-};
 
 // Finds the '>' that ends a tag starting at p, stepping over quoted
 // attribute values (a '>' may stand unescaped inside one); end when none.
@@ -119,44 +114,70 @@ std::string_view main_prefix(std::string_view root_tag) {
     return {};
 }
 
-int xml_scan_member(xml_scan& s, const char* text, size_t len) {
-    open_element stack[XML_STACK_MAX];
-    int depth = 0;
-    bool root_seen = false;
-    std::string_view prefix;
-    const char* p = text;
+// Scans text[from, len).  With last false, a construct that the text does
+// not complete is left for later: *stop is the offset of its '<' (len when
+// everything was read).  0, or the first non-zero result.
+int xml_walk::scan(xml_scan& s, const char* text, size_t len, size_t from, bool last, size_t* stop) {
+    const char* p = text + from;
     const char* end = text + len;
-    unsigned tags = 0;
+    *stop = len;
     while (p < end) {
         const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
         if (!lt) break;
+        const char* q = lt + 1;
+        // What the construct is and where it ends.  A piece that ends inside
+        // it (or too soon to tell a comment from a tag) leaves it for later.
+        enum { INSTRUCTION, COMMENT, CDATA, END_TAG, START_TAG } kind;
+        const char* gt = nullptr;     // the '>' of a tag or an instruction
+        size_t closing = std::string_view::npos;  // comment, CDATA: where "-->", "]]>" stands
+        if (!last && end - q < 9) {
+            *stop = static_cast<size_t>(lt - text);
+            return 0;
+        }
+        if (q < end && *q == '?') {
+            kind = INSTRUCTION;
+            gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
+        } else if (end - q >= 3 && q[0] == '!' && q[1] == '-' && q[2] == '-') {
+            kind = COMMENT;
+            closing = std::string_view(q + 3, static_cast<size_t>(end - q - 3)).find("-->");
+        } else if (end - q >= 8 && std::memcmp(q, "![CDATA[", 8) == 0) {
+            kind = CDATA;
+            closing = std::string_view(q + 8, static_cast<size_t>(end - q - 8)).find("]]>");
+        } else if (q < end && *q == '/') {
+            kind = END_TAG;
+            gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
+        } else {
+            kind = START_TAG;
+            gt = tag_end(q, end);
+            if (gt == end) gt = nullptr;
+        }
+        if (!last && !gt && closing == std::string_view::npos) {
+            *stop = static_cast<size_t>(lt - text);
+            return 0;
+        }
         // A long part (a million rows) asks now and then whether to stop.
         if ((++tags & 0x3FFF) == 0 && orb_cancelled()) return ORB_CANCELLED;
-        const char* q = lt + 1;
-        if (q < end && *q == '?') {  // processing instruction
-            const char* gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
+        if (kind == INSTRUCTION) {
             p = gt ? gt + 1 : end;
             continue;
         }
-        if (end - q >= 3 && q[0] == '!' && q[1] == '-' && q[2] == '-') {  // comment
-            std::string_view rest(q + 3, static_cast<size_t>(end - q - 3));
-            size_t e = rest.find("-->");
-            p = e == std::string_view::npos ? end : q + 3 + e + 3;
+        if (kind == COMMENT) {
+            p = closing == std::string_view::npos ? end : q + 3 + closing + 3;
             continue;
         }
-        if (end - q >= 8 && std::memcmp(q, "![CDATA[", 8) == 0) {  // text, not an element
-            std::string_view rest(q + 8, static_cast<size_t>(end - q - 8));
-            size_t e = rest.find("]]>");
-            p = e == std::string_view::npos ? end : q + 8 + e + 3;
+        if (kind == CDATA) {  // text, not an element
+            p = closing == std::string_view::npos ? end : q + 8 + closing + 3;
             continue;
         }
-        if (q < end && *q == '/') {  // end tag
+        if (kind == END_TAG) {
             if (depth == 0) return -1;
-            const char* gt = static_cast<const char*>(std::memchr(q, '>', static_cast<size_t>(end - q)));
-            const open_element e = stack[--depth];
+            const xml_walk::open_element e = stack[--depth];
             s.container = depth > 0 ? stack[depth - 1].code : X_NONE;
             if (e.code != X_NONE) {
-                std::string_view content(text + e.content, static_cast<size_t>(lt - (text + e.content)));
+                // The content of a container is not handed on: no handler
+                // needs it, and a piece no longer holds it.
+                std::string_view content;
+                if (!e.has_child) content = std::string_view(text + e.content, static_cast<size_t>(lt - (text + e.content)));
                 int rc = dispatch(s, e.has_child ? XML_END : XML_LEAF, e.code, content);
                 if (rc != 0) return rc;
             }
@@ -164,7 +185,7 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
             continue;
         }
         // A start tag or a self-closing tag.
-        const char* gt = tag_end(q, end);
+        if (!gt) gt = end;
         bool self_closing = gt < end && gt > q && gt[-1] == '/';
         const char* n = q;
         while (n < gt && !is_blank(*n) && *n != '/' && *n != '>') ++n;
@@ -197,15 +218,151 @@ int xml_scan_member(xml_scan& s, const char* text, size_t len) {
         } else {
             if (depth >= XML_STACK_MAX) return -9;
             if (gt >= end) break;  // a tag that never ends: nothing follows
-            stack[depth++] = open_element{code, false, static_cast<size_t>(gt + 1 - text)};
+            stack[depth++] = xml_walk::open_element{code, false, static_cast<size_t>(gt + 1 - text)};
             if (code != X_NONE) {
                 int rc = dispatch(s, XML_START, code, tag);
                 if (rc != 0) return rc;
+            }
+            if (code == X_C && s.part == PART_WORKSHEET) {
+                // The usual cells, "<c ...><v>42</v></c>" and "<c ...><is><t>text</t></is></c>",
+                // with the events and questions the general path gives them.
+                const char* after = nullptr;
+                int rc = cell_content(s, gt + 1, end, &after);
+                if (rc != 0) return rc;
+                if (after) {
+                    p = after;
+                    continue;
+                }
             }
         }
         p = gt < end ? gt + 1 : end;
     }
     return 0;
+}
+
+// The common forms of a cell's content after its start tag, read at once:
+// the value "<v>...</v></c>", and the inline string
+// "<is><t ...>...</t></is></c>".  Each gives the handler the events the
+// general path gives it and asks the cancel function for each tag, in the
+// same order.  *after is where the scan goes on, or null (nothing done) for
+// any other form, a prefixed name, a text needing more than the scan holds
+// or too deep a stack; then the general path reads it.
+int xml_walk::cell_content(xml_scan& s, const char* v, const char* end, const char** after) {
+    *after = nullptr;
+    auto ask = [this]() { return (++tags & 0x3FFF) == 0 && orb_cancelled(); };
+    const size_t left = static_cast<size_t>(end - v);
+    const int cell = depth - 1;  // the "c" just opened
+    const int outer = cell > 0 ? stack[cell - 1].code : X_NONE;
+    if (left >= 3 && v[0] == '<' && v[1] == 'v' && v[2] == '>') {
+        if (depth >= XML_STACK_MAX) return 0;
+        const char* value = v + 3;
+        const char* lt = static_cast<const char*>(std::memchr(value, '<', static_cast<size_t>(end - value)));
+        if (!lt || end - lt < 8 || std::memcmp(lt, "</v></c>", 8) != 0) return 0;
+        if (ask()) return ORB_CANCELLED;  // <v>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_START, X_V, std::string_view(v, 3))) return rc;
+        if (ask()) return ORB_CANCELLED;  // </v>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_LEAF, X_V, std::string_view(value, static_cast<size_t>(lt - value))))
+            return rc;
+        if (ask()) return ORB_CANCELLED;  // </c>
+        --depth;
+        s.container = outer;
+        if (int rc = sheet_xml_event(s, XML_END, X_C, {})) return rc;
+        *after = lt + 8;
+        return 0;
+    }
+    if (left >= 6 && std::memcmp(v, "<is><t", 6) == 0 && (v[6] == '>' || v[6] == ' ')) {
+        if (depth + 1 >= XML_STACK_MAX) return 0;
+        const char* t_tag = v + 4;
+        const char* t_end = tag_end(t_tag + 1, end);
+        if (t_end >= end || t_end[-1] == '/') return 0;
+        const char* body = t_end + 1;
+        const char* lt = static_cast<const char*>(std::memchr(body, '<', static_cast<size_t>(end - body)));
+        if (!lt || end - lt < 13 || std::memcmp(lt, "</t></is></c>", 13) != 0) return 0;
+        size_t t_len = static_cast<size_t>(body - t_tag);
+        if (t_len > XML_TAG_MAX) t_len = XML_TAG_MAX;
+        if (ask()) return ORB_CANCELLED;  // <is>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_START, X_IS, std::string_view(v, 4))) return rc;
+        if (ask()) return ORB_CANCELLED;  // <t>
+        s.container = X_IS;
+        if (int rc = sheet_xml_event(s, XML_START, X_T, std::string_view(t_tag, t_len))) return rc;
+        if (ask()) return ORB_CANCELLED;  // </t>
+        s.container = X_IS;
+        if (int rc = sheet_xml_event(s, XML_LEAF, X_T, std::string_view(body, static_cast<size_t>(lt - body))))
+            return rc;
+        if (ask()) return ORB_CANCELLED;  // </is>
+        s.container = X_C;
+        if (int rc = sheet_xml_event(s, XML_END, X_IS, {})) return rc;
+        if (ask()) return ORB_CANCELLED;  // </c>
+        --depth;
+        s.container = outer;
+        if (int rc = sheet_xml_event(s, XML_END, X_C, {})) return rc;
+        *after = lt + 13;
+        return 0;
+    }
+    return 0;
+}
+
+size_t xml_walk::needed_from(size_t stop) const {
+    // The text of an element without child element so far is its content.
+    if (depth > 0 && !stack[depth - 1].has_child) return std::min(stop, stack[depth - 1].content);
+    return stop;
+}
+
+void xml_walk::shift(size_t by) {
+    for (int i = 0; i < depth; ++i) stack[i].content = stack[i].content >= by ? stack[i].content - by : 0;
+}
+
+int xml_scan_member(xml_scan& s, const char* text, size_t len) {
+    xml_walk walk;
+    size_t stop;
+    return walk.scan(s, text, len, 0, true, &stop);
+}
+
+xml_stream::xml_stream(xml_scan& s, size_t step) : s_(s), step_(step) {}
+
+xml_stream::~xml_stream() { std::free(buf_); }
+
+char* xml_stream::space(size_t n) {
+    if (cap_ - len_ >= n) return buf_ + len_;
+    // Let go of what was read and is no longer needed.
+    size_t keep = walk_.needed_from(resume_);
+    if (keep > 0) {
+        std::memmove(buf_, buf_ + keep, len_ - keep);
+        len_ -= keep;
+        resume_ -= keep;
+        seen_ -= keep;
+        walk_.shift(keep);
+    }
+    if (cap_ - len_ >= n) return buf_ + len_;
+    size_t want = std::max(cap_ * 2, len_ + n);
+    if (want < XML_STREAM_BUFFER) want = XML_STREAM_BUFFER;
+    char* grown = static_cast<char*>(std::realloc(buf_, want));
+    if (!grown) return nullptr;
+    buf_ = grown;
+    cap_ = want;
+    return buf_ + len_;
+}
+
+int xml_stream::add(size_t n) {
+    len_ += n;
+    // A construct held back is scanned again only once the text after it
+    // has at least doubled, so that a long one costs linear time.
+    size_t waiting = seen_ - resume_;
+    if (len_ - seen_ < std::max<size_t>(waiting, step_)) return 0;
+    return scan(false);
+}
+
+int xml_stream::finish() { return scan(true); }
+
+int xml_stream::scan(bool last) {
+    seen_ = len_;
+    size_t stop;
+    int rc = walk_.scan(s_, buf_ ? buf_ : "", len_, resume_, last, &stop);
+    resume_ = stop;
+    return rc;
 }
 
 xml_attrs::xml_attrs(std::string_view tag) {
@@ -381,12 +538,28 @@ int xml_unescape_text(std::string& text) {
     return 0;
 }
 
+namespace {
+
+// True when unescaping and CR LF folding leave the text as it is: no byte
+// that begins an entity, a character reference, an "_xHHHH_" form, a
+// no-break space or a CDATA section, and no CR.
+bool plain_text(const std::string& t) {
+    for (unsigned char c : t) {
+        if (c == '&' || c == '_' || c == 0xC2 || c == '<' || c == '\r') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int xml_take_text(xml_scan& s, std::string& out) {
     out.swap(s.text);
     s.text.clear();
     if (out.empty()) return 0;
-    if (xml_unescape_text(out) != 0) return -9;
-    fold_crlf(3, out.data());
+    if (!plain_text(out)) {
+        if (xml_unescape_text(out) != 0) return -9;
+        fold_crlf(3, out.data());
+    }
     out.resize(utf8_cut(out, std::min(std::strlen(out.c_str()), static_cast<size_t>(XML_TEXT_MAX))));
     return 0;
 }
