@@ -176,7 +176,7 @@ plat_mapping* plat_map_file(const char* path, int* status, bool own_file) {
         rc = -101;
         return nullptr;
     }
-    plat_mapping* m = new (std::nothrow) plat_mapping{no_bytes, 0, nullptr, nullptr};
+    plat_mapping* m = new (std::nothrow) plat_mapping{no_bytes, 0, nullptr, nullptr, nullptr};
     if (!m) {
         ::close(fd);
         rc = -2;
