@@ -62,15 +62,15 @@ check "temporary folder left as found" test -z "$(ls -A "$work/temp")"
 # reaches it): taken back with an escape sequence, and under TERM=dumb, which
 # cannot take a line back, not shown at all: not one escape sequence.
 if command -v script > /dev/null && command -v python3 > /dev/null; then
-    # Six sheets of 150,000 rows, so that the later ones begin after the
-    # second that progress waits for.
+    # Sixteen sheets of 150,000 rows, so that the later ones begin after the
+    # second that progress waits for even where the whole book takes two.
     python3 - "$work/long.xlsx" <<'PY'
 import sys, zipfile
 rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
 ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
 row = "<c><v>1</v></c>" * 10
 sheet = '<worksheet ' + ns + '><sheetData>' + "".join('<row r="%d">%s</row>' % (r, row) for r in range(1, 150001)) + '</sheetData></worksheet>'
-n = 6
+n = 16
 parts = {
     "[Content_Types].xml": '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/></Types>',
     "_rels/.rels": '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="' + rel + '/officeDocument" Target="xl/workbook.xml"/></Relationships>',
