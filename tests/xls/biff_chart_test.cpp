@@ -130,7 +130,9 @@ TEST(BiffChart, DamagedChartsLoseNothingAroundThem) {
         EXPECT_EQ(feed(b, st.s), 0) << c.what;
         EXPECT_EQ(b.objects, c.want) << c.what;
         EXPECT_NE(b.find(1, 0, 0), nullptr) << c.what << ": the sheet after the chart is read";
-        if (!c.want.empty()) EXPECT_NE(b.find(0, 5, 0), nullptr) << c.what;
+        if (!c.want.empty()) {
+            EXPECT_NE(b.find(0, 5, 0), nullptr) << c.what;
+        }
     }
 }
 
