@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "chart_text.h"
-#include "platform.h"
+#include "xml_text.h"
 
 namespace {
 
@@ -66,65 +66,6 @@ ns_id ns_of_uri(std::string_view uri) {
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// A character reference's code point in UTF-8; one no character has (a
-// surrogate, zero, past U+10FFFF) is left out.
-void append_utf8(std::string& out, unsigned long cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return;
-    plat_append_utf8(out, static_cast<uint32_t>(cp));
-}
-
-// Character data with its references resolved; an unknown one stays as
-// written.
-void append_text(std::string& out, const char* p, const char* end) {
-    while (p < end) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (!amp) {
-            out.append(p, end);
-            return;
-        }
-        out.append(p, amp);
-        const char* semi = static_cast<const char*>(std::memchr(amp, ';', static_cast<size_t>(end - amp)));
-        std::string_view ref = semi && semi - amp <= 10 ? std::string_view(amp + 1, semi - amp - 1) : "";
-        if (ref == "lt") out += '<';
-        else if (ref == "gt") out += '>';
-        else if (ref == "amp") out += '&';
-        else if (ref == "quot") out += '"';
-        else if (ref == "apos") out += '\'';
-        else if (ref.size() >= 2 && ref[0] == '#') {
-            bool hex = ref[1] == 'x' || ref[1] == 'X';
-            unsigned long cp = 0;
-            auto r = std::from_chars(ref.data() + (hex ? 2 : 1), ref.data() + ref.size(), cp, hex ? 16 : 10);
-            if (r.ec != std::errc() || r.ptr != ref.data() + ref.size()) {
-                out += '&';
-                p = amp + 1;
-                continue;
-            }
-            append_utf8(out, cp);
-        } else {
-            out += '&';
-            p = amp + 1;
-            continue;
-        }
-        p = semi + 1;
-    }
-}
-
-// The '>' that ends a tag, passing over quoted values; nullptr at the end.
-const char* tag_end(const char* p, const char* end) {
-    char quote = 0;
-    for (; p < end; ++p) {
-        char c = *p;
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return p;
-        }
-    }
-    return nullptr;
-}
 
 const char* find(const char* from, const char* end, const char* what) {
     size_t n = std::strlen(what);
@@ -323,7 +264,7 @@ struct reader {
                 if (a.name == "idx") pt_idx = index_of(a.value);
                 if (a.name == "formatCode") {
                     pt_format.clear();
-                    append_text(pt_format, a.value.data(), a.value.data() + a.value.size());
+                    xml_append_text(pt_format, a.value.data(), a.value.data() + a.value.size());
                     pt_has_format = true;
                 }
             }
@@ -399,7 +340,7 @@ struct reader {
         const char* p = xml;
         while (p < stop) {
             const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(stop - p)));
-            if (capturing && skip_depth < 0) append_text(chars, p, lt ? lt : stop);
+            if (capturing && skip_depth < 0) xml_append_text(chars, p, lt ? lt : stop);
             if (!lt) break;
             p = lt;
             if (stop - p >= 4 && std::memcmp(p, "<!--", 4) == 0) {
@@ -415,7 +356,7 @@ struct reader {
                 p = close + 3;
                 continue;
             }
-            const char* gt = tag_end(p + 1, stop);
+            const char* gt = xml_tag_end(p + 1, stop);
             if (!gt) break;
             if (p + 1 < stop && (p[1] == '?' || p[1] == '!')) {
                 p = gt + 1;

@@ -399,7 +399,7 @@ struct walker {
                 unsigned long cp = std::strtoul(code.c_str(), &stop, 16);
                 if (stop && *stop == '\0' && cp > 0) {
                     std::string s;
-                    ofx_append_char(s, cp);
+                    xml_append_char(s, cp);
                     put_text(ofx_symbol_text(s));
                 }
             }

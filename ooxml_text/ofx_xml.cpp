@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
 
 namespace {
 
@@ -96,89 +95,8 @@ void each_attribute(const char* tag, const char* close, F f) {
     }
 }
 
-// Appends raw bytes without the dump's marks: U+FFFE and U+FFFF (EF BF BE,
-// EF BF BF) mark places inside the dump's own lines and never come from a
-// document.
-void append_raw(std::string& out, const char* a, const char* b) {
-    while (a < b) {
-        const char* e = static_cast<const char*>(std::memchr(a, '\xEF', static_cast<size_t>(b - a)));
-        if (!e) {
-            out.append(a, b);
-            return;
-        }
-        out.append(a, e);
-        if (b - e >= 3 && e[1] == '\xBF' && (e[2] == '\xBE' || e[2] == '\xBF')) {
-            a = e + 3;
-        } else {
-            out += *e;
-            a = e + 1;
-        }
-    }
-}
-
 }  // namespace
 
-void ofx_append_char(std::string& out, unsigned long cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) return;
-    plat_append_utf8(out, static_cast<uint32_t>(cp));
-}
-
-void ofx_append_text(std::string& out, const char* p, const char* end) {
-    while (p < end) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (!amp) {
-            append_raw(out, p, end);
-            return;
-        }
-        append_raw(out, p, amp);
-        const char* semi = static_cast<const char*>(std::memchr(amp, ';', static_cast<size_t>(end - amp)));
-        if (!semi || semi - amp > 10) {
-            out += '&';
-            p = amp + 1;
-            continue;
-        }
-        std::string_view ref(amp + 1, static_cast<size_t>(semi - amp - 1));
-        bool done = true;
-        if (ref == "lt") out += '<';
-        else if (ref == "gt") out += '>';
-        else if (ref == "amp") out += '&';
-        else if (ref == "quot") out += '"';
-        else if (ref == "apos") out += '\'';
-        else if (ref.size() >= 2 && ref[0] == '#') {
-            bool hex = ref[1] == 'x' || ref[1] == 'X';
-            std::string digits(ref.substr(hex ? 2 : 1));
-            char* stop = nullptr;
-            unsigned long cp = digits.empty() ? 0 : std::strtoul(digits.c_str(), &stop, hex ? 16 : 10);
-            if (stop && *stop == '\0' && cp > 0 && cp <= 0x10FFFF && digits[0] != '-' && digits[0] != '+')
-                ofx_append_char(out, cp);
-            else
-                done = false;
-        } else {
-            done = false;
-        }
-        if (!done) {
-            out += '&';
-            p = amp + 1;
-            continue;
-        }
-        p = semi + 1;
-    }
-}
-
-const char* ofx_tag_end(const char* p, const char* end) {
-    char quote = 0;
-    for (; p < end; ++p) {
-        char c = *p;
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return p;
-        }
-    }
-    return nullptr;
-}
 
 ofx_xml::ofx_xml(const char* xml, size_t len) : p_(xml), end_(xml ? xml + len : xml) {
     if (xml) {
@@ -218,7 +136,7 @@ void ofx_xml::declare() {
         if (name.substr(0, 5) != "xmlns" || (name.size() > 5 && name[5] != ':')) return false;
         std::string prefix(name.size() > 5 ? name.substr(6) : std::string_view());
         std::string uri;
-        ofx_append_text(uri, v, e);
+        xml_append_text(uri, v, e);
         scope_[prefix].push_back(uri.empty() && !prefix.empty() ? OFX_NS_OTHER
                                  : uri.empty()                  ? OFX_NS_NONE
                                                                 : of_uri(uri));
@@ -265,7 +183,7 @@ bool ofx_xml::attr(ofx_ns ns, std::string_view local, std::string* value) const 
         ofx_ns n = colon == std::string_view::npos ? OFX_NS_NONE : resolve(name.substr(0, colon));
         if (n != ns) return false;
         value->clear();
-        ofx_append_text(*value, v, e);
+        xml_append_text(*value, v, e);
         found = true;
         return true;
     });
@@ -275,9 +193,9 @@ bool ofx_xml::attr(ofx_ns ns, std::string_view local, std::string* value) const 
 void ofx_xml::append_text(std::string& out) const {
     // CDATA holds no references.
     if (cdata_)
-        append_raw(out, text_b_, text_e_);
+        xml_append_raw(out, text_b_, text_e_);
     else
-        ofx_append_text(out, text_b_, text_e_);
+        xml_append_text(out, text_b_, text_e_);
 }
 
 ofx_xml::token ofx_xml::next() {
@@ -319,12 +237,12 @@ ofx_xml::token ofx_xml::next() {
             return TEXT;
         }
         if (end_ - p >= 2 && p[1] == '!') {
-            const char* q = ofx_tag_end(p + 2, end_);
+            const char* q = xml_tag_end(p + 2, end_);
             if (!q) break;
             p_ = q + 1;
             continue;
         }
-        const char* gt = ofx_tag_end(p + 1, end_);
+        const char* gt = xml_tag_end(p + 1, end_);
         if (!gt) break;  // an unfinished tag ends the part
         tag_ = p;
         close_ = gt;

@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "xml_text.h"
+
 // The namespaces the readers know; OFX_NS_NONE is no namespace at all (an
 // unprefixed name without a default namespace), OFX_NS_OTHER any other URI.
 enum ofx_ns : unsigned char {
@@ -40,14 +42,6 @@ enum ofx_ns : unsigned char {
     OFX_NS_CT,      // content types
     OFX_NS_XML,     // the xml prefix
 };
-
-// Appends character data with its references resolved: the five named
-// entities and numeric references; anything else stays as written.
-// Characters that XML text cannot hold (U+FFFE, U+FFFF, NUL) are left out.
-void ofx_append_text(std::string& out, const char* p, const char* end);
-
-// Appends one character as UTF-8; nothing for what no text holds.
-void ofx_append_char(std::string& out, unsigned long cp);
 
 class ofx_xml {
 public:
@@ -122,9 +116,5 @@ private:
     };
     mutable resolved resolved_[2] = {{std::string(), OFX_NS_NONE, false}, {std::string(), OFX_NS_NONE, false}};
 };
-
-// The '>' that ends a tag whose name starts at p, passing over quoted
-// attribute values; nullptr when the part ends first.
-const char* ofx_tag_end(const char* p, const char* end);
 
 #endif

@@ -137,3 +137,34 @@ TEST(FoldCrlf, Table) {
 }
 
 }  // namespace
+
+// Character data as the walker, the chart reader and the worksheet scanner
+// read it: every reference they resolve, and what stays as written.
+TEST(XmlAppendText, Table) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"a&lt;b&gt;c&amp;d&quot;e&apos;f", "a<b>c&d\"e'f"},
+        {"&#65;&#x42;&#X43;", "ABC"},
+        {"&#x20AC;&#128512;", "\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"&#xD800;&#x110000;&#xFFFE;", ""},  // no character has these
+        {"&#0;&# 65;&#+65;&#-65;&#x;&#;&#65", "&#0;&# 65;&#+65;&#-65;&#x;&#;&#65"},
+        {"&nbsp;&LT;&amp", "&nbsp;&LT;&amp"},
+        {"&#000000000065;", "&#000000000065;"},        // longer than a reference is
+        {"x\xEF\xBF\xBEy\xEF\xBF\xBFz\xEF\xBC\xA1", "xyz\xEF\xBC\xA1"},  // the dumps' marks
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        xml_append_text(out, c.in.data(), c.in.data() + c.in.size());
+        EXPECT_EQ(out, c.out) << c.in;
+    }
+}
+
+TEST(XmlTagEnd, QuotedValuesArePassedOver) {
+    const std::string tag = "a b=\"x>y\" c='>'/>rest";
+    const char* gt = xml_tag_end(tag.data(), tag.data() + tag.size());
+    ASSERT_NE(gt, nullptr);
+    EXPECT_EQ(std::string(gt), ">rest");
+    const std::string open = "a b=\"x>";
+    EXPECT_EQ(xml_tag_end(open.data(), open.data() + open.size()), nullptr);
+}

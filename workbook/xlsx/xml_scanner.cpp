@@ -49,20 +49,10 @@ int dispatch(xml_scan& s, int event, int code, std::string_view text) {
 }
 
 // Finds the '>' that ends a tag starting at p, stepping over quoted
-// attribute values (a '>' may stand unescaped inside one); end when none.
+// attribute values; end when none.
 const char* tag_end(const char* p, const char* end) {
-    char quote = 0;
-    for (; p < end; ++p) {
-        char c = *p;
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return p;
-        }
-    }
-    return end;
+    const char* gt = xml_tag_end(p, end);
+    return gt ? gt : end;
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 // (the escaped underscore) and "_x001A_" are resolved on reading.
 #include "xml_text.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "orb_text.h"
+#include "platform.h"
 
 namespace {
 
@@ -150,4 +153,64 @@ int fold_crlf(int charset, char* text) {
     }
     *out = '\0';
     return 0;
+}
+
+void xml_append_raw(std::string& out, const char* a, const char* b) {
+    while (a < b) {
+        const char* e = static_cast<const char*>(std::memchr(a, '\xEF', static_cast<size_t>(b - a)));
+        if (!e) {
+            out.append(a, b);
+            return;
+        }
+        out.append(a, e);
+        if (b - e >= 3 && e[1] == '\xBF' && (e[2] == '\xBE' || e[2] == '\xBF')) {
+            a = e + 3;
+        } else {
+            out += *e;
+            a = e + 1;
+        }
+    }
+}
+
+void xml_append_char(std::string& out, unsigned long cp) {
+    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) return;
+    plat_append_utf8(out, static_cast<uint32_t>(cp));
+}
+
+void xml_append_text(std::string& out, const char* p, const char* end) {
+    while (p < end) {
+        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        if (!amp) {
+            xml_append_raw(out, p, end);
+            return;
+        }
+        xml_append_raw(out, p, amp);
+        const char* semi = static_cast<const char*>(std::memchr(amp, ';', static_cast<size_t>(end - amp)));
+        bool done = semi && semi - amp <= 10;
+        if (done) {
+            std::string_view ref(amp + 1, static_cast<size_t>(semi - amp - 1));
+            if (ref == "lt") out += '<';
+            else if (ref == "gt") out += '>';
+            else if (ref == "amp") out += '&';
+            else if (ref == "quot") out += '"';
+            else if (ref == "apos") out += '\'';
+            else if (ref.size() >= 2 && ref[0] == '#') {
+                bool hex = ref[1] == 'x' || ref[1] == 'X';
+                const char* digits = ref.data() + (hex ? 2 : 1);
+                const char* stop = ref.data() + ref.size();
+                unsigned long cp = 0;
+                auto r = std::from_chars(digits, stop, cp, hex ? 16 : 10);
+                done = digits < stop && r.ec == std::errc() && r.ptr == stop && cp > 0;
+                if (done) xml_append_char(out, cp);
+            } else {
+                done = false;
+            }
+        }
+        if (!done) {
+            out += '&';
+            p = amp + 1;
+            continue;
+        }
+        p = semi + 1;
+    }
 }

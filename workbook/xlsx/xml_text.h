@@ -1,8 +1,13 @@
 // Text helpers shared by every Open XML reader (and the writer): escaping and
-// unescaping of element text, and folding of CR LF pairs.  Both work in place
-// on a zero-terminated byte string and know nothing of XML structure.
+// unescaping of element text, and folding of CR LF pairs, which work in place
+// on a zero-terminated byte string; and for the readers that take a part
+// apart themselves (the worksheet scanner, the Word and PowerPoint walker,
+// the chart reader) the end of a tag and character data with its
+// references resolved.
 #ifndef XML_TEXT_H
 #define XML_TEXT_H
+
+#include <string>
 
 // Conversion modes of xml_escape.
 enum {
@@ -27,5 +32,37 @@ int xml_escape(int mode, char* text, int* length);
 // over).  charset: 1 Shift-JIS, 3 UTF-8 (the Open XML readers pass 3).
 // Lone CRs and LFs stay.  Always returns 0.
 int fold_crlf(int charset, char* text);
+
+// The '>' that ends a tag whose name starts at p, passing over quoted
+// attribute values (a '>' may stand unescaped inside one); nullptr when the
+// text ends first.
+inline const char* xml_tag_end(const char* p, const char* end) {
+    char quote = 0;
+    for (; p < end; ++p) {
+        char c = *p;
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+// Appends one character as UTF-8; nothing for what no XML text holds (NUL,
+// a surrogate, U+FFFE, U+FFFF, past U+10FFFF).
+void xml_append_char(std::string& out, unsigned long cp);
+
+// Appends bytes as they stand (CDATA) but for U+FFFE and U+FFFF (EF BF BE,
+// EF BF BF), which no document may hold and the dumps use as marks of their
+// own.
+void xml_append_raw(std::string& out, const char* a, const char* b);
+
+// Appends character data with its references resolved: the five named
+// entities and decimal and hexadecimal character references; anything else
+// stays as written.  Raw U+FFFE and U+FFFF are left out as above.
+void xml_append_text(std::string& out, const char* p, const char* end);
 
 #endif
