@@ -43,6 +43,37 @@ def import_peer(module):
     return None
 
 
+def arguments(doc):
+    """The tool and the corpus the command line names (the usage and exit 2
+    when it names fewer)."""
+    if len(sys.argv) < 3:
+        print(doc)
+        sys.exit(2)
+    return sys.argv[1], sys.argv[2]
+
+
+def skip(reason):
+    """Ends a check that cannot run here, with its reason (exit 77)."""
+    print("SKIPPED: " + reason)
+    sys.exit(77)
+
+
+def peer(module):
+    """The reader's module with its warnings silenced; the check skipped
+    when no python3 here has it."""
+    m = import_peer(module)
+    if m is None:
+        skip(module + " is not importable")
+    import warnings
+    warnings.simplefilter("ignore")
+    return m
+
+
+def need_corpus(corpus):
+    if not os.path.isdir(corpus):
+        skip("no corpus")
+
+
 def decode(b):
     try:
         return b.decode("utf-8")

@@ -272,20 +272,11 @@ def pairs_part(tool, corpus, misses):
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__)
-        return 2
-    tool, corpus = sys.argv[1], sys.argv[2]
-    openpyxl = agreement.import_peer("openpyxl")
-    if openpyxl is None:
-        print("SKIPPED: openpyxl is not importable")
-        return 77
+    tool, corpus = agreement.arguments(__doc__)
+    openpyxl = agreement.peer("openpyxl")
     exe = soffice()
     if exe is None:
-        print("SKIPPED: LibreOffice (soffice) is not installed")
-        return 77
-    import warnings
-    warnings.simplefilter("ignore")
+        agreement.skip("LibreOffice (soffice) is not installed")
     misses = []
     work = tempfile.mkdtemp(prefix="vergle-formulas-")
     try:

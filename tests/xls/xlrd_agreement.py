@@ -33,17 +33,9 @@ import agreement  # noqa: E402
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__)
-        return 2
-    tool, corpus = sys.argv[1], sys.argv[2]
-    xlrd = agreement.import_peer("xlrd")
-    if xlrd is None:
-        print("SKIPPED: xlrd is not importable")
-        return 77
-    if not os.path.isdir(corpus):
-        print("SKIPPED: no corpus")
-        return 77
+    tool, corpus = agreement.arguments(__doc__)
+    xlrd = agreement.peer("xlrd")
+    agreement.need_corpus(corpus)
     t = agreement.tally(("text", "bool", "error", "number", "date", "note"))
     for path in agreement.workbooks(corpus, (".xls",)):
         objects = {}

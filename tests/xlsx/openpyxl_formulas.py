@@ -22,19 +22,9 @@ from openpyxl_agreement import is_strict  # noqa: E402
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__)
-        return 2
-    tool, corpus = sys.argv[1], sys.argv[2]
-    openpyxl = agreement.import_peer("openpyxl")
-    if openpyxl is None:
-        print("SKIPPED: openpyxl is not importable")
-        return 77
-    import warnings
-    warnings.simplefilter("ignore")
-    if not os.path.isdir(corpus):
-        print("SKIPPED: no corpus")
-        return 77
+    tool, corpus = agreement.arguments(__doc__)
+    openpyxl = agreement.peer("openpyxl")
+    agreement.need_corpus(corpus)
     books = compared = 0
     misses = []
     for path in agreement.workbooks(corpus, (".xlsx", ".xlsm")):
