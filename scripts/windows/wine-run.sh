@@ -7,7 +7,9 @@
 # environment's, else CORPUS_DIR) is handed over as a Windows path (Z:\...).
 # Start the session first (wine-session.sh start) for the virtual desktop and
 # fast starts; without it the program still runs, on the caller's DISPLAY.
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails says so: ctest shows only what the program printed.
+trap 'echo "wine-run.sh: line $LINENO failed with status $?" >&2' ERR
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/common.sh"
 
