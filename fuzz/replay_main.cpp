@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "replay: cannot read %s\n", f.c_str());
             return 2;
         }
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        // A buffer of exactly the input's size, as the fuzzer gives it, so
+        // that the sanitizers see a read one byte past its end (a string's
+        // capacity and terminator would hide it).
+        std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size() ? bytes.size() : 1]);
+        std::memcpy(exact.get(), bytes.data(), bytes.size());
+        LLVMFuzzerTestOneInput(exact.get(), bytes.size());
         ++count;
     }
     std::printf("replay: %d inputs\n", count);

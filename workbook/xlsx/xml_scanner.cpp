@@ -262,7 +262,7 @@ int xml_walk::cell_content(xml_scan& s, const char* v, const char* end, const ch
         *after = lt + 8;
         return 0;
     }
-    if (left >= 6 && std::memcmp(v, "<is><t", 6) == 0 && (v[6] == '>' || v[6] == ' ')) {
+    if (left >= 7 && std::memcmp(v, "<is><t", 6) == 0 && (v[6] == '>' || v[6] == ' ')) {
         if (depth + 1 >= XML_STACK_MAX) return 0;
         const char* t_tag = v + 4;
         const char* t_end = tag_end(t_tag + 1, end);
