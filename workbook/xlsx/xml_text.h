@@ -61,8 +61,10 @@ void xml_append_char(std::string& out, unsigned long cp);
 void xml_append_raw(std::string& out, const char* a, const char* b);
 
 // Appends character data with its references resolved: the five named
-// entities and decimal and hexadecimal character references; anything else
-// stays as written.  Raw U+FFFE and U+FFFF are left out as above.
+// entities and decimal and hexadecimal character references (one to a
+// surrogate, U+FFFE, U+FFFF or past U+10FFFF gives nothing); anything else,
+// a reference to NUL included, stays as written.  Raw U+FFFE and U+FFFF are
+// left out as above.
 void xml_append_text(std::string& out, const char* p, const char* end);
 
 #endif
