@@ -1,7 +1,6 @@
 // The tag tokenizer and namespace scope of the Word and PowerPoint readers.
 #include "ofx_xml.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -95,7 +94,6 @@ void each_attribute(const char* tag, const char* close, F f) {
 }
 
 }  // namespace
-
 
 ofx_xml::ofx_xml(const char* xml, size_t len) : p_(xml), end_(xml ? xml + len : xml) {
     if (xml) {
