@@ -8,7 +8,8 @@
 #   3. builds with two jobs;
 #   4. starts one Xvfb and a persistent wineserver for BUILD_DIR's private
 #      Wine prefix (made on the first run), runs ctest under Wine and stops
-#      both again, by PID, however the run ends.
+#      both again, by PID, however the run ends.  A test that fails is run
+#      once more (see below).
 # Returns ctest's status.  Running it again only rebuilds what changed.
 # Extra arguments go to ctest (for example -R test_platform).
 set -euo pipefail
@@ -44,7 +45,13 @@ trap stop EXIT
 trap 'exit 130' INT TERM
 bash "$here/wine-session.sh" start "$build"
 
+# A test that fails runs once more, and only here: under parallel load Wine
+# has, rarely, failed a start of a program (a test failing in 10 ms with no
+# output; one dump of 176 failing that passed 150 times in a row alone and
+# in every other run).  ctest prints the failure and its output before the
+# second run, so nothing of it is hidden; a fault that shows every time
+# fails both runs.
 status=0
-ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" || status=$?
+ctest --test-dir "$build" --output-on-failure -j "$jobs" --repeat until-pass:2 "$@" || status=$?
 vergle_say "tests ran in $(($(date +%s) - t1)) s (with the Wine session)"
 exit "$status"

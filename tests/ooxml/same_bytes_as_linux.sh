@@ -16,14 +16,17 @@ trap 'rm -rf "$work"' EXIT
 differ=0 count=0
 while IFS= read -r -d '' doc; do
     for opts in "" "textbox" "allpage" "textbox allpage"; do
-        "$native_tool" "$doc" "$work/linux" $opts raw > "$work/linux.txt" 2>/dev/null
+        "$native_tool" "$doc" "$work/linux" $opts raw > "$work/linux.txt" 2> "$work/linux.err"
         rc_linux=$?
         bash "$wine_run" "$build" "$corpus" "$windows_tool" "$(vergle_dos_path "$doc")" \
-            "$(vergle_dos_path "$work")\\windows" $opts raw > "$work/windows.txt" 2>/dev/null
+            "$(vergle_dos_path "$work")\\windows" $opts raw > "$work/windows.txt" 2> "$work/windows.err"
         rc_windows=$?
         count=$((count + 1))
         if [ $rc_linux -ne $rc_windows ] || ! cmp -s "$work/linux.txt" "$work/windows.txt"; then
             echo "DIFFER: $doc ($opts): rc $rc_linux / $rc_windows"
+            # What each said, to tell a difference from a failed start.
+            sed 's/^/  linux: /' "$work/linux.err" | head -5
+            sed 's/^/  windows: /' "$work/windows.err" | head -5
             differ=$((differ + 1))
         fi
     done
